@@ -1,0 +1,130 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+
+// Colours the program uses as records: the port indicator and the TAKE button.
+enum class Indicator { None, Red, Cyan, Green };
+
+// The values of the control panel's controls.
+struct PanelState {
+    int fade = 99;
+    int mix = 99;
+    int intensity = 99;
+    int timeOn = 1;
+    int timeInt = 1;
+    bool timeSlidersEnabled = true;
+    QString lblFade = QStringLiteral("000");
+    QString lblRatio = QStringLiteral("000");
+    QString lblIntensity = QStringLiteral("000");
+    QString lblOnTime = QStringLiteral("0:00:00");
+    QString lblCycTime = QStringLiteral("0:00:00");
+    QString txtHPOS = QStringLiteral("100");
+    QString txtVPOS = QStringLiteral("100");
+    bool takeOn = false;  // TAKE button green: the logo is on air
+    int standard = 0;     // 0 NTSC, 1 PAL
+    bool negate = false;
+    bool locked = false;  // PanelLocked
+    int previewLeft = 60; // twips inside the position frame
+    int previewTop = 240;
+    bool previewVisible = true;
+};
+
+// One entry of the "&Com" menu (1 to 12; entry 0 searches).
+struct PortMenuEntry {
+    bool visible = false;
+    bool checked = false;
+    QString caption;
+    QString tag;
+    QString path;
+};
+
+// The state of the main window frmQuillon4 that the program's logic decides:
+// flags, panel values, the title, which menus show and which carry ticks. The
+// window draws it; the logic changes it and calls notify().
+class MainState : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int MaxSlots = 15;
+
+    using QObject::QObject;
+
+    void notify() { emit changed(); }
+
+    // Global flags.
+    bool loading = false;
+    bool applyingReply = false;
+    bool cmdBusy = false;
+    bool portReady = false;
+    bool transferBusy = false;
+    bool uploadPending = false;
+
+    int platformCode = 2;
+    int modelNumber = 0;
+    int currentSlot = 1;
+    int previousSlotButton = 0;
+    std::array<QString, 33> slotFile{};
+
+    QString title = QStringLiteral("Quillon");
+    int heightTwips = 5650;
+
+    PanelState panel;
+
+    // Port.
+    int comPort = 0;
+    int skipPort = -1;
+    QString txtCom;
+    Indicator txtComColour = Indicator::None;
+    std::array<PortMenuEntry, 13> portMenu{};
+
+    // Menus: index 1..15 for the Logo menu and the slot buttons.
+    std::array<bool, MaxSlots + 1> logoMenuVisible = initialFlags(true);
+    std::array<bool, MaxSlots + 1> logoMenuChecked = initialFlags(false);
+    std::array<bool, MaxSlots + 1> slotButtonVisible = initialFlags(true);
+    bool deviceMenusEnabled = true;    // download, save settings, save logo, upload
+    bool uploadMenuVisible = true;     // "&Upload Selected Logo From QX-4"
+    bool saveLogoDiskVisible = true;   // "Save Logo to .QX1 DOS Dis&k File"
+    // Model menu, by index 0 (auto), 1, 3, 4, 7, 15, 31.
+    std::array<bool, 32> modelMenuChecked{};
+    std::array<bool, 32> modelMenuVisible = modelEntries();
+    bool showInt = true;
+    bool showMix = false;
+    bool showFade = false;
+    bool diagMenuVisible = true;
+    bool diagToolsChecked = false;
+    bool showDialogChecked = false;
+    bool factoryResetVisible = true;
+    bool setModelVisible = true;
+    bool nodeMenuVisible = true;
+    bool wakeUpNodeVisible = true;
+    std::array<QString, 8> recentFiles{};
+    bool scheduleOn = false;
+    bool scheduleLocked = false;
+    bool runningLabelVisible = false;
+
+    static constexpr std::array<int, 7> ModelIndexes{0, 1, 3, 4, 7, 15, 31};
+
+signals:
+    void changed();
+
+private:
+    static constexpr std::array<bool, MaxSlots + 1> initialFlags(bool value)
+    {
+        std::array<bool, MaxSlots + 1> flags{};
+        for (size_t i = 1; i < flags.size(); ++i)
+            flags[i] = value;
+        return flags;
+    }
+    static constexpr std::array<bool, 32> modelEntries()
+    {
+        std::array<bool, 32> entries{};
+        for (int index : ModelIndexes)
+            entries[static_cast<size_t>(index)] = true;
+        return entries;
+    }
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "app/mainstate.h"
+#include "app/startup.h"
+#include "device_link/devicelink.h"
+#include "panel/panelcontroller.h"
+#include "panel/slotcontroller.h"
+#include "reporting/reporter.h"
+
+class Clock;
+class SerialPort;
+class SettingsStore;
+
+// Everything the main window decides, wired together: the window holds one
+// and draws its state; tests hold one with a fake port and clock.
+class QuillonCore
+{
+public:
+    QuillonCore(SettingsStore &settings, SerialPort &port, const Clock &clock);
+
+    QuillonCore(const QuillonCore &) = delete;
+    QuillonCore &operator=(const QuillonCore &) = delete;
+
+    SettingsStore &settings;
+    MainState state;
+    Reporter reporter;
+    DeviceLink link;
+    PanelController panel;
+    SlotController slotControl;
+    Startup startup;
+};

@@ -1,0 +1,69 @@
+#include "settingsstore.h"
+
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStringList>
+#include <QVariant>
+
+namespace {
+const QString kGroup = QStringLiteral("FormInit");
+
+QString groupKey(const QString &key)
+{
+    return kGroup + QLatin1Char('/') + key;
+}
+} // namespace
+
+SettingsStore::SettingsStore()
+    : SettingsStore(defaultFileName())
+{
+}
+
+QString SettingsStore::defaultFileName()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+           + QStringLiteral("/Quillon/Quillon.conf");
+}
+
+SettingsStore::SettingsStore(const QString &fileName)
+    : m_settings(std::make_unique<QSettings>(fileName, QSettings::IniFormat))
+{
+}
+
+SettingsStore::~SettingsStore() = default;
+
+QString SettingsStore::value(const QString &key, const QString &defaultValue) const
+{
+    const QVariant stored = m_settings->value(groupKey(key));
+    if (!stored.isValid())
+        return defaultValue;
+    if (stored.typeId() == QMetaType::QStringList)
+        return stored.toStringList().join(QLatin1Char(','));
+    return stored.toString();
+}
+
+void SettingsStore::setValue(const QString &key, const QString &value)
+{
+    m_settings->setValue(groupKey(key), value);
+    m_settings->sync();
+}
+
+bool SettingsStore::contains(const QString &key) const
+{
+    return m_settings->contains(groupKey(key));
+}
+
+QString SettingsStore::fileName() const
+{
+    return m_settings->fileName();
+}
+
+bool SettingsStore::trueTest(const QString &text)
+{
+    return text.trimmed().toUpper() == QLatin1String("TRUE");
+}
+
+bool SettingsStore::falseTest(const QString &text)
+{
+    return text.trimmed().toUpper() != QLatin1String("FALSE");
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class QSettings;
+
+// The per-user key/value store. Every key lives in the group "FormInit" of
+// $XDG_CONFIG_HOME/Quillon/Quillon.conf. Values are texts, written the moment
+// they change and synced to disk at once.
+class SettingsStore
+{
+public:
+    SettingsStore();
+    // A store on an explicit file, for tools and tests.
+    explicit SettingsStore(const QString &fileName);
+    ~SettingsStore();
+
+    SettingsStore(const SettingsStore &) = delete;
+    SettingsStore &operator=(const SettingsStore &) = delete;
+
+    // The stored text, or the default when the key is missing. A value that
+    // the INI reader split at its commas is joined again, so a hand-edited
+    // "1,2,3," reads as the text it was.
+    QString value(const QString &key, const QString &defaultValue = QString()) const;
+    void setValue(const QString &key, const QString &value);
+    bool contains(const QString &key) const;
+
+    QString fileName() const;
+    // $XDG_CONFIG_HOME/Quillon/Quillon.conf
+    static QString defaultFileName();
+
+    // True only for the text TRUE (trimmed, any case).
+    static bool trueTest(const QString &text);
+    // False only for the text FALSE (trimmed, any case).
+    static bool falseTest(const QString &text);
+    static QString flagText(bool value) { return value ? QStringLiteral("True") : QStringLiteral("False"); }
+
+private:
+    std::unique_ptr<QSettings> m_settings;
+};

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+class DeviceLink;
+class MainState;
+class PanelController;
+class Reporter;
+class SettingsStore;
+class SlotController;
+
+// The start-up of the main window: restores every stored setting into the
+// program's state with Loading set, so that nothing reaches the device, finds
+// and opens the serial port, and clears Loading at the end.
+class Startup
+{
+public:
+    Startup(MainState &state, Reporter &reporter, SettingsStore &settings, DeviceLink &link, PanelController &panel,
+            SlotController &slotControl);
+
+    // The arguments are the process's command line without the program name.
+    void Form_Load(const QStringList &arguments);
+    void Form_SetUp();
+
+    // The port that "SKIPCOM" on the command line keeps out of discovery, or -1.
+    static int skipPortFromCommandLine(const QStringList &arguments);
+
+    // The name/value pairs of the feature enables, both upper case.
+    static QList<QPair<QString, QString>> featureEnables(const QString &names, const QString &values);
+
+private:
+    void readSliders();
+    void applyFeatureEnables();
+
+    MainState &m_state;
+    Reporter &m_reporter;
+    SettingsStore &m_settings;
+    DeviceLink &m_link;
+    PanelController &m_panel;
+    SlotController &m_slots;
+};

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QDateTime>
+
+// The time of day, behind an interface so tests can set it.
+class Clock
+{
+public:
+    virtual ~Clock() = default;
+    virtual QDateTime now() const = 0;
+};
+
+class SystemClock final : public Clock
+{
+public:
+    QDateTime now() const override { return QDateTime::currentDateTime(); }
+};

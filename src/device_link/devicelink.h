@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+enum class Indicator;
+class Clock;
+class MainState;
+class PanelController;
+class Reporter;
+class SerialPort;
+class SettingsStore;
+
+// The link to the logo generators: the command encoder and the single port
+// writer, the port's opening and events, the start-up wake-up, the reception
+// and parsing of replies, and the 25 ms clock with its countdowns, poll and
+// reply time-out. Everything runs on the window thread; timers call the tick
+// functions, so tests can drive them without waiting.
+class DeviceLink : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int ReceiveThreshold = 11;
+    static constexpr int MaxRead = 2500;
+
+    DeviceLink(MainState &state, Reporter &reporter, SettingsStore &settings, SerialPort &port, const Clock &clock,
+               QObject *parent = nullptr);
+
+    void setPanel(PanelController *panel) { m_panel = panel; }
+
+    // Command set and framing.
+    void CmdTree(int command, QByteArray &arg);
+    void CmdTree(int command);
+    void SendCom(const QByteArray &text);
+
+    // Serial port.
+    void StartCom();
+    void DetermineValidPorts();
+    void mnuCOMsel_Click(int index);
+    void tmrComInit_Timer();
+    bool comInitEnabled() const { return m_comInitEnabled; }
+    void MSComm1_OnComm(int code);
+    void closePort();
+
+    // Reception.
+    void RecvData();
+    void ProcessData(QByteArray reply);
+    void ParseCopyright(const QByteArray &reply);
+    void tmr_Delay_Timer();
+
+    // Called by the logo upload when it asks for a stream.
+    void armUpload(int pollTicks);
+
+    int pollTicks() const { return m_pollTicks; }
+    void setPollTicks(int ticks) { m_pollTicks = ticks; }
+    int replyWaitTicks() const { return m_replyWaitTicks; }
+    int delayTicks() const { return m_delayTicks; }
+    void setDelayTicks(int ticks) { m_delayTicks = ticks; }
+    int dragThrottle() const { return m_dragThrottle; }
+    void setDragThrottle(int ticks) { m_dragThrottle = ticks; }
+    int copyrightWait() const { return m_copyrightWait; }
+    void setCopyrightWait(int ticks) { m_copyrightWait = ticks; }
+    int lastComError() const { return m_lastComError; }
+    QByteArray rxBuffer() const { return m_rxBuffer; }
+    bool portOpen() const;
+
+signals:
+    void comInitTimerChanged(bool enabled);
+    void previewRefreshRequested();
+    void slotSelectionRequested(int slot);
+    void logoStreamReceived(const QByteArray &stream);
+    void beepRequested();
+
+private:
+    void setIndicator(Indicator colour);
+    void setDeviceMenus(bool enabled);
+    void uncheckPorts();
+    void setComInit(bool enabled);
+    void saveSetting(const QString &key, const QString &value);
+    void completeReply();
+
+    MainState &m_state;
+    Reporter &m_reporter;
+    SettingsStore &m_settings;
+    SerialPort &m_port;
+    const Clock &m_clock;
+    PanelController *m_panel = nullptr;
+
+    // Port.
+    int m_lastComError = 0;
+    bool m_comInitEnabled = false;
+    bool m_comInitStarted = false;
+    int m_comInitCount = 0;
+
+    // Reception and the 25 ms clock.
+    QByteArray m_rxBuffer;
+    int m_pollTicks = 0;
+    int m_replyWaitTicks = 0;
+    int m_delayTicks = 0;
+    int m_dragThrottle = 0;
+    int m_copyrightWait = 0;
+    int m_portRetry = 0;
+    int m_clockCount = 0;
+    int m_pollTickCount = 0;
+    int m_pollCycle = 0;
+};

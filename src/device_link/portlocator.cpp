@@ -1,0 +1,52 @@
+#include "portlocator.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+PortLocator::PortLocator()
+    : m_portsFolder(defaultPortsFolder())
+{
+}
+
+PortLocator::PortLocator(const QString &portsFolder)
+    : m_portsFolder(portsFolder)
+{
+}
+
+QString PortLocator::defaultPortsFolder()
+{
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty())
+        config = QDir::homePath() + QStringLiteral("/.config");
+    return config + QStringLiteral("/Quillon/ports");
+}
+
+QString PortLocator::builtInPath(int portNumber)
+{
+    if (portNumber >= 1 && portNumber <= 32)
+        return QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
+    if (portNumber >= 33 && portNumber <= 64)
+        return QStringLiteral("/dev/ttyUSB%1").arg(portNumber - 33);
+    if (portNumber >= 65 && portNumber <= 96)
+        return QStringLiteral("/dev/ttyACM%1").arg(portNumber - 65);
+    return QString();
+}
+
+QString PortLocator::devicePath(int portNumber) const
+{
+    if (portNumber < 1 || portNumber > 255)
+        return QString();
+    const QFileInfo mapped(m_portsFolder + QStringLiteral("/com") + QString::number(portNumber));
+    if (mapped.isSymLink()) {
+        // A dangling link (a simulator that went away) is no port at all.
+        const QFileInfo target(mapped.symLinkTarget());
+        return target.exists() ? target.absoluteFilePath() : QString();
+    }
+    if (mapped.exists())
+        return mapped.absoluteFilePath();
+    const QString builtIn = builtInPath(portNumber);
+    if (!builtIn.isEmpty() && QFileInfo::exists(builtIn))
+        return builtIn;
+    return QString();
+}

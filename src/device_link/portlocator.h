@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+// Finds the device behind a port number. A link or device node named comN in
+// the ports folder ($XDG_CONFIG_HOME/Quillon/ports) comes first; otherwise
+// COM1-32 are /dev/ttyS0-31, COM33-64 /dev/ttyUSB0-31 and COM65-96
+// /dev/ttyACM0-31. Numbers above 96 exist only through the ports folder.
+class PortLocator
+{
+public:
+    PortLocator();
+    explicit PortLocator(const QString &portsFolder);
+
+    static QString defaultPortsFolder();
+
+    QString portsFolder() const { return m_portsFolder; }
+
+    // The path to open for port n, empty when nothing is there.
+    QString devicePath(int portNumber) const;
+    // Where the built-in map puts port n, whether or not it exists.
+    static QString builtInPath(int portNumber);
+
+private:
+    QString m_portsFolder;
+};

@@ -1,0 +1,162 @@
+#include "systemserialport.h"
+
+#include <QFileInfo>
+#include <QSerialPort>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+SystemSerialPort::SystemSerialPort(const PortLocator &locator, QObject *parent)
+    : SerialPort(parent)
+    , m_locator(locator)
+    , m_port(new QSerialPort(this))
+{
+    connect(m_port, &QSerialPort::readyRead, this, &SystemSerialPort::onReadyRead);
+    connect(m_port, &QSerialPort::errorOccurred, this,
+            [this](QSerialPort::SerialPortError error) { onError(static_cast<int>(error)); });
+}
+
+SystemSerialPort::~SystemSerialPort()
+{
+    close();
+}
+
+QString SystemSerialPort::devicePath(int portNumber) const
+{
+    return m_locator.devicePath(portNumber);
+}
+
+SerialPort::OpenResult SystemSerialPort::openDevice(QSerialPort &port, int portNumber) const
+{
+    const QString path = m_locator.devicePath(portNumber);
+    if (path.isEmpty())
+        return {NotValid, QString()};
+    port.setPortName(path);
+    port.setBaudRate(QSerialPort::Baud9600);
+    port.setDataBits(QSerialPort::Data8);
+    port.setParity(QSerialPort::NoParity);
+    port.setStopBits(QSerialPort::OneStop);
+    port.setFlowControl(QSerialPort::NoFlowControl);
+    port.setReadBufferSize(0);
+    if (port.open(QIODevice::ReadWrite)) {
+        port.setDataTerminalReady(true);
+        port.setRequestToSend(true);
+        return {};
+    }
+    switch (port.error()) {
+    case QSerialPort::DeviceNotFoundError:
+        return {NotValid, QString()};
+    case QSerialPort::PermissionError: {
+        // QSerialPort says "permission" both for a port locked by another
+        // program and for one this user may not open; tell them apart.
+        const QByteArray native = QFile::encodeName(path);
+        if (::access(native.constData(), R_OK | W_OK) != 0 && errno == EACCES) {
+            return {InUse, QStringLiteral("(%1: permission denied; the user lacks access to the port, "
+                                          "for example is not in the dialout group)")
+                               .arg(path)};
+        }
+        return {InUse, QString()};
+    }
+    case QSerialPort::OpenError:
+        return {InUse, QString()};
+    default:
+        // The device node is there but will not work as a serial port
+        // (no hardware behind /dev/ttyS3, for instance).
+        return {NotValid, QString()};
+    }
+}
+
+SerialPort::OpenResult SystemSerialPort::open(int portNumber)
+{
+    close();
+    m_lost = false;
+    return openDevice(*m_port, portNumber);
+}
+
+void SystemSerialPort::close()
+{
+    if (!m_port->isOpen())
+        return;
+    m_port->setDataTerminalReady(false);
+    m_port->setRequestToSend(false);
+    m_port->close();
+}
+
+bool SystemSerialPort::isOpen() const
+{
+    return m_port->isOpen();
+}
+
+bool SystemSerialPort::probe(int portNumber)
+{
+    if (m_locator.devicePath(portNumber).isEmpty())
+        return false;
+    QSerialPort port;
+    if (!openDevice(port, portNumber).ok())
+        return false;
+    port.setDataTerminalReady(false);
+    port.setRequestToSend(false);
+    port.close();
+    return true;
+}
+
+qint64 SystemSerialPort::bytesWaiting() const
+{
+    return m_port->isOpen() ? m_port->bytesAvailable() : 0;
+}
+
+QByteArray SystemSerialPort::readWaiting(qint64 maxBytes)
+{
+    if (!m_port->isOpen())
+        return {};
+    return m_port->read(maxBytes);
+}
+
+QString SystemSerialPort::write(const QByteArray &bytes)
+{
+    if (!m_port->isOpen())
+        return QStringLiteral("Port is closed");
+    if (m_port->write(bytes) != bytes.size())
+        return m_port->errorString();
+    if (m_port->bytesToWrite() > OutputBufferSize)
+        QMetaObject::invokeMethod(this, [this] { emit commEvent(TransmitBufferFull); }, Qt::QueuedConnection);
+    return QString();
+}
+
+void SystemSerialPort::setReceiveThreshold(int bytes)
+{
+    m_threshold = std::max(bytes, 1);
+}
+
+void SystemSerialPort::discardInput()
+{
+    if (!m_port->isOpen())
+        return;
+    m_port->readAll();
+    m_port->clear(QSerialPort::Input);
+}
+
+void SystemSerialPort::discardAll()
+{
+    if (!m_port->isOpen())
+        return;
+    m_port->readAll();
+    m_port->clear(QSerialPort::AllDirections);
+}
+
+void SystemSerialPort::onReadyRead()
+{
+    if (m_port->bytesAvailable() >= m_threshold)
+        emit commEvent(DataReceived);
+}
+
+void SystemSerialPort::onError(int error)
+{
+    if (error != QSerialPort::ResourceError || m_lost || !m_port->isOpen())
+        return;
+    // The device vanished under the open port: an unplugged adapter, a line
+    // that hung up. Report it once; the link closes the port.
+    m_lost = true;
+    QMetaObject::invokeMethod(this, [this] { emit commEvent(LineLost); }, Qt::QueuedConnection);
+}

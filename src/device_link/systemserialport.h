@@ -1,0 +1,42 @@
+#pragma once
+
+#include "device_link/portlocator.h"
+#include "device_link/serialport.h"
+
+class QSerialPort;
+
+// The real serial port, through QSerialPort, with port numbers mapped to
+// devices by the PortLocator.
+class SystemSerialPort final : public SerialPort
+{
+    Q_OBJECT
+
+public:
+    explicit SystemSerialPort(const PortLocator &locator = PortLocator(), QObject *parent = nullptr);
+    ~SystemSerialPort() override;
+
+    OpenResult open(int portNumber) override;
+    void close() override;
+    bool isOpen() const override;
+    bool probe(int portNumber) override;
+    QString devicePath(int portNumber) const override;
+
+    qint64 bytesWaiting() const override;
+    QByteArray readWaiting(qint64 maxBytes) override;
+    QString write(const QByteArray &bytes) override;
+    void setReceiveThreshold(int bytes) override;
+    void discardInput() override;
+    void discardAll() override;
+
+    static constexpr qint64 OutputBufferSize = 2500;
+
+private:
+    void onReadyRead();
+    void onError(int error);
+    OpenResult openDevice(QSerialPort &port, int portNumber) const;
+
+    PortLocator m_locator;
+    QSerialPort *m_port;
+    int m_threshold = 11;
+    bool m_lost = false;
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QObject>
+
+class DeviceLink;
+class MainState;
+class Reporter;
+class SettingsStore;
+
+// The logo slot selection and the model type: which slot is current, which
+// Logo menu entries and slot buttons show, and how many slots the model has.
+class SlotController : public QObject
+{
+    Q_OBJECT
+
+public:
+    SlotController(MainState &state, DeviceLink &link, Reporter &reporter, SettingsStore &settings,
+                   QObject *parent = nullptr);
+
+    void optLOGO_Click(int index);
+    void mnuLogoSel_Click(int index);
+    void mnuSetQXx_Click(int index);
+
+    // Shows Logo menu entries 1 to the model number and hides the rest.
+    void showLogoEntries();
+
+signals:
+    // The slot's bitmap file should be read again into its view.
+    void slotFileReloadRequested(int slot);
+
+private:
+    void showGroupOfFour(int slot);
+
+    MainState &m_state;
+    DeviceLink &m_link;
+    Reporter &m_reporter;
+    SettingsStore &m_settings;
+};

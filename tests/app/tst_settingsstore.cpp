@@ -1,0 +1,68 @@
+#include "app/settingsstore.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The settings file: texts in, the same texts out, whoever wrote the file.
+class TestSettingsStore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void valuesRoundTripAndReachTheDiskAtOnce()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Quillon.conf"));
+        {
+            SettingsStore store(path);
+            store.setValue(QStringLiteral("S_Start"), QStringLiteral("1920,-1,-1,"));
+            store.setValue(QStringLiteral("ShowInt"), QStringLiteral("True"));
+            // Written already, before the store goes away.
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QByteArray text = file.readAll();
+            QVERIFY(text.contains("[FormInit]"));
+            QVERIFY(text.contains("ShowInt=True"));
+        }
+        SettingsStore again(path);
+        QCOMPARE(again.value(QStringLiteral("S_Start")), QStringLiteral("1920,-1,-1,"));
+        QCOMPARE(again.value(QStringLiteral("Missing"), QStringLiteral("dflt")), QStringLiteral("dflt"));
+    }
+
+    void handEditedListsReadAsWritten()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Quillon.conf"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[FormInit]\nS_Logo=1,2,3,\nEnables_A=NODE,7,\nComPort=3\nQuoted=\"a,b\"\n");
+        file.close();
+        SettingsStore store(path);
+        QCOMPARE(store.value(QStringLiteral("S_Logo")), QStringLiteral("1,2,3,"));
+        QCOMPARE(store.value(QStringLiteral("Enables_A")), QStringLiteral("NODE,7,"));
+        QCOMPARE(store.value(QStringLiteral("ComPort")), QStringLiteral("3"));
+        QCOMPARE(store.value(QStringLiteral("Quoted")), QStringLiteral("a,b"));
+    }
+
+    void flagTests()
+    {
+        QVERIFY(SettingsStore::trueTest(QStringLiteral(" true ")));
+        QVERIFY(!SettingsStore::trueTest(QStringLiteral("yes")));
+        QVERIFY(!SettingsStore::trueTest(QStringLiteral("1")));
+        QVERIFY(!SettingsStore::falseTest(QStringLiteral(" False")));
+        QVERIFY(SettingsStore::falseTest(QStringLiteral("no")));
+        QVERIFY(SettingsStore::falseTest(QString()));
+    }
+
+    void defaultFileIsUnderXdgConfigHome()
+    {
+        QTemporaryDir dir;
+        qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
+        SettingsStore store;
+        QCOMPARE(store.fileName(), dir.filePath(QStringLiteral("Quillon/Quillon.conf")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettingsStore)
+#include "tst_settingsstore.moc"

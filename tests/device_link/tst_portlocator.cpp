@@ -1,0 +1,51 @@
+#include "device_link/portlocator.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+// Port numbers to devices: the ports folder first, then the built-in map.
+class TestPortLocator : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void builtInMap()
+    {
+        QCOMPARE(PortLocator::builtInPath(1), QStringLiteral("/dev/ttyS0"));
+        QCOMPARE(PortLocator::builtInPath(32), QStringLiteral("/dev/ttyS31"));
+        QCOMPARE(PortLocator::builtInPath(33), QStringLiteral("/dev/ttyUSB0"));
+        QCOMPARE(PortLocator::builtInPath(64), QStringLiteral("/dev/ttyUSB31"));
+        QCOMPARE(PortLocator::builtInPath(65), QStringLiteral("/dev/ttyACM0"));
+        QCOMPARE(PortLocator::builtInPath(96), QStringLiteral("/dev/ttyACM31"));
+        QCOMPARE(PortLocator::builtInPath(97), QString());
+        QCOMPARE(PortLocator::builtInPath(0), QString());
+    }
+
+    void portsFolderComesFirst()
+    {
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("device"));
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QVERIFY(QFile::link(target, dir.filePath(QStringLiteral("com200"))));
+        QVERIFY(QFile::link(target, dir.filePath(QStringLiteral("com1"))));
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")), dir.filePath(QStringLiteral("com7"))));
+        const PortLocator locator(dir.path());
+        QCOMPARE(locator.devicePath(200), target);
+        QCOMPARE(locator.devicePath(1), target);
+        QCOMPARE(locator.devicePath(7), QString()); // a dangling link is no port
+        QCOMPARE(locator.devicePath(150), QString());
+        QCOMPARE(locator.devicePath(256), QString());
+    }
+
+    void defaultFolderFollowsXdgConfigHome()
+    {
+        qputenv("XDG_CONFIG_HOME", "/tmp/quillon-config-test");
+        QCOMPARE(PortLocator::defaultPortsFolder(), QStringLiteral("/tmp/quillon-config-test/Quillon/ports"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPortLocator)
+#include "tst_portlocator.moc"

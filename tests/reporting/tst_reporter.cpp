@@ -1,0 +1,58 @@
+#include "reporting/reporter.h"
+
+#include <QTest>
+
+// The error panel: stacking, the five-second hiding, the OK button.
+class TestReporter : public QObject
+{
+    Q_OBJECT
+
+    static void ticks(Reporter &r, int n)
+    {
+        for (int i = 0; i < n; ++i)
+            r.tick();
+    }
+
+private slots:
+    void reportsPileUpUnderTheLatestTitle()
+    {
+        Reporter r;
+        r.ReportError(QStringLiteral("first"), QStringLiteral("StartCom 02"));
+        ticks(r, 160); // four seconds later
+        r.ReportError(QStringLiteral("second"), QStringLiteral("SendCom"));
+        QCOMPARE(r.panelTitle(), QStringLiteral("SendCom"));
+        QCOMPARE(r.panelText(), QStringLiteral("first\r\nsecond"));
+        ticks(r, 199);
+        QVERIFY(r.panelVisible());
+        ticks(r, 1);
+        QVERIFY(!r.panelVisible());
+        QCOMPARE(r.errorPanelTicks(), -1);
+        r.ReportError(QStringLiteral("third"), QStringLiteral("RecvData"));
+        QCOMPARE(r.panelText(), QStringLiteral("third"));
+    }
+
+    void okHidesAtOnce()
+    {
+        Reporter r;
+        r.ReportError(QStringLiteral("x"), QStringLiteral("t"));
+        r.cmdErrOK_Click();
+        QVERIFY(!r.panelVisible());
+        QCOMPARE(r.errorPanelTicks(), 0);
+        r.tick();
+        QCOMPARE(r.errorPanelTicks(), -1);
+        r.ReportError(QStringLiteral("y"), QStringLiteral("t"));
+        QCOMPARE(r.panelText(), QStringLiteral("y"));
+    }
+
+    void replyCounterWraps()
+    {
+        Reporter r;
+        QCOMPARE(r.replyCount(), QStringLiteral("00000"));
+        for (int i = 0; i < 10000; ++i)
+            r.countReply();
+        QCOMPARE(r.replyCount(), QStringLiteral("0"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestReporter)
+#include "tst_reporter.moc"
