@@ -1,0 +1,41 @@
+#include "launchoptions.h"
+
+#include <QApplication>
+#include <QPixmap>
+#include <QTextStream>
+#include <QTimer>
+#include <QWidget>
+
+LaunchOptions LaunchOptions::parse(const QStringList &commandLine)
+{
+    LaunchOptions options;
+    for (qsizetype i = 1; i < commandLine.size(); ++i) {
+        const QString &word = commandLine.at(i);
+        const bool hasValue = i + 1 < commandLine.size();
+        if (word == QLatin1String("--screenshot") && hasValue) {
+            options.screenshotFile = commandLine.at(++i);
+        } else if (word == QLatin1String("--screenshot-delay") && hasValue) {
+            options.screenshotDelayMs = commandLine.at(++i).toInt();
+        } else if (word == QLatin1String("--quit-after") && hasValue) {
+            options.quitAfterMs = commandLine.at(++i).toInt();
+        } else if (word == QLatin1String("--no-splash")) {
+            options.noSplash = true;
+        } else {
+            options.arguments.append(word);
+        }
+    }
+    return options;
+}
+
+void LaunchOptions::scheduleScreenshot(QWidget &window) const
+{
+    if (!screenshotFile.isEmpty()) {
+        const QString file = screenshotFile;
+        QTimer::singleShot(screenshotDelayMs, &window, [&window, file] {
+            const bool saved = window.grab().save(file);
+            QTextStream(stderr) << (saved ? "Screenshot saved to " : "Could not save a screenshot to ") << file << '\n';
+        });
+    }
+    if (quitAfterMs >= 0)
+        QTimer::singleShot(quitAfterMs, &window, &QWidget::close);
+}

@@ -1,0 +1,786 @@
+#include "frmquillon4.h"
+
+#include "app/settingsstore.h"
+#include "device_link/commandtable.h"
+#include "reporting/errorpanel.h"
+#include "ui/frmsplash.h"
+#include "ui/twips.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int WindowWidthTwips = 10500;
+const QColor kGreen(0, 255, 0);
+const QColor kRed(255, 0, 0);
+const QColor kCyan(0, 255, 255);
+
+// Command texts carry raw bytes; show the control characters as their
+// visible symbols so a NUL or a CR can be seen in the send line.
+QString visibleText(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        if (u < 0x20)
+            out += QChar(0x2400 + u);
+        else if (u == 0x7F)
+            out += QChar(0x2421);
+        else
+            out += c;
+    }
+    return out;
+}
+
+void setBackground(QWidget *widget, const QColor &colour)
+{
+    QPalette palette = widget->palette();
+    const QColor fill = colour.isValid() ? colour : QApplication::palette().color(QPalette::Button);
+    palette.setColor(QPalette::Button, fill);
+    palette.setColor(QPalette::Base, colour.isValid() ? colour : QApplication::palette().color(QPalette::Base));
+    palette.setColor(QPalette::Window, colour.isValid() ? colour : QApplication::palette().color(QPalette::Window));
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+QScrollBar *makeSlider(QWidget *parent, const char *name, int min, int max, int large, int value)
+{
+    auto *bar = new QScrollBar(Qt::Horizontal, parent);
+    bar->setObjectName(QString::fromLatin1(name));
+    bar->setRange(min, max);
+    bar->setSingleStep(1);
+    bar->setPageStep(large);
+    bar->setValue(value);
+    bar->setMinimumWidth(150);
+    return bar;
+}
+
+QLabel *makeLabel(QWidget *parent, const char *name, const QString &text)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    return label;
+}
+
+QAction *addEntry(QMenu *menu, const char *name, const QString &caption)
+{
+    QAction *action = menu->addAction(caption);
+    action->setObjectName(QString::fromLatin1(name));
+    return action;
+}
+
+} // namespace
+
+FrmQuillon4::FrmQuillon4(SettingsStore &settings, SerialPort &port, const Clock &clock, const Options &options,
+                         QWidget *parent)
+    : QMainWindow(parent)
+    , m_core(settings, port, clock)
+    , m_options(options)
+{
+    setObjectName(QStringLiteral("frmQuillon4"));
+    setWindowTitle(QStringLiteral("Quillon"));
+    buildMenus();
+    buildCentral();
+    m_frameError = new ErrorPanel(m_core.reporter, this);
+    buildTimers(options.startTimers);
+    wireControls();
+
+    connect(&m_core.state, &MainState::changed, this, &FrmQuillon4::sync);
+    connect(&m_core.reporter, &Reporter::changed, this, &FrmQuillon4::syncStrips);
+    connect(&m_core.link, &DeviceLink::beepRequested, this, [] { QApplication::beep(); });
+
+    if (options.showSplash && options.startTimers)
+        m_tmrSplash->start();
+    m_core.startup.Form_Load(options.arguments);
+    applyHeight();
+    sync();
+}
+
+FrmQuillon4::~FrmQuillon4()
+{
+    Form_Unload();
+}
+
+// ---------------------------------------------------------------------------
+// Construction
+
+void FrmQuillon4::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+
+    m_mnuFile = bar->addMenu(QStringLiteral("&File"));
+    m_mnuOpenLogoFile = addEntry(m_mnuFile, "mnuOpenLogoFile", QStringLiteral("&Open Logo File"));
+    for (size_t i = 0; i < m_mnuRecentFile.size(); ++i) {
+        m_mnuRecentFile[i] = m_mnuFile->addAction(QStringLiteral("RecentFile%1").arg(i));
+        m_mnuRecentFile[i]->setObjectName(QStringLiteral("mnuRecentFile%1").arg(i));
+        m_mnuRecentFile[i]->setVisible(false);
+    }
+    m_mnuFile->addSeparator();
+    m_mnuDownloadLogotoRam = addEntry(m_mnuFile, "mnuDownloadLogotoRam", QStringLiteral("&Download Logo to RAM"));
+    m_mnuSaveLogoinNVRAM = addEntry(m_mnuFile, "mnuSaveLogoinNVRAM", QStringLiteral("Save &Logo in NVRAM"));
+    m_mnuUpLoadLogo = addEntry(m_mnuFile, "mnuUpLoadLogo", QStringLiteral("&Upload Selected Logo From QX-4"));
+    m_mnuSaveLogoDisk = addEntry(m_mnuFile, "mnuSaveLogoDisk", QStringLiteral("Save Logo to .QX1 DOS Dis&k File"));
+    m_mnuSaveCurrentSettings =
+        addEntry(m_mnuFile, "mnuSaveCurrentSettings", QStringLiteral("Save Current &Settings in QX NVRAM"));
+    m_mnuFile->addSeparator();
+    m_mnuPanelLock = addEntry(m_mnuFile, "mnuPanelLock", QStringLiteral("Front Panel &Lock"));
+    m_mnuPanelLock->setCheckable(true);
+    m_mnuFile->addSeparator();
+    m_mnuExit = addEntry(m_mnuFile, "mnuExit", QStringLiteral("E&xit"));
+
+    m_mnuCom = bar->addMenu(QStringLiteral("&Com"));
+    m_mnuCom->setObjectName(QStringLiteral("mnuCom"));
+    m_mnuCOMsel[0] = addEntry(m_mnuCom, "mnuCOMsel0", QStringLiteral("&Search for Com Ports"));
+    m_mnuCom->addSeparator();
+    for (size_t i = 1; i < m_mnuCOMsel.size(); ++i) {
+        m_mnuCOMsel[i] = m_mnuCom->addAction(QStringLiteral("COM&%1").arg(QChar(u'A' + static_cast<char16_t>(i - 1))));
+        m_mnuCOMsel[i]->setObjectName(QStringLiteral("mnuCOMsel%1").arg(i));
+        m_mnuCOMsel[i]->setCheckable(true);
+        m_mnuCOMsel[i]->setVisible(false);
+    }
+
+    m_mnuLogo = bar->addMenu(QStringLiteral("&Logo"));
+    for (int i = 1; i <= MainState::MaxSlots; ++i) {
+        const QString caption = i <= 9 ? QStringLiteral("Logo&%1").arg(i) : QStringLiteral("Logo%1").arg(i);
+        QAction *action = m_mnuLogo->addAction(caption);
+        action->setObjectName(QStringLiteral("mnuLogoSel%1").arg(i));
+        action->setCheckable(true);
+        m_mnuLogoSel[static_cast<size_t>(i)] = action;
+    }
+
+    m_mnuType = bar->addMenu(QStringLiteral("QX &Type"));
+    for (int index : MainState::ModelIndexes) {
+        const QString caption =
+            index == 0 ? QStringLiteral("AutoSelect QX Type") : QStringLiteral("Set as QX-%1").arg(index);
+        QAction *action = m_mnuType->addAction(caption);
+        action->setObjectName(QStringLiteral("mnuSetQXx%1").arg(index));
+        action->setCheckable(true);
+        m_mnuSetQXx[static_cast<size_t>(index)] = action;
+        if (index == 0)
+            m_mnuType->addSeparator();
+    }
+
+    m_mnuShow = bar->addMenu(QStringLiteral("S&how"));
+    const std::array<QString, 3> showCaptions{QStringLiteral("Show Intensity"), QStringLiteral("Show Mix"),
+                                              QStringLiteral("Show Fade")};
+    for (size_t i = 0; i < showCaptions.size(); ++i) {
+        m_mnuShowMode[i] = m_mnuShow->addAction(showCaptions[i]);
+        m_mnuShowMode[i]->setObjectName(QStringLiteral("mnuShowMode%1").arg(i));
+        m_mnuShowMode[i]->setCheckable(true);
+    }
+
+    m_mnuSchedule = bar->addMenu(QStringLiteral("&Schedule"));
+    m_mnuScheduleView = addEntry(m_mnuSchedule, "mnuScheduleEdit0", QStringLiteral("Schedule &View"));
+    m_mnuScheduleLock = addEntry(m_mnuSchedule, "mnuScheduleEdit1", QStringLiteral("Schedule &Lock"));
+    m_mnuScheduleLock->setCheckable(true);
+    m_mnuScheduleOnOff = addEntry(m_mnuSchedule, "mnuScheduleOnOff", QStringLiteral("Scheduler O&N/OFF"));
+    m_mnuScheduleOnOff->setCheckable(true);
+
+    m_mnuDiag = bar->addMenu(QStringLiteral("Diag"));
+    m_mnuDiag->setObjectName(QStringLiteral("mnuDiag"));
+    for (const CommandInfo &info : CommandTable::all()) {
+        if (!info.diagCaption)
+            continue;
+        QAction *action = m_mnuDiag->addAction(QString::fromLatin1(info.diagCaption));
+        action->setObjectName(QStringLiteral("mnuDiagSub%1").arg(info.number));
+        m_mnuDiagSub[static_cast<size_t>(info.number)] = action;
+    }
+    m_mnuDiagSub[CommandTable::ShowDialog]->setCheckable(true);
+
+    m_mnuNode = bar->addMenu(QStringLiteral("&Node"));
+    m_mnuNode->setObjectName(QStringLiteral("mnuNode"));
+    m_mnuWakeUpNode = addEntry(m_mnuNode, "mnuWakeUpNode", QStringLiteral("Wake-Up &Node"));
+    m_mnuWakeUpAllNodes = addEntry(m_mnuNode, "mnuWakeUpAllNodes", QStringLiteral("Wake-Up QX"));
+    m_mnuAllNodesSleep = addEntry(m_mnuNode, "mnuAllNodesSleep", QStringLiteral("Put QX to &Sleep"));
+    m_mnuSetIDtoCurrentNode = addEntry(m_mnuNode, "mnuSetIDtoCurrentNode", QStringLiteral("Change Node &ID"));
+
+    m_mnuHelp = bar->addMenu(QStringLiteral("&Help"));
+    m_mnuDiagTools = addEntry(m_mnuHelp, "mnuDiagTools", QStringLiteral("&Diagnostic Tools"));
+    m_mnuDiagTools->setCheckable(true);
+    m_mnuCopyright = addEntry(m_mnuHelp, "mnuCopyright", QStringLiteral("&Quillon Copyright"));
+    m_mnuHelp->addSeparator();
+    m_mnuAbout = addEntry(m_mnuHelp, "mnuAbout", QStringLiteral("&About Quillon"));
+}
+
+void FrmQuillon4::buildCentral()
+{
+    auto *central = new QWidget(this);
+    auto *outer = new QVBoxLayout(central);
+    outer->setContentsMargins(6, 4, 6, 2);
+    outer->setSpacing(3);
+
+    auto *top = new QHBoxLayout;
+    top->setSpacing(8);
+    outer->addLayout(top, 1);
+
+    // Left: where the logo sits on the screen, and the buttons under it.
+    auto *left = new QVBoxLayout;
+    top->addLayout(left);
+    m_fraPosition = new QGroupBox(QStringLiteral("Relative Screen Position"), central);
+    m_fraPosition->setObjectName(QStringLiteral("fraPosition"));
+    m_fraPosition->setFixedSize(twips(5835), twips(3780));
+    m_picPicture2 = new QWidget(m_fraPosition);
+    m_picPicture2->setObjectName(QStringLiteral("picPicture2"));
+    m_picPicture2->setFixedSize(twips(1635), twips(510));
+    setBackground(m_picPicture2, QColor(0, 0, 255));
+    m_picPicture2->setToolTip(QStringLiteral("Logo preview"));
+    left->addWidget(m_fraPosition);
+
+    auto *buttons = new QGridLayout;
+    buttons->setHorizontalSpacing(8);
+    buttons->setVerticalSpacing(2);
+    left->addLayout(buttons);
+    m_txtHPOS = new QLineEdit(QStringLiteral("100"), central);
+    m_txtHPOS->setObjectName(QStringLiteral("txtHPOS"));
+    m_txtVPOS = new QLineEdit(QStringLiteral("100"), central);
+    m_txtVPOS->setObjectName(QStringLiteral("txtVPOS"));
+    for (QLineEdit *box : {m_txtHPOS, m_txtVPOS}) {
+        box->setFixedWidth(44);
+        box->setAlignment(Qt::AlignRight);
+    }
+    auto *hRow = new QHBoxLayout;
+    hRow->addWidget(new QLabel(QStringLiteral("H"), central));
+    hRow->addWidget(m_txtHPOS);
+    hRow->addWidget(new QLabel(QStringLiteral("%"), central));
+    auto *vRow = new QHBoxLayout;
+    vRow->addWidget(new QLabel(QStringLiteral("V"), central));
+    vRow->addWidget(m_txtVPOS);
+    vRow->addWidget(new QLabel(QStringLiteral("%"), central));
+    buttons->addLayout(hRow, 0, 0);
+    buttons->addLayout(vRow, 1, 0);
+
+    m_optTAKE = new QPushButton(QStringLiteral("TAKE"), central);
+    m_optTAKE->setObjectName(QStringLiteral("optTAKE"));
+    m_optTAKE->setMinimumSize(72, 40);
+    QFont takeFont = m_optTAKE->font();
+    takeFont.setBold(true);
+    m_optTAKE->setFont(takeFont);
+    buttons->addWidget(m_optTAKE, 0, 1, 2, 1);
+
+    auto *standardGroup = new QButtonGroup(central);
+    m_NTSC_PAL[0] = new QRadioButton(QStringLiteral("NTSC"), central);
+    m_NTSC_PAL[1] = new QRadioButton(QStringLiteral("PAL"), central);
+    for (int i = 0; i < 2; ++i) {
+        m_NTSC_PAL[static_cast<size_t>(i)]->setObjectName(QStringLiteral("NTSC_PAL%1").arg(i));
+        standardGroup->addButton(m_NTSC_PAL[static_cast<size_t>(i)], i);
+        buttons->addWidget(m_NTSC_PAL[static_cast<size_t>(i)], i, 2);
+    }
+    m_NEGATE = new QCheckBox(QStringLiteral("Negative"), central);
+    m_NEGATE->setObjectName(QStringLiteral("NEGATE"));
+    buttons->addWidget(m_NEGATE, 0, 3);
+    auto *timeBox = new QVBoxLayout;
+    timeBox->setSpacing(0);
+    timeBox->addWidget(new QLabel(QStringLiteral("Current Time"), central));
+    m_lblCurrentTime = makeLabel(central, "lblCurrentTime", QStringLiteral("00:00:00"));
+    QFont clockFont = m_lblCurrentTime->font();
+    clockFont.setBold(true);
+    m_lblCurrentTime->setFont(clockFont);
+    timeBox->addWidget(m_lblCurrentTime);
+    buttons->addLayout(timeBox, 0, 4, 2, 1);
+    m_lblRunning = makeLabel(central, "lblRunning", QStringLiteral("Scheduler Running"));
+    m_lblRunning->setStyleSheet(QStringLiteral("color: #007000; font-weight: bold;"));
+    buttons->addWidget(m_lblRunning, 1, 3);
+    left->addStretch();
+
+    // Right: the sliders.
+    auto *panel = new QGridLayout;
+    panel->setVerticalSpacing(0);
+    panel->setHorizontalSpacing(6);
+    top->addLayout(panel, 1);
+    m_hscrFade = makeSlider(central, "hscrFade", 1, 100, 5, 99);
+    m_hscrMix = makeSlider(central, "hscrMix", 0, 99, 5, 99);
+    m_hscrIntensity = makeSlider(central, "hscrIntensity", 0, 99, 5, 99);
+    m_hscrTimeOn = makeSlider(central, "hscrTimeOn", 1, 255, 4, 1);
+    m_hscrTimeInt = makeSlider(central, "hscrTimeInt", 1, 255, 4, 1);
+    m_hscrTimeOn->setTracking(false);
+    m_hscrTimeInt->setTracking(false);
+    m_lblFade = makeLabel(central, "lblFade", QStringLiteral("000"));
+    m_lblRatio = makeLabel(central, "lblRatio", QStringLiteral("000"));
+    m_lblIntensity = makeLabel(central, "lblIntensity", QStringLiteral("000"));
+    m_lblOnTime = makeLabel(central, "lblOnTime", QStringLiteral("0:00:00"));
+    m_lblCycTime = makeLabel(central, "lblCycTime", QStringLiteral("0:00:00"));
+    struct Row {
+        const char *name;
+        QString title;
+        QString scale;
+        QScrollBar *bar;
+        QLabel *value;
+    };
+    const std::array<Row, 5> rows{{
+        {"FADE_SPEED", QStringLiteral("Fade Speed"), QStringLiteral("5s                   .05s"), m_hscrFade, m_lblFade},
+        {"MIX_RATIO", QStringLiteral("Mix Ratio"), QStringLiteral("Trans            Solid"), m_hscrMix, m_lblRatio},
+        {"INTENSITY", QStringLiteral("Intensity"), QStringLiteral("Black          White"), m_hscrIntensity,
+         m_lblIntensity},
+        {"ON_TIME", QStringLiteral("On Time"), QString(), m_hscrTimeOn, m_lblOnTime},
+        {"CYCLE_TIME", QStringLiteral("Cycle Time"), QString(), m_hscrTimeInt, m_lblCycTime},
+    }};
+    int line = 0;
+    for (const Row &row : rows) {
+        QLabel *title = makeLabel(central, row.name, row.title);
+        QFont bold = title->font();
+        bold.setBold(true);
+        title->setFont(bold);
+        panel->addWidget(title, line, 0);
+        row.value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        row.value->setMinimumWidth(56);
+        row.value->setFrameShape(QFrame::StyledPanel);
+        panel->addWidget(row.value, line, 1);
+        ++line;
+        panel->addWidget(row.bar, line, 0, 1, 2);
+        ++line;
+        if (!row.scale.isEmpty()) {
+            QLabel *scale = new QLabel(row.scale, central);
+            QFont small = scale->font();
+            small.setPointSizeF(small.pointSizeF() * 0.85);
+            scale->setFont(small);
+            scale->setTextFormat(Qt::PlainText);
+            auto *scaleRow = new QHBoxLayout;
+            const QStringList ends = row.scale.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            auto *low = new QLabel(ends.value(0), central);
+            auto *high = new QLabel(ends.value(1), central);
+            low->setFont(small);
+            high->setFont(small);
+            scale->hide();
+            scaleRow->addWidget(low);
+            scaleRow->addStretch();
+            scaleRow->addWidget(high);
+            panel->addLayout(scaleRow, line, 0, 1, 2);
+            ++line;
+        }
+        panel->setRowMinimumHeight(line, 4);
+        ++line;
+    }
+    panel->setRowStretch(line, 1);
+
+    // The slot buttons carry the selection logic; their frame is collapsed
+    // out of sight and slots are chosen from the Logo menu.
+    m_LOGO_SELECT = new QGroupBox(QStringLiteral("Logo Selection"), central);
+    m_LOGO_SELECT->setObjectName(QStringLiteral("LOGO_SELECT"));
+    auto *slotsLayout = new QHBoxLayout(m_LOGO_SELECT);
+    for (int i = 1; i <= MainState::MaxSlots; ++i) {
+        auto *button = new QRadioButton(QStringLiteral("Logo %1").arg(i), m_LOGO_SELECT);
+        button->setObjectName(QStringLiteral("optLOGO%1").arg(i));
+        slotsLayout->addWidget(button);
+        m_optLOGO[static_cast<size_t>(i)] = button;
+    }
+    m_LOGO_SELECT->setFixedHeight(twips(65));
+    m_LOGO_SELECT->hide();
+    outer->addWidget(m_LOGO_SELECT);
+
+    // Status strip: port indicator, transfer status and the copyright line.
+    auto *status = new QHBoxLayout;
+    status->setSpacing(6);
+    outer->addLayout(status);
+    status->addWidget(new QLabel(QStringLiteral("COM"), central));
+    m_txtCom = new QLineEdit(central);
+    m_txtCom->setObjectName(QStringLiteral("txtCom"));
+    m_txtCom->setReadOnly(true);
+    m_txtCom->setFixedWidth(36);
+    m_txtCom->setAlignment(Qt::AlignCenter);
+    m_txtCom->setFocusPolicy(Qt::NoFocus);
+    status->addWidget(m_txtCom);
+    m_lblUpLoadStatus = makeLabel(central, "lblUpLoadStatus", QString());
+    m_lblUpLoadStatus->setMinimumWidth(160);
+    status->addWidget(m_lblUpLoadStatus);
+    m_progress = new QProgressBar(central);
+    m_progress->setObjectName(QStringLiteral("ProgressBar1"));
+    m_progress->setRange(0, 100);
+    m_progress->setMaximumWidth(140);
+    m_progress->hide();
+    status->addWidget(m_progress);
+    m_lblCopyright = makeLabel(central, "lblCopyright", QString());
+    m_lblCopyright->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    status->addWidget(m_lblCopyright, 1);
+
+    // Reply strip: last command, last reply, and the two counters.
+    m_replyStrip = new QWidget(central);
+    m_replyStrip->setObjectName(QStringLiteral("replyStrip"));
+    auto *strip = new QGridLayout(m_replyStrip);
+    strip->setContentsMargins(0, 0, 0, 0);
+    strip->setVerticalSpacing(0);
+    m_lblDiagSend = makeLabel(m_replyStrip, "lblDiagSend", QString());
+    m_lblDiag = makeLabel(m_replyStrip, "lblDiag", QString());
+    m_lblSCount = makeLabel(m_replyStrip, "lblSCount", QStringLiteral("00000"));
+    m_lblCount = makeLabel(m_replyStrip, "lblCount", QStringLiteral("00000"));
+    QFont mono(QStringLiteral("Monospace"));
+    mono.setStyleHint(QFont::TypeWriter);
+    mono.setPointSizeF(font().pointSizeF() * 0.9);
+    for (QLabel *label : {m_lblDiagSend, m_lblDiag, m_lblSCount, m_lblCount}) {
+        label->setFont(mono);
+        label->setTextFormat(Qt::PlainText);
+    }
+    m_lblDiag->setMinimumWidth(10);
+    m_lblDiagSend->setMinimumWidth(10);
+    strip->addWidget(m_lblDiagSend, 0, 0);
+    strip->addWidget(m_lblSCount, 0, 1, Qt::AlignRight);
+    strip->addWidget(m_lblDiag, 1, 0);
+    strip->addWidget(m_lblCount, 1, 1, Qt::AlignRight);
+    strip->setColumnStretch(0, 1);
+    outer->addWidget(m_replyStrip);
+
+    setCentralWidget(central);
+}
+
+void FrmQuillon4::buildTimers(bool start)
+{
+    m_tmrDelay = new QTimer(this);
+    m_tmrDelay->setObjectName(QStringLiteral("tmr_Delay"));
+    m_tmrDelay->setInterval(25);
+    m_tmrDelay->setTimerType(Qt::PreciseTimer);
+    connect(m_tmrDelay, &QTimer::timeout, &m_core.link, &DeviceLink::tmr_Delay_Timer);
+
+    m_tmrComInit = new QTimer(this);
+    m_tmrComInit->setObjectName(QStringLiteral("tmrComInit"));
+    m_tmrComInit->setInterval(100);
+    m_tmrComInit->setTimerType(Qt::PreciseTimer);
+    connect(m_tmrComInit, &QTimer::timeout, &m_core.link, &DeviceLink::tmrComInit_Timer);
+
+    m_tmrSplash = new QTimer(this);
+    m_tmrSplash->setObjectName(QStringLiteral("tmrSplash"));
+    m_tmrSplash->setInterval(100);
+    connect(m_tmrSplash, &QTimer::timeout, this, &FrmQuillon4::tmrSplash_Timer);
+
+    if (!start)
+        return;
+    m_tmrDelay->start();
+    connect(&m_core.link, &DeviceLink::comInitTimerChanged, this, [this](bool enabled) {
+        if (enabled)
+            m_tmrComInit->start();
+        else
+            m_tmrComInit->stop();
+    });
+}
+
+void FrmQuillon4::wireControls()
+{
+    PanelController &panel = m_core.panel;
+    DeviceLink &link = m_core.link;
+    connect(m_hscrFade, &QScrollBar::valueChanged, &panel, &PanelController::hscrFade_Change);
+    connect(m_hscrMix, &QScrollBar::valueChanged, &panel, &PanelController::hscrMix_Change);
+    connect(m_hscrIntensity, &QScrollBar::valueChanged, &panel, &PanelController::hscrIntensity_Change);
+    connect(m_hscrTimeOn, &QScrollBar::sliderMoved, &panel, &PanelController::hscrTimeOn_Scroll);
+    connect(m_hscrTimeInt, &QScrollBar::sliderMoved, &panel, &PanelController::hscrTimeInt_Scroll);
+    connect(m_hscrTimeOn, &QScrollBar::valueChanged, &panel, &PanelController::hscrTimeOn_Change);
+    connect(m_hscrTimeInt, &QScrollBar::valueChanged, &panel, &PanelController::hscrTimeInt_Change);
+    connect(m_optTAKE, &QPushButton::clicked, &panel, &PanelController::optTAKE_Click);
+
+    connect(m_mnuExit, &QAction::triggered, this, &QWidget::close);
+    connect(m_mnuSaveCurrentSettings, &QAction::triggered, this,
+            [&link] { link.CmdTree(CommandTable::SaveSettings); });
+    for (size_t i = 0; i < m_mnuCOMsel.size(); ++i)
+        connect(m_mnuCOMsel[i], &QAction::triggered, this, [&link, i] { link.mnuCOMsel_Click(static_cast<int>(i)); });
+    for (int i = 1; i <= MainState::MaxSlots; ++i) {
+        connect(m_mnuLogoSel[static_cast<size_t>(i)], &QAction::triggered, this, [this, i] {
+            m_core.slotControl.mnuLogoSel_Click(i);
+            sync();
+        });
+        connect(m_optLOGO[static_cast<size_t>(i)], &QRadioButton::clicked, this,
+                [this, i] { m_core.slotControl.optLOGO_Click(i); });
+    }
+    for (int index : MainState::ModelIndexes) {
+        connect(m_mnuSetQXx[static_cast<size_t>(index)], &QAction::triggered, this, [this, index] {
+            m_core.slotControl.mnuSetQXx_Click(index);
+            sync();
+        });
+    }
+    for (size_t i = 0; i < m_mnuShowMode.size(); ++i)
+        connect(m_mnuShowMode[i], &QAction::triggered, this, [this, i] { mnuShowMode_Click(static_cast<int>(i)); });
+    for (size_t i = 0; i < m_mnuDiagSub.size(); ++i) {
+        if (m_mnuDiagSub[i])
+            connect(m_mnuDiagSub[i], &QAction::triggered, this, [this, i] { mnuDiagSub_Click(static_cast<int>(i)); });
+    }
+    connect(m_mnuWakeUpNode, &QAction::triggered, this, [&link] { link.CmdTree(CommandTable::Wakeup); });
+    connect(m_mnuWakeUpAllNodes, &QAction::triggered, this, [&link] {
+        QByteArray all("00");
+        link.CmdTree(CommandTable::Wakeup, all);
+    });
+    connect(m_mnuAllNodesSleep, &QAction::triggered, this, [&link] { link.CmdTree(CommandTable::Sleep); });
+    connect(m_mnuCopyright, &QAction::triggered, this, [&link] {
+        link.CmdTree(CommandTable::RetrieveCopyright);
+        link.setCopyrightWait(200);
+    });
+    connect(m_mnuDiagTools, &QAction::triggered, this, &FrmQuillon4::mnuDiagTools_Click);
+    connect(m_mnuAbout, &QAction::triggered, this, &FrmQuillon4::mnuAbout_Click);
+}
+
+// ---------------------------------------------------------------------------
+// Handlers
+
+void FrmQuillon4::mnuDiagSub_Click(int index)
+{
+    if (index == CommandTable::ShowDialog) {
+        showDialogToggle();
+        m_core.link.CmdTree(index);
+        return;
+    }
+    // Entries whose argument is asked for are handled with the diagnostic
+    // prompts; the plain ones send their command as they are.
+    const CommandInfo *info = CommandTable::find(index);
+    if (!info || info->argLength != 0)
+        return;
+    m_core.link.CmdTree(index);
+}
+
+void FrmQuillon4::showDialogToggle()
+{
+    MainState &state = m_core.state;
+    if (state.showDialogChecked) {
+        state.showDialogChecked = false;
+        m_core.settings.setValue(QStringLiteral("ShowReply"), QStringLiteral("False"));
+        state.heightTwips = 5650;
+    } else {
+        state.showDialogChecked = true;
+        m_core.settings.setValue(QStringLiteral("ShowReply"), QStringLiteral("True"));
+        state.heightTwips = std::max(toTwips(height()), 6125);
+    }
+    applyHeight();
+    sync();
+}
+
+void FrmQuillon4::mnuDiagTools_Click()
+{
+    MainState &state = m_core.state;
+    state.diagMenuVisible = !state.diagMenuVisible;
+    state.diagToolsChecked = state.diagMenuVisible;
+    m_core.settings.setValue(QStringLiteral("DiagTools"), SettingsStore::flagText(state.diagMenuVisible));
+    sync();
+}
+
+void FrmQuillon4::mnuShowMode_Click(int index)
+{
+    MainState &state = m_core.state;
+    static const std::array<const char *, 3> keys{"ShowInt", "ShowMix", "ShowFade"};
+    bool *flag = index == 0 ? &state.showInt : index == 1 ? &state.showMix : &state.showFade;
+    *flag = !*flag;
+    m_core.settings.setValue(QString::fromLatin1(keys[static_cast<size_t>(index)]), SettingsStore::flagText(*flag));
+    if (index == 2 && !*flag)
+        state.panel.previewVisible = true;
+    sync();
+}
+
+void FrmQuillon4::mnuAbout_Click()
+{
+    FrmSplash about(FrmSplash::Role::About, this);
+    about.exec();
+}
+
+void FrmQuillon4::tmrSplash_Timer()
+{
+    m_tmrSplash->stop();
+    auto *splash = new FrmSplash(FrmSplash::Role::Startup, this);
+    splash->setAttribute(Qt::WA_DeleteOnClose);
+    splash->open();
+}
+
+// ---------------------------------------------------------------------------
+// Drawing the state
+
+void FrmQuillon4::sync()
+{
+    if (m_syncing)
+        return;
+    m_syncing = true;
+    setWindowTitle(m_core.state.title);
+    syncMenus();
+    syncPanel();
+    syncStrips();
+    m_syncing = false;
+}
+
+void FrmQuillon4::syncMenus()
+{
+    const MainState &s = m_core.state;
+    for (size_t i = 0; i < m_mnuRecentFile.size(); ++i) {
+        const QString &path = s.recentFiles[i];
+        m_mnuRecentFile[i]->setVisible(!path.isEmpty());
+        m_mnuRecentFile[i]->setEnabled(!path.isEmpty());
+        m_mnuRecentFile[i]->setText(path);
+    }
+    for (QAction *action : {m_mnuDownloadLogotoRam, m_mnuSaveCurrentSettings, m_mnuSaveLogoinNVRAM, m_mnuUpLoadLogo})
+        action->setEnabled(s.deviceMenusEnabled);
+    m_mnuUpLoadLogo->setVisible(s.uploadMenuVisible);
+    m_mnuSaveLogoDisk->setVisible(s.saveLogoDiskVisible);
+    m_mnuPanelLock->setChecked(s.panel.locked);
+
+    for (size_t i = 1; i < m_mnuCOMsel.size(); ++i) {
+        const PortMenuEntry &entry = s.portMenu[i];
+        m_mnuCOMsel[i]->setVisible(entry.visible);
+        if (entry.visible) {
+            m_mnuCOMsel[i]->setText(entry.caption);
+            m_mnuCOMsel[i]->setStatusTip(entry.path);
+            m_mnuCOMsel[i]->setToolTip(entry.path);
+        }
+        m_mnuCOMsel[i]->setChecked(entry.checked);
+    }
+    m_mnuCom->setToolTipsVisible(true);
+
+    for (int i = 1; i <= MainState::MaxSlots; ++i) {
+        const auto n = static_cast<size_t>(i);
+        m_mnuLogoSel[n]->setVisible(s.logoMenuVisible[n]);
+        m_mnuLogoSel[n]->setChecked(s.logoMenuChecked[n]);
+        m_optLOGO[n]->setVisible(s.slotButtonVisible[n]);
+    }
+    if (s.currentSlot >= 1 && s.currentSlot <= MainState::MaxSlots) {
+        QSignalBlocker block(m_optLOGO[static_cast<size_t>(s.currentSlot)]);
+        m_optLOGO[static_cast<size_t>(s.currentSlot)]->setChecked(true);
+    }
+    for (int index : MainState::ModelIndexes) {
+        const auto n = static_cast<size_t>(index);
+        m_mnuSetQXx[n]->setChecked(s.modelMenuChecked[n]);
+        m_mnuSetQXx[n]->setVisible(s.modelMenuVisible[n]);
+    }
+    m_mnuShowMode[0]->setChecked(s.showInt);
+    m_mnuShowMode[1]->setChecked(s.showMix);
+    m_mnuShowMode[2]->setChecked(s.showFade);
+    m_mnuScheduleLock->setChecked(s.scheduleLocked);
+    m_mnuScheduleOnOff->setChecked(s.scheduleOn);
+
+    m_mnuDiag->menuAction()->setVisible(s.diagMenuVisible);
+    m_mnuDiagTools->setChecked(s.diagToolsChecked);
+    m_mnuDiagSub[CommandTable::ShowDialog]->setChecked(s.showDialogChecked);
+    m_mnuDiagSub[CommandTable::FactoryReset]->setVisible(s.factoryResetVisible);
+    m_mnuDiagSub[CommandTable::SetModel]->setVisible(s.setModelVisible);
+    m_mnuNode->menuAction()->setVisible(s.nodeMenuVisible);
+    m_mnuWakeUpNode->setVisible(s.wakeUpNodeVisible);
+}
+
+void FrmQuillon4::syncPanel()
+{
+    const PanelState &p = m_core.state.panel;
+    const auto setBar = [](QScrollBar *bar, int value) {
+        QSignalBlocker block(bar);
+        bar->setValue(value);
+        bar->setSliderPosition(value);
+    };
+    setBar(m_hscrFade, p.fade);
+    setBar(m_hscrMix, p.mix);
+    setBar(m_hscrIntensity, p.intensity);
+    setBar(m_hscrTimeOn, p.timeOn);
+    setBar(m_hscrTimeInt, p.timeInt);
+    m_lblFade->setText(p.lblFade);
+    m_lblRatio->setText(p.lblRatio);
+    m_lblIntensity->setText(p.lblIntensity);
+    m_lblOnTime->setText(p.lblOnTime);
+    m_lblCycTime->setText(p.lblCycTime);
+    if (m_txtHPOS->text() != p.txtHPOS)
+        m_txtHPOS->setText(p.txtHPOS);
+    if (m_txtVPOS->text() != p.txtVPOS)
+        m_txtVPOS->setText(p.txtVPOS);
+    setBackground(m_optTAKE, p.takeOn ? kGreen : QColor());
+    m_optTAKE->setStyleSheet(p.takeOn ? QStringLiteral("background-color: rgb(0,255,0);") : QString());
+    {
+        QSignalBlocker block0(m_NTSC_PAL[0]);
+        QSignalBlocker block1(m_NTSC_PAL[1]);
+        m_NTSC_PAL[p.standard == 1 ? 1 : 0]->setChecked(true);
+    }
+    {
+        QSignalBlocker block(m_NEGATE);
+        m_NEGATE->setChecked(p.negate);
+    }
+    const bool unlocked = !p.locked;
+    for (QWidget *w : std::initializer_list<QWidget *>{m_picPicture2, m_txtVPOS, m_txtHPOS, m_hscrTimeInt, m_lblCycTime,
+                                                       m_lblOnTime, m_hscrTimeOn, m_hscrIntensity, m_hscrMix,
+                                                       m_hscrFade, m_optTAKE, m_NEGATE})
+        w->setEnabled(unlocked);
+    if (unlocked) {
+        m_hscrTimeOn->setEnabled(p.timeSlidersEnabled);
+        m_hscrTimeInt->setEnabled(p.timeSlidersEnabled);
+    }
+    m_picPicture2->move(twips(p.previewLeft), twips(p.previewTop));
+    m_picPicture2->setVisible(p.previewVisible);
+    m_lblRunning->setVisible(m_core.state.runningLabelVisible);
+}
+
+void FrmQuillon4::syncStrips()
+{
+    const Reporter &r = m_core.reporter;
+    const MainState &s = m_core.state;
+    m_lblDiagSend->setText(visibleText(r.diagSend()));
+    m_lblDiag->setText(visibleText(r.diagReply()));
+    m_lblSCount->setText(r.sentCount());
+    m_lblCount->setText(r.replyCount());
+    m_lblUpLoadStatus->setText(r.uploadStatus());
+    m_progress->setVisible(r.progressVisible());
+    m_progress->setValue(r.progressValue());
+    m_lblCopyright->setText(r.copyright());
+    m_lblCurrentTime->setText(r.currentTime());
+    m_txtCom->setText(s.txtCom);
+    switch (s.txtComColour) {
+    case Indicator::Red:
+        setBackground(m_txtCom, kRed);
+        break;
+    case Indicator::Cyan:
+        setBackground(m_txtCom, kCyan);
+        break;
+    case Indicator::Green:
+        setBackground(m_txtCom, kGreen);
+        break;
+    case Indicator::None:
+        setBackground(m_txtCom, QColor());
+        break;
+    }
+    QString tip = QStringLiteral("No port chosen");
+    if (s.comPort > 0) {
+        tip = QStringLiteral("COM%1").arg(s.comPort);
+        for (const PortMenuEntry &entry : s.portMenu) {
+            if (entry.visible && entry.tag == QString::number(s.comPort) && !entry.path.isEmpty())
+                tip += QStringLiteral(": ") + entry.path;
+        }
+    }
+    m_txtCom->setToolTip(tip);
+    m_replyStrip->setVisible(s.showDialogChecked);
+    m_frameError->sync();
+    placeErrorPanel();
+}
+
+void FrmQuillon4::placeErrorPanel()
+{
+    // The panel's place is given in the window's scale units; one unit is
+    // taken as one and a half logical pixels.
+    m_frameError->setGeometry(qRound(90 * 1.5), qRound(80 * 1.5), qRound(219 * 1.5), qRound(119 * 1.5));
+}
+
+void FrmQuillon4::applyHeight()
+{
+    resize(twips(WindowWidthTwips), twips(m_core.state.heightTwips));
+}
+
+void FrmQuillon4::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    placeErrorPanel();
+}
+
+void FrmQuillon4::closeEvent(QCloseEvent *event)
+{
+    Form_Unload();
+    event->accept();
+}
+
+void FrmQuillon4::Form_Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    m_tmrSplash->stop();
+    m_tmrComInit->stop();
+    m_core.link.closePort();
+    m_tmrDelay->stop();
+}
