@@ -153,7 +153,9 @@ void SystemSerialPort::onReadyRead()
 
 void SystemSerialPort::onError(int error)
 {
-    if (error != QSerialPort::ResourceError || m_lost || !m_port->isOpen())
+    // An unplugged adapter shows as a resource error; a pseudo-terminal whose
+    // other end went away as a read error.
+    if ((error != QSerialPort::ResourceError && error != QSerialPort::ReadError) || m_lost || !m_port->isOpen())
         return;
     // The device vanished under the open port: an unplugged adapter, a line
     // that hung up. Report it once; the link closes the port.

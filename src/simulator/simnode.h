@@ -1,0 +1,66 @@
+#pragma once
+
+#include "device_link/commandtable.h"
+
+#include <QByteArray>
+
+// One simulated logo generator on the shared line. It keeps the keying settings
+// in the device's own raw values and answers ARS and ARC. A node that is asleep
+// listens only for a wake-up that names it (or all nodes).
+class SimNode
+{
+public:
+    enum class Standard { Ntsc, Pal };
+
+    SimNode(int id = 1, int model = 4);
+
+    static bool isValidModel(int model);
+
+    // Carries out one received command; returns the node's reply (empty: none).
+    QByteArray handle(const CommandInfo &command, const QByteArray &argument);
+
+    // ARS answer: 'S' (model 1) or 's', then m, f, i, h, v, status, '0', '0',
+    // on time, interval; 's' adds the current slot as two decimal digits.
+    QByteArray settingsReply() const;
+    // ARC answer: one line naming the model as "QX" and two digits.
+    QByteArray copyrightReply() const;
+    // One line "NODE id=.. model=.. awake=.. mix=.. fade=.. intensity=.. h=.. v=..
+    // status=.. on=.. interval=.. slot=.. std=NTSC|PAL saves=..".
+    QByteArray describe() const;
+
+    int id() const { return m_id; }
+    int model() const { return m_model; }
+    bool isAwake() const { return m_awake; }
+    int mix() const { return m_mix; }
+    int fade() const { return m_fade; }
+    int intensity() const { return m_intensity; }
+    int horizontal() const { return m_horizontal; }
+    int vertical() const { return m_vertical; }
+    int status() const { return m_status; }
+    bool isTakeOn() const { return (m_status & TakeBit) != 0; }
+    int onTime() const { return m_onTime; }
+    int interval() const { return m_interval; }
+    int slot() const { return m_slot; }
+    Standard standard() const { return m_standard; }
+    int settingsSaves() const { return m_settingsSaves; }
+
+private:
+    static constexpr int TakeBit = 0x01;
+
+    void resetSettings();
+
+    int m_id;
+    int m_model;
+    bool m_awake = true;
+    int m_mix = 0;
+    int m_fade = 0;
+    int m_intensity = 0;
+    int m_horizontal = 0;
+    int m_vertical = 0;
+    int m_status = 0;
+    int m_onTime = 0;
+    int m_interval = 0;
+    int m_slot = 1;
+    Standard m_standard = Standard::Ntsc;
+    int m_settingsSaves = 0;
+};

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "simulator/commandsplitter.h"
+#include "simulator/portlink.h"
+#include "simulator/ptyline.h"
+#include "simulator/simnode.h"
+#include "simulator/trafficlog.h"
+
+#include <QList>
+#include <QObject>
+#include <QRandomGenerator>
+#include <QSocketNotifier>
+#include <QTimer>
+
+// The qxsim program: the nodes on one pseudo-terminal line, the port link, the
+// traffic log, and the fault switches read from stdin.
+class Simulator : public QObject
+{
+    Q_OBJECT
+public:
+    struct NodeConfig {
+        int id;
+        int model;
+    };
+    struct Options {
+        QString portsDirectory;
+        int port = 1;
+        QList<NodeConfig> nodes;
+        bool fast = false;
+        QString logPath;
+        int latencyMs = 3;
+        bool silent = false;
+    };
+
+    explicit Simulator(const Options &options, QObject *parent = nullptr);
+    ~Simulator() override;
+
+    // Opens the line, places the link and announces READY on stdout.
+    bool start(QString *error);
+    // Carries out one control line (see the program's --help).
+    void control(const QByteArray &line);
+
+signals:
+    void quitRequested();
+
+private:
+    void readStdin();
+    void onByte(char byte, qint64 ns);
+    void onTick(qint64 ns);
+    void handle(const QList<CommandSplitter::Item> &items);
+    void deliver(const CommandSplitter::Item &item);
+    bool comeUp(QString *error);
+    void hangUp(int backAfterMs);
+    void logEvent(const QByteArray &text);
+    qint64 nowMs() const { return m_line.nowNs() / 1'000'000; }
+
+    Options m_options;
+    PtyLine m_line;
+    CommandSplitter m_splitter;
+    QList<SimNode> m_nodes;
+    TrafficLog m_log;
+    PortLink m_link;
+    QSocketNotifier *m_stdin = nullptr;
+    QByteArray m_stdinBuffer;
+    QTimer m_upTimer;
+    QRandomGenerator m_noise { 0x51584e53u };
+    bool m_silent = false;
+    int m_shortLength = -1;
+};
