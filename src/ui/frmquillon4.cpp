@@ -525,17 +525,30 @@ void FrmQuillon4::wireControls()
 
 void FrmQuillon4::mnuDiagSub_Click(int index)
 {
-    if (index == CommandTable::ShowDialog) {
+    switch (index) {
+    case CommandTable::ShowDialog:
         showDialogToggle();
         m_core.link.CmdTree(index);
-        return;
+        break;
+    case CommandTable::RetrieveCopyright:
+        m_core.reporter.setCopyright(QString());
+        m_core.link.CmdTree(index);
+        break;
+    case CommandTable::ToggleTake:
+    case CommandTable::TakeOff:
+    case CommandTable::TakeOn:
+    case CommandTable::SaveSettings:
+    case CommandTable::SaveLogo:
+    case CommandTable::BlinkTest:
+    case CommandTable::Sleep:
+    case CommandTable::RetrieveSettings:
+        m_core.link.CmdTree(index);
+        break;
+    default:
+        // The entries that ask for a value, and those that start a logo
+        // transfer, are handled by the diagnostic prompts and transfers.
+        break;
     }
-    // Entries whose argument is asked for are handled with the diagnostic
-    // prompts; the plain ones send their command as they are.
-    const CommandInfo *info = CommandTable::find(index);
-    if (!info || info->argLength != 0)
-        return;
-    m_core.link.CmdTree(index);
 }
 
 void FrmQuillon4::showDialogToggle()
@@ -665,6 +678,10 @@ void FrmQuillon4::syncPanel()
 {
     const PanelState &p = m_core.state.panel;
     const auto setBar = [](QScrollBar *bar, int value) {
+        // A bar the user is dragging keeps its thumb; its value is set when
+        // it is let go.
+        if (bar->isSliderDown())
+            return;
         QSignalBlocker block(bar);
         bar->setValue(value);
         bar->setSliderPosition(value);

@@ -1,0 +1,162 @@
+#include "corefixture.h"
+
+#include "ui/frmquillon4.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+
+// The main window draws the core's state and hands the user's actions to it.
+// The timers are not started: ticks are driven by hand.
+class TestFrmQuillon4 : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<CoreFixture> f;
+    std::unique_ptr<FrmQuillon4> w;
+
+    template<typename T> T *child(const QString &name)
+    {
+        T *found = w->findChild<T *>(name);
+        if (!found)
+            qFatal("no child %s", qPrintable(name));
+        return found;
+    }
+    QAction *action(const QString &name) { return child<QAction>(name); }
+
+private slots:
+    void init()
+    {
+        f = std::make_unique<CoreFixture>();
+        f->port.present = {2, 6};
+        f->setSetting(QStringLiteral("ComPort"), QStringLiteral("6"));
+        w = std::make_unique<FrmQuillon4>(*f->settings, f->port, f->clock, FrmQuillon4::Options{{}, false, false});
+        w->show();
+        for (int i = 0; i < 30; ++i)
+            w->core().link.tmrComInit_Timer();
+        f->port.writes.clear();
+    }
+
+    void cleanup()
+    {
+        w.reset();
+        f.reset();
+    }
+
+    void portMenuShowsDevicePaths()
+    {
+        QAction *first = action(QStringLiteral("mnuCOMsel1"));
+        QAction *second = action(QStringLiteral("mnuCOMsel2"));
+        QVERIFY(first->isVisible());
+        QCOMPARE(first->text(), QStringLiteral("COM&2"));
+        QCOMPARE(second->toolTip(), QStringLiteral("/dev/fake6"));
+        QCOMPARE(second->statusTip(), QStringLiteral("/dev/fake6"));
+        QVERIFY(second->isChecked());
+        QVERIFY(!action(QStringLiteral("mnuCOMsel3"))->isVisible());
+        QCOMPARE(child<QLineEdit>(QStringLiteral("txtCom"))->text(), QStringLiteral("6"));
+
+        first->trigger();
+        QCOMPARE(f->port.openPort(), 2);
+        QVERIFY(first->isChecked());
+        QVERIFY(!second->isChecked());
+        QCOMPARE(f->setting(QStringLiteral("ComPort")), QStringLiteral("2"));
+    }
+
+    void slidersSendThroughTheCore()
+    {
+        child<QScrollBar>(QStringLiteral("hscrFade"))->setValue(1);
+        QCOMPARE(f->port.writes, QList<QByteArray>{QByteArray("AFR\x63", 4)});
+        QCOMPARE(child<QLabel>(QStringLiteral("lblFade"))->text(), QStringLiteral("5.00"));
+        QCOMPARE(child<QLabel>(QStringLiteral("lblDiagSend"))->text(), QStringLiteral("SendCom: AFRc"));
+
+        // The time sliders send when released, not while dragged.
+        auto *on = child<QScrollBar>(QStringLiteral("hscrTimeOn"));
+        f->port.writes.clear();
+        on->setSliderDown(true);
+        on->setSliderPosition(4);
+        QCOMPARE(child<QLabel>(QStringLiteral("lblOnTime"))->text(), QStringLiteral("0:01:00"));
+        QVERIFY(f->port.writes.isEmpty());
+        on->setSliderDown(false);
+        QCOMPARE(f->port.writes, QList<QByteArray>{QByteArray("APA\x04", 4)});
+    }
+
+    void replyMovesControlsWithoutEcho()
+    {
+        f->port.receive(QByteArray("S\x32\x31\x63\x5E\x37\x01\x30\x30\x14\x28", 11));
+        for (int i = 0; i < 3; ++i)
+            w->core().link.tmr_Delay_Timer();
+        QCOMPARE(child<QScrollBar>(QStringLiteral("hscrMix"))->value(), 49);
+        QCOMPARE(child<QScrollBar>(QStringLiteral("hscrFade"))->value(), 51);
+        QCOMPARE(child<QScrollBar>(QStringLiteral("hscrTimeInt"))->value(), 40);
+        QCOMPARE(child<QLineEdit>(QStringLiteral("txtHPOS"))->text(), QStringLiteral("50"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quillon - QX1 Node Detected"));
+        QVERIFY(!action(QStringLiteral("mnuUpLoadLogo"))->isVisible());
+        QVERIFY(action(QStringLiteral("mnuDownloadLogotoRam"))->isEnabled());
+        QCOMPARE(child<QPushButton>(QStringLiteral("optTAKE"))->palette().color(QPalette::Button), QColor(0, 255, 0));
+        QVERIFY(f->port.writes.isEmpty());
+    }
+
+    void errorPanelStacksAndHides()
+    {
+        auto *panel = child<QGroupBox>(QStringLiteral("frameError"));
+        QVERIFY(!panel->isVisible());
+        w->core().reporter.ReportError(QStringLiteral("one"), QStringLiteral("A"));
+        w->core().reporter.ReportError(QStringLiteral("two"), QStringLiteral("B"));
+        QVERIFY(panel->isVisible());
+        QCOMPARE(panel->title(), QStringLiteral("B"));
+        QCOMPARE(child<QLabel>(QStringLiteral("lblErrMsg"))->text(), QStringLiteral("one\ntwo"));
+        for (int i = 0; i < 200; ++i)
+            w->core().link.tmr_Delay_Timer();
+        QVERIFY(!panel->isVisible());
+        w->core().reporter.ReportError(QStringLiteral("three"), QStringLiteral("C"));
+        QTest::mouseClick(child<QPushButton>(QStringLiteral("cmdErrOK")), Qt::LeftButton);
+        QVERIFY(!panel->isVisible());
+    }
+
+    void diagnosticToolsAndReplyStripAreRemembered()
+    {
+        QAction *tools = action(QStringLiteral("mnuDiagTools"));
+        QMenu *diag = child<QMenu>(QStringLiteral("mnuDiag"));
+        QVERIFY(!diag->menuAction()->isVisible());
+        tools->trigger();
+        tools->trigger();
+        tools->trigger();
+        QVERIFY(diag->menuAction()->isVisible());
+        QVERIFY(tools->isChecked());
+        QCOMPARE(f->setting(QStringLiteral("DiagTools")), QStringLiteral("True"));
+
+        QWidget *strip = child<QWidget>(QStringLiteral("replyStrip"));
+        QVERIFY(!strip->isVisible());
+        action(QStringLiteral("mnuDiagSub23"))->trigger();
+        QVERIFY(strip->isVisible());
+        QCOMPARE(f->setting(QStringLiteral("ShowReply")), QStringLiteral("True"));
+        QVERIFY(w->height() >= 6125 / 15);
+        action(QStringLiteral("mnuDiagSub23"))->trigger();
+        QVERIFY(!strip->isVisible());
+        QCOMPARE(f->setting(QStringLiteral("ShowReply")), QStringLiteral("False"));
+        QVERIFY(f->port.writes.isEmpty());
+    }
+
+    void menusSendTheirCommands()
+    {
+        action(QStringLiteral("mnuAllNodesSleep"))->trigger();
+        action(QStringLiteral("mnuWakeUpAllNodes"))->trigger();
+        action(QStringLiteral("mnuCopyright"))->trigger();
+        action(QStringLiteral("mnuLogoSel3"))->trigger();
+        action(QStringLiteral("mnuSetQXx7"))->trigger();
+        const QList<QByteArray> expected{"SP", "WK,00", "ARC", QByteArray("AJ03\0\0\0", 7)};
+        QCOMPARE(f->port.writes, expected);
+        QVERIFY(action(QStringLiteral("mnuLogoSel3"))->isChecked());
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quillon - QX7 Selected"));
+        QVERIFY(action(QStringLiteral("mnuLogoSel7"))->isVisible());
+        QCOMPARE(f->setting(QStringLiteral("QX_Model")), QStringLiteral("7"));
+    }
+};
+
+QTEST_MAIN(TestFrmQuillon4)
+#include "tst_frmquillon4.moc"
