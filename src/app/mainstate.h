@@ -1,5 +1,8 @@
 #pragma once
 
+#include "logo/logobitmap.h"
+#include "panel/previewcolours.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -28,6 +31,7 @@ struct PanelState {
     int standard = 0;     // 0 NTSC, 1 PAL
     bool negate = false;
     bool locked = false;  // PanelLocked
+    int lockedViewSlot = 0; // the slot whose logo view the lock disabled
     int previewLeft = 60; // twips inside the position frame
     int previewTop = 240;
     bool previewVisible = true;
@@ -68,7 +72,20 @@ public:
     int modelNumber = 0;
     int currentSlot = 1;
     int previousSlotButton = 0;
-    std::array<QString, 33> slotFile{};
+    std::array<QString, LogoSlots> slotFile{};
+
+    // Logos: one per slot, the height of the file read last, the name each
+    // slot's label shows, and how many lines each slot's view draws (0: none
+    // yet). The full-size view shows the file read last.
+    LogoStore logos{};
+    int logoHeight = 64;
+    std::array<QString, LogoSlots> logoName{};
+    std::array<int, LogoSlots> viewHeight{};
+    LogoBitmap lastPicture{};
+    int lastPictureHeight = 0;
+    PreviewColours viewColours{Rgb{255, 255, 255}, PureBlue};
+    PreviewColours fullViewColours = PreviewColours::forFullView(false);
+    bool refreshingPreview = false;
 
     QString title = QStringLiteral("Quillon");
     int heightTwips = 5650;

@@ -3,9 +3,10 @@
 QuillonCore::QuillonCore(SettingsStore &settingsStore, SerialPort &port, const Clock &clock)
     : settings(settingsStore)
     , link(state, reporter, settingsStore, port, clock)
-    , panel(state, link)
-    , slotControl(state, link, reporter, settingsStore)
-    , startup(state, reporter, settingsStore, link, panel, slotControl)
+    , logoFiles(state, reporter, settingsStore)
+    , panel(state, link, reporter, settingsStore)
+    , slotControl(state, link, logoFiles, reporter, settingsStore)
+    , startup(state, reporter, settingsStore, link, panel, slotControl, logoFiles)
 {
     link.setPanel(&panel);
 }

@@ -3,6 +3,7 @@
 #include "app/mainstate.h"
 #include "app/startup.h"
 #include "device_link/devicelink.h"
+#include "logo/logofiles.h"
 #include "panel/panelcontroller.h"
 #include "panel/slotcontroller.h"
 #include "reporting/reporter.h"
@@ -25,6 +26,7 @@ public:
     MainState state;
     Reporter reporter;
     DeviceLink link;
+    LogoFiles logoFiles;
     PanelController panel;
     SlotController slotControl;
     Startup startup;

@@ -4,6 +4,7 @@
 #include "app/settingsstore.h"
 #include "device_link/devicelink.h"
 #include "device_link/protocol.h"
+#include "logo/logofiles.h"
 #include "panel/panelcontroller.h"
 #include "panel/panelvalues.h"
 #include "panel/slotcontroller.h"
@@ -27,13 +28,14 @@ std::optional<int> storedWholeNumber(const QString &text)
 } // namespace
 
 Startup::Startup(MainState &state, Reporter &reporter, SettingsStore &settings, DeviceLink &link,
-                 PanelController &panel, SlotController &slotControl)
+                 PanelController &panel, SlotController &slotControl, LogoFiles &files)
     : m_state(state)
     , m_reporter(reporter)
     , m_settings(settings)
     , m_link(link)
     , m_panel(panel)
     , m_slots(slotControl)
+    , m_files(files)
 {
 }
 
@@ -127,7 +129,7 @@ void Startup::Form_Load(const QStringList &arguments)
     m_state.heightTwips = 5650;
     Form_SetUp();
     m_state.loading = false;
-    emit m_link.previewRefreshRequested();
+    m_panel.RefreshPreview();
     m_reporter.setDiagReply(QStringLiteral("No Reply"));
     m_state.notify();
 }
@@ -179,6 +181,7 @@ void Startup::Form_SetUp()
     m_state.runningLabelVisible = m_state.scheduleOn;
     m_state.scheduleLocked = SettingsStore::falseTest(m_settings.value(QStringLiteral("Locked"), QStringLiteral("False")));
     m_state.panel.locked = SettingsStore::falseTest(m_settings.value(QStringLiteral("PanelLock"), QStringLiteral("False")));
+    m_state.panel.lockedViewSlot = m_state.panel.locked ? m_state.currentSlot : 0;
 
     for (int i = 2; i <= 4; ++i)
         m_state.slotButtonVisible[static_cast<size_t>(i)] = false;
@@ -199,11 +202,11 @@ void Startup::Form_SetUp()
     for (int n = m_state.modelNumber; n >= 1; --n) {
         if (n > 32)
             continue;
-        const QString path = m_settings.value(QStringLiteral("BMPpath") + QString::number(n));
+        QString path = m_settings.value(QStringLiteral("BMPpath") + QString::number(n));
         m_state.slotFile[static_cast<size_t>(n)] = path;
         if (path.size() > 6) {
             m_state.currentSlot = n;
-            emit m_slots.slotFileReloadRequested(n);
+            m_files.Read_File(path);
         }
     }
     readSliders();

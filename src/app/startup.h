@@ -6,6 +6,7 @@
 #include <QStringList>
 
 class DeviceLink;
+class LogoFiles;
 class MainState;
 class PanelController;
 class Reporter;
@@ -19,7 +20,7 @@ class Startup
 {
 public:
     Startup(MainState &state, Reporter &reporter, SettingsStore &settings, DeviceLink &link, PanelController &panel,
-            SlotController &slotControl);
+            SlotController &slotControl, LogoFiles &files);
 
     // The arguments are the process's command line without the program name.
     void Form_Load(const QStringList &arguments);
@@ -41,4 +42,5 @@ private:
     DeviceLink &m_link;
     PanelController &m_panel;
     SlotController &m_slots;
+    LogoFiles &m_files;
 };

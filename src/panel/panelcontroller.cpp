@@ -1,18 +1,26 @@
 #include "panelcontroller.h"
 
 #include "app/mainstate.h"
+#include "app/settingsstore.h"
 #include "device_link/commandtable.h"
 #include "device_link/devicelink.h"
 #include "device_link/protocol.h"
 #include "panel/panelvalues.h"
+#include "panel/previewcolours.h"
+#include "reporting/reporter.h"
 
 #include <algorithm>
+#include <array>
 
-PanelController::PanelController(MainState &state, DeviceLink &link, QObject *parent)
+PanelController::PanelController(MainState &state, DeviceLink &link, Reporter &reporter, SettingsStore &settings,
+                                 QObject *parent)
     : QObject(parent)
     , m_state(state)
     , m_link(link)
+    , m_reporter(reporter)
+    , m_settings(settings)
 {
+    connect(&m_link, &DeviceLink::previewRefreshRequested, this, &PanelController::RefreshPreview);
 }
 
 void PanelController::hscrFade_Change(int value)
@@ -77,4 +85,117 @@ void PanelController::Time_Change()
 void PanelController::optTAKE_Click()
 {
     m_link.CmdTree(CommandTable::ToggleTake);
+}
+
+void PanelController::setPositionText(bool horizontal, const QString &text)
+{
+    (horizontal ? m_state.panel.txtHPOS : m_state.panel.txtVPOS) = text;
+}
+
+void PanelController::txtHPOS_Click()
+{
+    positionBoxClick(true);
+}
+
+void PanelController::txtVPOS_Click()
+{
+    positionBoxClick(false);
+}
+
+void PanelController::positionBoxClick(bool horizontal)
+{
+    PanelState &panel = m_state.panel;
+    QString &text = horizontal ? panel.txtHPOS : panel.txtVPOS;
+    const QString source = horizontal ? QStringLiteral("txtHPOS") : QStringLiteral("txtVPOS");
+    bool isNumber = false;
+    const double typed = text.trimmed().toDouble(&isNumber);
+    if (!isNumber) {
+        emit beepRequested();
+        if (!text.isEmpty()) {
+            m_reporter.ReportError(horizontal ? QStringLiteral("Allowable Range 34 to 154  ")
+                                              : QStringLiteral("Allowable Range 0 to 100%"),
+                                   source);
+            text = QStringLiteral("0");
+            m_state.notify();
+        }
+        return;
+    }
+    // A whole number beyond 16 bits does not convert: reported, nothing sent.
+    if (typed < -32768.5 || typed > 32767.5) {
+        m_reporter.ReportError(QStringLiteral("Overflow"), source);
+        return;
+    }
+    const int percent = std::clamp(Protocol::roundHalfEven(typed), 0, 100);
+    text = QString::number(percent);
+    const bool pal = panel.standard == 1;
+    if (horizontal) {
+        QByteArray arg = Protocol::hex2(PanelValues::hposDeviceValue(percent, pal));
+        m_link.CmdTree(CommandTable::HorizPosn, arg);
+        panel.previewLeft = percent * 4020 / 100 + 60;
+    } else {
+        QByteArray arg = Protocol::hex2(PanelValues::vposDeviceValue(percent, pal));
+        m_link.CmdTree(CommandTable::VertPosn, arg);
+        panel.previewTop = Protocol::roundHalfEven(percent / 100.0 * 2880.0) + 240;
+    }
+    m_state.notify();
+}
+
+void PanelController::NTSC_PAL_Click(int index)
+{
+    if (index != 0 && index != 1)
+        return;
+    m_state.panel.standard = index;
+    m_settings.setValue(QStringLiteral("NTSC_PAL"), QString::number(index));
+    m_link.CmdTree(index == 1 ? CommandTable::StandardPal : CommandTable::StandardNtsc);
+    m_state.notify();
+}
+
+void PanelController::NEGATE_Click(bool checked)
+{
+    m_state.panel.negate = checked;
+    RefreshPreview();
+    m_state.notify();
+}
+
+void PanelController::mnuPanelLock_Click()
+{
+    m_reporter.setUploadStatus(QString());
+    m_state.panel.locked = !m_state.panel.locked;
+    // The lock disables the logo view of the slot that is current now; the
+    // views of other slots stay usable.
+    m_state.panel.lockedViewSlot = m_state.panel.locked ? m_state.currentSlot : 0;
+    m_settings.setValue(QStringLiteral("PanelLock"), SettingsStore::flagText(m_state.panel.locked));
+    m_state.notify();
+}
+
+void PanelController::mnuSaveCurrentSettings_Click()
+{
+    m_link.CmdTree(CommandTable::SaveSettings);
+}
+
+void PanelController::mnuShowMode_Click(int index)
+{
+    static constexpr std::array<const char *, 3> keys{"ShowInt", "ShowMix", "ShowFade"};
+    if (index < 0 || index > 2)
+        return;
+    bool &flag = index == 0 ? m_state.showInt : index == 1 ? m_state.showMix : m_state.showFade;
+    flag = !flag;
+    m_settings.setValue(QString::fromLatin1(keys[static_cast<size_t>(index)]), SettingsStore::flagText(flag));
+    if (index == 2 && !flag)
+        m_state.panel.previewVisible = true;
+    m_state.notify();
+}
+
+void PanelController::RefreshPreview()
+{
+    if ((m_state.scheduleOn && m_state.platformCode < 2) || m_state.loading || m_state.refreshingPreview)
+        return;
+    m_state.refreshingPreview = true;
+    const PanelState &panel = m_state.panel;
+    m_state.viewColours = PreviewColours::forView(panel.mix, panel.intensity, m_state.showMix, m_state.showInt,
+                                                  panel.negate);
+    m_state.fullViewColours = PreviewColours::forFullView(panel.negate);
+    // The views draw the slots' logos as held in memory, in the new colours.
+    m_state.notify();
+    m_state.refreshingPreview = false;
 }

@@ -4,6 +4,8 @@
 
 class DeviceLink;
 class MainState;
+class Reporter;
+class SettingsStore;
 
 // The control panel's change handlers: each turns a control's new value into
 // a command through the link (which also updates the labels and stores the
@@ -13,7 +15,8 @@ class PanelController : public QObject
     Q_OBJECT
 
 public:
-    PanelController(MainState &state, DeviceLink &link, QObject *parent = nullptr);
+    PanelController(MainState &state, DeviceLink &link, Reporter &reporter, SettingsStore &settings,
+                    QObject *parent = nullptr);
 
     // Fade, mix and intensity send at every thumb movement and every change.
     void hscrFade_Change(int value);
@@ -29,7 +32,30 @@ public:
 
     void optTAKE_Click();
 
+    // The position boxes: the text is checked, clamped to 0..100 and written
+    // back, then sent and the logo view moved. Run on a click and on every
+    // key released in the box.
+    void txtHPOS_Click();
+    void txtVPOS_Click();
+    void setPositionText(bool horizontal, const QString &text);
+
+    void NTSC_PAL_Click(int index);
+    void NEGATE_Click(bool checked);
+    void mnuPanelLock_Click();
+    void mnuSaveCurrentSettings_Click();
+    void mnuShowMode_Click(int index);
+
+    // Recolours the logo view for the mix, the intensity and Negative.
+    void RefreshPreview();
+
+signals:
+    void beepRequested();
+
 private:
+    void positionBoxClick(bool horizontal);
+
     MainState &m_state;
     DeviceLink &m_link;
+    Reporter &m_reporter;
+    SettingsStore &m_settings;
 };

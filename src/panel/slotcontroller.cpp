@@ -5,13 +5,15 @@
 #include "device_link/commandtable.h"
 #include "device_link/devicelink.h"
 #include "device_link/protocol.h"
+#include "logo/logofiles.h"
 #include "reporting/reporter.h"
 
-SlotController::SlotController(MainState &state, DeviceLink &link, Reporter &reporter, SettingsStore &settings,
-                               QObject *parent)
+SlotController::SlotController(MainState &state, DeviceLink &link, LogoFiles &files, Reporter &reporter,
+                               SettingsStore &settings, QObject *parent)
     : QObject(parent)
     , m_state(state)
     , m_link(link)
+    , m_files(files)
     , m_reporter(reporter)
     , m_settings(settings)
 {
@@ -37,8 +39,12 @@ void SlotController::optLOGO_Click(int index)
             m_link.CmdTree(CommandTable::SelectLogo, arg);
         }
         m_settings.setValue(QStringLiteral("LogoSelect"), QString::number(index));
-        if (!m_state.slotFile[static_cast<size_t>(index)].isEmpty())
-            emit slotFileReloadRequested(index);
+        QString path = m_state.slotFile[static_cast<size_t>(index)];
+        if (!path.isEmpty()) {
+            m_state.loading = true;
+            m_files.Read_File(path);
+            m_state.loading = false;
+        }
     }
     showGroupOfFour(index);
     m_state.notify();

@@ -3,6 +3,7 @@
 #include <QObject>
 
 class DeviceLink;
+class LogoFiles;
 class MainState;
 class Reporter;
 class SettingsStore;
@@ -14,7 +15,7 @@ class SlotController : public QObject
     Q_OBJECT
 
 public:
-    SlotController(MainState &state, DeviceLink &link, Reporter &reporter, SettingsStore &settings,
+    SlotController(MainState &state, DeviceLink &link, LogoFiles &files, Reporter &reporter, SettingsStore &settings,
                    QObject *parent = nullptr);
 
     void optLOGO_Click(int index);
@@ -24,15 +25,12 @@ public:
     // Shows Logo menu entries 1 to the model number and hides the rest.
     void showLogoEntries();
 
-signals:
-    // The slot's bitmap file should be read again into its view.
-    void slotFileReloadRequested(int slot);
-
 private:
     void showGroupOfFour(int slot);
 
     MainState &m_state;
     DeviceLink &m_link;
+    LogoFiles &m_files;
     Reporter &m_reporter;
     SettingsStore &m_settings;
 };

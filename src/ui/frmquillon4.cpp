@@ -3,7 +3,9 @@
 #include "app/settingsstore.h"
 #include "device_link/commandtable.h"
 #include "reporting/errorpanel.h"
+#include "ui/filechooser.h"
 #include "ui/frmsplash.h"
+#include "ui/logoview.h"
 #include "ui/twips.h"
 
 #include <QAction>
@@ -11,6 +13,9 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QKeyEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -93,7 +98,9 @@ FrmQuillon4::FrmQuillon4(SettingsStore &settings, SerialPort &port, const Clock 
     : QMainWindow(parent)
     , m_core(settings, port, clock)
     , m_options(options)
+    , m_dialogs(std::make_unique<DialogFileChooser>())
 {
+    m_chooser = m_dialogs.get();
     setObjectName(QStringLiteral("frmQuillon4"));
     setWindowTitle(QStringLiteral("Quillon"));
     buildMenus();
@@ -236,12 +243,16 @@ void FrmQuillon4::buildCentral()
     m_fraPosition = new QGroupBox(QStringLiteral("Relative Screen Position"), central);
     m_fraPosition->setObjectName(QStringLiteral("fraPosition"));
     m_fraPosition->setFixedSize(twips(5835), twips(3780));
-    m_picPicture2 = new QWidget(m_fraPosition);
+    m_picPicture2 = new LogoView(m_fraPosition);
     m_picPicture2->setObjectName(QStringLiteral("picPicture2"));
     m_picPicture2->setFixedSize(twips(1635), twips(510));
-    setBackground(m_picPicture2, QColor(0, 0, 255));
-    m_picPicture2->setToolTip(QStringLiteral("Logo preview"));
+    m_picPicture2->setToolTip(QStringLiteral("The logo where the device keys it"));
     left->addWidget(m_fraPosition);
+    m_PicPicture1 = new LogoView(central);
+    m_PicPicture1->setObjectName(QStringLiteral("PicPicture1"));
+    m_PicPicture1->setFixedSize(twips(3840), twips(960));
+    m_PicPicture1->move(twips(1800), twips(240));
+    m_PicPicture1->hide();
 
     auto *buttons = new QGridLayout;
     buttons->setHorizontalSpacing(8);
@@ -480,10 +491,25 @@ void FrmQuillon4::wireControls()
     connect(m_hscrTimeOn, &QScrollBar::valueChanged, &panel, &PanelController::hscrTimeOn_Change);
     connect(m_hscrTimeInt, &QScrollBar::valueChanged, &panel, &PanelController::hscrTimeInt_Change);
     connect(m_optTAKE, &QPushButton::clicked, &panel, &PanelController::optTAKE_Click);
+    for (int i = 0; i < 2; ++i)
+        connect(m_NTSC_PAL[static_cast<size_t>(i)], &QRadioButton::clicked, &panel, [&panel, i] { panel.NTSC_PAL_Click(i); });
+    connect(m_NEGATE, &QCheckBox::clicked, &panel, &PanelController::NEGATE_Click);
+    connect(&panel, &PanelController::beepRequested, this, [] { QApplication::beep(); });
+    for (QLineEdit *box : {m_txtHPOS, m_txtVPOS}) {
+        const bool horizontal = box == m_txtHPOS;
+        box->installEventFilter(this);
+        connect(box, &QLineEdit::textEdited, &panel,
+                [&panel, horizontal](const QString &text) { panel.setPositionText(horizontal, text); });
+    }
+    connect(m_mnuPanelLock, &QAction::triggered, &panel, &PanelController::mnuPanelLock_Click);
+    connect(m_mnuOpenLogoFile, &QAction::triggered, this, &FrmQuillon4::openLogoFile);
+    for (size_t i = 0; i < m_mnuRecentFile.size(); ++i) {
+        connect(m_mnuRecentFile[i], &QAction::triggered, this,
+                [this, i] { m_core.logoFiles.MnuRecentFile(static_cast<int>(i)); });
+    }
 
     connect(m_mnuExit, &QAction::triggered, this, &QWidget::close);
-    connect(m_mnuSaveCurrentSettings, &QAction::triggered, this,
-            [&link] { link.CmdTree(CommandTable::SaveSettings); });
+    connect(m_mnuSaveCurrentSettings, &QAction::triggered, &panel, &PanelController::mnuSaveCurrentSettings_Click);
     for (size_t i = 0; i < m_mnuCOMsel.size(); ++i)
         connect(m_mnuCOMsel[i], &QAction::triggered, this, [&link, i] { link.mnuCOMsel_Click(static_cast<int>(i)); });
     for (int i = 1; i <= MainState::MaxSlots; ++i) {
@@ -501,7 +527,7 @@ void FrmQuillon4::wireControls()
         });
     }
     for (size_t i = 0; i < m_mnuShowMode.size(); ++i)
-        connect(m_mnuShowMode[i], &QAction::triggered, this, [this, i] { mnuShowMode_Click(static_cast<int>(i)); });
+        connect(m_mnuShowMode[i], &QAction::triggered, &panel, [&panel, i] { panel.mnuShowMode_Click(static_cast<int>(i)); });
     for (size_t i = 0; i < m_mnuDiagSub.size(); ++i) {
         if (m_mnuDiagSub[i])
             connect(m_mnuDiagSub[i], &QAction::triggered, this, [this, i] { mnuDiagSub_Click(static_cast<int>(i)); });
@@ -576,16 +602,40 @@ void FrmQuillon4::mnuDiagTools_Click()
     sync();
 }
 
-void FrmQuillon4::mnuShowMode_Click(int index)
+void FrmQuillon4::openLogoFile()
 {
-    MainState &state = m_core.state;
-    static const std::array<const char *, 3> keys{"ShowInt", "ShowMix", "ShowFade"};
-    bool *flag = index == 0 ? &state.showInt : index == 1 ? &state.showMix : &state.showFade;
-    *flag = !*flag;
-    m_core.settings.setValue(QString::fromLatin1(keys[static_cast<size_t>(index)]), SettingsStore::flagText(*flag));
-    if (index == 2 && !*flag)
-        state.panel.previewVisible = true;
-    sync();
+    m_core.reporter.setUploadStatus(QString());
+    const QString preset = m_core.state.slotFile[static_cast<size_t>(std::clamp(m_core.state.currentSlot, 0, 32))];
+    const QString chosen = m_chooser->openFileName(this, QStringLiteral("Open Logo File"),
+                                                   preset.isEmpty() ? presetFolder() : preset, LogoFiles::fileFilter());
+    m_core.logoFiles.mnuOpenLogoFile(chosen);
+}
+
+QString FrmQuillon4::presetFolder() const
+{
+    // With no file in the slot yet, start where the last logo came from.
+    const QString recent = m_core.state.recentFiles[0];
+    if (!recent.isEmpty())
+        return QFileInfo(recent).absolutePath();
+    return QDir::homePath();
+}
+
+bool FrmQuillon4::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_txtHPOS || watched == m_txtVPOS) {
+        const bool horizontal = watched == m_txtHPOS;
+        const bool click = event->type() == QEvent::MouseButtonRelease;
+        const bool keyUp = event->type() == QEvent::KeyRelease && !static_cast<QKeyEvent *>(event)->isAutoRepeat();
+        if (click || keyUp) {
+            auto *box = static_cast<QLineEdit *>(watched);
+            m_core.panel.setPositionText(horizontal, box->text());
+            if (horizontal)
+                m_core.panel.txtHPOS_Click();
+            else
+                m_core.panel.txtVPOS_Click();
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void FrmQuillon4::mnuAbout_Click()
@@ -712,7 +762,8 @@ void FrmQuillon4::syncPanel()
         m_NEGATE->setChecked(p.negate);
     }
     const bool unlocked = !p.locked;
-    for (QWidget *w : std::initializer_list<QWidget *>{m_picPicture2, m_txtVPOS, m_txtHPOS, m_hscrTimeInt, m_lblCycTime,
+    m_picPicture2->setEnabled(!p.locked || p.lockedViewSlot != m_core.state.currentSlot);
+    for (QWidget *w : std::initializer_list<QWidget *>{m_txtVPOS, m_txtHPOS, m_hscrTimeInt, m_lblCycTime,
                                                        m_lblOnTime, m_hscrTimeOn, m_hscrIntensity, m_hscrMix,
                                                        m_hscrFade, m_optTAKE, m_NEGATE})
         w->setEnabled(unlocked);
@@ -720,6 +771,11 @@ void FrmQuillon4::syncPanel()
         m_hscrTimeOn->setEnabled(p.timeSlidersEnabled);
         m_hscrTimeInt->setEnabled(p.timeSlidersEnabled);
     }
+    const MainState &state = m_core.state;
+    const auto slot = static_cast<size_t>(std::clamp(state.currentSlot, 0, 32));
+    m_picPicture2->setLogo(state.logos[slot], state.viewHeight[slot], state.viewColours,
+                           QStringLiteral("Logo %1").arg(state.currentSlot));
+    m_PicPicture1->setLogo(state.lastPicture, state.lastPictureHeight, state.fullViewColours, QString());
     m_picPicture2->move(twips(p.previewLeft), twips(p.previewTop));
     m_picPicture2->setVisible(p.previewVisible);
     m_lblRunning->setVisible(m_core.state.runningLabelVisible);

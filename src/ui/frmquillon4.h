@@ -5,9 +5,12 @@
 #include <QMainWindow>
 
 #include <array>
+#include <memory>
 
 class Clock;
 class ErrorPanel;
+class FileChooser;
+class LogoView;
 class QAction;
 class QButtonGroup;
 class QCheckBox;
@@ -42,11 +45,14 @@ public:
     ~FrmQuillon4() override;
 
     QuillonCore &core() { return m_core; }
+    // Tests answer the file dialogs through their own chooser.
+    void setFileChooser(FileChooser *chooser) { m_chooser = chooser; }
 
     // Draws the core's state into the controls.
     void sync();
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
@@ -66,7 +72,8 @@ private:
     void mnuDiagSub_Click(int index);
     void mnuDiagTools_Click();
     void showDialogToggle();
-    void mnuShowMode_Click(int index);
+    void openLogoFile();
+    QString presetFolder() const;
     void mnuAbout_Click();
     void tmrSplash_Timer();
 
@@ -74,6 +81,8 @@ private:
     Options m_options;
     bool m_syncing = false;
     bool m_unloaded = false;
+    FileChooser *m_chooser = nullptr;
+    std::unique_ptr<FileChooser> m_dialogs;
 
     // Timers.
     QTimer *m_tmrDelay = nullptr;
@@ -136,7 +145,8 @@ private:
 
     // Logo position frame and slot buttons.
     QGroupBox *m_fraPosition = nullptr;
-    QWidget *m_picPicture2 = nullptr;
+    LogoView *m_picPicture2 = nullptr;
+    LogoView *m_PicPicture1 = nullptr;
     QGroupBox *m_LOGO_SELECT = nullptr;
     std::array<QRadioButton *, 16> m_optLOGO{};
 

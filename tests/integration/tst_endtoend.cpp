@@ -115,6 +115,30 @@ private slots:
         QCOMPARE(mix->value(), 40);
     }
 
+    void panelControlsReachTheDeviceAndBack()
+    {
+        auto *hpos = child<QLineEdit>("txtHPOS");
+        hpos->setFocus();
+        hpos->selectAll();
+        QTest::keyClicks(hpos, QStringLiteral("50"));
+        QVERIFY(m_sim->waitForReceived("AHP5E", 3000));
+        child<QScrollBar>("hscrIntensity")->setValue(30);
+        QVERIFY(m_sim->waitForReceived(QByteArray("AIR\x1E"), 3000));
+
+        // A reply with other values moves the controls and sends nothing back.
+        const int before = static_cast<int>(m_sim->received().size());
+        m_sim->control("send 73" "0A" "14" "28" "5E" "1E" "01" "3030" "0810" "3032");
+        QTRY_COMPARE_WITH_TIMEOUT(child<QScrollBar>("hscrFade")->value(), 80, 3000);
+        QCOMPARE(child<QScrollBar>("hscrMix")->value(), 89);
+        QCOMPARE(child<QScrollBar>("hscrIntensity")->value(), 40);
+        QCOMPARE(child<QScrollBar>("hscrTimeOn")->value(), 8);
+        QCOMPARE(child<QScrollBar>("hscrTimeInt")->value(), 16);
+        QCOMPARE(m_window->core().state.currentSlot, 2);
+        QTest::qWait(200);
+        for (const auto &entry : m_sim->received().mid(before))
+            QVERIFY2(entry.bytes == "ARC" || entry.bytes == "ARS", entry.bytes.constData());
+    }
+
     void silenceRunsTheTimeoutCycle()
     {
         m_sim->control("silent on");

@@ -1,8 +1,15 @@
 #include "corefixture.h"
 
+#include "bitmapmaker.h"
+
+#include "ui/filechooser.h"
 #include "ui/frmquillon4.h"
+#include "ui/logoview.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QRadioButton>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,6 +17,21 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+
+// Answers the open dialog with a prepared name.
+class FixedChooser final : public FileChooser
+{
+public:
+    QString answer;
+    QString preset;
+    QString filter;
+    QString openFileName(QWidget *, const QString &, const QString &presetPath, const QString &filterText) override
+    {
+        preset = presetPath;
+        filter = filterText;
+        return answer;
+    }
+};
 
 // The main window draws the core's state and hands the user's actions to it.
 // The timers are not started: ticks are driven by hand.
@@ -140,6 +162,72 @@ private slots:
         QVERIFY(!strip->isVisible());
         QCOMPARE(f->setting(QStringLiteral("ShowReply")), QStringLiteral("False"));
         QVERIFY(f->port.writes.isEmpty());
+    }
+
+    void panelLockDisablesExactlyItsControls()
+    {
+        action(QStringLiteral("mnuPanelLock"))->trigger();
+        const QStringList locked{QStringLiteral("picPicture2"), QStringLiteral("txtVPOS"), QStringLiteral("txtHPOS"),
+                                 QStringLiteral("hscrTimeInt"), QStringLiteral("lblCycTime"), QStringLiteral("lblOnTime"),
+                                 QStringLiteral("hscrTimeOn"), QStringLiteral("hscrIntensity"), QStringLiteral("hscrMix"),
+                                 QStringLiteral("hscrFade"), QStringLiteral("optTAKE"), QStringLiteral("NEGATE")};
+        for (const QString &name : locked)
+            QVERIFY2(!child<QWidget>(name)->isEnabled(), qPrintable(name));
+        for (const QString &name : {QStringLiteral("NTSC_PAL0"), QStringLiteral("NTSC_PAL1"), QStringLiteral("lblFade"),
+                                    QStringLiteral("lblRatio"), QStringLiteral("lblIntensity"), QStringLiteral("txtCom")})
+            QVERIFY2(child<QWidget>(name)->isEnabled(), qPrintable(name));
+        QVERIFY(action(QStringLiteral("mnuSaveCurrentSettings"))->isVisible());
+        QVERIFY(action(QStringLiteral("mnuPanelLock"))->isChecked());
+        // Another slot's view is not locked.
+        action(QStringLiteral("mnuLogoSel2"))->trigger();
+        QVERIFY(child<QWidget>(QStringLiteral("picPicture2"))->isEnabled());
+        action(QStringLiteral("mnuPanelLock"))->trigger();
+        for (const QString &name : locked)
+            QVERIFY2(child<QWidget>(name)->isEnabled(), qPrintable(name));
+    }
+
+    void typingAPositionSendsAtEveryKey()
+    {
+        auto *box = child<QLineEdit>(QStringLiteral("txtVPOS"));
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClicks(box, QStringLiteral("75"));
+        // "7" then "75": 7 % and 75 % of the NTSC range.
+        QCOMPARE(f->port.writes, (QList<QByteArray>{"AVP08", "AVP2A"}));
+        QCOMPARE(box->text(), QStringLiteral("75"));
+        QTest::keyClicks(box, QStringLiteral("0"));
+        QCOMPARE(box->text(), QStringLiteral("100"));
+        QCOMPARE(f->port.writes.last(), QByteArray("AVP37"));
+    }
+
+    void openedLogoIsDrawnInThePreviewColours()
+    {
+        FixedChooser chooser;
+        w->setFileChooser(&chooser);
+        BitmapMaker maker;
+        maker.seed = 0; // row r filled with byte r: row 0 all clear, row 255... up to 63
+        const QString path = f->dir.filePath(QStringLiteral("drawn.bmp"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(maker.bytes());
+        file.close();
+        chooser.answer = path;
+        action(QStringLiteral("mnuOpenLogoFile"))->trigger();
+        QCOMPARE(chooser.filter, QStringLiteral("BMP Files (*.bmp);;All Files (*)"));
+        QCOMPARE(action(QStringLiteral("mnuRecentFile0"))->text(), path);
+        QVERIFY(action(QStringLiteral("mnuRecentFile0"))->isVisible());
+
+        const QImage image = child<LogoView>(QStringLiteral("picPicture2"))->grab().toImage();
+        QVERIFY(!image.isNull());
+        // The bottom row (row 0, all bits clear) is drawn in the logo colour,
+        // a light grey: intensity 99 % shown, mix not shown.
+        const QColor bottom = image.pixelColor(image.width() / 2, image.height() - 1);
+        QCOMPARE(bottom, QColor(252, 252, 252));
+        // Row 63 holds 0x3F: pixels 0 and 1 clear, 2 to 7 set (background blue).
+        const QImage logo = LogoView::render(w->core().state.logos[1], 64, w->core().state.viewColours);
+        QCOMPARE(logo.pixelColor(0, 0), QColor(252, 252, 252));
+        QCOMPARE(logo.pixelColor(2, 0), QColor(0, 0, 255));
+        QCOMPARE(child<QLineEdit>(QStringLiteral("txtCom"))->text(), QStringLiteral("6"));
     }
 
     void menusSendTheirCommands()

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class MainState;
+class Reporter;
+class SettingsStore;
+
+// Loading bitmap files into logo slots: the file reader with its checks and
+// messages, the choice of slot, the open and recent-file commands and the
+// eight-entry recent-file list.
+class LogoFiles : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int RecentCount = 8;
+
+    LogoFiles(MainState &state, Reporter &reporter, SettingsStore &settings, QObject *parent = nullptr);
+
+    // Loads the named file into the current slot. The name is trimmed in
+    // place. True when the load FAILED.
+    bool Read_File(QString &name);
+    void SelectLocationForLogo();
+    // "&Open Logo File" once the dialog has given a name (empty: cancelled).
+    void mnuOpenLogoFile(const QString &chosen);
+    // Recent-file entry i (0 to 7).
+    void MnuRecentFile(int index);
+
+    // The file filter of the open dialog.
+    static QString fileFilter();
+
+private:
+    void moveToTop(const QString &name);
+    void setRecent(int index, const QString &name);
+
+    MainState &m_state;
+    Reporter &m_reporter;
+    SettingsStore &m_settings;
+};

@@ -1,0 +1,9 @@
+#include "filechooser.h"
+
+#include <QFileDialog>
+
+QString DialogFileChooser::openFileName(QWidget *parent, const QString &caption, const QString &preset,
+                                        const QString &filter)
+{
+    return QFileDialog::getOpenFileName(parent, caption, preset, filter);
+}

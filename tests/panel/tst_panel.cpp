@@ -1,0 +1,177 @@
+#include "corefixture.h"
+
+#include "panel/panelvalues.h"
+#include "panel/previewcolours.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+// The control panel's rules: the position boxes, the standard buttons, the
+// lock, the time labels and the preview colours.
+class TestPanel : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<CoreFixture> f;
+    QuillonCore &core() { return *f->core; }
+
+    QList<QByteArray> typeInto(bool horizontal, const QString &text)
+    {
+        f->port.writes.clear();
+        core().panel.setPositionText(horizontal, text);
+        if (horizontal)
+            core().panel.txtHPOS_Click();
+        else
+            core().panel.txtVPOS_Click();
+        return f->port.writes;
+    }
+
+private slots:
+    void init()
+    {
+        f = std::make_unique<CoreFixture>();
+        f->port.present = {1};
+        f->setSetting(QStringLiteral("ComPort"), QStringLiteral("1"));
+        f->start();
+        f->wake();
+    }
+
+    void positionBoxes_data()
+    {
+        QTest::addColumn<bool>("horizontal");
+        QTest::addColumn<int>("standard");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<int>("placed");
+        QTest::newRow("H 50 NTSC") << true << 0 << "50" << "50" << QByteArray("AHP5E") << 2070;
+        QTest::newRow("H 50 PAL") << true << 1 << "50" << "50" << QByteArray("AHP7C") << 2070;
+        QTest::newRow("H 100 NTSC") << true << 0 << "100" << "100" << QByteArray("AHP9A") << 4080;
+        QTest::newRow("H 0 PAL") << true << 1 << "0" << "0" << QByteArray("AHP2A") << 60;
+        QTest::newRow("H 150 clamps") << true << 0 << "150" << "100" << QByteArray("AHP9A") << 4080;
+        QTest::newRow("H -5 clamps") << true << 0 << "-5" << "0" << QByteArray("AHP22") << 60;
+        QTest::newRow("H 33 cuts") << true << 0 << "33" << "33" << QByteArray("AHP49") << 1386;
+        QTest::newRow("V 75 PAL half to even") << false << 1 << "75" << "75" << QByteArray("AVP34") << 2400;
+        QTest::newRow("V 100 NTSC") << false << 0 << "100" << "100" << QByteArray("AVP37") << 3120;
+        QTest::newRow("V 50 NTSC half to even") << false << 0 << "50" << "50" << QByteArray("AVP1E") << 1680;
+        QTest::newRow("V 12.5 rounds to even") << false << 0 << " 12.5 " << "12" << QByteArray("AVP0A") << 586;
+    }
+
+    void positionBoxes()
+    {
+        QFETCH(bool, horizontal);
+        QFETCH(int, standard);
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QFETCH(QByteArray, sent);
+        QFETCH(int, placed);
+        core().state.panel.standard = standard;
+        QCOMPARE(typeInto(horizontal, typed), QList<QByteArray>{sent});
+        const PanelState &p = core().state.panel;
+        QCOMPARE(horizontal ? p.txtHPOS : p.txtVPOS, shown);
+        QCOMPARE(horizontal ? p.previewLeft : p.previewTop, placed);
+    }
+
+    void positionBoxRefusals()
+    {
+        QSignalSpy beeps(&core().panel, &PanelController::beepRequested);
+        QVERIFY(typeInto(false, QStringLiteral("ab")).isEmpty());
+        QCOMPARE(beeps.count(), 1);
+        QCOMPARE(core().state.panel.txtVPOS, QStringLiteral("0"));
+        QCOMPARE(core().reporter.panelTitle(), QStringLiteral("txtVPOS"));
+        QCOMPARE(core().reporter.panelText(), QStringLiteral("Allowable Range 0 to 100%"));
+
+        core().reporter.cmdErrOK_Click();
+        QVERIFY(typeInto(true, QString()).isEmpty());
+        QCOMPARE(beeps.count(), 2);
+        QVERIFY(!core().reporter.panelVisible());
+
+        QVERIFY(typeInto(true, QStringLiteral("x")).isEmpty());
+        QCOMPARE(core().reporter.panelText(), QStringLiteral("Allowable Range 34 to 154  "));
+        QCOMPARE(core().state.panel.txtHPOS, QStringLiteral("0"));
+
+        core().reporter.cmdErrOK_Click();
+        QVERIFY(typeInto(true, QStringLiteral("40000")).isEmpty());
+        QCOMPARE(core().reporter.panelTitle(), QStringLiteral("txtHPOS"));
+        QCOMPARE(core().state.panel.txtHPOS, QStringLiteral("40000"));
+    }
+
+    void standardButtonsSaveAndSend()
+    {
+        f->port.writes.clear();
+        core().panel.NTSC_PAL_Click(1);
+        QCOMPARE(f->port.writes, (QList<QByteArray>{"ATP", QByteArray(10, ' ')}));
+        QCOMPARE(f->setting(QStringLiteral("NTSC_PAL")), QStringLiteral("1"));
+        QCOMPARE(core().state.panel.standard, 1);
+    }
+
+    void panelLockTogglesAndSendsNothing()
+    {
+        f->port.writes.clear();
+        core().panel.mnuPanelLock_Click();
+        QVERIFY(core().state.panel.locked);
+        QCOMPARE(f->setting(QStringLiteral("PanelLock")), QStringLiteral("True"));
+        core().panel.mnuPanelLock_Click();
+        QVERIFY(!core().state.panel.locked);
+        QCOMPARE(f->setting(QStringLiteral("PanelLock")), QStringLiteral("False"));
+        QVERIFY(f->port.writes.isEmpty());
+    }
+
+    void timeTexts()
+    {
+        QCOMPARE(PanelValues::timeText(1), QStringLiteral("0:00:15"));
+        QCOMPARE(PanelValues::timeText(2), QStringLiteral("0:00:30"));
+        QCOMPARE(PanelValues::timeText(255), QStringLiteral("1:03:45"));
+        QCOMPARE(PanelValues::timeText(510), QStringLiteral("2:07:30"));
+        core().panel.hscrTimeOn_Change(1);
+        core().panel.hscrTimeInt_Change(1);
+        QCOMPARE(core().state.panel.lblOnTime, QStringLiteral("0:00:15"));
+        QCOMPARE(core().state.panel.lblCycTime, QStringLiteral("0:00:30"));
+    }
+
+    void previewColours()
+    {
+        using PC = PreviewColours;
+        QCOMPARE(PC::blend(0, 0, false, false), (Rgb{255, 255, 255}));
+        QCOMPARE(PC::blend(0, 99, true, true), (Rgb{0, 0, 255}));
+        QCOMPARE(PC::blend(99, 0, true, true), (Rgb{0, 0, 3}));
+        QCOMPARE(PC::blend(50, 50, true, true), (Rgb{64, 64, 191}));
+        const PC normal = PC::forView(50, 50, true, true, false);
+        QCOMPARE(normal.foreground, (Rgb{64, 64, 191}));
+        QCOMPARE(normal.background, PureBlue);
+        const PC negative = PC::forView(50, 50, true, true, true);
+        QCOMPARE(negative.foreground, PureBlue);
+        QCOMPARE(negative.background, (Rgb{64, 64, 191}));
+    }
+
+    void sliderChangesRecolourTheView()
+    {
+        core().state.showMix = true;
+        core().panel.hscrMix_Change(0);
+        QCOMPARE(core().state.viewColours.foreground, (Rgb{0, 0, 255}));
+        core().panel.NEGATE_Click(true);
+        QCOMPARE(core().state.viewColours.background, (Rgb{0, 0, 255}));
+        QCOMPARE(core().state.fullViewColours.foreground, (Rgb{0, 0, 224}));
+
+        // A running schedule on a platform below 2 leaves the colours alone.
+        core().state.scheduleOn = true;
+        core().state.platformCode = 1;
+        core().panel.hscrMix_Change(99);
+        QCOMPARE(core().state.viewColours.background, (Rgb{0, 0, 255}));
+    }
+
+    void showMenuFlags()
+    {
+        core().panel.mnuShowMode_Click(1);
+        QVERIFY(core().state.showMix);
+        QCOMPARE(f->setting(QStringLiteral("ShowMix")), QStringLiteral("True"));
+        core().state.showFade = true;
+        core().state.panel.previewVisible = false;
+        core().panel.mnuShowMode_Click(2);
+        QVERIFY(core().state.panel.previewVisible);
+        QCOMPARE(f->setting(QStringLiteral("ShowFade")), QStringLiteral("False"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPanel)
+#include "tst_panel.moc"
