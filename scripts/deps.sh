@@ -3,7 +3,7 @@
 # they are missing. Sourced by the other scripts.
 set -euo pipefail
 
-QUILLON_PACKAGES=(cmake make g++ qt6-base-dev qt6-base-dev-tools libqt6serialport6-dev libgl1-mesa-dev)
+QUILLON_PACKAGES=(cmake make g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl1-mesa-dev)
 
 quillon_install() {
     local missing=()
