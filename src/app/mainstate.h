@@ -72,6 +72,9 @@ public:
     int modelNumber = 0;
     int currentSlot = 1;
     int previousSlotButton = 0;
+    int selectedSlotButton = 1; // the slot button that is selected
+    bool busyPointer = false;   // the hourglass of a running transfer
+    bool zoomOn = false;        // the full-size view is shown
     std::array<QString, LogoSlots> slotFile{};
 
     // Logos: one per slot, the height of the file read last, the name each

@@ -6,6 +6,10 @@ QuillonCore::QuillonCore(SettingsStore &settingsStore, SerialPort &port, const C
     , logoFiles(state, reporter, settingsStore)
     , panel(state, link, reporter, settingsStore)
     , slotControl(state, link, logoFiles, reporter, settingsStore)
+    , download(state, reporter, link, panel)
+    , upload(state, reporter, link)
+    , writer(state, reporter)
+    , paint(state, reporter)
     , startup(state, reporter, settingsStore, link, panel, slotControl, logoFiles)
 {
     link.setPanel(&panel);

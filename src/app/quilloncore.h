@@ -3,7 +3,11 @@
 #include "app/mainstate.h"
 #include "app/startup.h"
 #include "device_link/devicelink.h"
+#include "logo/logodownload.h"
 #include "logo/logofiles.h"
+#include "logo/logofilewriter.h"
+#include "logo/logoupload.h"
+#include "logo/paintlauncher.h"
 #include "panel/panelcontroller.h"
 #include "panel/slotcontroller.h"
 #include "reporting/reporter.h"
@@ -29,5 +33,9 @@ public:
     LogoFiles logoFiles;
     PanelController panel;
     SlotController slotControl;
+    LogoDownload download;
+    LogoUpload upload;
+    LogoFileWriter writer;
+    PaintLauncher paint;
     Startup startup;
 };

@@ -90,6 +90,7 @@ void Startup::Form_Load(const QStringList &arguments)
         }
         m_state.logoMenuChecked[static_cast<size_t>(*slot)] = true;
         m_state.currentSlot = *slot;
+        m_state.selectedSlotButton = *slot;
     }
     m_state.panel.previewVisible = true;
 
@@ -198,7 +199,10 @@ void Startup::Form_SetUp()
         m_settings.setValue(QStringLiteral("NTSC_PAL"), QString::number(*standardIndex));
     }
 
-    // From here on a bad value only skips its own step.
+    // From here on a bad value only skips its own step. Loading the stored
+    // bitmaps moves the current slot to the lowest one loaded; the slot
+    // button that is selected stays the one the user chose last.
+    const int selected = m_state.selectedSlotButton;
     for (int n = m_state.modelNumber; n >= 1; --n) {
         if (n > 32)
             continue;
@@ -209,6 +213,7 @@ void Startup::Form_SetUp()
             m_files.Read_File(path);
         }
     }
+    m_state.selectedSlotButton = selected;
     readSliders();
     m_state.notify();
 }

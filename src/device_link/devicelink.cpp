@@ -603,4 +603,5 @@ void DeviceLink::tmr_Delay_Timer()
             }
         }
     }
+    emit ticked();
 }

@@ -72,6 +72,8 @@ signals:
     void slotSelectionRequested(int slot);
     void logoStreamReceived(const QByteArray &stream);
     void beepRequested();
+    // After every tick of the 25 ms clock, for the waits of the transfers.
+    void ticked();
 
 private:
     void setIndicator(Indicator colour);

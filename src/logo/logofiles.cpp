@@ -61,6 +61,7 @@ bool LogoFiles::Read_File(QString &name)
     m_state.logos[s].assign(bitmap.pixels);
     m_state.slotFile[s] = name;
     m_state.logoName[s] = info.fileName();
+    m_state.selectedSlotButton = slot;
     m_reporter.setUploadStatus(QString()); // drawing the picture clears the status line
     m_state.lastPicture = LogoBitmap();
     m_state.lastPicture.assign(bitmap.pixels);

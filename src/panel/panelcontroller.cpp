@@ -199,3 +199,68 @@ void PanelController::RefreshPreview()
     m_state.notify();
     m_state.refreshingPreview = false;
 }
+
+void PanelController::picPicture2_MouseDown()
+{
+    m_drag.dragging = true;
+    m_drag.grabX = m_drag.lastX;
+    m_drag.grabY = m_drag.lastY;
+    m_drag.firstMove = false;
+}
+
+void PanelController::picPicture2_MouseMove(int x, int y)
+{
+    PanelState &panel = m_state.panel;
+    if (!m_drag.firstMove) {
+        m_drag.firstMove = true;
+        m_drag.left = panel.previewLeft;
+        m_drag.top = panel.previewTop;
+    }
+    // At most one move every three ticks of the 25 ms clock.
+    if (m_link.dragThrottle() > 0)
+        return;
+    m_link.setDragThrottle(3);
+    if (m_drag.dragging && !panel.locked) {
+        m_drag.left = std::clamp(x - m_drag.grabX + m_drag.left, 60, 4080);
+        m_drag.top = std::clamp(y - m_drag.grabY + m_drag.top, 240, 3120);
+        panel.previewLeft = m_drag.left;
+        panel.previewTop = m_drag.top;
+        const int v = Protocol::roundHalfEven((m_drag.top - 240) * 100 / 2880.0);
+        const int h = Protocol::roundHalfEven((m_drag.left - 60) * 100 / 4020.0);
+        panel.txtHPOS = QString::number(h);
+        panel.txtVPOS = QString::number(v);
+        const bool pal = panel.standard == 1;
+        const int deviceV = pal ? std::clamp(Protocol::roundHalfEven(v * 62 / 100.0 + 6), 6, 68)
+                                : std::clamp(Protocol::roundHalfEven(v * 51 / 100.0 + 4), 4, 55);
+        QByteArray vArg = Protocol::hex2(deviceV);
+        m_link.CmdTree(CommandTable::VertPosn, vArg);
+        const int deviceH = pal ? std::clamp(h * 164 / 100 + 42, 42, 206) : std::clamp(h * 120 / 100 + 34, 34, 154);
+        QByteArray hArg = Protocol::hex2(deviceH);
+        m_link.CmdTree(CommandTable::HorizPosn, hArg);
+        m_state.notify();
+    }
+    m_drag.lastX = x;
+    m_drag.lastY = y;
+}
+
+void PanelController::picPicture2_MouseUp()
+{
+    m_drag.dragging = false;
+}
+
+void PanelController::mnuZoomOff_Click()
+{
+    m_reporter.setUploadStatus(QString());
+    m_state.panel.previewVisible = true;
+    m_state.zoomOn = false;
+    m_state.notify();
+}
+
+void PanelController::mnuZoomOn_Click()
+{
+    m_reporter.setUploadStatus(QString());
+    if (!m_state.panel.previewVisible)
+        return;
+    m_state.zoomOn = true;
+    m_state.notify();
+}

@@ -48,6 +48,14 @@ public:
     // Recolours the logo view for the mix, the intensity and Negative.
     void RefreshPreview();
 
+    // Dragging the current logo view moves the logo on air. Positions are
+    // the mouse's in the view's own coordinates, in twips.
+    void picPicture2_MouseDown();
+    void picPicture2_MouseMove(int x, int y);
+    void picPicture2_MouseUp();
+    void mnuZoomOff_Click();
+    void mnuZoomOn_Click();
+
 signals:
     void beepRequested();
 
@@ -58,4 +66,15 @@ private:
     DeviceLink &m_link;
     Reporter &m_reporter;
     SettingsStore &m_settings;
+
+    struct Drag {
+        bool dragging = false;
+        bool firstMove = false;
+        int left = 0;
+        int top = 0;
+        int grabX = 0;
+        int grabY = 0;
+        int lastX = 0;
+        int lastY = 0;
+    } m_drag;
 };

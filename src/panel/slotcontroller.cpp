@@ -32,6 +32,7 @@ void SlotController::optLOGO_Click(int index)
     m_state.logoMenuChecked[static_cast<size_t>(index)] = true;
     m_state.currentSlot = index;
     m_state.previousSlotButton = index;
+    m_state.selectedSlotButton = index;
 
     if (!m_state.loading) {
         if (!m_state.applyingReply) {

@@ -1,11 +1,12 @@
 #include "commandsplitter.h"
 
+#include <algorithm>
 #include <cstring>
 
 QList<CommandSplitter::Item> CommandSplitter::feed(char byte, qint64 ms)
 {
     QList<Item> out;
-    if (!isIdle() && ms - m_lastMs >= SilenceMs)
+    if (!isIdle() && ms - m_lastMs >= silenceLimit())
         out += flush();
     m_lastMs = ms;
     if (m_payloadAhead > 0 && m_state == State::Idle) {
@@ -20,9 +21,14 @@ QList<CommandSplitter::Item> CommandSplitter::feed(char byte, qint64 ms)
 
 QList<CommandSplitter::Item> CommandSplitter::checkSilence(qint64 now)
 {
-    if (isIdle() || now - m_lastMs < SilenceMs)
+    if (isIdle() || now - m_lastMs < silenceLimit())
         return {};
     return flush();
+}
+
+qint64 CommandSplitter::silenceLimit() const
+{
+    return m_state == State::Payload || m_payloadAhead > 0 ? PayloadSilenceMs : SilenceMs;
 }
 
 QList<CommandSplitter::Item> CommandSplitter::flush()
@@ -30,6 +36,16 @@ QList<CommandSplitter::Item> CommandSplitter::flush()
     QList<Item> out;
     switch (m_state) {
     case State::Idle:
+        if (m_payloadAhead > 0) {
+            // The announced block never began.
+            flushGarbage(out);
+            m_payloadAhead = 0;
+            m_currentMs = m_lastMs;
+            emitCurrent(Item::PayloadCut, out);
+        }
+        break;
+    case State::Payload:
+        emitCurrent(Item::PayloadCut, out);
         break;
     case State::OpenArgument:
         argumentDone(out);
@@ -41,7 +57,6 @@ QList<CommandSplitter::Item> CommandSplitter::flush()
         break;
     case State::Mnemonic:
     case State::Argument:
-    case State::Payload:
         // An unfinished command is not obeyed; it is reported as garbage.
         addGarbage(m_current, m_currentMs, out);
         m_current.clear();
@@ -54,7 +69,7 @@ QList<CommandSplitter::Item> CommandSplitter::flush()
 
 void CommandSplitter::expectPayload(qsizetype length)
 {
-    m_payloadAhead = length;
+    m_payloadAhead = std::max<qsizetype>(length, 0);
 }
 
 void CommandSplitter::take(char byte, qint64 ms, QList<Item> &out)

@@ -13,14 +13,21 @@
 // Every byte comes with the time (ms) it was taken in; the line counts as silent
 // when no byte came for SilenceMs. Silence ends an open argument, the blanks
 // after ATN/ATP, and turns a partial command into garbage.
+//
+// A binary block (a payload) that a command announces is waited for, and
+// waited through, for PayloadSilenceMs: a longer silence, or the line closing,
+// cuts it, and the splitter goes back to looking for commands.
 class CommandSplitter
 {
 public:
     static constexpr qint64 SilenceMs = 5;
+    static constexpr qint64 PayloadSilenceMs = 500;
     static constexpr qsizetype MaxGarbageLength = 1024;
 
     struct Item {
-        enum Kind { Command, Garbage, Payload };
+        // PayloadCut: an expected payload that did not come whole; bytes holds
+        // what did come (possibly nothing).
+        enum Kind { Command, Garbage, Payload, PayloadCut };
         Kind kind = Garbage;
         QByteArray bytes; // everything received for the item
         const CommandInfo *command = nullptr; // Command only
@@ -38,11 +45,12 @@ public:
     // (for a command followed by a binary block). Takes effect from the next byte.
     void expectPayload(qsizetype length);
 
-    bool isIdle() const { return m_state == State::Idle && m_garbage.isEmpty(); }
+    bool isIdle() const { return m_state == State::Idle && m_garbage.isEmpty() && m_payloadAhead == 0; }
 
 private:
     enum class State { Idle, Mnemonic, Argument, OpenArgument, Trailer, Payload };
 
+    qint64 silenceLimit() const;
     void take(char byte, qint64 ms, QList<Item> &out);
     void mnemonicGrown(QList<Item> &out);
     void argumentDone(QList<Item> &out);

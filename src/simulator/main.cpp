@@ -18,10 +18,22 @@ const char *const kDescription
 and work without hardware. Once the port link DIR/comN points at the line, one
 line "READY <link> <pty>" goes to stdout; other messages go to stderr.
 
+Logos: after "ALD" every awake node takes the next 2048 bytes on the line (64
+lines of 32 bytes: rows 62, 60, .., 0, then rows 63, 61, .., 1; row 0 is the
+bottom line) into its logo RAM. A silence of 500 ms or a hang-up in between
+cuts them; the RAM then stays as it was. "ASI" stores the RAM in the slot that
+"AJ" selected; "ACM" clears the RAM and all slots. "ARM" answers with 2052
+bytes: 00 01, "SD", then the selected slot's lines in the order above with
+every byte inverted.
+
 Control lines on stdin (each is logged as a # event; end of stdin does not quit):
   silent on | silent off   receive and log, but never answer
   short N | short off      cut every following reply to its first N bytes
+                           (a logo stream too, counting its noise)
   noise N                  send N pseudo-random bytes now (never 'S', 's', '(')
+  noise-before N | noise-before off
+                           send N pseudo-random bytes (never 'S') before every
+                           following logo stream
   send HEX                 send the given bytes now, e.g. "send 530102"
   hangup [MS]              close the line and remove the link; with MS come back
                            on a new pty after MS milliseconds, else on "up"
@@ -29,12 +41,23 @@ Control lines on stdin (each is logged as a # event; end of stdin does not quit)
   dump                     print one line per node on stdout:
                            NODE id= model= awake= mix= fade= intensity= h= v=
                            status= on= interval= slot= std=NTSC|PAL saves=
+                           ram= logo= (CRC-16 of the logo RAM and of the
+                           selected slot, four hex digits)
+  dumplogo FILE [ram|SLOT] [ID]
+                           write the logo RAM (default) or the stored logo of
+                           SLOT of node ID (default: the first node) to FILE
+                           (no blanks in the name) as a 256 x 64 bitmap file
+                           of 2110 bytes, one bit a pixel, 1 white, logo bytes
+                           as stored, bottom row first; then print "DUMPED
+                           FILE" on stdout, or "DUMPFAILED FILE"
   quit                     exit (as do SIGTERM and SIGINT)
 
-Traffic log lines: <epoch ms> TAB <kind> TAB <text>; kind rx (command received),
-tx (reply starting to go out), ! (garbage received) with bytes 0x21..0x7E other
-than backslash as they are and all others as \xHH; kind # with an event (open,
-close, hangup, up <pty>, ready <pty>, drop N, and the control lines above).)";
+Traffic log lines: <epoch ms> TAB <kind> TAB <text>; kind rx (command received;
+also the 2048 logo bytes after ALD, as one line), tx (reply starting to go
+out), ! (garbage received, and the bytes of cut logo lines) with bytes
+0x21..0x7E other than backslash as they are and all others as \xHH; kind #
+with an event (open, close, hangup, up <pty>, ready <pty>, drop N, payload cut
+N, and the control lines above).)";
 
 int signalSockets[2] = { -1, -1 };
 

@@ -1,5 +1,7 @@
 #include "simnode.h"
 
+#include "simulator/logoformat.h"
+
 #include <algorithm>
 #include <array>
 #include <optional>
@@ -34,6 +36,7 @@ SimNode::SimNode(int id, int model)
     , m_model(isValidModel(model) ? model : 4)
 {
     resetSettings();
+    clearLogos();
 }
 
 bool SimNode::isValidModel(int model)
@@ -55,8 +58,16 @@ void SimNode::resetSettings()
     m_standard = Standard::Ntsc;
 }
 
+void SimNode::clearLogos()
+{
+    m_logoRam = QByteArray(LogoFormat::LogoSize, '\0');
+    m_slots = QList<QByteArray>(MaxSlots, m_logoRam);
+}
+
 QByteArray SimNode::handle(const CommandInfo &command, const QByteArray &argument)
 {
+    // Any command after ALD means the logo lines are not coming.
+    m_receivingLogo = false;
     if (command.number == CommandTable::Wakeup) {
         const std::optional<int> id = number(argument, 16);
         if (id && (*id == 0 || *id == m_id))
@@ -128,7 +139,16 @@ QByteArray SimNode::handle(const CommandInfo &command, const QByteArray &argumen
         break;
     case CommandTable::FactoryReset:
         resetSettings();
+        clearLogos();
         break;
+    case CommandTable::SendLogo:
+        m_receivingLogo = true;
+        break;
+    case CommandTable::SaveLogo:
+        m_slots[m_slot - 1] = m_logoRam;
+        break;
+    case CommandTable::RetrieveLogo:
+        return logoStream();
     case CommandTable::Sleep:
         m_awake = false;
         break;
@@ -136,10 +156,36 @@ QByteArray SimNode::handle(const CommandInfo &command, const QByteArray &argumen
         return settingsReply();
     case CommandTable::RetrieveCopyright:
         return copyrightReply();
-    default: // ALD, ASI, ACI, ARM: accepted without an answer
+    default: // ACI: accepted without an answer
         break;
     }
     return {};
+}
+
+void SimNode::takeLogoLines(const QByteArray &lines)
+{
+    if (m_receivingLogo && lines.size() == LogoFormat::LogoSize)
+        m_logoRam = LogoFormat::rowsFromFields(lines);
+    m_receivingLogo = false;
+}
+
+void SimNode::abandonLogoLines()
+{
+    m_receivingLogo = false;
+}
+
+QByteArray SimNode::storedLogo(int slot) const
+{
+    return slot >= 1 && slot <= m_model ? m_slots.at(slot - 1) : QByteArray();
+}
+
+QByteArray SimNode::logoStream() const
+{
+    QByteArray stream = QByteArrayLiteral("\x00\x01SD");
+    QByteArray lines = LogoFormat::fieldsFromRows(m_slots.at(m_slot - 1));
+    for (char &byte : lines)
+        byte = static_cast<char>(~byte);
+    return stream + lines;
 }
 
 QByteArray SimNode::settingsReply() const
@@ -185,5 +231,7 @@ QByteArray SimNode::describe() const
     add("slot", QByteArray::number(m_slot));
     add("std", m_standard == Standard::Ntsc ? "NTSC" : "PAL");
     add("saves", QByteArray::number(m_settingsSaves));
+    add("ram", LogoFormat::checksum(m_logoRam));
+    add("logo", LogoFormat::checksum(m_slots.at(m_slot - 1)));
     return line;
 }

@@ -3,14 +3,21 @@
 #include "device_link/commandtable.h"
 
 #include <QByteArray>
+#include <QList>
 
 // One simulated logo generator on the shared line. It keeps the keying settings
-// in the device's own raw values and answers ARS and ARC. A node that is asleep
-// listens only for a wake-up that names it (or all nodes).
+// in the device's own raw values and answers ARS, ARC and ARM. A node that is
+// asleep listens only for a wake-up that names it (or all nodes).
+//
+// Logos (see LogoFormat): ALD makes an awake node take the next 2048 bytes on
+// the line, 64 lines in field order, into its logo RAM; ASI stores the RAM into
+// the selected slot; ARM sends the selected slot back as a logo stream.
 class SimNode
 {
 public:
     enum class Standard { Ntsc, Pal };
+
+    static constexpr int MaxSlots = 31;
 
     SimNode(int id = 1, int model = 4);
 
@@ -19,13 +26,27 @@ public:
     // Carries out one received command; returns the node's reply (empty: none).
     QByteArray handle(const CommandInfo &command, const QByteArray &argument);
 
+    // True between ALD and the logo lines that follow it.
+    bool isReceivingLogo() const { return m_receivingLogo; }
+    // The 2048 bytes after ALD, in field order: they become the logo RAM. Ignored
+    // unless receiving, or when the lines are not 2048 bytes.
+    void takeLogoLines(const QByteArray &lines);
+    // The lines after ALD did not come whole: the logo RAM stays as it was.
+    void abandonLogoLines();
+
+    // ARM answer, 2052 bytes: the lead bytes 0x00 0x01, the marker "SD", then the
+    // selected slot's lines in field order with every byte inverted.
+    QByteArray logoStream() const;
+
     // ARS answer: 'S' (model 1) or 's', then m, f, i, h, v, status, '0', '0',
     // on time, interval; 's' adds the current slot as two decimal digits.
     QByteArray settingsReply() const;
     // ARC answer: one line naming the model as "QX" and two digits.
     QByteArray copyrightReply() const;
     // One line "NODE id=.. model=.. awake=.. mix=.. fade=.. intensity=.. h=.. v=..
-    // status=.. on=.. interval=.. slot=.. std=NTSC|PAL saves=..".
+    // status=.. on=.. interval=.. slot=.. std=NTSC|PAL saves=.. ram=XXXX logo=XXXX",
+    // ram and logo the checksums (LogoFormat::checksum) of the logo RAM and of
+    // the selected slot.
     QByteArray describe() const;
 
     int id() const { return m_id; }
@@ -43,11 +64,16 @@ public:
     int slot() const { return m_slot; }
     Standard standard() const { return m_standard; }
     int settingsSaves() const { return m_settingsSaves; }
+    // Logos in rows (LogoFormat): the RAM, and the stored logo of slot 1 to
+    // model (empty for any other slot).
+    QByteArray logoRam() const { return m_logoRam; }
+    QByteArray storedLogo(int slot) const;
 
 private:
     static constexpr int TakeBit = 0x01;
 
     void resetSettings();
+    void clearLogos();
 
     int m_id;
     int m_model;
@@ -63,4 +89,7 @@ private:
     int m_slot = 1;
     Standard m_standard = Standard::Ntsc;
     int m_settingsSaves = 0;
+    bool m_receivingLogo = false;
+    QByteArray m_logoRam;
+    QList<QByteArray> m_slots; // MaxSlots logos, slot 1 first
 };

@@ -1,5 +1,10 @@
 #include "simulator.h"
 
+#include "simulator/logoformat.h"
+
+#include <QFile>
+
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -116,14 +121,14 @@ void Simulator::control(const QByteArray &line)
         m_shortLength = value;
         logEvent("short " + QByteArray::number(value));
     } else if (verb == "noise" && words.size() == 2 && toCount(argument, &value, 100000)) {
-        QByteArray noise;
-        while (noise.size() < value) {
-            const char c = static_cast<char>(m_noise.bounded(256));
-            if (c != 'S' && c != 's' && c != '(')
-                noise += c;
-        }
         logEvent("noise " + QByteArray::number(value));
-        m_line.send(noise, 0);
+        m_line.send(noise(value, "Ss("), 0);
+    } else if (verb == "noise-before" && words.size() == 2 && argument == "off") {
+        m_noiseBeforeStream = -1;
+        logEvent(QByteArrayLiteral("noise-before off"));
+    } else if (verb == "noise-before" && words.size() == 2 && toCount(argument, &value, 100000)) {
+        m_noiseBeforeStream = value;
+        logEvent("noise-before " + QByteArray::number(value));
     } else if (verb == "send" && words.size() == 2 && argument.size() % 2 == 0
         && QByteArray::fromHex(argument).toHex().toUpper() == argument.toUpper()) {
         logEvent("send " + argument.toUpper());
@@ -140,6 +145,8 @@ void Simulator::control(const QByteArray &line)
         logEvent(QByteArrayLiteral("dump"));
         for (const SimNode &node : std::as_const(m_nodes))
             print(node.describe());
+    } else if (verb == "dumplogo" && words.size() >= 2 && words.size() <= 4) {
+        dumpLogo(words);
     } else if (verb == "quit" && words.size() == 1) {
         logEvent(QByteArrayLiteral("quit"));
         emit quitRequested();
@@ -165,13 +172,27 @@ void Simulator::onTick(qint64 ns)
 void Simulator::handle(const QList<CommandSplitter::Item> &items)
 {
     for (const CommandSplitter::Item &item : items) {
-        if (item.kind == CommandSplitter::Item::Garbage) {
+        switch (item.kind) {
+        case CommandSplitter::Item::Garbage:
             m_log.bytes(item.ms, QByteArrayLiteral("!"), item.bytes);
-            continue;
-        }
-        m_log.bytes(item.ms, QByteArrayLiteral("rx"), item.bytes);
-        if (item.kind == CommandSplitter::Item::Command)
+            break;
+        case CommandSplitter::Item::Command:
+            m_log.bytes(item.ms, QByteArrayLiteral("rx"), item.bytes);
             deliver(item);
+            break;
+        case CommandSplitter::Item::Payload:
+            m_log.bytes(item.ms, QByteArrayLiteral("rx"), item.bytes);
+            deliverLogoLines(item);
+            break;
+        case CommandSplitter::Item::PayloadCut:
+            // What came is not obeyed: it is reported as garbage.
+            if (!item.bytes.isEmpty())
+                m_log.bytes(item.ms, QByteArrayLiteral("!"), item.bytes);
+            m_log.event(item.ms, "payload cut " + QByteArray::number(item.bytes.size()));
+            for (SimNode &node : m_nodes)
+                node.abandonLogoLines();
+            break;
+        }
     }
 }
 
@@ -180,14 +201,73 @@ void Simulator::handle(const QList<CommandSplitter::Item> &items)
 void Simulator::deliver(const CommandSplitter::Item &item)
 {
     const qint64 replyNs = (item.ms + m_options.latencyMs) * 1'000'000;
+    bool logoLinesFollow = false;
     for (SimNode &node : m_nodes) {
         QByteArray reply = node.handle(*item.command, item.argument);
+        logoLinesFollow = logoLinesFollow || node.isReceivingLogo();
         if (m_silent || reply.isEmpty())
             continue;
+        if (item.command->number == CommandTable::RetrieveLogo && m_noiseBeforeStream > 0)
+            reply.prepend(noise(m_noiseBeforeStream, "S"));
         if (m_shortLength >= 0)
             reply.truncate(m_shortLength);
         m_line.send(reply, replyNs);
     }
+    if (logoLinesFollow)
+        m_splitter.expectPayload(LogoFormat::LogoSize);
+}
+
+void Simulator::deliverLogoLines(const CommandSplitter::Item &item)
+{
+    for (SimNode &node : m_nodes)
+        node.takeLogoLines(item.bytes);
+}
+
+// dumplogo FILE [ram|SLOT] [ID]: a reader waiting on stdout always gets an
+// answer, DUMPED or DUMPFAILED.
+void Simulator::dumpLogo(const QList<QByteArray> &words)
+{
+    const QByteArray &fileName = words.at(1);
+    const QByteArray source = words.size() > 2 ? words.at(2) : QByteArrayLiteral("ram");
+    const auto fail = [&fileName](const QByteArray &why) {
+        say("dumplogo " + fileName + ": " + why);
+        print("DUMPFAILED " + fileName);
+    };
+    int id = m_nodes.constFirst().id();
+    if (words.size() > 3 && !toCount(words.at(3), &id, 255))
+        return fail("no node " + words.at(3));
+    const auto node = std::find_if(
+        m_nodes.cbegin(), m_nodes.cend(), [id](const SimNode &candidate) { return candidate.id() == id; });
+    if (node == m_nodes.cend())
+        return fail("no node " + QByteArray::number(id));
+    int slot = 0;
+    const bool fromRam = source == "ram";
+    const QByteArray logo = fromRam ? node->logoRam()
+        : toCount(source, &slot, SimNode::MaxSlots) ? node->storedLogo(slot)
+                                                     : QByteArray();
+    if (logo.isEmpty())
+        return fail("node " + QByteArray::number(id) + " has no slot " + source);
+
+    logEvent("dumplogo " + fileName + ' ' + source + ' ' + QByteArray::number(id));
+    QFile file(QString::fromLocal8Bit(fileName));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        || file.write(LogoFormat::bitmapFile(logo)) != LogoFormat::BitmapFileSize || !file.flush())
+        return fail(file.errorString().toLocal8Bit());
+    file.close();
+    print("DUMPED " + fileName);
+}
+
+// count pseudo-random bytes, none of them one of never.
+QByteArray Simulator::noise(int count, QByteArrayView never)
+{
+    QByteArray bytes;
+    bytes.reserve(count);
+    while (bytes.size() < count) {
+        const char c = static_cast<char>(m_noise.bounded(256));
+        if (!never.contains(c))
+            bytes += c;
+    }
+    return bytes;
 }
 
 bool Simulator::comeUp(QString *error)

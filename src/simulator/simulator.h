@@ -49,6 +49,9 @@ private:
     void onTick(qint64 ns);
     void handle(const QList<CommandSplitter::Item> &items);
     void deliver(const CommandSplitter::Item &item);
+    void deliverLogoLines(const CommandSplitter::Item &item);
+    void dumpLogo(const QList<QByteArray> &words);
+    QByteArray noise(int count, QByteArrayView never);
     bool comeUp(QString *error);
     void hangUp(int backAfterMs);
     void logEvent(const QByteArray &text);
@@ -66,4 +69,5 @@ private:
     QRandomGenerator m_noise { 0x51584e53u };
     bool m_silent = false;
     int m_shortLength = -1;
+    int m_noiseBeforeStream = -1;
 };

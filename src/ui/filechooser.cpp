@@ -7,3 +7,9 @@ QString DialogFileChooser::openFileName(QWidget *parent, const QString &caption,
 {
     return QFileDialog::getOpenFileName(parent, caption, preset, filter);
 }
+
+QString DialogFileChooser::saveFileName(QWidget *parent, const QString &caption, const QString &preset,
+                                        const QString &filter)
+{
+    return QFileDialog::getSaveFileName(parent, caption, preset, filter);
+}

@@ -13,11 +13,15 @@ public:
     // An empty text when the user cancelled.
     virtual QString openFileName(QWidget *parent, const QString &caption, const QString &preset,
                                  const QString &filter) = 0;
+    virtual QString saveFileName(QWidget *parent, const QString &caption, const QString &preset,
+                                 const QString &filter) = 0;
 };
 
 class DialogFileChooser final : public FileChooser
 {
 public:
     QString openFileName(QWidget *parent, const QString &caption, const QString &preset,
+                         const QString &filter) override;
+    QString saveFileName(QWidget *parent, const QString &caption, const QString &preset,
                          const QString &filter) override;
 };

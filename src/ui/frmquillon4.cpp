@@ -146,6 +146,7 @@ void FrmQuillon4::buildMenus()
     m_mnuSaveLogoDisk = addEntry(m_mnuFile, "mnuSaveLogoDisk", QStringLiteral("Save Logo to .QX1 DOS Dis&k File"));
     m_mnuSaveCurrentSettings =
         addEntry(m_mnuFile, "mnuSaveCurrentSettings", QStringLiteral("Save Current &Settings in QX NVRAM"));
+    m_mnuPaintBrush = addEntry(m_mnuFile, "mnuPaintBrush", QStringLiteral("&PaintBrush"));
     m_mnuFile->addSeparator();
     m_mnuPanelLock = addEntry(m_mnuFile, "mnuPanelLock", QStringLiteral("Front Panel &Lock"));
     m_mnuPanelLock->setCheckable(true);
@@ -192,6 +193,12 @@ void FrmQuillon4::buildMenus()
         m_mnuShowMode[i]->setObjectName(QStringLiteral("mnuShowMode%1").arg(i));
         m_mnuShowMode[i]->setCheckable(true);
     }
+
+    m_mnuZoom = bar->addMenu(QStringLiteral("&Zoom"));
+    m_mnuZoomOff = addEntry(m_mnuZoom, "mnuZoomOff", QStringLiteral("Off"));
+    m_mnuZoomOn = addEntry(m_mnuZoom, "mnuZoomOn", QStringLiteral("On"));
+    m_mnuZoomOff->setCheckable(true);
+    m_mnuZoomOn->setCheckable(true);
 
     m_mnuSchedule = bar->addMenu(QStringLiteral("&Schedule"));
     m_mnuScheduleView = addEntry(m_mnuSchedule, "mnuScheduleEdit0", QStringLiteral("Schedule &View"));
@@ -503,6 +510,20 @@ void FrmQuillon4::wireControls()
     }
     connect(m_mnuPanelLock, &QAction::triggered, &panel, &PanelController::mnuPanelLock_Click);
     connect(m_mnuOpenLogoFile, &QAction::triggered, this, &FrmQuillon4::openLogoFile);
+    LogoDownload &download = m_core.download;
+    connect(m_mnuDownloadLogotoRam, &QAction::triggered, &download, &LogoDownload::mnuDownloadLogotoRam_Click);
+    connect(m_mnuSaveLogoinNVRAM, &QAction::triggered, &download, &LogoDownload::mnuSaveLogoinNVRAM_Click);
+    connect(m_mnuUpLoadLogo, &QAction::triggered, &m_core.upload, &LogoUpload::mnuUpLoadLogo_Click);
+    // The save dialog opens once the reception that brought the stream is over.
+    connect(&m_core.upload, &LogoUpload::saveRequested, this, &FrmQuillon4::saveUploadedLogo, Qt::QueuedConnection);
+    connect(m_mnuSaveLogoDisk, &QAction::triggered, this, &FrmQuillon4::saveLogoDisk);
+    connect(m_mnuPaintBrush, &QAction::triggered, this, [this] { m_core.paint.mnuPaintBrush_Click(); });
+    connect(m_mnuZoomOff, &QAction::triggered, &panel, &PanelController::mnuZoomOff_Click);
+    connect(m_mnuZoomOn, &QAction::triggered, &panel, &PanelController::mnuZoomOn_Click);
+    connect(m_picPicture2, &LogoView::pressed, &panel, [&panel](QPoint) { panel.picPicture2_MouseDown(); });
+    connect(m_picPicture2, &LogoView::moved, &panel,
+            [&panel](QPoint at) { panel.picPicture2_MouseMove(toTwips(at.x()), toTwips(at.y())); });
+    connect(m_picPicture2, &LogoView::released, &panel, &PanelController::picPicture2_MouseUp);
     for (size_t i = 0; i < m_mnuRecentFile.size(); ++i) {
         connect(m_mnuRecentFile[i], &QAction::triggered, this,
                 [this, i] { m_core.logoFiles.MnuRecentFile(static_cast<int>(i)); });
@@ -560,6 +581,10 @@ void FrmQuillon4::mnuDiagSub_Click(int index)
         m_core.reporter.setCopyright(QString());
         m_core.link.CmdTree(index);
         break;
+    case CommandTable::SendLogo:
+        m_core.reporter.setUploadStatus(QString());
+        m_core.download.PicToQX();
+        break;
     case CommandTable::ToggleTake:
     case CommandTable::TakeOff:
     case CommandTable::TakeOn:
@@ -609,6 +634,24 @@ void FrmQuillon4::openLogoFile()
     const QString chosen = m_chooser->openFileName(this, QStringLiteral("Open Logo File"),
                                                    preset.isEmpty() ? presetFolder() : preset, LogoFiles::fileFilter());
     m_core.logoFiles.mnuOpenLogoFile(chosen);
+}
+
+void FrmQuillon4::saveLogoDisk()
+{
+    const QString preset = m_core.state.slotFile[static_cast<size_t>(std::clamp(m_core.state.currentSlot, 0, 32))];
+    const QString name = m_chooser->saveFileName(this, QStringLiteral("Save Logo to .QX1 File"),
+                                                 preset.isEmpty() ? presetFolder() : preset, LogoFileWriter::qx1Filter());
+    m_core.writer.write(name.trimmed(), false);
+}
+
+void FrmQuillon4::saveUploadedLogo(int slot)
+{
+    if (m_unloaded)
+        return;
+    const QString preset = m_core.state.slotFile[static_cast<size_t>(std::clamp(slot, 0, 32))];
+    const QString name = m_chooser->saveFileName(this, QStringLiteral("Save Uploaded Logo"),
+                                                 preset.isEmpty() ? presetFolder() : preset, LogoFileWriter::bmpFilter());
+    m_core.writer.write(name.trimmed(), true);
 }
 
 QString FrmQuillon4::presetFolder() const
@@ -776,6 +819,17 @@ void FrmQuillon4::syncPanel()
     m_picPicture2->setLogo(state.logos[slot], state.viewHeight[slot], state.viewColours,
                            QStringLiteral("Logo %1").arg(state.currentSlot));
     m_PicPicture1->setLogo(state.lastPicture, state.lastPictureHeight, state.fullViewColours, QString());
+    m_PicPicture1->setVisible(state.zoomOn);
+    if (state.zoomOn)
+        m_PicPicture1->raise();
+    m_mnuZoomOn->setChecked(state.zoomOn);
+    m_mnuZoomOff->setChecked(!state.zoomOn);
+    if (state.busyPointer != (QApplication::overrideCursor() != nullptr)) {
+        if (state.busyPointer)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    }
     m_picPicture2->move(twips(p.previewLeft), twips(p.previewTop));
     m_picPicture2->setVisible(p.previewVisible);
     m_lblRunning->setVisible(m_core.state.runningLabelVisible);
@@ -854,6 +908,8 @@ void FrmQuillon4::Form_Unload()
     m_unloaded = true;
     m_tmrSplash->stop();
     m_tmrComInit->stop();
+    if (QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
     m_core.link.closePort();
     m_tmrDelay->stop();
 }

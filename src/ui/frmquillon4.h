@@ -73,6 +73,8 @@ private:
     void mnuDiagTools_Click();
     void showDialogToggle();
     void openLogoFile();
+    void saveLogoDisk();
+    void saveUploadedLogo(int slot);
     QString presetFolder() const;
     void mnuAbout_Click();
     void tmrSplash_Timer();
@@ -107,7 +109,11 @@ private:
     QAction *m_mnuSaveLogoDisk = nullptr;
     QAction *m_mnuSaveCurrentSettings = nullptr;
     QAction *m_mnuPanelLock = nullptr;
+    QAction *m_mnuPaintBrush = nullptr;
     QAction *m_mnuExit = nullptr;
+    QMenu *m_mnuZoom = nullptr;
+    QAction *m_mnuZoomOff = nullptr;
+    QAction *m_mnuZoomOn = nullptr;
     std::array<QAction *, 13> m_mnuCOMsel{};
     std::array<QAction *, 16> m_mnuLogoSel{};
     std::array<QAction *, 32> m_mnuSetQXx{};

@@ -96,6 +96,85 @@ private slots:
         QCOMPARE(core().state.panel.txtHPOS, QStringLiteral("40000"));
     }
 
+    void dragToTheCorners_data()
+    {
+        QTest::addColumn<int>("standard");
+        QTest::addColumn<int>("to");
+        QTest::addColumn<QByteArray>("vertical");
+        QTest::addColumn<QByteArray>("horizontal");
+        QTest::newRow("NTSC bottom right") << 0 << 10000 << QByteArray("AVP37") << QByteArray("AHP9A");
+        QTest::newRow("PAL bottom right") << 1 << 10000 << QByteArray("AVP44") << QByteArray("AHPCE");
+        QTest::newRow("NTSC top left") << 0 << -10000 << QByteArray("AVP04") << QByteArray("AHP22");
+        QTest::newRow("PAL top left") << 1 << -10000 << QByteArray("AVP06") << QByteArray("AHP2A");
+    }
+
+    void dragToTheCorners()
+    {
+        QFETCH(int, standard);
+        QFETCH(int, to);
+        QFETCH(QByteArray, vertical);
+        QFETCH(QByteArray, horizontal);
+        core().state.panel.standard = standard;
+        f->port.writes.clear();
+        core().panel.picPicture2_MouseDown();
+        core().panel.picPicture2_MouseMove(to, to);
+        QCOMPARE(f->port.writes, (QList<QByteArray>{vertical, horizontal}));
+        const QString percent = to > 0 ? QStringLiteral("100") : QStringLiteral("0");
+        QCOMPARE(core().state.panel.txtHPOS, percent);
+        QCOMPARE(core().state.panel.txtVPOS, percent);
+        QCOMPARE(core().state.panel.previewLeft, to > 0 ? 4080 : 60);
+        QCOMPARE(core().state.panel.previewTop, to > 0 ? 3120 : 240);
+    }
+
+    void dragIsThrottledAndLocked()
+    {
+        f->port.writes.clear();
+        core().panel.picPicture2_MouseDown();
+        core().panel.picPicture2_MouseMove(100, 100);
+        core().panel.picPicture2_MouseMove(200, 200);
+        QCOMPARE(f->port.writes.size(), 2); // the second move came within three ticks
+        f->ticks(3);
+        core().panel.picPicture2_MouseMove(300, 300);
+        QCOMPARE(f->port.writes.size(), 4);
+        core().panel.picPicture2_MouseUp();
+
+        core().panel.mnuPanelLock_Click();
+        f->ticks(3);
+        const int left = core().state.panel.previewLeft;
+        core().panel.picPicture2_MouseDown();
+        core().panel.picPicture2_MouseMove(2000, 2000);
+        QCOMPARE(f->port.writes.size(), 4);
+        QCOMPARE(core().state.panel.previewLeft, left);
+    }
+
+    void zoomNeedsAVisibleView()
+    {
+        core().state.panel.previewVisible = false;
+        core().panel.mnuZoomOn_Click();
+        QVERIFY(!core().state.zoomOn);
+        core().panel.mnuZoomOff_Click();
+        QVERIFY(core().state.panel.previewVisible);
+        core().panel.mnuZoomOn_Click();
+        QVERIFY(core().state.zoomOn);
+    }
+
+    void paintBrushStartsOneEditor()
+    {
+        QStringList tried;
+        QStringList arguments;
+        core().paint.setStarter([&](const QString &program, const QStringList &args) {
+            tried << program;
+            arguments = args;
+            return program == QLatin1String("pinta") || program == QLatin1String("gimp");
+        });
+        core().state.slotFile[1] = QStringLiteral("/tmp/some logo.bmp");
+        qputenv("QUILLON_PAINT", "my-editor");
+        QCOMPARE(core().paint.mnuPaintBrush_Click(), QStringLiteral("pinta"));
+        QCOMPARE(tried, (QStringList{QStringLiteral("my-editor"), QStringLiteral("kolourpaint"), QStringLiteral("pinta")}));
+        QCOMPARE(arguments, QStringList{QStringLiteral("/tmp/some logo.bmp")});
+        qunsetenv("QUILLON_PAINT");
+    }
+
     void standardButtonsSaveAndSend()
     {
         f->port.writes.clear();

@@ -31,6 +31,12 @@ public:
         filter = filterText;
         return answer;
     }
+    QString saveFileName(QWidget *, const QString &, const QString &presetPath, const QString &filterText) override
+    {
+        preset = presetPath;
+        filter = filterText;
+        return answer;
+    }
 };
 
 // The main window draws the core's state and hands the user's actions to it.

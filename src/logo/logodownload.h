@@ -1,0 +1,60 @@
+#pragma once
+
+#include "logo/logobitmap.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+
+class DeviceLink;
+class MainState;
+class PanelController;
+class Reporter;
+
+// Sends the logo of the selected slot into the device's logo RAM: settings
+// request, fastest fade, TAKE off, "ALD", the 64 line writes of the two
+// fields, then TAKE and the fade put back. The waits between the steps are
+// counted in ticks of the 25 ms clock; the window goes on working meanwhile.
+// Also the non-volatile save of the logo with its 3-second progress.
+class LogoDownload : public QObject
+{
+    Q_OBJECT
+
+public:
+    LogoDownload(MainState &state, Reporter &reporter, DeviceLink &link, PanelController &panel,
+                 QObject *parent = nullptr);
+
+    void PicToQX();
+    void mnuDownloadLogotoRam_Click();
+    void mnuSaveLogoinNVRAM_Click();
+    bool running() const { return m_step != Step::Idle; }
+
+    // The 64 line writes of a logo: for a 64-line logo the odd field (rows
+    // 62, 60, ..., 0) then the even field (rows 63, 61, ..., 1); for a
+    // 32-line logo its 32 lines, top line first, in both fields. Each byte
+    // XOR the negative mask.
+    static QList<QByteArray> lineWrites(const LogoBitmap &logo, int height, bool negative);
+
+signals:
+    void finished();
+
+private:
+    enum class Step { Idle, Settings, FastFade, TakeOff, StartLoad, Settle, RestoreTake, FirstFade, SecondFade, NvSave };
+
+    void onTick();
+    void wait(Step next, int ticks);
+    void status(const QString &text);
+    void progress(double value);
+    void sendFields();
+    void restoreFade();
+    void finish();
+
+    MainState &m_state;
+    Reporter &m_reporter;
+    DeviceLink &m_link;
+    PanelController &m_panel;
+    Step m_step = Step::Idle;
+    int m_slot = 0;
+    bool m_takeWasOn = false;
+    int m_fade = 100;
+};

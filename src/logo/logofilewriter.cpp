@@ -1,0 +1,104 @@
+#include "logofilewriter.h"
+
+#include "app/mainstate.h"
+#include "device_link/protocol.h"
+#include "reporting/reporter.h"
+
+#include <QSaveFile>
+#include <QtEndian>
+
+namespace {
+unsigned char outputMask(bool negative)
+{
+    return negative ? 0x00 : 0xFF;
+}
+
+template<typename T> void put(QByteArray &data, int offset, T value)
+{
+    qToLittleEndian<T>(value, data.data() + offset);
+}
+} // namespace
+
+LogoFileWriter::LogoFileWriter(MainState &state, Reporter &reporter)
+    : m_state(state)
+    , m_reporter(reporter)
+{
+}
+
+QString LogoFileWriter::qx1Filter()
+{
+    return QStringLiteral("BMP Files (*.QX1);;All Files (*)");
+}
+
+QString LogoFileWriter::bmpFilter()
+{
+    return QStringLiteral("BMP Files (*.bmp);;All Files (*)");
+}
+
+QByteArray LogoFileWriter::qx1Bytes(const LogoBitmap &logo, bool negative)
+{
+    const unsigned char mask = outputMask(negative);
+    QByteArray data;
+    data.reserve(Qx1Size);
+    const auto appendRow = [&](int row) {
+        for (int k = 0; k < LogoBitmap::RowBytes; ++k)
+            data.append(static_cast<char>(logo.bytes[static_cast<size_t>(row * LogoBitmap::RowBytes + k)] ^ mask));
+    };
+    for (int row = 62; row >= 0; row -= 2)
+        appendRow(row);
+    for (int row = 63; row >= 1; row -= 2)
+        appendRow(row);
+    return data;
+}
+
+QByteArray LogoFileWriter::bmpBytes(const LogoBitmap &logo, bool negative)
+{
+    QByteArray data(62, '\0');
+    data[0] = 'B';
+    data[1] = 'M';
+    put<quint32>(data, 2, BmpSize);
+    put<quint32>(data, 10, 62);
+    put<quint32>(data, 14, 40);
+    put<qint32>(data, 18, LogoBitmap::Width);
+    put<qint32>(data, 22, LogoBitmap::Rows);
+    put<quint16>(data, 26, 1);
+    put<quint16>(data, 28, 1);
+    put<quint32>(data, 58, 0x00FFFFFF); // palette entry 1 white; entry 0 black
+    const unsigned char mask = outputMask(negative);
+    data.reserve(BmpSize);
+    for (unsigned char byte : logo.bytes)
+        data.append(static_cast<char>(byte ^ mask));
+    return data;
+}
+
+bool LogoFileWriter::write(const QString &name, bool bmpMode)
+{
+    m_reporter.setUploadStatus(QString());
+    if (name.trimmed().isEmpty())
+        return false;
+    m_reporter.setProgressValue(5);
+    m_reporter.setProgressVisible(true);
+    const int slot = std::clamp(m_state.currentSlot, 0, LogoSlots - 1);
+    const LogoBitmap &logo = m_state.logos[static_cast<size_t>(slot)];
+    const bool negative = m_state.panel.negate;
+    QByteArray data;
+    if (bmpMode) {
+        data = bmpBytes(logo, negative);
+        m_reporter.setProgressValue(100);
+    } else {
+        m_reporter.setUploadStatus(QStringLiteral("Sending Odd Field"));
+        data = qx1Bytes(logo, negative);
+        m_reporter.setProgressValue(28);
+        m_reporter.setUploadStatus(QStringLiteral("Sending Even Field"));
+        m_reporter.setProgressValue(36);
+    }
+    // The old file stays as it was until the new one is complete.
+    QSaveFile file(name.trimmed());
+    const bool ok = file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.commit();
+    if (!ok)
+        m_reporter.ReportError(QStringLiteral("Cannot write %1: %2").arg(name.trimmed(), file.errorString()),
+                               QStringLiteral("mnuSaveLogoDisk"));
+    m_reporter.setProgressVisible(false);
+    m_reporter.setUploadStatus(QString());
+    return ok;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "logo/logobitmap.h"
+
+#include <QByteArray>
+#include <QString>
+
+class MainState;
+class Reporter;
+
+// Writes the current slot's logo to disk: as a .QX1 logo file (2048 bytes in
+// the device's field order) or as a 256 x 64 1-bit bitmap file (2110 bytes).
+// Every logo byte is XOR the output mask: 0xFF with Negative off, 0x00 with
+// it on. A file is replaced only once the new one is complete.
+class LogoFileWriter
+{
+public:
+    static constexpr int Qx1Size = 2048;
+    static constexpr int BmpSize = 2110;
+
+    LogoFileWriter(MainState &state, Reporter &reporter);
+
+    static QByteArray qx1Bytes(const LogoBitmap &logo, bool negative);
+    static QByteArray bmpBytes(const LogoBitmap &logo, bool negative);
+
+    // Writes the current slot; an empty name writes nothing. True on success.
+    bool write(const QString &name, bool bmpMode);
+
+    static QString qx1Filter();
+    static QString bmpFilter();
+
+private:
+    MainState &m_state;
+    Reporter &m_reporter;
+};

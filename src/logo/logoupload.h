@@ -1,0 +1,41 @@
+#pragma once
+
+#include "logo/logobitmap.h"
+
+#include <QByteArray>
+#include <QObject>
+
+#include <optional>
+
+class DeviceLink;
+class MainState;
+class Reporter;
+
+// Reads the device's selected logo back: the request, and the stream it
+// answers with ("SD", the odd field, the even field), which goes inverted
+// into the current slot and is then offered for saving as a bitmap file.
+class LogoUpload : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int WaitTicks = 500;
+
+    LogoUpload(MainState &state, Reporter &reporter, DeviceLink &link, QObject *parent = nullptr);
+
+    void mnuUpLoadLogo_Click();
+    void Save_Picture(const QByteArray &stream);
+
+    // The logo a stream carries, already inverted; nothing when the stream
+    // has no marker or too few bytes after it.
+    static std::optional<LogoBitmap> decode(const QByteArray &stream, qsizetype *available = nullptr);
+
+signals:
+    // The uploaded slot is ready to be saved: ask for a file name.
+    void saveRequested(int slot);
+
+private:
+    MainState &m_state;
+    Reporter &m_reporter;
+    DeviceLink &m_link;
+};

@@ -1,0 +1,189 @@
+#include "corefixture.h"
+
+#include "logo/logodownload.h"
+
+#include <QTest>
+
+namespace {
+QByteArray line(char byte)
+{
+    return QByteArray(32, byte);
+}
+} // namespace
+
+// The download's exact traffic and its waits, tick by tick.
+class TestLogoDownload : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<CoreFixture> f;
+    QuillonCore &core() { return *f->core; }
+
+    // Runs the download to its end; returns the ticks it took.
+    int runDownload()
+    {
+        f->port.writes.clear();
+        core().download.PicToQX();
+        int ticks = 0;
+        while (core().download.running() && ticks < 1000) {
+            f->ticks(1);
+            ++ticks;
+        }
+        return ticks;
+    }
+    // The writes without the poll's own requests (none run while busy).
+    QList<QByteArray> writes() const { return f->port.writes; }
+
+private slots:
+    void init()
+    {
+        f = std::make_unique<CoreFixture>();
+        f->port.present = {1};
+        f->setSetting(QStringLiteral("ComPort"), QStringLiteral("1"));
+        f->start();
+        f->wake();
+        core().panel.hscrFade_Change(40);
+        // A 64-line logo whose top line (row 63) is all set.
+        for (int k = 0; k < 32; ++k)
+            core().state.logos[1].bytes[static_cast<size_t>(63 * 32 + k)] = 0xFF;
+        core().state.logoHeight = 64;
+    }
+
+    void fullStreamTakeOff()
+    {
+        QCOMPARE(runDownload(), 12 + 10 + 10 + 2 + 5 + 12 + 6);
+        const QList<QByteArray> w = writes();
+        QCOMPARE(w.size(), 5 + 64 + 2);
+        QCOMPARE(w.mid(0, 5), (QList<QByteArray>{"ARS", "ATT", QByteArray("AFR\0", 4), "AT0", "ALD"}));
+        for (int i = 0; i < 64; ++i)
+            QCOMPARE(w[5 + i], line(i == 32 ? '\xFF' : '\0'));
+        QCOMPARE(w[69], QByteArray("AFR\x3C", 4));
+        QCOMPARE(w[70], QByteArray("AFR\x3C", 4));
+        QVERIFY(!core().state.transferBusy);
+        QVERIFY(!core().reporter.progressVisible());
+        QVERIFY(!core().state.busyPointer);
+        // The button press left TAKE green until the device says otherwise.
+        QVERIFY(core().state.panel.takeOn);
+    }
+
+    void takeOnIsRestoredAndNegativeInverts()
+    {
+        core().state.panel.takeOn = true;
+        core().state.panel.negate = true;
+        QCOMPARE(runDownload(), 12 + 10 + 10 + 2 + 5 + 12 + 12 + 6);
+        const QList<QByteArray> w = writes();
+        QCOMPARE(w.mid(0, 4), (QList<QByteArray>{"ARS", QByteArray("AFR\0", 4), "AT0", "ALD"}));
+        for (int i = 0; i < 64; ++i)
+            QCOMPARE(w[4 + i], line(i == 32 ? '\0' : '\xFF'));
+        QCOMPARE(w.mid(68), (QList<QByteArray>{"AT1", QByteArray("AFR\x3C", 4), QByteArray("AFR\x3C", 4)}));
+    }
+
+    void thirtyTwoLineLogoSendsItsLinesInBothFields()
+    {
+        LogoBitmap &logo = core().state.logos[1];
+        logo = LogoBitmap();
+        for (int row = 0; row < 32; ++row)
+            for (int k = 0; k < 32; ++k)
+                logo.bytes[static_cast<size_t>(row * 32 + k)] = static_cast<unsigned char>(row);
+        core().state.logoHeight = 32;
+        runDownload();
+        const QList<QByteArray> lines = writes().mid(5, 64);
+        for (int i = 0; i < 64; ++i)
+            QCOMPARE(lines[i], line(static_cast<char>(31 - i % 32))); // top line first, twice
+    }
+
+    void theSelectedButtonChoosesTheSlot()
+    {
+        core().state.logos[2].bytes.fill(0x55);
+        core().state.selectedSlotButton = 2;
+        core().state.currentSlot = 3;
+        runDownload();
+        QCOMPARE(writes()[5], line(0x55));
+        QCOMPARE(core().state.currentSlot, 2);
+    }
+
+    void refusals()
+    {
+        core().state.selectedSlotButton = 5;
+        runDownload();
+        QVERIFY(writes().isEmpty());
+        QCOMPARE(core().reporter.panelTitle(), QStringLiteral("No Logo"));
+        QCOMPARE(core().reporter.panelText(), QStringLiteral("No logo was selected for download"));
+        QVERIFY(!core().state.transferBusy);
+
+        core().reporter.cmdErrOK_Click();
+        core().state.selectedSlotButton = 2;
+        core().link.closePort();
+        core().state.comPort = 0;
+        runDownload();
+        QVERIFY(writes().isEmpty());
+        QCOMPARE(core().reporter.panelTitle(), QStringLiteral("Communication Error!"));
+        QCOMPARE(core().reporter.panelText(), QStringLiteral("No Valid COM Port Selected"));
+
+        core().reporter.cmdErrOK_Click();
+        core().state.portReady = false;
+        runDownload();
+        QVERIFY(writes().isEmpty());
+        QVERIFY(!core().reporter.panelVisible());
+        QVERIFY(!core().state.transferBusy);
+    }
+
+    void aSecondDownloadIsRefusedWhileOneRuns()
+    {
+        f->port.writes.clear();
+        core().download.PicToQX();
+        f->ticks(20);
+        core().download.PicToQX();
+        QCOMPARE(core().reporter.panelTitle(), QStringLiteral("Download Running"));
+        while (core().download.running())
+            f->ticks(1);
+        QCOMPARE(f->port.writes.count(QByteArray("ALD")), 1);
+        QCOMPARE(f->port.writes.count(QByteArray("ARS")), 1);
+    }
+
+    void theLineClosingMidwayEndsCleanly()
+    {
+        f->port.writes.clear();
+        core().download.PicToQX();
+        f->ticks(25);
+        emit f->port.commEvent(SerialPort::LineLost);
+        f->port.present.clear(); // and it does not come back
+        int ticks = 0;
+        while (core().download.running() && ticks++ < 500)
+            f->ticks(1);
+        QVERIFY(!core().download.running());
+        QVERIFY(!core().state.transferBusy);
+        QVERIFY(!core().reporter.progressVisible());
+    }
+
+    void nvramSaveShowsThreeSecondsOfProgress()
+    {
+        f->port.writes.clear();
+        core().download.mnuSaveLogoinNVRAM_Click();
+        QCOMPARE(f->port.writes, QList<QByteArray>{"ASI"});
+        f->ticks(60);
+        QVERIFY(core().reporter.progressVisible());
+        QCOMPARE(core().reporter.progressValue(), 50);
+        f->ticks(60);
+        QVERIFY(!core().reporter.progressVisible());
+    }
+
+    void pollAndWakeupStayQuietDuringTheDownload()
+    {
+        core().link.StartCom(); // arms the start-up wake-up again
+        f->port.writes.clear();
+        core().download.PicToQX();
+        for (int i = 0; i < 60; ++i)
+            core().link.tmrComInit_Timer();
+        while (core().download.running())
+            f->ticks(1);
+        QVERIFY(!f->port.writes.contains(QByteArray("ARC")));
+        QCOMPARE(f->port.writes.count(QByteArray("WK,00")), 0);
+        for (int i = 0; i < 30; ++i)
+            core().link.tmrComInit_Timer();
+        QCOMPARE(f->port.writes.count(QByteArray("WK,00")), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLogoDownload)
+#include "tst_logodownload.moc"
