@@ -7,6 +7,7 @@
 #include "ui/logoview.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QRadioButton>
@@ -234,6 +235,32 @@ private slots:
         QCOMPARE(logo.pixelColor(0, 0), QColor(252, 252, 252));
         QCOMPARE(logo.pixelColor(2, 0), QColor(0, 0, 255));
         QCOMPARE(child<QLineEdit>(QStringLiteral("txtCom"))->text(), QStringLiteral("6"));
+    }
+
+    void closingDuringADownloadIsClean()
+    {
+        QVERIFY(!action(QStringLiteral("mnuDownloadLogotoRam"))->isEnabled()); // no reply yet
+        action(QStringLiteral("mnuDiagSub8"))->trigger();                   // "Send Logo"
+        for (int i = 0; i < 30; ++i)
+            w->core().link.tmr_Delay_Timer();
+        QVERIFY(w->core().download.running());
+        QVERIFY(QApplication::overrideCursor());
+        w->close();
+        QVERIFY(!f->port.isOpen());
+        QVERIFY(!QApplication::overrideCursor());
+        w.reset();
+    }
+
+    void zoomShowsTheFullSizeView()
+    {
+        auto *full = child<QWidget>(QStringLiteral("PicPicture1"));
+        QVERIFY(!full->isVisible());
+        action(QStringLiteral("mnuZoomOn"))->trigger();
+        QVERIFY(full->isVisible());
+        QVERIFY(action(QStringLiteral("mnuZoomOn"))->isChecked());
+        action(QStringLiteral("mnuZoomOff"))->trigger();
+        QVERIFY(!full->isVisible());
+        QVERIFY(action(QStringLiteral("mnuZoomOff"))->isChecked());
     }
 
     void menusSendTheirCommands()
