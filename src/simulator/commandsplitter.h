@@ -42,7 +42,9 @@ public:
     // Ends whatever is pending, as silence would (the line closed).
     QList<Item> flush();
     // The next length bytes fed form one Payload item whatever they contain
-    // (for a command followed by a binary block). Takes effect from the next byte.
+    // (for a command followed by a binary block). Takes effect from the next byte;
+    // the wait for it counts from the last byte fed, so call it as soon as the
+    // announcing command is out.
     void expectPayload(qsizetype length);
 
     bool isIdle() const { return m_state == State::Idle && m_garbage.isEmpty() && m_payloadAhead == 0; }

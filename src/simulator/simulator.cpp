@@ -240,11 +240,12 @@ void Simulator::dumpLogo(const QList<QByteArray> &words)
         m_nodes.cbegin(), m_nodes.cend(), [id](const SimNode &candidate) { return candidate.id() == id; });
     if (node == m_nodes.cend())
         return fail("no node " + QByteArray::number(id));
+    QByteArray logo;
     int slot = 0;
-    const bool fromRam = source == "ram";
-    const QByteArray logo = fromRam ? node->logoRam()
-        : toCount(source, &slot, SimNode::MaxSlots) ? node->storedLogo(slot)
-                                                     : QByteArray();
+    if (source == "ram")
+        logo = node->logoRam();
+    else if (toCount(source, &slot, SimNode::MaxSlots))
+        logo = node->storedLogo(slot);
     if (logo.isEmpty())
         return fail("node " + QByteArray::number(id) + " has no slot " + source);
 

@@ -41,6 +41,9 @@ QByteArrayList describe(const QList<Item> &items)
         case Item::Payload:
             out << '=' + item.bytes;
             break;
+        case Item::PayloadCut:
+            out << '~' + item.bytes;
+            break;
         }
     }
     return out;
@@ -59,6 +62,7 @@ private slots:
     void garbageIsOneItemAndResynchronises();
     void silenceSeenOnTheNextByte();
     void payload();
+    void payloadCutBySilenceOrClose();
     void noMnemonicBeginsAnother();
 };
 
@@ -149,6 +153,38 @@ void TestCommandSplitter::payload()
     QCOMPARE(describe(feed(splitter, QByteArrayLiteral("AR\0S"), 3)),
         QByteArrayList { QByteArrayLiteral("=AR\0S") });
     QCOMPARE(describe(feed(splitter, "ARS", 7)), QByteArrayList { "ARS()" });
+}
+
+void TestCommandSplitter::payloadCutBySilenceOrClose()
+{
+    const qint64 limit = CommandSplitter::PayloadSilenceMs;
+    const QByteArray block(100, 'A');
+
+    // Pauses far beyond a command's silence do not end a payload; a long one
+    // cuts it, and what follows is read as commands again.
+    CommandSplitter splitter;
+    splitter.expectPayload(300);
+    QVERIFY(feed(splitter, block, limit - 1).isEmpty());
+    QVERIFY(feed(splitter, block, 2 * limit).isEmpty());
+    QVERIFY(splitter.checkSilence(2 * limit + 99 + limit - 1).isEmpty());
+    const QList<Item> cut = splitter.checkSilence(2 * limit + 99 + limit);
+    QCOMPARE(describe(cut), QByteArrayList { '~' + block + block });
+    QCOMPARE(cut.constFirst().ms, 2 * limit + 99);
+    QCOMPARE(describe(feed(splitter, "ARS", 5000)), QByteArrayList { "ARS()" });
+
+    // Seen on a late byte; a payload that never begins is cut too.
+    splitter.expectPayload(10);
+    feed(splitter, "ALD", 5003);
+    QCOMPARE(describe(feed(splitter, "ARS", 5005 + limit)), (QByteArrayList { "~ALD", "ARS()" }));
+    splitter.expectPayload(10);
+    QCOMPARE(describe(splitter.checkSilence(6000 + limit)), QByteArrayList { "~" });
+
+    // The line closes in the middle.
+    CommandSplitter closing;
+    closing.expectPayload(10);
+    feed(closing, QByteArrayLiteral("\0\0\0"), 0);
+    QCOMPARE(describe(closing.flush()), QByteArrayList { QByteArrayLiteral("~\0\0\0") });
+    QCOMPARE(describe(feed(closing, "ARS", 3)), QByteArrayList { "ARS()" });
 }
 
 // The splitter takes a mnemonic as complete the moment it matches.

@@ -85,6 +85,7 @@ class TestQxSim : public QObject
 private slots:
     void answersAtLinePace();
     void fastLineWithTwoNodes();
+    void logoDownloadStoreAndUpload();
 };
 
 void TestQxSim::answersAtLinePace()
@@ -208,6 +209,62 @@ void TestQxSim::fastLineWithTwoNodes()
     Port again(linkPath);
     QVERIFY(again.write("ARC"));
     QVERIFY(again.read(90).startsWith("(C) 2026 Logo Generator Simulator QX01 V1.0\r\n(C)"));
+}
+
+void TestQxSim::logoDownloadStoreAndUpload()
+{
+    QTemporaryDir dir;
+    SimProcess sim(dir.path(), 3, { QStringLiteral("--fast") });
+    QVERIFY(sim.start());
+    Port port(sim.linkPath());
+    QVERIFY(port.isOpen());
+
+    // Rows that all differ; the download sends rows 62, 60, .., 0, then 63, .., 1.
+    QByteArray rows;
+    for (int i = 0; i < 2048; ++i)
+        rows += static_cast<char>(i / 32 + (i % 32) * 8);
+    QByteArray wire;
+    for (int row = 62; row >= 0; row -= 2)
+        wire += rows.mid(row * 32, 32);
+    for (int row = 63; row >= 1; row -= 2)
+        wire += rows.mid(row * 32, 32);
+    QByteArray stream = wire;
+    for (char &byte : stream)
+        byte = static_cast<char>(~byte);
+    stream.prepend(QByteArrayLiteral("\x00\x01SD"));
+
+    QVERIFY(port.write("ALD"));
+    for (qsizetype line = 0; line < 64; ++line)
+        QVERIFY(port.write(wire.mid(line * 32, 32)));
+    QVERIFY(port.write(QByteArrayLiteral("AJ02\0\0\0ASIARM")));
+    QCOMPARE(port.read(2052), stream);
+    QVERIFY(sim.waitForReceived("ARM", Timeout));
+    QCOMPARE(sim.received().at(1).bytes, wire); // the lines are one rx entry
+
+    const QByteArray fileName = QFile::encodeName(dir.filePath(QStringLiteral("ram.bmp")));
+    sim.control("dumplogo " + fileName);
+    QCOMPARE(sim.readStdoutLine(Timeout), "DUMPED " + fileName);
+    QFile bitmap(QFile::decodeName(fileName));
+    QVERIFY(bitmap.open(QIODevice::ReadOnly));
+    const QByteArray written = bitmap.readAll();
+    QCOMPARE(written.size(), 2110);
+    QCOMPARE(written.mid(62), rows);
+
+    // Lines cut short leave the RAM alone; commands are understood again.
+    sim.control("dump");
+    const QByteArray before = sim.readStdoutLine(Timeout);
+    QVERIFY(port.write("ALD" + wire.left(100)));
+    QVERIFY(sim.waitForEvent("payload cut 100", Timeout));
+    QVERIFY(port.write("ARS"));
+    QCOMPARE(port.read(13), kFactorySettings.left(11) + "02");
+    sim.control("dump");
+    QCOMPARE(sim.readStdoutLine(Timeout), before);
+
+    sim.control("noise-before 300");
+    QVERIFY(port.write("ARM"));
+    const QByteArray noisy = port.read(300 + 2052);
+    QVERIFY(!noisy.left(300).contains('S'));
+    QCOMPARE(noisy.mid(300), stream);
 }
 
 QTEST_GUILESS_MAIN(TestQxSim)

@@ -28,6 +28,38 @@ QByteArrayList send(QList<SimNode> &nodes, CommandTable::Number number, const QB
     return replies;
 }
 
+// A picture whose 64 rows all differ, with NUL bytes and the marker "SD", plain
+// and inverted, in every row.
+QByteArray picture()
+{
+    QByteArray rows;
+    for (int row = 0; row < 64; ++row) {
+        QByteArray line;
+        for (int k = 0; k < 32; ++k)
+            line += static_cast<char>(row + 64 * (k % 4));
+        rows += line.replace(5, 4, "SD\xac\xbb");
+    }
+    return rows;
+}
+
+// The 64 line writes of a download: the odd field top down, then the even field.
+QByteArray lines(const QByteArray &rows)
+{
+    QByteArray wire;
+    for (int row = 62; row >= 0; row -= 2)
+        wire += rows.mid(row * 32, 32);
+    for (int row = 63; row >= 1; row -= 2)
+        wire += rows.mid(row * 32, 32);
+    return wire;
+}
+
+QByteArray inverted(QByteArray bytes)
+{
+    for (char &byte : bytes)
+        byte = static_cast<char>(byte ^ 0xFF);
+    return bytes;
+}
+
 QList<int> awakeIds(const QList<SimNode> &nodes)
 {
     QList<int> ids;
@@ -51,6 +83,7 @@ private slots:
     void factoryResetKeepsIdentity();
     void sleepAndWakeByAddress();
     void asleepNodeIgnoresCommands();
+    void logoDownloadStoreAndUpload();
     void describe();
 };
 
@@ -189,6 +222,45 @@ void TestSimNode::asleepNodeIgnoresCommands()
     QCOMPARE(node.describe(), before);
 }
 
+// ALD, the 64 lines in field order, ASI, ARM: the stream gives the lines back
+// inverted behind two lead bytes and the marker.
+void TestSimNode::logoDownloadStoreAndUpload()
+{
+    const QByteArray zero(2048, '\0');
+    SimNode node(2, 4);
+    node.takeLogoLines(lines(picture())); // no ALD before
+    send(node, CommandTable::SendLogo);
+    send(node, CommandTable::RetrieveSettings); // the lines are not coming
+    node.takeLogoLines(lines(picture()));
+    send(node, CommandTable::SendLogo);
+    node.takeLogoLines(lines(picture()).left(2047));
+    QCOMPARE(node.logoRam(), zero);
+
+    send(node, CommandTable::SendLogo);
+    node.takeLogoLines(lines(picture()));
+    QCOMPARE(node.logoRam(), picture());
+    send(node, CommandTable::SelectLogo, QByteArrayLiteral("03\0\0\0"));
+    send(node, CommandTable::SaveLogo);
+    QCOMPARE(node.storedLogo(3), picture());
+    QCOMPARE(node.storedLogo(1), zero);
+
+    // The receiver takes the first "SD", so the lead must not make one.
+    const QByteArray stream = send(node, CommandTable::RetrieveLogo);
+    QCOMPARE(stream.left(4), QByteArrayLiteral("\x00\x01SD"));
+    QCOMPARE(stream.indexOf("SD"), 2);
+    QCOMPARE(stream.mid(4), inverted(lines(picture())));
+    send(node, CommandTable::SelectLogo, QByteArrayLiteral("01\0\0\0"));
+    QCOMPARE(send(node, CommandTable::RetrieveLogo).mid(4), QByteArray(2048, '\xff'));
+
+    send(node, CommandTable::FactoryReset);
+    QCOMPARE(node.storedLogo(3), zero);
+
+    // Asleep, a node does not take part.
+    send(node, CommandTable::Sleep);
+    send(node, CommandTable::SendLogo);
+    QVERIFY(!node.isReceivingLogo());
+}
+
 // Other tests read this line from "dump"; its keys are part of qxsim's interface.
 void TestSimNode::describe()
 {
@@ -196,7 +268,11 @@ void TestSimNode::describe()
     send(node, CommandTable::StandardPal);
     QCOMPARE(node.describe(),
         QByteArray("NODE id=12 model=7 awake=1 mix=0 fade=0 intensity=99 h=94 v=30 status=0 on=20 "
-                   "interval=40 slot=1 std=PAL saves=0"));
+                   "interval=40 slot=1 std=PAL saves=0 ram=DE5C logo=DE5C"));
+    send(node, CommandTable::SendLogo);
+    node.takeLogoLines(lines(picture()));
+    send(node, CommandTable::SaveLogo);
+    QVERIFY(!node.describe().contains("DE5C"));
 }
 
 QTEST_APPLESS_MAIN(TestSimNode)
