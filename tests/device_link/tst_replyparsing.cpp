@@ -37,12 +37,7 @@ private slots:
     void init()
     {
         f = std::make_unique<CoreFixture>();
-        f->port.present = {1};
-        f->setSetting(QStringLiteral("ComPort"), QStringLiteral("1"));
-        f->start();
-        f->wake();
-        QVERIFY(core().state.portReady);
-        f->port.writes.clear();
+        f->startConnected();
     }
 
     void oneLogoReplySetsPanelAndModel()

@@ -38,10 +38,7 @@ private slots:
     void init()
     {
         f = std::make_unique<CoreFixture>();
-        f->port.present = {1};
-        f->setSetting(QStringLiteral("ComPort"), QStringLiteral("1"));
-        f->start();
-        f->wake();
+        f->startConnected();
         core().panel.hscrFade_Change(40);
         // A 64-line logo whose top line (row 63) is all set.
         for (int k = 0; k < 32; ++k)

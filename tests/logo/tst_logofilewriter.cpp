@@ -139,11 +139,7 @@ private slots:
     void uploadRequest()
     {
         CoreFixture f;
-        f.port.present = {1};
-        f.setSetting(QStringLiteral("ComPort"), QStringLiteral("1"));
-        f.start();
-        f.wake();
-        f.port.writes.clear();
+        f.startConnected();
         f.core->upload.mnuUpLoadLogo_Click();
         QCOMPARE(f.port.writes, QList<QByteArray>{"ARM"});
         QVERIFY(f.core->state.uploadPending);

@@ -30,10 +30,7 @@ private slots:
     void init()
     {
         f = std::make_unique<CoreFixture>();
-        f->port.present = {1};
-        f->setSetting(QStringLiteral("ComPort"), QStringLiteral("1"));
-        f->start();
-        f->wake();
+        f->startConnected();
     }
 
     void positionBoxes_data()

@@ -23,11 +23,7 @@ private slots:
     void init()
     {
         f = std::make_unique<CoreFixture>();
-        f->port.present = {1};
-        f->setSetting(QStringLiteral("ComPort"), QStringLiteral("1"));
-        f->start();
-        f->wake();
-        f->port.writes.clear();
+        f->startConnected();
     }
 
     void selectingSendsOnceAndStores()

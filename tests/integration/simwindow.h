@@ -1,0 +1,61 @@
+#pragma once
+
+#include "simprocess.h"
+
+#include "app/settingsstore.h"
+#include "device_link/clock.h"
+#include "device_link/systemserialport.h"
+#include "ui/frmquillon4.h"
+
+#include <QAction>
+#include <QMap>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// The real main window on a pseudo-terminal with qxsim at the other end, in
+// a configuration folder of its own.
+struct SimWindow {
+    QTemporaryDir config;
+    std::unique_ptr<SimProcess> sim;
+    std::unique_ptr<SettingsStore> settings;
+    std::unique_ptr<SystemSerialPort> port;
+    SystemClock clock;
+    std::unique_ptr<FrmQuillon4> window;
+
+    // Starts qxsim as port n, stores the given settings and opens the window.
+    bool open(int portNumber, const QMap<QString, QString> &stored = {})
+    {
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+        sim = std::make_unique<SimProcess>(config.filePath(QStringLiteral("Quillon/ports")), portNumber);
+        if (!sim->start())
+            return false;
+        settings = std::make_unique<SettingsStore>();
+        settings->setValue(QStringLiteral("ComPort"), QString::number(portNumber));
+        for (auto it = stored.cbegin(); it != stored.cend(); ++it)
+            settings->setValue(it.key(), it.value());
+        port = std::make_unique<SystemSerialPort>();
+        window = std::make_unique<FrmQuillon4>(*settings, *port, clock, FrmQuillon4::Options{{}, false, true});
+        window->show();
+        return true;
+    }
+
+    void close()
+    {
+        window.reset();
+        sim.reset();
+    }
+
+    QuillonCore &core() { return window->core(); }
+    QAction *action(const char *name) { return window->findChild<QAction *>(QString::fromLatin1(name)); }
+    template<typename T> T *child(const char *name) { return window->findChild<T *>(QString::fromLatin1(name)); }
+
+    // How many log entries of a kind carry exactly these bytes.
+    int count(const QByteArray &kind, const QByteArray &bytes) const
+    {
+        const auto entries = sim->entries();
+        return static_cast<int>(std::count_if(entries.cbegin(), entries.cend(), [&](const SimProcess::Entry &e) {
+            return e.kind == kind && e.bytes == bytes;
+        }));
+    }
+};
