@@ -2,6 +2,7 @@
 
 #include "logo/logobitmap.h"
 #include "panel/previewcolours.h"
+#include "scheduler/schedule.h"
 
 #include <QObject>
 #include <QString>
@@ -123,9 +124,16 @@ public:
     bool nodeMenuVisible = true;
     bool wakeUpNodeVisible = true;
     std::array<QString, 8> recentFiles{};
+    // The weekly schedule, shared by the runner and the editor, and what the
+    // runner shows: the blinking "Running" label, the logo it selected last
+    // (its button text green) and the on-air marks of the logos it holds on.
+    Schedule schedule;
     bool scheduleOn = false;
     bool scheduleLocked = false;
     bool runningLabelVisible = false;
+    bool runningLabelYellow = false;
+    int runnerLogoButton = 0;
+    std::array<bool, MaxSlots + 1> onAirMark{};
 
     static constexpr std::array<int, 7> ModelIndexes{0, 1, 3, 4, 7, 15, 31};
 

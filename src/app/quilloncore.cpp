@@ -10,6 +10,7 @@ QuillonCore::QuillonCore(SettingsStore &settingsStore, SerialPort &port, const C
     , upload(state, reporter, link)
     , writer(state, reporter)
     , paint(state, reporter)
+    , runner(state, reporter, settingsStore, link, slotControl, clock)
     , startup(state, reporter, settingsStore, link, panel, slotControl, logoFiles)
 {
     link.setPanel(&panel);

@@ -11,6 +11,7 @@
 #include "panel/panelcontroller.h"
 #include "panel/slotcontroller.h"
 #include "reporting/reporter.h"
+#include "scheduler/schedulerunner.h"
 
 class Clock;
 class SerialPort;
@@ -37,5 +38,6 @@ public:
     LogoUpload upload;
     LogoFileWriter writer;
     PaintLauncher paint;
+    ScheduleRunner runner;
     Startup startup;
 };

@@ -142,6 +142,12 @@ void Startup::Form_SetUp()
     m_state.saveLogoDiskVisible = false;
     m_state.deviceMenusEnabled = false;
 
+    // A day mask that is not a number costs its sequence the days, and is
+    // reported; every setting after it is still read.
+    const Schedule::LoadProblem scheduleProblem = m_state.schedule.LoadSchedule(m_settings);
+    if (scheduleProblem.bad)
+        m_reporter.ReportError(scheduleProblem.message, QStringLiteral("Form_SetUp"));
+
     m_state.showInt = SettingsStore::trueTest(m_settings.value(QStringLiteral("ShowInt"), QStringLiteral("True")));
     m_state.showMix = SettingsStore::trueTest(m_settings.value(QStringLiteral("ShowMix"), QStringLiteral("False")));
     m_state.showFade = SettingsStore::trueTest(m_settings.value(QStringLiteral("ShowFade"), QStringLiteral("False")));

@@ -5,6 +5,12 @@ void Reporter::ReportError(const QString &message, const QString &title)
     m_panelTitle = title;
     if (m_panelVisible) {
         m_panelText += QStringLiteral("\r\n") + message;
+        // A report that repeats while the panel stays open (a program left
+        // running for weeks) must not grow the text without end: keep the
+        // latest lines.
+        const QStringList lines = m_panelText.split(QStringLiteral("\r\n"));
+        if (lines.size() > MaxLines)
+            m_panelText = lines.mid(lines.size() - MaxLines).join(QStringLiteral("\r\n"));
     } else {
         m_panelText = message;
         m_panelVisible = true;

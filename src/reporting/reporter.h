@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 // The main window's reporting elements: the error panel with its stacking and
 // five-second hiding, the diagnostic strip (send line, reply line, counters),
@@ -12,6 +13,7 @@ class Reporter : public QObject
 
 public:
     static constexpr int PanelTicks = 200; // 5 s of 25 ms ticks
+    static constexpr int MaxLines = 50;    // stacked reports kept in the panel
 
     using QObject::QObject;
 

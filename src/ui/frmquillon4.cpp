@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -63,6 +64,22 @@ void setBackground(QWidget *widget, const QColor &colour)
     palette.setColor(QPalette::Window, colour.isValid() ? colour : QApplication::palette().color(QPalette::Window));
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
+}
+
+// The on-air mark of a logo the schedule holds on: a filled red dot.
+QIcon onAirIcon()
+{
+    static const QIcon icon = [] {
+        QPixmap dot(12, 12);
+        dot.fill(Qt::transparent);
+        QPainter painter(&dot);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(QColor(255, 0, 0));
+        painter.setPen(Qt::NoPen);
+        painter.drawEllipse(1, 1, 10, 10);
+        return QIcon(dot);
+    }();
+    return icon;
 }
 
 QScrollBar *makeSlider(QWidget *parent, const char *name, int min, int max, int large, int value)
@@ -116,6 +133,8 @@ FrmQuillon4::FrmQuillon4(SettingsStore &settings, SerialPort &port, const Clock 
     if (options.showSplash && options.startTimers)
         m_tmrSplash->start();
     m_core.startup.Form_Load(options.arguments);
+    if (options.startTimers)
+        armSchedule();
     applyHeight();
     sync();
 }
@@ -312,8 +331,9 @@ void FrmQuillon4::buildCentral()
     m_lblCurrentTime->setFont(clockFont);
     timeBox->addWidget(m_lblCurrentTime);
     buttons->addLayout(timeBox, 0, 4, 2, 1);
-    m_lblRunning = makeLabel(central, "lblRunning", QStringLiteral("Scheduler Running"));
-    m_lblRunning->setStyleSheet(QStringLiteral("color: #007000; font-weight: bold;"));
+    m_lblRunning = makeLabel(central, "lblRunning", QStringLiteral("Running"));
+    m_lblRunning->setAlignment(Qt::AlignCenter);
+    m_lblRunning->setMinimumWidth(64);
     buttons->addWidget(m_lblRunning, 1, 3);
     left->addStretch();
 
@@ -475,15 +495,38 @@ void FrmQuillon4::buildTimers(bool start)
     m_tmrSplash->setInterval(100);
     connect(m_tmrSplash, &QTimer::timeout, this, &FrmQuillon4::tmrSplash_Timer);
 
+    // The runner's tick is re-armed after every tick for the next half or
+    // whole second of the wall clock, so TAKE leaves just after its second.
+    m_tmrSchedule = new QTimer(this);
+    m_tmrSchedule->setObjectName(QStringLiteral("tmrSchedule"));
+    m_tmrSchedule->setSingleShot(true);
+    m_tmrSchedule->setTimerType(Qt::PreciseTimer);
+    connect(m_tmrSchedule, &QTimer::timeout, this, [this] {
+        m_core.runner.tmrSchedule_Timer();
+        armSchedule();
+    });
+
     if (!start)
         return;
     m_tmrDelay->start();
+    connect(&m_core.runner, &ScheduleRunner::timerChanged, this, [this](bool running) {
+        if (running)
+            armSchedule();
+        else
+            m_tmrSchedule->stop();
+    });
     connect(&m_core.link, &DeviceLink::comInitTimerChanged, this, [this](bool enabled) {
         if (enabled)
             m_tmrComInit->start();
         else
             m_tmrComInit->stop();
     });
+}
+
+void FrmQuillon4::armSchedule()
+{
+    if (m_core.state.scheduleOn && !m_unloaded)
+        m_tmrSchedule->start(m_core.runner.msUntilNextTick());
 }
 
 void FrmQuillon4::wireControls()
@@ -564,6 +607,13 @@ void FrmQuillon4::wireControls()
         link.setCopyrightWait(200);
     });
     connect(m_mnuDiagTools, &QAction::triggered, this, &FrmQuillon4::mnuDiagTools_Click);
+    connect(m_mnuScheduleOnOff, &QAction::triggered, &m_core.runner, &ScheduleRunner::mnuScheduleOnOff_Click);
+    connect(m_mnuScheduleLock, &QAction::triggered, this, [this] {
+        m_core.reporter.setUploadStatus(QString());
+        m_core.state.scheduleLocked = !m_core.state.scheduleLocked;
+        m_core.settings.setValue(QStringLiteral("Locked"), SettingsStore::flagText(m_core.state.scheduleLocked));
+        sync();
+    });
     connect(m_mnuAbout, &QAction::triggered, this, &FrmQuillon4::mnuAbout_Click);
 }
 
@@ -833,6 +883,19 @@ void FrmQuillon4::syncPanel()
     m_picPicture2->move(twips(p.previewLeft), twips(p.previewTop));
     m_picPicture2->setVisible(p.previewVisible);
     m_lblRunning->setVisible(m_core.state.runningLabelVisible);
+    m_lblRunning->setStyleSheet(m_core.state.runningLabelYellow
+                                    ? QStringLiteral("background: rgb(0,0,255); color: rgb(255,255,0); font-weight: bold;")
+                                    : QStringLiteral("background: rgb(0,0,255); color: rgb(0,0,255); font-weight: bold;"));
+    for (int i = 1; i <= MainState::MaxSlots; ++i) {
+        auto *button = m_optLOGO[static_cast<size_t>(i)];
+        const bool on = m_core.state.onAirMark[static_cast<size_t>(i)];
+        const bool selected = m_core.state.runnerLogoButton == i;
+        button->setStyleSheet(on || selected ? QStringLiteral("QRadioButton { color: rgb(0,%1,0); %2 }")
+                                                   .arg(selected ? 255 : 0)
+                                                   .arg(on ? QStringLiteral("border: 2px solid rgb(255,0,0);") : QString())
+                                             : QString());
+        m_mnuLogoSel[static_cast<size_t>(i)]->setIcon(on ? onAirIcon() : QIcon());
+    }
 }
 
 void FrmQuillon4::syncStrips()
@@ -912,4 +975,5 @@ void FrmQuillon4::Form_Unload()
         QApplication::restoreOverrideCursor();
     m_core.link.closePort();
     m_tmrDelay->stop();
+    m_tmrSchedule->stop();
 }

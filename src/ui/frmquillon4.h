@@ -90,6 +90,8 @@ private:
     QTimer *m_tmrDelay = nullptr;
     QTimer *m_tmrComInit = nullptr;
     QTimer *m_tmrSplash = nullptr;
+    QTimer *m_tmrSchedule = nullptr;
+    void armSchedule();
 
     // Menus.
     QMenu *m_mnuFile = nullptr;

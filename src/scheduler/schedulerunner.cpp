@@ -1,0 +1,150 @@
+#include "schedulerunner.h"
+
+#include "app/mainstate.h"
+#include "app/settingsstore.h"
+#include "device_link/clock.h"
+#include "device_link/commandtable.h"
+#include "device_link/devicelink.h"
+#include "device_link/protocol.h"
+#include "panel/slotcontroller.h"
+#include "reporting/reporter.h"
+
+ScheduleRunner::ScheduleRunner(MainState &state, Reporter &reporter, SettingsStore &settings, DeviceLink &link,
+                               SlotController &slotControl, const Clock &clock, QObject *parent)
+    : QObject(parent)
+    , m_state(state)
+    , m_reporter(reporter)
+    , m_settings(settings)
+    , m_link(link)
+    , m_slots(slotControl)
+    , m_clock(clock)
+{
+}
+
+void ScheduleRunner::tmrSchedule_Timer()
+{
+    m_lookAhead = !m_lookAhead;
+    Scan_Schedule();
+    m_state.runningLabelYellow = !m_state.runningLabelYellow;
+    m_state.notify();
+}
+
+int ScheduleRunner::msUntilNextTick() const
+{
+    constexpr int Late = 5;
+    const int within = m_clock.now().time().msecsSinceStartOfDay() % 1000;
+    // The tick after this one flips the phase: a look-ahead tick falls on the
+    // half second, a present tick on the whole second.
+    const int target = !m_lookAhead ? 500 + Late : Late;
+    return (target - within + 1000) % 1000;
+}
+
+void ScheduleRunner::setHighlight(int row, Highlight value)
+{
+    auto &slot = m_highlight[static_cast<size_t>(row)];
+    if (slot == value)
+        return;
+    slot = value;
+    emit highlightChanged(row);
+}
+
+bool ScheduleRunner::Scan_Schedule()
+{
+    const QDateTime now = m_clock.now();
+    int day = now.date().dayOfWeek() % 7; // 0 Sunday
+    const double seconds = now.time().msecsSinceStartOfDay() / 1000.0;
+    int t = 0;
+    if (m_lookAhead) {
+        t = Protocol::roundHalfEven(seconds + 8);
+        if (t > 86399) {
+            t -= 86400;
+            day = (day + 1) % 7;
+        }
+    } else {
+        t = Protocol::roundHalfEven(seconds);
+    }
+
+    bool failed = false;
+    for (int i = 0; i < Schedule::Count; ++i) {
+        ScheduleSequence &s = m_state.schedule[i];
+        m_stepLabel = QStringLiteral("x0");
+        bool on = false;
+        if (s.enabledOn(day)) {
+            m_stepLabel = QStringLiteral("x2");
+            if (t < s.Start * 15LL || t >= s.End * 15LL)
+                m_stepLabel = QStringLiteral("x3");
+            else
+                on = s.onAt(t);
+        }
+        m_stepLabel = QStringLiteral("x4");
+        if (on && (s.Logo < 1 || s.Logo > MainState::MaxSlots)) {
+            // The window has no logo button or on-air mark for this logo. The
+            // sequence is skipped and reported once; the rest still runs.
+            m_stepLabel = QStringLiteral("x5a");
+            if (m_reportedLogo[static_cast<size_t>(i)] != s.Logo) {
+                m_reportedLogo[static_cast<size_t>(i)] = s.Logo;
+                m_reporter.ReportError(QStringLiteral("Sequence %1 calls for logo %2, which has no logo button.")
+                                           .arg(i + 1)
+                                           .arg(s.Logo),
+                                       QStringLiteral("Scan_Schedule ") + m_stepLabel);
+            }
+            failed = true;
+            continue;
+        }
+        const auto logo = static_cast<size_t>(std::max(s.Logo, 0));
+        if (on && m_lookAhead) {
+            m_stepLabel = QStringLiteral("x5a");
+            if (m_scheduledLogo != s.Logo) {
+                if (m_scheduledLogo == 0)
+                    m_scheduledLogo = 1;
+                m_state.runnerLogoButton = s.Logo;
+                QByteArray arg = Protocol::dec2(s.Logo);
+                m_link.CmdTree(CommandTable::SelectLogo, arg);
+                m_state.logoMenuChecked[static_cast<size_t>(m_scheduledLogo)] = false;
+                m_scheduledLogo = s.Logo;
+                m_state.logoMenuChecked[logo] = true;
+                m_slots.optLOGO_Click(m_scheduledLogo);
+            }
+        } else if (on) {
+            m_stepLabel = QStringLiteral("x5");
+            if (!s.Running) {
+                m_stepLabel = QStringLiteral("x5a");
+                m_state.onAirMark[logo] = true;
+                m_stepLabel = QStringLiteral("x5d");
+                s.Running = true;
+                m_link.CmdTree(CommandTable::TakeOn);
+            }
+            if (m_editorOpen) {
+                m_stepLabel = QStringLiteral("x6");
+                setHighlight(i, Highlight::OnTime);
+            }
+        } else if (!m_lookAhead) {
+            m_stepLabel = QStringLiteral("x7");
+            if (s.Running) {
+                m_state.onAirMark[logo] = false;
+                s.Running = false;
+                m_link.CmdTree(CommandTable::TakeOff);
+            }
+            if (m_editorOpen) {
+                m_stepLabel = QStringLiteral("x8");
+                setHighlight(i, s.Logo <= 0 || s.Start < 0 ? Highlight::None : Highlight::RepeatTime);
+            }
+        }
+    }
+    m_state.notify();
+    return failed;
+}
+
+void ScheduleRunner::mnuScheduleOnOff_Click()
+{
+    m_reporter.setUploadStatus(QString());
+    m_state.scheduleOn = !m_state.scheduleOn;
+    m_settings.setValue(QStringLiteral("ScheduleOn"), SettingsStore::flagText(m_state.scheduleOn));
+    m_state.runningLabelVisible = m_state.scheduleOn;
+    emit timerChanged(m_state.scheduleOn);
+    if (m_state.runnerLogoButton >= 1 && m_state.runnerLogoButton <= 4)
+        m_state.runnerLogoButton = 0;
+    for (size_t n = 1; n <= 4; ++n)
+        m_state.onAirMark[n] = false;
+    m_state.notify();
+}

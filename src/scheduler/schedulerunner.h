@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+
+class Clock;
+class DeviceLink;
+class MainState;
+class Reporter;
+class SettingsStore;
+class SlotController;
+
+// Carries the weekly schedule out from a half-second tick. The ticks take
+// turns: a look-ahead tick selects, 8 seconds early, the logo of every
+// sequence that will then be on; a present tick switches TAKE on and off as
+// sequences come on and go off, each against its own Running flag.
+class ScheduleRunner : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The editor's live highlight of one row.
+    enum class Highlight { None, OnTime, RepeatTime };
+
+    ScheduleRunner(MainState &state, Reporter &reporter, SettingsStore &settings, DeviceLink &link,
+                   SlotController &slotControl, const Clock &clock, QObject *parent = nullptr);
+
+    void tmrSchedule_Timer();
+    // One pass over the 20 sequences; true after a failure.
+    bool Scan_Schedule();
+    void mnuScheduleOnOff_Click();
+
+    bool lookAheadPhase() const { return m_lookAhead; }
+    int scheduledLogo() const { return m_scheduledLogo; }
+    QString stepLabel() const { return m_stepLabel; }
+    void setEditorOpen(bool open) { m_editorOpen = open; }
+    Highlight highlight(int row) const { return m_highlight[static_cast<size_t>(row)]; }
+
+    // Milliseconds from now to the next tick: the next half second for a
+    // look-ahead tick, the next whole second for a present tick, a few
+    // milliseconds late so the tick's time rounds to that second.
+    int msUntilNextTick() const;
+
+signals:
+    // The timer should run or stop.
+    void timerChanged(bool running);
+    void highlightChanged(int row);
+
+private:
+    void setHighlight(int row, Highlight value);
+
+    MainState &m_state;
+    Reporter &m_reporter;
+    SettingsStore &m_settings;
+    DeviceLink &m_link;
+    SlotController &m_slots;
+    const Clock &m_clock;
+    bool m_lookAhead = false;
+    int m_scheduledLogo = 0;
+    QString m_stepLabel;
+    bool m_editorOpen = false;
+    std::array<Highlight, 20> m_highlight{};
+    std::array<int, 20> m_reportedLogo{}; // the bad logo last reported per sequence
+};

@@ -1,0 +1,194 @@
+#include "corefixture.h"
+
+#include "scheduler/schedulerunner.h"
+
+#include <QTest>
+#include <QTimeZone>
+
+namespace {
+ScheduleSequence sequence(int start, int on, int repeat, int end, int logo, int daysMask)
+{
+    ScheduleSequence s;
+    s.Start = start;
+    s.OnSteps = on;
+    s.RepeatSteps = repeat;
+    s.End = end;
+    s.Logo = logo;
+    for (int k = 0; k < 7; ++k)
+        s.Days[static_cast<size_t>(k)] = daysMask & (1 << k);
+    return s;
+}
+constexpr int Sunday = 1, Monday = 2, Tuesday = 4, Wednesday = 8, Friday = 32, Saturday = 64, EveryDay = 127;
+
+struct Sent {
+    QString at; // local time hh:mm:ss.zzz of the tick that sent it
+    QByteArray command;
+    bool operator==(const Sent &) const = default;
+};
+} // namespace
+
+namespace QTest {
+template<> char *toString(const Sent &sent)
+{
+    return qstrdup(qPrintable(sent.at + QLatin1Char(' ') + QString::fromLatin1(sent.command.toHex(' '))));
+}
+} // namespace QTest
+
+// The runner, tick by tick on a clock the test moves: which command goes out
+// at which second.
+class TestScheduleRunner : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<CoreFixture> f;
+    QuillonCore &core() { return *f->core; }
+
+    // Ticks as the window does, aligned to the wall clock, from one instant
+    // to another (milliseconds since the epoch in the clock's zone).
+    QList<Sent> run(const QDateTime &from, const QDateTime &to)
+    {
+        QList<Sent> sent;
+        f->clock.time = from;
+        while (f->clock.time < to) {
+            const qsizetype before = f->port.writes.size();
+            core().runner.tmrSchedule_Timer();
+            for (qsizetype i = before; i < f->port.writes.size(); ++i)
+                sent.append({f->clock.time.toString(QStringLiteral("ddd HH:mm:ss.zzz")), f->port.writes[i]});
+            f->clock.time = f->clock.time.addMSecs(core().runner.msUntilNextTick());
+        }
+        return sent;
+    }
+
+    static QList<QByteArray> commands(const QList<Sent> &sent)
+    {
+        QList<QByteArray> out;
+        for (const Sent &s : sent)
+            out << s.command;
+        return out;
+    }
+
+private slots:
+    void init()
+    {
+        f = std::make_unique<CoreFixture>();
+        f->setSetting(QStringLiteral("QX_Model"), QStringLiteral("31"));
+        f->startConnected();
+        core().state.scheduleOn = true;
+    }
+
+    void repeatingSequenceOnItsDay()
+    {
+        core().state.schedule[0] = sequence(1920, 4, 40, 2400, 2, Monday);
+        // 2026-12-07 is a Monday; the first tick looks ahead at the half second.
+        const QList<Sent> sent = run(QDateTime(QDate(2026, 12, 7), QTime(7, 59, 0, 505)),
+                                     QDateTime(QDate(2026, 12, 7), QTime(10, 30)));
+        QCOMPARE(sent.value(0), (Sent{QStringLiteral("Mon 07:59:51.505"), QByteArray("AJ02\0\0\0", 7)}));
+        QCOMPARE(sent.value(1).command, QByteArray("AJ02\0\0\0", 7)); // the slot selection sends it once more
+        QCOMPARE(sent.value(2), (Sent{QStringLiteral("Mon 08:00:00.005"), "AT1"}));
+        QCOMPARE(sent.value(3), (Sent{QStringLiteral("Mon 08:01:00.005"), "AT0"}));
+        QCOMPARE(sent.value(4), (Sent{QStringLiteral("Mon 08:10:00.005"), "AT1"}));
+        QCOMPARE(sent.last(), (Sent{QStringLiteral("Mon 09:51:00.005"), "AT0"}));
+        QCOMPARE(commands(sent).count("AT1"), 12);
+        QCOMPARE(commands(sent).count("AT0"), 12);
+        QCOMPARE(core().state.currentSlot, 2);
+        QVERIFY(core().state.logoMenuChecked[2]);
+
+        // The next day sends nothing.
+        QVERIFY(run(QDateTime(QDate(2026, 12, 8), QTime(7, 59, 0, 505)), QDateTime(QDate(2026, 12, 8), QTime(10, 30)))
+                    .isEmpty());
+    }
+
+    void acrossMidnightAndToTheEndOfTheDay()
+    {
+        core().state.schedule[0] = sequence(0, 20, 20, 20, 3, Sunday);
+        core().state.schedule[1] = sequence(5756, 480, 480, 5760, 1, Wednesday);
+        // Saturday 2026-12-12 into Sunday.
+        const QList<Sent> weekend = run(QDateTime(QDate(2026, 12, 12), QTime(23, 59, 0, 505)),
+                                        QDateTime(QDate(2026, 12, 13), QTime(0, 10)));
+        QCOMPARE(weekend.value(0), (Sent{QStringLiteral("Sat 23:59:51.505"), QByteArray("AJ03\0\0\0", 7)}));
+        QCOMPARE(weekend.value(2), (Sent{QStringLiteral("Sun 00:00:00.005"), "AT1"}));
+        QCOMPARE(weekend.value(3), (Sent{QStringLiteral("Sun 00:05:00.005"), "AT0"}));
+        QCOMPARE(weekend.size(), 4);
+
+        const QList<Sent> wednesday = run(QDateTime(QDate(2026, 12, 9), QTime(23, 58, 0, 505)),
+                                          QDateTime(QDate(2026, 12, 10), QTime(0, 1)));
+        QCOMPARE(commands(wednesday).count("AT1"), 1);
+        QCOMPARE(wednesday.value(2), (Sent{QStringLiteral("Wed 23:59:00.005"), "AT1"}));
+        QCOMPARE(wednesday.last(), (Sent{QStringLiteral("Thu 00:00:00.005"), "AT0"}));
+    }
+
+    void overlappingSequencesInterfere()
+    {
+        core().state.schedule[0] = sequence(1920, 8, 480, 1928, 1, Tuesday); // 08:00-08:02
+        core().state.schedule[1] = sequence(1924, 8, 480, 1932, 2, Tuesday); // 08:01-08:03
+        const QList<QByteArray> sent = commands(run(QDateTime(QDate(2026, 12, 8), QTime(7, 59, 0, 505)),
+                                                    QDateTime(QDate(2026, 12, 8), QTime(8, 5))));
+        QCOMPARE(sent.count("AT1"), 2);
+        QCOMPARE(sent.count("AT0"), 2);
+        // In the overlap both logos are selected every second.
+        QVERIFY(sent.count(QByteArray("AJ01\0\0\0", 7)) > 40);
+        QVERIFY(sent.count(QByteArray("AJ02\0\0\0", 7)) > 40);
+    }
+
+    void logoWithoutAButtonIsReportedOnceAndTheRestRuns()
+    {
+        core().state.schedule[0] = sequence(2880, 4, 480, 2900, 16, Friday);
+        core().state.schedule[1] = sequence(2880, 4, 480, 2900, 4, Friday);
+        const QList<QByteArray> sent = commands(run(QDateTime(QDate(2026, 12, 11), QTime(11, 59, 0, 505)),
+                                                    QDateTime(QDate(2026, 12, 11), QTime(12, 5))));
+        QCOMPARE(sent, (QList<QByteArray>{QByteArray("AJ04\0\0\0", 7), QByteArray("AJ04\0\0\0", 7), "AT1", "AT0"}));
+        QCOMPARE(core().reporter.panelTitle(), QStringLiteral("Scan_Schedule x5a"));
+        QCOMPARE(core().reporter.panelText().count(QStringLiteral("logo 16")), 1);
+    }
+
+    void switchingOffLeavesTheLogoOnAir()
+    {
+        core().state.schedule[0] = sequence(1920, 40, 480, 2400, 1, EveryDay);
+        run(QDateTime(QDate(2026, 12, 7), QTime(7, 59, 50, 505)), QDateTime(QDate(2026, 12, 7), QTime(8, 0, 5)));
+        QVERIFY(core().state.schedule[0].Running);
+        f->port.writes.clear();
+        core().runner.mnuScheduleOnOff_Click();
+        QVERIFY(!core().state.scheduleOn);
+        QVERIFY(!core().state.runningLabelVisible);
+        QVERIFY(f->port.writes.isEmpty());
+        QCOMPARE(f->setting(QStringLiteral("ScheduleOn")), QStringLiteral("False"));
+        // Back on after the sequence ended: TAKE OFF at the next present tick.
+        core().runner.mnuScheduleOnOff_Click();
+        const QList<QByteArray> sent = commands(
+            run(QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0, 505)), QDateTime(QDate(2026, 12, 7), QTime(10, 0, 3))));
+        QCOMPARE(sent, QList<QByteArray>{"AT0"});
+    }
+
+    void daylightSavingChanges()
+    {
+        const QTimeZone berlin("Europe/Berlin");
+        QVERIFY(berlin.isValid());
+        core().state.schedule[0] = sequence(360, 600, 600, 960, 1, EveryDay);   // 01:30-04:00, on throughout
+        core().state.schedule[1] = sequence(540, 60, 60, 600, 2, EveryDay);     // 02:15-02:30
+        core().state.schedule[2] = sequence(720, 4, 480, 1000, 3, EveryDay);    // 03:00 for a minute
+        const auto local = [&](QDate date, QTime time) { return QDateTime(date, time, berlin); };
+
+        // Spring: 02:00 becomes 03:00. The sequence across the gap switches
+        // once each way, the one inside the missing hour never, the one at
+        // 03:00 still does.
+        QList<Sent> spring = run(local(QDate(2025, 3, 30), QTime(1, 0, 0, 505)), local(QDate(2025, 3, 30), QTime(5, 0)));
+        QList<QByteArray> sent = commands(spring);
+        QCOMPARE(sent.count("AT1"), 2);
+        QCOMPARE(sent.count("AT0"), 2);
+        QVERIFY(!sent.contains(QByteArray("AJ02\0\0\0", 7)));
+        QCOMPARE(spring.first(), (Sent{QStringLiteral("Sun 01:29:51.505"), QByteArray("AJ01\0\0\0", 7)}));
+
+        // Autumn: 03:00 becomes 02:00 again. The hour between happens twice:
+        // the sequence inside it switches in each, the long one only once.
+        for (ScheduleSequence &s : core().state.schedule.sequences)
+            s.Running = false;
+        QList<Sent> autumn =
+            run(local(QDate(2025, 10, 26), QTime(1, 0, 0, 505)), local(QDate(2025, 10, 26), QTime(5, 0)));
+        sent = commands(autumn);
+        QCOMPARE(sent.count("AT1"), 1 + 2 + 1);
+        QCOMPARE(sent.count("AT0"), 1 + 2 + 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestScheduleRunner)
+#include "tst_schedulerunner.moc"
