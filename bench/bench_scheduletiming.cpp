@@ -1,0 +1,74 @@
+// Runs the real program against qxsim with a schedule that switches the logo
+// on and off every 15 seconds, and prints how far after its scheduled second
+// each TAKE ON and TAKE OFF reached the line (median and worst).
+#include "simprocess.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <algorithm>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const int transitions = argc > 1 ? std::max(atoi(argv[1]), 2) : 20;
+    QTextStream out(stdout);
+    QTemporaryDir home;
+    QDir().mkpath(home.filePath(QStringLiteral("config/Quillon")));
+    QDir().mkpath(home.filePath(QStringLiteral("run")));
+
+    const QDateTime now = QDateTime::currentDateTime();
+    const int firstStep = (now.time().msecsSinceStartOfDay() / 1000 + 25) / 15 + 1;
+    const int lastStep = firstStep + transitions;
+    if (lastStep >= 5760) {
+        out << "too close to midnight; run it again later\n";
+        return 1;
+    }
+    const auto list = [](const QByteArray &first, const QByteArray &rest) { return first + ',' + (rest + ',').repeated(19); };
+    QFile conf(home.filePath(QStringLiteral("config/Quillon/Quillon.conf")));
+    conf.open(QIODevice::WriteOnly);
+    conf.write("[FormInit]\nComPort=12\nScheduleOn=True\n");
+    conf.write("S_Start=" + list(QByteArray::number(firstStep), "-1") + "\n");
+    conf.write("S_End=" + list(QByteArray::number(lastStep), "0") + "\n");
+    conf.write("S_ON=" + list("1", "0") + "\nS_OFF=" + list("2", "0") + "\nS_Logo=" + list("1", "0") + "\n");
+    conf.write("S_Days=" + list(QByteArray::number(1 << (now.date().dayOfWeek() % 7)), "0") + "\n");
+    conf.close();
+
+    SimProcess sim(home.filePath(QStringLiteral("config/Quillon/ports")), 12);
+    if (!sim.start())
+        return 1;
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.filePath(QStringLiteral("run")));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    program.setProcessEnvironment(env);
+    program.start(QStringLiteral(QUILLON_PATH), {QStringLiteral("--no-splash")});
+    const int ons = (transitions + 1) / 2;
+    sim.waitForReceived("AT0", (transitions + 4) * 15000, ons);
+
+    const qint64 midnight = QDateTime(now.date(), QTime(0, 0)).toMSecsSinceEpoch();
+    QList<qint64> offsets;
+    for (const auto &entry : sim.received()) {
+        if (entry.bytes != "AT1" && entry.bytes != "AT0")
+            continue;
+        const qint64 sinceMidnight = entry.ms - midnight;
+        offsets << sinceMidnight - (sinceMidnight / 15000) * 15000; // after the 15-second step
+    }
+    program.kill();
+    program.waitForFinished();
+    if (offsets.isEmpty()) {
+        out << "no TAKE reached the line\n";
+        return 1;
+    }
+    std::sort(offsets.begin(), offsets.end());
+    out << "schedule transitions measured: " << offsets.size() << "\n";
+    out << "TAKE after its scheduled second, median: " << offsets[offsets.size() / 2] << " ms\n";
+    out << "TAKE after its scheduled second, worst: " << offsets.last() << " ms\n";
+    return 0;
+}

@@ -1,0 +1,75 @@
+#include "simprocess.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+constexpr int Port = 11;
+}
+
+// The real program runs a stored schedule: qxsim sees the logo selected about
+// 8 seconds ahead, TAKE ON at the start and TAKE OFF at the end.
+class TestScheduleRun : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void storedScheduleSwitchesOnTheWire()
+    {
+        const QDateTime now = QDateTime::currentDateTime();
+        const int seconds = now.time().msecsSinceStartOfDay() / 1000;
+        if (seconds > 86400 - 120)
+            QSKIP("too close to midnight for a one-day schedule");
+        const int start = (seconds + 25) / 15 + 1; // the first whole step at least 25 s away
+        const int day = now.date().dayOfWeek() % 7;
+
+        QTemporaryDir home;
+        QVERIFY(QDir().mkpath(home.filePath(QStringLiteral("config/Quillon"))));
+        QVERIFY(QDir().mkpath(home.filePath(QStringLiteral("run"))));
+        QFile conf(home.filePath(QStringLiteral("config/Quillon/Quillon.conf")));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        const auto list = [](const QByteArray &first, const QByteArray &rest) { return first + ',' + (rest + ',').repeated(19); };
+        conf.write("[FormInit]\nComPort=11\nScheduleOn=True\n");
+        conf.write("S_Start=" + list(QByteArray::number(start), "-1") + "\n");
+        conf.write("S_End=" + list(QByteArray::number(start + 1), "0") + "\n");
+        conf.write("S_ON=" + list("1", "0") + "\nS_OFF=" + list("480", "0") + "\n");
+        conf.write("S_Logo=" + list("3", "0") + "\nS_Days=" + list(QByteArray::number(1 << day), "0") + "\n");
+        conf.close();
+
+        SimProcess sim(home.filePath(QStringLiteral("config/Quillon/ports")), Port);
+        QVERIFY(sim.start());
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.filePath(QStringLiteral("run")));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        program.setProcessEnvironment(env);
+        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        program.start(QStringLiteral(QUILLON_PATH), {QStringLiteral("--no-splash")});
+        QVERIFY(program.waitForStarted());
+
+        QVERIFY(sim.waitForReceived("AT0", 80000));
+        const qint64 startMs = QDateTime(now.date(), QTime(0, 0).addSecs(start * 15)).toMSecsSinceEpoch();
+        const auto timeOf = [&](const QByteArray &command) {
+            for (const auto &entry : sim.received())
+                if (entry.bytes.startsWith(command))
+                    return entry.ms - startMs;
+            return qint64(-999999);
+        };
+        const qint64 select = timeOf(QByteArray("AJ03\0\0\0", 7));
+        const qint64 on = timeOf("AT1");
+        const qint64 off = timeOf("AT0");
+        QVERIFY2(select >= -9000 && select <= -7000, qPrintable(QString::number(select)));
+        QVERIFY2(on >= 0 && on < 1000, qPrintable(QString::number(on)));
+        QVERIFY2(off >= 15000 && off < 16000, qPrintable(QString::number(off)));
+        program.kill();
+        program.waitForFinished();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestScheduleRun)
+#include "tst_schedulerun.moc"
