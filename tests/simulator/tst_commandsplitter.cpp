@@ -2,8 +2,6 @@
 
 #include <QTest>
 
-#include <cstring>
-
 using Item = CommandSplitter::Item;
 
 namespace {
@@ -17,33 +15,17 @@ QList<Item> feed(CommandSplitter &splitter, const QByteArray &bytes, qint64 star
     return items;
 }
 
-// Feeds bytes from time 0, then lets the line fall silent.
-QList<Item> split(const QByteArray &bytes)
-{
-    CommandSplitter splitter;
-    QList<Item> items = feed(splitter, bytes, 0);
-    items += splitter.checkSilence(bytes.size() + 100);
-    return items;
-}
-
-// A compact view of items for comparison: "MNEMONIC(argument)" or "!garbage".
+// A compact view of items: "MNEMONIC(argument)" followed by the blanks that
+// came with it, "!garbage", "=payload" or "~payload cut short".
 QByteArrayList describe(const QList<Item> &items)
 {
     QByteArrayList out;
     for (const Item &item : items) {
-        switch (item.kind) {
-        case Item::Command:
-            out << QByteArray(item.command->mnemonic) + '(' + item.argument + ')';
-            break;
-        case Item::Garbage:
-            out << '!' + item.bytes;
-            break;
-        case Item::Payload:
-            out << '=' + item.bytes;
-            break;
-        case Item::PayloadCut:
-            out << '~' + item.bytes;
-            break;
+        if (item.kind == Item::Command) {
+            const auto head = static_cast<qsizetype>(qstrlen(item.command->mnemonic)) + item.argument.size();
+            out << item.command->mnemonic + ('(' + item.argument + ')') + item.bytes.mid(head);
+        } else {
+            out << "?!=~"[item.kind] + item.bytes;
         }
     }
     return out;
@@ -57,145 +39,90 @@ class TestCommandSplitter : public QObject
 private slots:
     void splits_data();
     void splits();
-    void openArgumentEndsAtSilence();
-    void standardBlanksBelongToTheCommand();
-    void garbageIsOneItemAndResynchronises();
-    void silenceSeenOnTheNextByte();
-    void payload();
-    void payloadCutBySilenceOrClose();
-    void noMnemonicBeginsAnother();
+    void silenceEndsWhatIsPending();
+    void payloadAfterAld();
 };
 
 void TestCommandSplitter::splits_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QByteArrayList>("expected");
+    const QByteArray blanks(10, ' ');
 
-    QTest::newRow("back to back") << QByteArray("ARSARCAT1") << QByteArrayList { "ARS()", "ARC()", "AT1()" };
-    QTest::newRow("slot with NULs") << QByteArrayLiteral("AJ05\0\0\0ARS")
-                                    << QByteArrayList { QByteArrayLiteral("AJ(05\0\0\0)"), "ARS()" };
-    QTest::newRow("NUL argument") << QByteArrayLiteral(
-        "AFR\0AIR\0") << QByteArrayList { QByteArrayLiteral("AFR(\0)"), QByteArrayLiteral("AIR(\0)") };
-    QTest::newRow("argument bytes are not mnemonics")
-        << QByteArray("AFRARS") << QByteArrayList { "AFR(A)", "!RS" };
-    QTest::newRow("hex position") << QByteArray("AHP5FAVP37") << QByteArrayList { "AHP(5F)", "AVP(37)" };
-    QTest::newRow("wake all") << QByteArray("WK,00ARS") << QByteArrayList { "WK,(00)", "ARS()" };
-    QTest::newRow("open argument ends at two")
-        << QByteArray("ANI,0AARS") << QByteArrayList { "ANI,(0A)", "ARS()" };
-    QTest::newRow("unpadded wake at the end") << QByteArray("WK,3") << QByteArrayList { "WK,(3)" };
-    QTest::newRow("empty wake at the end") << QByteArray("SPWK,") << QByteArrayList { "SP()", "WK,()" };
-    QTest::newRow("unfinished argument") << QByteArray("ARSAJ05") << QByteArrayList { "ARS()", "!AJ05" };
-    QTest::newRow("partial mnemonic") << QByteArray("ARSAR") << QByteArrayList { "ARS()", "!AR" };
+    const auto row = [](const char *name, const QByteArray &bytes, const QByteArray &itemsJoinedByBar) {
+        QTest::newRow(name) << bytes << itemsJoinedByBar.split('|');
+    };
+    row("back to back", "ARSARCAT1", "ARS()|ARC()|AT1()");
+    row("fixed arguments with NULs", QByteArrayLiteral("AJ05\0\0\0AFR\0"),
+        QByteArrayLiteral("AJ(05\0\0\0)|AFR(\0)"));
+    row("argument bytes are no mnemonic", "AFRARS", "AFR(A)|!RS");
+    row("open argument ends at two", "WK,00ANI,0AARS", "WK,(00)|ANI,(0A)|ARS()");
+    row("empty open argument", "SPWK,", "SP()|WK,()");
+    row("unfinished argument", "ARSAJ05", "ARS()|!AJ05");
+    row("garbage is one item, then resync", QByteArrayLiteral("\xff\0xAQ!WAAT0"),
+        QByteArrayLiteral("!\xff\0xAQ!WA|AT0()"));
+    row("ATN, ATP with their blanks", "ATN" + blanks + "ATP" + blanks, "ATN()" + blanks + "|ATP()" + blanks);
+    row("fewer blanks end at a non-blank or silence", "ATN   ATP", "ATN()   |ATP()");
+    row("blanks beyond ten", "ATN" + blanks + "  ", "ATN()" + blanks + "|!  ");
 }
 
 void TestCommandSplitter::splits()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QByteArrayList, expected);
-    QCOMPARE(describe(split(bytes)), expected);
+    CommandSplitter splitter;
+    QList<Item> items = feed(splitter, bytes, 0);
+    items += splitter.checkSilence(bytes.size() + 100);
+    QCOMPARE(describe(items), expected);
 }
 
-void TestCommandSplitter::openArgumentEndsAtSilence()
+// An item carries the time of its last byte. Silence is seen by the clock, or
+// on the next byte when no check came in between.
+void TestCommandSplitter::silenceEndsWhatIsPending()
 {
     CommandSplitter splitter;
     QVERIFY(feed(splitter, "WK,3", 100).isEmpty());
     QVERIFY(splitter.checkSilence(103 + CommandSplitter::SilenceMs - 1).isEmpty());
     const QList<Item> items = splitter.checkSilence(103 + CommandSplitter::SilenceMs);
     QCOMPARE(describe(items), QByteArrayList { "WK,(3)" });
-    QCOMPARE(items.constFirst().bytes, QByteArray("WK,3"));
-    QCOMPARE(items.constFirst().ms, 103); // its last byte, not the moment of silence
-    QVERIFY(splitter.isIdle());
+    QCOMPARE(items.constFirst().ms, 103);
+
+    QVERIFY(feed(splitter, "AR", 200).isEmpty());
+    QCOMPARE(describe(feed(splitter, "ANI,1", 250)), QByteArrayList { "!AR" });
+    const QList<Item> late = feed(splitter, "ATN  ARS", 300);
+    QCOMPARE(describe(late), (QByteArrayList { "ANI,(1)", "ATN()  ", "ARS()" }));
+    QCOMPARE(late.at(1).ms, 304);
 }
 
-void TestCommandSplitter::standardBlanksBelongToTheCommand()
-{
-    const QByteArray blanks(10, ' ');
-    const QList<Item> full = split("ATN" + blanks + "ATP" + blanks);
-    QCOMPARE(describe(full), (QByteArrayList { "ATN()", "ATP()" }));
-    QCOMPARE(full.constFirst().bytes, "ATN" + blanks);
-    QCOMPARE(full.constFirst().ms, 12);
-
-    // The blanks come as a second write; fewer of them end at a non-blank or at
-    // silence, and blanks beyond ten are not the command's.
-    QCOMPARE(describe(split("ATN   ARS")), (QByteArrayList { "ATN()", "ARS()" }));
-    QCOMPARE(split("ATN   ARS").constFirst().bytes, QByteArray("ATN   "));
-    QCOMPARE(describe(split("ATP")), QByteArrayList { "ATP()" });
-    QCOMPARE(describe(split("ATN" + blanks + "  ")), (QByteArrayList { "ATN()", "!  " }));
-}
-
-void TestCommandSplitter::garbageIsOneItemAndResynchronises()
-{
-    const QList<Item> items = split(QByteArrayLiteral("\xff\0xAQ!WAAT0"));
-    QCOMPARE(describe(items), (QByteArrayList { QByteArrayLiteral("!\xff\0xAQ!WA"), "AT0()" }));
-    QCOMPARE(items.at(0).ms, 7); // the last garbage byte
-    QCOMPARE(items.at(1).ms, 10);
-
-    // Noise alone is one item, however long it goes on, until the line is quiet.
-    const QByteArray noise(300, '\x8e');
-    QCOMPARE(describe(split(noise)), QByteArrayList { '!' + noise });
-}
-
-void TestCommandSplitter::silenceSeenOnTheNextByte()
-{
-    // Without a silence check in between, a late byte still ends what was pending.
-    CommandSplitter splitter;
-    QVERIFY(feed(splitter, "AR", 0).isEmpty());
-    QCOMPARE(describe(feed(splitter, "ARS", 50)), (QByteArrayList { "!AR", "ARS()" }));
-    QVERIFY(feed(splitter, "WK,1", 100).isEmpty());
-    QCOMPARE(describe(feed(splitter, "ARS", 200)), (QByteArrayList { "WK,(1)", "ARS()" }));
-}
-
-void TestCommandSplitter::payload()
-{
-    CommandSplitter splitter;
-    QCOMPARE(describe(feed(splitter, "ALD", 0)), QByteArrayList { "ALD()" });
-    splitter.expectPayload(4);
-    QCOMPARE(describe(feed(splitter, QByteArrayLiteral("AR\0S"), 3)),
-        QByteArrayList { QByteArrayLiteral("=AR\0S") });
-    QCOMPARE(describe(feed(splitter, "ARS", 7)), QByteArrayList { "ARS()" });
-}
-
-void TestCommandSplitter::payloadCutBySilenceOrClose()
+// After ALD the logo lines are one payload whatever they hold. Pauses far
+// beyond a command's silence do not end it; a long one, or the line closing,
+// cuts it, and what follows is read as commands again.
+void TestCommandSplitter::payloadAfterAld()
 {
     const qint64 limit = CommandSplitter::PayloadSilenceMs;
-    const QByteArray block(100, 'A');
-
-    // Pauses far beyond a command's silence do not end a payload; a long one
-    // cuts it, and what follows is read as commands again.
     CommandSplitter splitter;
-    splitter.expectPayload(300);
-    QVERIFY(feed(splitter, block, limit - 1).isEmpty());
-    QVERIFY(feed(splitter, block, 2 * limit).isEmpty());
-    QVERIFY(splitter.checkSilence(2 * limit + 99 + limit - 1).isEmpty());
-    const QList<Item> cut = splitter.checkSilence(2 * limit + 99 + limit);
-    QCOMPARE(describe(cut), QByteArrayList { '~' + block + block });
-    QCOMPARE(cut.constFirst().ms, 2 * limit + 99);
-    QCOMPARE(describe(feed(splitter, "ARS", 5000)), QByteArrayList { "ARS()" });
+    QCOMPARE(describe(feed(splitter, "ALD", 0)), QByteArrayList { "ALD()" });
+    splitter.expectPayload(6);
+    QVERIFY(feed(splitter, QByteArrayLiteral("AR\0"), 2 + limit - 1).isEmpty());
+    QVERIFY(splitter.checkSilence(2 * limit).isEmpty());
+    QCOMPARE(describe(feed(splitter, "S\xffZARS", 2 * limit)),
+        (QByteArrayList { QByteArrayLiteral("=AR\0S\xffZ"), "ARS()" }));
 
-    // Seen on a late byte; a payload that never begins is cut too.
+    QCOMPARE(describe(feed(splitter, "ALD", 2000)), QByteArrayList { "ALD()" });
+    splitter.expectPayload(2048);
+    QVERIFY(feed(splitter, "AL", 2003).isEmpty());
+    QVERIFY(splitter.checkSilence(2004 + limit - 1).isEmpty());
+    const QList<Item> cut = splitter.checkSilence(2004 + limit);
+    QCOMPARE(describe(cut), QByteArrayList { "~AL" });
+    QCOMPARE(cut.constFirst().ms, 2004);
+    QCOMPARE(describe(feed(splitter, "ARS", 3000)), QByteArrayList { "ARS()" });
+    splitter.expectPayload(10); // and nothing comes
+    QCOMPARE(describe(splitter.checkSilence(3002 + limit)), QByteArrayList { "~" });
+
     splitter.expectPayload(10);
-    feed(splitter, "ALD", 5003);
-    QCOMPARE(describe(feed(splitter, "ARS", 5005 + limit)), (QByteArrayList { "~ALD", "ARS()" }));
-    splitter.expectPayload(10);
-    QCOMPARE(describe(splitter.checkSilence(6000 + limit)), QByteArrayList { "~" });
-
-    // The line closes in the middle.
-    CommandSplitter closing;
-    closing.expectPayload(10);
-    feed(closing, QByteArrayLiteral("\0\0\0"), 0);
-    QCOMPARE(describe(closing.flush()), QByteArrayList { QByteArrayLiteral("~\0\0\0") });
-    QCOMPARE(describe(feed(closing, "ARS", 3)), QByteArrayList { "ARS()" });
-}
-
-// The splitter takes a mnemonic as complete the moment it matches.
-void TestCommandSplitter::noMnemonicBeginsAnother()
-{
-    for (const CommandInfo &a : CommandTable::all()) {
-        for (const CommandInfo &b : CommandTable::all()) {
-            if (&a != &b && std::strlen(a.mnemonic) > 0)
-                QVERIFY2(!QByteArray(b.mnemonic).startsWith(a.mnemonic), b.mnemonic);
-        }
-    }
+    feed(splitter, QByteArrayLiteral("\0\0\0"), 3010);
+    QCOMPARE(describe(splitter.flush()), QByteArrayList { QByteArrayLiteral("~\0\0\0") });
+    QCOMPARE(describe(feed(splitter, "ARS", 3013)), QByteArrayList { "ARS()" });
 }
 
 QTEST_APPLESS_MAIN(TestCommandSplitter)
