@@ -4,6 +4,7 @@
 #include "device_link/commandtable.h"
 #include "reporting/errorpanel.h"
 #include "ui/filechooser.h"
+#include "ui/frmschedule.h"
 #include "ui/frmsplash.h"
 #include "ui/logoview.h"
 #include "ui/twips.h"
@@ -608,6 +609,13 @@ void FrmQuillon4::wireControls()
     });
     connect(m_mnuDiagTools, &QAction::triggered, this, &FrmQuillon4::mnuDiagTools_Click);
     connect(m_mnuScheduleOnOff, &QAction::triggered, &m_core.runner, &ScheduleRunner::mnuScheduleOnOff_Click);
+    connect(m_mnuScheduleView, &QAction::triggered, this, [this] {
+        m_core.reporter.setUploadStatus(QString());
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        FrmSchedule editor(m_core, this);
+        QApplication::restoreOverrideCursor();
+        editor.exec();
+    });
     connect(m_mnuScheduleLock, &QAction::triggered, this, [this] {
         m_core.reporter.setUploadStatus(QString());
         m_core.state.scheduleLocked = !m_core.state.scheduleLocked;

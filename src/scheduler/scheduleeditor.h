@@ -1,0 +1,150 @@
+#pragma once
+
+#include "scheduler/conflictscan.h"
+#include "scheduler/schedule.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <array>
+
+class Clock;
+class MainState;
+class SettingsStore;
+
+// The schedule editor frmSchedule without its widgets: what the grid, the
+// sliders and the buttons show, and what every click, slider move and timer
+// tick does to the shared schedule table. Edits go straight into the table,
+// so the runner uses them at its next tick; SAVE stores the table.
+class ScheduleEditor : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int Rows = Schedule::Count;
+    static constexpr int NoRow = Rows; // Option1(20): no row selected
+    static constexpr int DayButtons = Rows * 7;
+
+    // VScroll1(0..3). The top of a slider is its minimum; one step is 15 s.
+    enum Slider { StartSlider, OnSlider, RepeatSlider, EndSlider };
+    struct SliderRange {
+        int minimum;
+        int maximum;
+        int arrowStep;
+        int pageStep;
+    };
+    static constexpr std::array<SliderRange, 4> SliderRanges{{
+        {-1, 5759, 1, 240}, // Start: Off, then up to 23:59:45; a page is an hour
+        {0, 480, 1, 20},    // T-ON: up to 2 hours; a page is 5 minutes
+        {0, 480, 1, 20},    // Repeat
+        {-1, 5760, 1, 240}, // End: up to 24:00:00
+    }};
+
+    // The texts of one row: txtStart, txtTON, txtOFF, txtEnd, txtLogo and the
+    // captions of its seven day buttons, Sunday first.
+    struct RowCells {
+        QString start;
+        QString ton;
+        QString off;
+        QString end;
+        QString logo;
+        std::array<QString, 7> days;
+    };
+
+    ScheduleEditor(MainState &state, SettingsStore &settings, const Clock &clock, QObject *parent = nullptr);
+
+    // A step count as a time cell shows it: "8:00:00 ", or "Off     " below 0.
+    static QString StepsToText(int steps);
+
+    // Opening: fills the cells from the table, runs one conflict scan and
+    // leaves no row selected. Form_Unload ends the live highlight.
+    void Form_Load();
+    void Form_SetUp();
+    void Form_Unload();
+
+    // Row selection: the sliders take the row's values.
+    void Option1_Click(int row);
+    void txtStart_Click(int row) { Option1_Click(row); }
+    void txtTON_Click(int row) { Option1_Click(row); }
+    void txtOFF_Click(int row) { Option1_Click(row); }
+    void txtEnd_Click(int row) { Option1_Click(row); }
+
+    // Slider `index` now stands at `value`: applies it to the selected row,
+    // keeping Start < End and Repeat >= T-ON.
+    void VScroll_Do(int index, int value);
+
+    // A press or a double-click on a logo cell advances its logo.
+    void txtLogo_MouseDown(int row);
+    void txtLogo_DblClick(int row);
+    void txtLogo_Do(int row);
+
+    // Day button row * 7 + day.
+    void Command1_Click(int index);
+    // 0 EXIT, 1 SAVE.
+    void cmdButtons_Click(int index);
+    void Save_Settings();
+
+    // Every 500 ms: the clock, then the auto-scan countdown.
+    void Timer1_Timer();
+    void chkAutoScan_Click(bool ticked);
+    void cmdScan_Click();
+    void Scan_Conflicts();
+
+    int selectedRow() const { return m_selectedRow; }
+    bool setupInProgress() const { return m_setupInProgress; }
+    bool logoClickBusy() const { return m_logoClickBusy; }
+    bool editorOpen() const { return m_editorOpen; }
+    int slider(int index) const { return m_sliders[static_cast<size_t>(index)]; }
+    const RowCells &cells(int row) const { return m_cells[static_cast<size_t>(row)]; }
+    // The row selectors, time, logo and day cells, the sliders and SAVE; all
+    // disabled while the schedule is locked.
+    bool controlsEnabled() const { return m_controlsEnabled; }
+    bool lblLockedVisible() const { return m_lblLockedVisible; }
+    bool autoScanTicked() const { return m_autoScan; }
+    bool cmdScanEnabled() const { return m_cmdScanEnabled; }
+    // Set while a scan runs; the Auto Scan box is green meanwhile.
+    bool scanBusy() const { return m_scanBusy; }
+    int scanCountdown() const { return m_scanCountdown; }
+    const ConflictMarks &marks() const { return m_marks; }
+    QString clockText() const { return m_clockText; }
+
+signals:
+    void cellsChanged(int row);
+    void selectionChanged(int row);
+    void slidersChanged();
+    // Enabled states, "LOCKED", the Auto Scan box and the scan button.
+    void controlsChanged();
+    // The day buttons (row * 7 + day) and logo cells whose marking changed.
+    void marksChanged(const QList<int> &dayButtons, const QList<int> &logoRows);
+    void scanningChanged(bool scanning);
+    void clockChanged(const QString &text);
+    void closeRequested();
+
+private:
+    ScheduleSequence &selected();
+    // Moves a slider as the program does: a value it cannot show leaves it
+    // where it is; a new value runs VScroll_Do.
+    void setSlider(int index, int value);
+    void setCell(QString &cell, const QString &text, int row);
+    void fillRow(int row);
+
+    MainState &m_state;
+    SettingsStore &m_settings;
+    const Clock &m_clock;
+
+    int m_selectedRow = NoRow;
+    bool m_setupInProgress = false;
+    bool m_logoClickBusy = false;
+    bool m_editorOpen = false;
+    std::array<int, 4> m_sliders{};
+    std::array<RowCells, Rows> m_cells{};
+    bool m_controlsEnabled = true;
+    bool m_lblLockedVisible = false;
+    bool m_autoScan = false;
+    bool m_cmdScanEnabled = true;
+    bool m_scanBusy = false;
+    int m_scanCountdown = 0;
+    ConflictMarks m_marks{};
+    QString m_clockText = QStringLiteral("00:00:00");
+};

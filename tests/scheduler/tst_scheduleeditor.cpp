@@ -1,0 +1,310 @@
+#include "corefixture.h"
+
+#include "scheduler/scheduleeditor.h"
+#include "scheduler/schedulehelp.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+// The schedule editor's form logic on a started core: cells, slider rules,
+// logo and day cells, the lock, SAVE and the conflict scan with auto-scan.
+class TestScheduleEditor : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<CoreFixture> f;
+    std::unique_ptr<ScheduleEditor> e;
+
+    Schedule &table() { return f->core->state.schedule; }
+
+    void create() { e = std::make_unique<ScheduleEditor>(f->core->state, *f->settings, f->clock); }
+    void open()
+    {
+        create();
+        e->Form_Load();
+    }
+    void setRow(int i, int start, int end, int on, int repeat, int logo, std::initializer_list<int> days)
+    {
+        ScheduleSequence &s = table()[i];
+        s.Start = start;
+        s.End = end;
+        s.OnSteps = on;
+        s.RepeatSteps = repeat;
+        s.Logo = logo;
+        for (int day : days)
+            s.Days[static_cast<size_t>(day)] = true;
+    }
+    int scansDuring(int ticks)
+    {
+        QSignalSpy spy(e.get(), &ScheduleEditor::scanningChanged);
+        for (int i = 0; i < ticks; ++i)
+            e->Timer1_Timer();
+        return static_cast<int>(spy.count()) / 2;
+    }
+
+private slots:
+    void init()
+    {
+        f = std::make_unique<CoreFixture>();
+        f->start();
+        f->core->state.modelNumber = 4;
+    }
+
+    void cleanup()
+    {
+        e.reset();
+        f.reset();
+    }
+
+    void stepsToText_data()
+    {
+        QTest::addColumn<int>("steps");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("off") << -1 << QStringLiteral("Off     ");
+        QTest::newRow("midnight") << 0 << QStringLiteral("0:00:00 ");
+        QTest::newRow("one step") << 1 << QStringLiteral("0:00:15 ");
+        QTest::newRow("eight") << 1920 << QStringLiteral("8:00:00 ");
+        QTest::newRow("last step") << 5759 << QStringLiteral("23:59:45 ");
+        QTest::newRow("end of day") << 5760 << QStringLiteral("24:00:00 ");
+    }
+
+    void stepsToText()
+    {
+        QFETCH(int, steps);
+        QFETCH(QString, text);
+        QCOMPARE(ScheduleEditor::StepsToText(steps), text);
+    }
+
+    void openingWithNothingStored()
+    {
+        open();
+        for (int i = 0; i < ScheduleEditor::Rows; ++i) {
+            const ScheduleEditor::RowCells &c = e->cells(i);
+            QCOMPARE(c.start, QStringLiteral("Off     "));
+            QCOMPARE(c.ton, QStringLiteral("0:00:00 "));
+            QCOMPARE(c.off, QStringLiteral("0:00:00 "));
+            QCOMPARE(c.end, QStringLiteral("0:00:00 "));
+            QCOMPARE(c.logo, QStringLiteral("Off"));
+            QCOMPARE(c.days, (std::array<QString, 7>{}));
+        }
+        QCOMPARE(e->selectedRow(), ScheduleEditor::NoRow);
+        QVERIFY(e->editorOpen() && !e->setupInProgress());
+        QVERIFY(e->controlsEnabled() && e->cmdScanEnabled());
+        QVERIFY(!e->lblLockedVisible() && !e->autoScanTicked());
+
+        // With no row selected the sliders move alone.
+        e->VScroll_Do(ScheduleEditor::StartSlider, 100);
+        QCOMPARE(e->slider(ScheduleEditor::StartSlider), 100);
+        QCOMPARE(table()[0].Start, -1);
+        QCOMPARE(e->cells(0).start, QStringLiteral("Off     "));
+    }
+
+    void startAndEndKeepTheirOrder()
+    {
+        setRow(2, 1920, 2000, 4, 40, 1, {1});
+        open();
+        e->Option1_Click(2);
+        e->VScroll_Do(ScheduleEditor::StartSlider, 2400);
+        QCOMPARE(table()[2].End, 2401);
+        QCOMPARE(e->slider(ScheduleEditor::EndSlider), 2401);
+        QCOMPARE(e->cells(2).end, QStringLiteral("10:00:15 "));
+
+        // End at midnight turns Start off; Start pushes End out again.
+        e->VScroll_Do(ScheduleEditor::EndSlider, 0);
+        QCOMPARE(table()[2].Start, -1);
+        QCOMPARE(e->cells(2).start, QStringLiteral("Off     "));
+        e->VScroll_Do(ScheduleEditor::StartSlider, 100);
+        QCOMPARE(table()[2].End, 101);
+
+        // End at the top: END blank, START off.
+        e->VScroll_Do(ScheduleEditor::EndSlider, -1);
+        QCOMPARE(e->cells(2).end, QString());
+        QCOMPARE(e->cells(2).start, QStringLiteral("Off     "));
+        QCOMPARE(table()[2].Start, -1);
+        QCOMPARE(e->slider(ScheduleEditor::StartSlider), -1);
+    }
+
+    void endDownToStartPullsStart()
+    {
+        setRow(3, 1920, 2400, 4, 40, 1, {1});
+        open();
+        e->Option1_Click(3);
+        e->VScroll_Do(ScheduleEditor::EndSlider, 1920);
+        QCOMPARE(table()[3].Start, 1919);
+        QCOMPARE(e->cells(3).start, QStringLiteral("7:59:45 "));
+    }
+
+    void repeatAndOnTimeFollowEachOther()
+    {
+        setRow(1, 1920, 2400, 0, 20, 1, {1});
+        open();
+        e->Option1_Click(1);
+        e->VScroll_Do(ScheduleEditor::OnSlider, 40);
+        QCOMPARE(table()[1].RepeatSteps, 40);
+        QCOMPARE(e->cells(1).off, QStringLiteral("0:10:00 "));
+        e->VScroll_Do(ScheduleEditor::RepeatSlider, 10);
+        QCOMPARE(table()[1].OnSteps, 10);
+        QCOMPARE(e->slider(ScheduleEditor::OnSlider), 10);
+        QCOMPARE(e->cells(1).ton, QStringLiteral("0:02:30 "));
+    }
+
+    void selectingARowAppliesTheRules()
+    {
+        setRow(4, 3000, 2000, 40, 20, 1, {});
+        setRow(6, 6000, 6100, 4, 40, 1, {}); // beyond what the sliders show
+        open();
+        e->Option1_Click(4);
+        QCOMPARE(table()[4].End, 3001);
+        QCOMPARE(table()[4].RepeatSteps, 40);
+
+        e->Option1_Click(6);
+        QCOMPARE(e->slider(ScheduleEditor::StartSlider), 3000);
+        QCOMPARE(e->slider(ScheduleEditor::EndSlider), 3001);
+        QCOMPARE(e->slider(ScheduleEditor::OnSlider), 4);
+        QCOMPARE(table()[6].Start, 6000);
+        QCOMPARE(table()[6].End, 6100);
+    }
+
+    void logoCyclesThroughTheModelsSlots()
+    {
+        open();
+        QStringList shown;
+        for (int press = 0; press < 6; ++press) {
+            e->txtLogo_MouseDown(7);
+            shown << e->cells(7).logo;
+        }
+        QCOMPARE(shown, (QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
+                                     QStringLiteral("4"), QStringLiteral("Off"), QStringLiteral("1")}));
+        QCOMPARE(table()[7].Logo, 1);
+        QCOMPARE(e->selectedRow(), 7);
+        QVERIFY(!e->logoClickBusy());
+    }
+
+    void dayButtonToggles()
+    {
+        open();
+        e->Command1_Click(38);
+        QVERIFY(table()[5].Days[3]);
+        QCOMPARE(e->cells(5).days[3], QStringLiteral("x"));
+        QCOMPARE(e->selectedRow(), ScheduleEditor::NoRow);
+        e->Command1_Click(38);
+        QVERIFY(!table()[5].Days[3]);
+        QCOMPARE(e->cells(5).days[3], QString());
+    }
+
+    void lockedShowsButRefuses()
+    {
+        f->core->state.scheduleLocked = true;
+        f->setSetting(QStringLiteral("AutoScan"), QStringLiteral("1"));
+        open();
+        QVERIFY(!e->controlsEnabled());
+        QVERIFY(e->lblLockedVisible());
+        QVERIFY(!e->cmdScanEnabled());
+        QVERIFY(!e->autoScanTicked());
+        e->chkAutoScan_Click(true);
+        e->chkAutoScan_Click(false);
+        QVERIFY(e->cmdScanEnabled());
+        QCOMPARE(f->setting(QStringLiteral("AutoScan")), QStringLiteral("0"));
+    }
+
+    void saveWritesTheSixLists()
+    {
+        open();
+        e->Option1_Click(0);
+        e->VScroll_Do(ScheduleEditor::StartSlider, 1920);
+        e->VScroll_Do(ScheduleEditor::OnSlider, 4);
+        e->VScroll_Do(ScheduleEditor::RepeatSlider, 40);
+        e->VScroll_Do(ScheduleEditor::EndSlider, 2400);
+        e->txtLogo_MouseDown(0);
+        e->txtLogo_MouseDown(0);
+        e->Command1_Click(1);
+        QCOMPARE(f->setting(QStringLiteral("S_Start")), QStringLiteral("<missing>"));
+
+        e->cmdButtons_Click(1);
+        const auto list = [](const QString &first, const QString &rest) {
+            return first + QLatin1Char(',') + (rest + QLatin1Char(',')).repeated(19);
+        };
+        QCOMPARE(f->setting(QStringLiteral("S_Start")), list(QStringLiteral("1920"), QStringLiteral("-1")));
+        QCOMPARE(f->setting(QStringLiteral("S_End")), list(QStringLiteral("2400"), QStringLiteral("0")));
+        QCOMPARE(f->setting(QStringLiteral("S_ON")), list(QStringLiteral("4"), QStringLiteral("0")));
+        QCOMPARE(f->setting(QStringLiteral("S_OFF")), list(QStringLiteral("40"), QStringLiteral("0")));
+        QCOMPARE(f->setting(QStringLiteral("S_Logo")), list(QStringLiteral("2"), QStringLiteral("0")));
+        QCOMPARE(f->setting(QStringLiteral("S_Days")), list(QStringLiteral("2"), QStringLiteral("0")));
+    }
+
+    void autoScanEveryFifthTickAfterTheLastSliderMove()
+    {
+        f->setSetting(QStringLiteral("AutoScan"), QStringLiteral(" 1 "));
+        open();
+        QVERIFY(e->autoScanTicked());
+        QVERIFY(!e->cmdScanEnabled());
+        QCOMPARE(scansDuring(4), 0);
+        QCOMPARE(scansDuring(1), 1);
+        QCOMPARE(e->clockText(), QStringLiteral("9:05:07"));
+
+        QCOMPARE(scansDuring(3), 0);
+        e->VScroll_Do(ScheduleEditor::OnSlider, 5);
+        QCOMPARE(scansDuring(4), 0);
+        QCOMPARE(scansDuring(1), 1);
+
+        e->chkAutoScan_Click(false);
+        QVERIFY(e->cmdScanEnabled());
+        QCOMPARE(f->setting(QStringLiteral("AutoScan")), QStringLiteral("0"));
+        QCOMPARE(scansDuring(10), 0);
+    }
+
+    void onlyChangedMarksAreReported()
+    {
+        // B comes on exactly when A's minute ends: a conflict on Monday.
+        setRow(0, 1920, 2000, 4, 480, 1, {1});
+        setRow(1, 1924, 2000, 4, 480, 2, {1});
+        create();
+        QSignalSpy spy(e.get(), &ScheduleEditor::marksChanged);
+        e->Form_Load();
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(0).value<QList<int>>(), (QList<int>{1, 8}));
+        QCOMPARE(spy.at(0).at(1).value<QList<int>>(), (QList<int>{0, 1}));
+
+        e->cmdScan_Click();
+        QCOMPARE(spy.count(), 1);
+
+        table()[1].Start = 1925;
+        e->cmdScan_Click();
+        QCOMPARE(spy.count(), 2);
+        QCOMPARE(spy.at(1).at(0).value<QList<int>>(), (QList<int>{1, 8}));
+        QVERIFY(!e->marks().logos[0] && !e->marks().days[1][1]);
+        QVERIFY(!e->scanBusy());
+    }
+
+    void helpPages()
+    {
+        QCOMPARE(ScheduleHelp::tabCaptions(),
+                 (QStringList{QStringLiteral("Start"), QStringLiteral("End"), QStringLiteral("T-ON"),
+                              QStringLiteral("Repeat"), QStringLiteral("Logo"), QStringLiteral("Day-Of-Week"),
+                              QStringLiteral("SAVE "), QStringLiteral("Scan Conflicts")}));
+        QCOMPARE(ScheduleHelp::page(1),
+                 QStringLiteral("END TIME:\r\nThe End Time determines when the logo sequence is to end "
+                                "for the day.An End time of 12:00:00 will cancel a running logo sequence "
+                                "at Noon.\r\nThe End Time Slider:\r\nThe slider allows one to precisely "
+                                "choose a stop time. It has three operating modes. \r\n1) Drag the slider "
+                                "to the desired time. \r\n2) Click on the space between the slider and "
+                                "the arrow to advance or go back exactly one hour. \r\n3) Click on the "
+                                "end arrows to advance or go back in 15-second steps until the desired "
+                                "time is reached.\r\nNote: Click and hold for auto repeat. "));
+        QCOMPARE(ScheduleHelp::page(7),
+                 QStringLiteral("CONFLICT TESTING:\r\nIt is possible to schedule more than one logo to "
+                                "be on at the same time. If this is done, unpredictable results may occur "
+                                "even if the conflicting logo sequences are calling for the same logo. "
+                                "\r\nAlways make sure there are no conflicts. Click on the  Scan For "
+                                "Conflicts button to highlight the conflicts that may exist. \r\nAuto-Scan "
+                                "may be used to automatically scan every 2 seconds. This feature may "
+                                "interfere with programming the sequences and may be turned OFF and ON "
+                                "of as desired.  "));
+        QVERIFY(ScheduleHelp::page(2).contains(QStringLiteral("15 seconds begining at the start time")));
+        QCOMPARE(ScheduleHelp::page(8), QStringLiteral("Hello-else"));
+        QCOMPARE(ScheduleHelp::page(-1), QStringLiteral("Hello-else"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestScheduleEditor)
+#include "tst_scheduleeditor.moc"
