@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 
 // Answers the open dialog with a prepared name.
 class FixedChooser final : public FileChooser
@@ -261,6 +262,27 @@ private slots:
         action(QStringLiteral("mnuZoomOff"))->trigger();
         QVERIFY(!full->isVisible());
         QVERIFY(action(QStringLiteral("mnuZoomOff"))->isChecked());
+    }
+
+    void scheduleMenus()
+    {
+        QString title;
+        QTimer::singleShot(0, this, [&title] {
+            QWidget *modal = QApplication::activeModalWidget();
+            title = modal ? modal->windowTitle() : QString();
+            if (modal)
+                modal->close();
+        });
+        action(QStringLiteral("mnuScheduleEdit0"))->trigger();
+        QCOMPARE(title, QStringLiteral("QX-1 and  QX-4 Take Scheduler"));
+
+        action(QStringLiteral("mnuScheduleEdit1"))->trigger();
+        QVERIFY(action(QStringLiteral("mnuScheduleEdit1"))->isChecked());
+        QCOMPARE(f->setting(QStringLiteral("Locked")), QStringLiteral("True"));
+        action(QStringLiteral("mnuScheduleOnOff"))->trigger();
+        QVERIFY(action(QStringLiteral("mnuScheduleOnOff"))->isChecked());
+        QVERIFY(child<QLabel>(QStringLiteral("lblRunning"))->isVisible());
+        QCOMPARE(f->setting(QStringLiteral("ScheduleOn")), QStringLiteral("True"));
     }
 
     void menusSendTheirCommands()
