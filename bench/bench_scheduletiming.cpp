@@ -1,6 +1,7 @@
 // Runs the real program against qxsim with a schedule that switches the logo
 // on and off every 15 seconds, and prints how far after its scheduled second
 // each TAKE ON and TAKE OFF reached the line (median and worst).
+#include "schedulefile.h"
 #include "simprocess.h"
 
 #include <QCoreApplication>
@@ -29,14 +30,10 @@ int main(int argc, char *argv[])
         out << "too close to midnight; run it again later\n";
         return 1;
     }
-    const auto list = [](const QByteArray &first, const QByteArray &rest) { return first + ',' + (rest + ',').repeated(19); };
     QFile conf(home.filePath(QStringLiteral("config/Quillon/Quillon.conf")));
     conf.open(QIODevice::WriteOnly);
     conf.write("[FormInit]\nComPort=12\nScheduleOn=True\n");
-    conf.write("S_Start=" + list(QByteArray::number(firstStep), "-1") + "\n");
-    conf.write("S_End=" + list(QByteArray::number(lastStep), "0") + "\n");
-    conf.write("S_ON=" + list("1", "0") + "\nS_OFF=" + list("2", "0") + "\nS_Logo=" + list("1", "0") + "\n");
-    conf.write("S_Days=" + list(QByteArray::number(1 << (now.date().dayOfWeek() % 7)), "0") + "\n");
+    conf.write(firstSequenceLines(firstStep, lastStep, 1, 2, 1, 1 << (now.date().dayOfWeek() % 7)));
     conf.close();
 
     SimProcess sim(home.filePath(QStringLiteral("config/Quillon/ports")), 12);

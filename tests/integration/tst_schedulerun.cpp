@@ -1,3 +1,4 @@
+#include "schedulefile.h"
 #include "simprocess.h"
 
 #include <QDateTime>
@@ -32,12 +33,8 @@ private slots:
         QVERIFY(QDir().mkpath(home.filePath(QStringLiteral("run"))));
         QFile conf(home.filePath(QStringLiteral("config/Quillon/Quillon.conf")));
         QVERIFY(conf.open(QIODevice::WriteOnly));
-        const auto list = [](const QByteArray &first, const QByteArray &rest) { return first + ',' + (rest + ',').repeated(19); };
         conf.write("[FormInit]\nComPort=11\nScheduleOn=True\n");
-        conf.write("S_Start=" + list(QByteArray::number(start), "-1") + "\n");
-        conf.write("S_End=" + list(QByteArray::number(start + 1), "0") + "\n");
-        conf.write("S_ON=" + list("1", "0") + "\nS_OFF=" + list("480", "0") + "\n");
-        conf.write("S_Logo=" + list("3", "0") + "\nS_Days=" + list(QByteArray::number(1 << day), "0") + "\n");
+        conf.write(firstSequenceLines(start, start + 1, 1, 480, 3, 1 << day));
         conf.close();
 
         SimProcess sim(home.filePath(QStringLiteral("config/Quillon/ports")), Port);

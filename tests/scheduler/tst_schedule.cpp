@@ -1,4 +1,5 @@
 #include "corefixture.h"
+#include "schedulemaker.h"
 
 #include "scheduler/conflictscan.h"
 #include "scheduler/schedule.h"
@@ -7,18 +8,6 @@
 #include <QTest>
 
 namespace {
-ScheduleSequence sequence(int start, int on, int repeat, int end, int logo, int daysMask)
-{
-    ScheduleSequence s;
-    s.Start = start;
-    s.OnSteps = on;
-    s.RepeatSteps = repeat;
-    s.End = end;
-    s.Logo = logo;
-    for (int k = 0; k < 7; ++k)
-        s.Days[static_cast<size_t>(k)] = daysMask & (1 << k);
-    return s;
-}
 constexpr int Monday = 1 << 1;
 constexpr int Tuesday = 1 << 2;
 } // namespace
@@ -89,7 +78,7 @@ private slots:
 
     void onRuleAtBoundaries()
     {
-        const ScheduleSequence s = sequence(1920, 4, 40, 2400, 1, Monday);
+        const ScheduleSequence s = makeSequence(1920, 4, 40, 2400, 1, Monday);
         QVERIFY(!s.onAt(28799));
         QVERIFY(s.onAt(28800));
         QVERIFY(s.onAt(28859));
@@ -97,33 +86,33 @@ private slots:
         QVERIFY(s.onAt(29400));
         QVERIFY(s.onAt(35459));
         QVERIFY(!s.onAt(36000)); // the end
-        const ScheduleSequence midnight = sequence(5759, 480, 480, 5760, 1, Monday);
+        const ScheduleSequence midnight = makeSequence(5759, 480, 480, 5760, 1, Monday);
         QVERIFY(midnight.onAt(86399));
         QVERIFY(!midnight.onAt(86400));
-        QVERIFY(!sequence(1920, 0, 40, 2400, 1, Monday).enabledOn(1));
-        QVERIFY(!sequence(1920, 4, 0, 2400, 1, Monday).enabledOn(1));
-        QVERIFY(!sequence(-1, 4, 40, 2400, 1, Monday).enabledOn(1));
-        QVERIFY(!sequence(1920, 4, 40, 2400, 0, Monday).enabledOn(1));
-        QVERIFY(!sequence(1920, 4, 40, 2400, 1, Monday).enabledOn(2));
+        QVERIFY(!makeSequence(1920, 0, 40, 2400, 1, Monday).enabledOn(1));
+        QVERIFY(!makeSequence(1920, 4, 0, 2400, 1, Monday).enabledOn(1));
+        QVERIFY(!makeSequence(-1, 4, 40, 2400, 1, Monday).enabledOn(1));
+        QVERIFY(!makeSequence(1920, 4, 40, 2400, 0, Monday).enabledOn(1));
+        QVERIFY(!makeSequence(1920, 4, 40, 2400, 1, Monday).enabledOn(2));
     }
 
     void conflictCases()
     {
         Schedule schedule;
-        schedule[0] = sequence(1920, 4, 480, 2000, 1, Monday);
+        schedule[0] = makeSequence(1920, 4, 480, 2000, 1, Monday);
         QVERIFY(ConflictScan::Scan_Conflicts(schedule) == ConflictMarks());
-        schedule[1] = sequence(1924, 4, 480, 2000, 2, Monday);
+        schedule[1] = makeSequence(1924, 4, 480, 2000, 2, Monday);
         ConflictMarks marks = ConflictScan::Scan_Conflicts(schedule);
         QVERIFY(marks.days[0][1] && marks.days[1][1] && marks.logos[0] && marks.logos[1]);
         QVERIFY(!marks.days[0][2]);
         schedule[1].Start = 1925;
         QVERIFY(ConflictScan::Scan_Conflicts(schedule) == ConflictMarks());
-        schedule[1] = sequence(1924, 4, 480, 2000, 2, Tuesday);
+        schedule[1] = makeSequence(1924, 4, 480, 2000, 2, Tuesday);
         QVERIFY(ConflictScan::Scan_Conflicts(schedule) == ConflictMarks());
         // Disabled sequences never take part.
-        for (auto disabled : {sequence(1920, 4, 480, 2000, 0, Monday), sequence(-1, 4, 480, 2000, 2, Monday),
-                              sequence(1920, 0, 480, 2000, 2, Monday), sequence(1920, 4, 0, 2000, 2, Monday),
-                              sequence(1920, 4, 480, 2000, 2, 0)}) {
+        for (auto disabled : {makeSequence(1920, 4, 480, 2000, 0, Monday), makeSequence(-1, 4, 480, 2000, 2, Monday),
+                              makeSequence(1920, 0, 480, 2000, 2, Monday), makeSequence(1920, 4, 0, 2000, 2, Monday),
+                              makeSequence(1920, 4, 480, 2000, 2, 0)}) {
             schedule[1] = disabled;
             QVERIFY(ConflictScan::Scan_Conflicts(schedule) == ConflictMarks());
         }
@@ -144,7 +133,7 @@ private slots:
                 const int end = pick({-1, 0, 1921, 2400, 5760, 9000, random.bounded(5761)});
                 const int on = pick({0, 1, 2, 4, 40, 480, random.bounded(481)});
                 const int repeat = pick({-7, 0, 1, 2, 5, 40, 480, random.bounded(481)});
-                schedule[i] = sequence(start, on, repeat, end, pick({0, 1, 2, 16}), random.bounded(128));
+                schedule[i] = makeSequence(start, on, repeat, end, pick({0, 1, 2, 16}), random.bounded(128));
             }
             QVERIFY2(ConflictScan::Scan_Conflicts(schedule) == ConflictScan::sampled(schedule),
                      qPrintable(QStringLiteral("round %1").arg(round)));

@@ -1,4 +1,5 @@
 #include "corefixture.h"
+#include "schedulemaker.h"
 
 #include "scheduler/schedulerunner.h"
 
@@ -6,18 +7,6 @@
 #include <QTimeZone>
 
 namespace {
-ScheduleSequence sequence(int start, int on, int repeat, int end, int logo, int daysMask)
-{
-    ScheduleSequence s;
-    s.Start = start;
-    s.OnSteps = on;
-    s.RepeatSteps = repeat;
-    s.End = end;
-    s.Logo = logo;
-    for (int k = 0; k < 7; ++k)
-        s.Days[static_cast<size_t>(k)] = daysMask & (1 << k);
-    return s;
-}
 constexpr int Sunday = 1, Monday = 2, Tuesday = 4, Wednesday = 8, Friday = 32, Saturday = 64, EveryDay = 127;
 
 struct Sent {
@@ -78,7 +67,7 @@ private slots:
 
     void repeatingSequenceOnItsDay()
     {
-        core().state.schedule[0] = sequence(1920, 4, 40, 2400, 2, Monday);
+        core().state.schedule[0] = makeSequence(1920, 4, 40, 2400, 2, Monday);
         // 2026-12-07 is a Monday; the first tick looks ahead at the half second.
         const QList<Sent> sent = run(QDateTime(QDate(2026, 12, 7), QTime(7, 59, 0, 505)),
                                      QDateTime(QDate(2026, 12, 7), QTime(10, 30)));
@@ -100,8 +89,8 @@ private slots:
 
     void acrossMidnightAndToTheEndOfTheDay()
     {
-        core().state.schedule[0] = sequence(0, 20, 20, 20, 3, Sunday);
-        core().state.schedule[1] = sequence(5756, 480, 480, 5760, 1, Wednesday);
+        core().state.schedule[0] = makeSequence(0, 20, 20, 20, 3, Sunday);
+        core().state.schedule[1] = makeSequence(5756, 480, 480, 5760, 1, Wednesday);
         // Saturday 2026-12-12 into Sunday.
         const QList<Sent> weekend = run(QDateTime(QDate(2026, 12, 12), QTime(23, 59, 0, 505)),
                                         QDateTime(QDate(2026, 12, 13), QTime(0, 10)));
@@ -119,8 +108,8 @@ private slots:
 
     void overlappingSequencesInterfere()
     {
-        core().state.schedule[0] = sequence(1920, 8, 480, 1928, 1, Tuesday); // 08:00-08:02
-        core().state.schedule[1] = sequence(1924, 8, 480, 1932, 2, Tuesday); // 08:01-08:03
+        core().state.schedule[0] = makeSequence(1920, 8, 480, 1928, 1, Tuesday); // 08:00-08:02
+        core().state.schedule[1] = makeSequence(1924, 8, 480, 1932, 2, Tuesday); // 08:01-08:03
         const QList<QByteArray> sent = commands(run(QDateTime(QDate(2026, 12, 8), QTime(7, 59, 0, 505)),
                                                     QDateTime(QDate(2026, 12, 8), QTime(8, 5))));
         QCOMPARE(sent.count("AT1"), 2);
@@ -132,8 +121,8 @@ private slots:
 
     void logoWithoutAButtonIsReportedOnceAndTheRestRuns()
     {
-        core().state.schedule[0] = sequence(2880, 4, 480, 2900, 16, Friday);
-        core().state.schedule[1] = sequence(2880, 4, 480, 2900, 4, Friday);
+        core().state.schedule[0] = makeSequence(2880, 4, 480, 2900, 16, Friday);
+        core().state.schedule[1] = makeSequence(2880, 4, 480, 2900, 4, Friday);
         const QList<QByteArray> sent = commands(run(QDateTime(QDate(2026, 12, 11), QTime(11, 59, 0, 505)),
                                                     QDateTime(QDate(2026, 12, 11), QTime(12, 5))));
         QCOMPARE(sent, (QList<QByteArray>{QByteArray("AJ04\0\0\0", 7), QByteArray("AJ04\0\0\0", 7), "AT1", "AT0"}));
@@ -143,7 +132,7 @@ private slots:
 
     void switchingOffLeavesTheLogoOnAir()
     {
-        core().state.schedule[0] = sequence(1920, 40, 480, 2400, 1, EveryDay);
+        core().state.schedule[0] = makeSequence(1920, 40, 480, 2400, 1, EveryDay);
         run(QDateTime(QDate(2026, 12, 7), QTime(7, 59, 50, 505)), QDateTime(QDate(2026, 12, 7), QTime(8, 0, 5)));
         QVERIFY(core().state.schedule[0].Running);
         f->port.writes.clear();
@@ -163,9 +152,9 @@ private slots:
     {
         const QTimeZone berlin("Europe/Berlin");
         QVERIFY(berlin.isValid());
-        core().state.schedule[0] = sequence(360, 600, 600, 960, 1, EveryDay);   // 01:30-04:00, on throughout
-        core().state.schedule[1] = sequence(540, 60, 60, 600, 2, EveryDay);     // 02:15-02:30
-        core().state.schedule[2] = sequence(720, 4, 480, 1000, 3, EveryDay);    // 03:00 for a minute
+        core().state.schedule[0] = makeSequence(360, 600, 600, 960, 1, EveryDay);   // 01:30-04:00, on throughout
+        core().state.schedule[1] = makeSequence(540, 60, 60, 600, 2, EveryDay);     // 02:15-02:30
+        core().state.schedule[2] = makeSequence(720, 4, 480, 1000, 3, EveryDay);    // 03:00 for a minute
         const auto local = [&](QDate date, QTime time) { return QDateTime(date, time, berlin); };
 
         // Spring: 02:00 becomes 03:00. The sequence across the gap switches
