@@ -4,6 +4,7 @@
 #include "device_link/commandtable.h"
 #include "reporting/errorpanel.h"
 #include "ui/filechooser.h"
+#include "ui/frmenterdata.h"
 #include "ui/frmschedule.h"
 #include "ui/frmsplash.h"
 #include "ui/logoview.h"
@@ -117,8 +118,11 @@ FrmQuillon4::FrmQuillon4(SettingsStore &settings, SerialPort &port, const Clock 
     , m_core(settings, port, clock)
     , m_options(options)
     , m_dialogs(std::make_unique<DialogFileChooser>())
+    , m_diag(m_core.state, m_core.reporter, settings, m_core.link, m_core.download)
+    , m_enterData(std::make_unique<DialogPrompter>(this))
 {
     m_chooser = m_dialogs.get();
+    m_diag.setPrompter(m_enterData.get());
     setObjectName(QStringLiteral("frmQuillon4"));
     setWindowTitle(QStringLiteral("Quillon"));
     buildMenus();
@@ -597,16 +601,12 @@ void FrmQuillon4::wireControls()
         if (m_mnuDiagSub[i])
             connect(m_mnuDiagSub[i], &QAction::triggered, this, [this, i] { mnuDiagSub_Click(static_cast<int>(i)); });
     }
-    connect(m_mnuWakeUpNode, &QAction::triggered, this, [&link] { link.CmdTree(CommandTable::Wakeup); });
-    connect(m_mnuWakeUpAllNodes, &QAction::triggered, this, [&link] {
-        QByteArray all("00");
-        link.CmdTree(CommandTable::Wakeup, all);
-    });
-    connect(m_mnuAllNodesSleep, &QAction::triggered, this, [&link] { link.CmdTree(CommandTable::Sleep); });
-    connect(m_mnuCopyright, &QAction::triggered, this, [&link] {
-        link.CmdTree(CommandTable::RetrieveCopyright);
-        link.setCopyrightWait(200);
-    });
+    connect(m_mnuWakeUpNode, &QAction::triggered, &m_diag, &DiagCommands::mnuWakeUpNode_Click);
+    connect(m_mnuWakeUpAllNodes, &QAction::triggered, &m_diag, &DiagCommands::mnuWakeUpAllNodes_Click);
+    connect(m_mnuAllNodesSleep, &QAction::triggered, &m_diag, &DiagCommands::mnuAllNodesSleep_Click);
+    connect(m_mnuSetIDtoCurrentNode, &QAction::triggered, &m_diag, &DiagCommands::mnuSetIDtoCurrentNode_Click);
+    connect(m_mnuCopyright, &QAction::triggered, &m_diag, &DiagCommands::mnuCopyright_Click);
+    connect(&m_diag, &DiagCommands::replyStripToggled, this, &FrmQuillon4::fitReplyStrip);
     connect(m_mnuDiagTools, &QAction::triggered, this, &FrmQuillon4::mnuDiagTools_Click);
     connect(m_mnuScheduleOnOff, &QAction::triggered, &m_core.runner, &ScheduleRunner::mnuScheduleOnOff_Click);
     connect(m_mnuScheduleView, &QAction::triggered, this, [this] {
@@ -630,48 +630,14 @@ void FrmQuillon4::wireControls()
 
 void FrmQuillon4::mnuDiagSub_Click(int index)
 {
-    switch (index) {
-    case CommandTable::ShowDialog:
-        showDialogToggle();
-        m_core.link.CmdTree(index);
-        break;
-    case CommandTable::RetrieveCopyright:
-        m_core.reporter.setCopyright(QString());
-        m_core.link.CmdTree(index);
-        break;
-    case CommandTable::SendLogo:
-        m_core.reporter.setUploadStatus(QString());
-        m_core.download.PicToQX();
-        break;
-    case CommandTable::ToggleTake:
-    case CommandTable::TakeOff:
-    case CommandTable::TakeOn:
-    case CommandTable::SaveSettings:
-    case CommandTable::SaveLogo:
-    case CommandTable::BlinkTest:
-    case CommandTable::Sleep:
-    case CommandTable::RetrieveSettings:
-        m_core.link.CmdTree(index);
-        break;
-    default:
-        // The entries that ask for a value, and those that start a logo
-        // transfer, are handled by the diagnostic prompts and transfers.
-        break;
-    }
+    m_diag.mnuDiagSub_Click(index);
 }
 
-void FrmQuillon4::showDialogToggle()
+// "Show Dialog": the reply strip lies below the panel, so the window's height
+// shows or hides it.
+void FrmQuillon4::fitReplyStrip(bool shown)
 {
-    MainState &state = m_core.state;
-    if (state.showDialogChecked) {
-        state.showDialogChecked = false;
-        m_core.settings.setValue(QStringLiteral("ShowReply"), QStringLiteral("False"));
-        state.heightTwips = 5650;
-    } else {
-        state.showDialogChecked = true;
-        m_core.settings.setValue(QStringLiteral("ShowReply"), QStringLiteral("True"));
-        state.heightTwips = std::max(toTwips(height()), 6125);
-    }
+    m_core.state.heightTwips = shown ? std::max(toTwips(height()), 6125) : 5650;
     applyHeight();
     sync();
 }

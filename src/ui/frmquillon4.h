@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/quilloncore.h"
+#include "device_link/diagcommands.h"
 
 #include <QMainWindow>
 
@@ -8,6 +9,7 @@
 #include <memory>
 
 class Clock;
+class DialogPrompter;
 class ErrorPanel;
 class FileChooser;
 class LogoView;
@@ -47,6 +49,8 @@ public:
     QuillonCore &core() { return m_core; }
     // Tests answer the file dialogs through their own chooser.
     void setFileChooser(FileChooser *chooser) { m_chooser = chooser; }
+    // Tests answer "Additional Data Needed" through their own prompter.
+    void setPrompter(Prompter *prompter) { m_diag.setPrompter(prompter); }
 
     // Draws the core's state into the controls.
     void sync();
@@ -70,8 +74,8 @@ private:
 
     // Menu handlers.
     void mnuDiagSub_Click(int index);
+    void fitReplyStrip(bool shown);
     void mnuDiagTools_Click();
-    void showDialogToggle();
     void openLogoFile();
     void saveLogoDisk();
     void saveUploadedLogo(int slot);
@@ -85,6 +89,8 @@ private:
     bool m_unloaded = false;
     FileChooser *m_chooser = nullptr;
     std::unique_ptr<FileChooser> m_dialogs;
+    DiagCommands m_diag;
+    std::unique_ptr<DialogPrompter> m_enterData;
 
     // Timers.
     QTimer *m_tmrDelay = nullptr;

@@ -23,11 +23,12 @@ struct SimWindow {
     SystemClock clock;
     std::unique_ptr<FrmQuillon4> window;
 
-    // Starts qxsim as port n, stores the given settings and opens the window.
-    bool open(int portNumber, const QMap<QString, QString> &stored = {})
+    // Starts qxsim as port n (with extra options), stores the given settings
+    // and opens the window.
+    bool open(int portNumber, const QMap<QString, QString> &stored = {}, const QStringList &simOptions = {})
     {
         qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-        sim = std::make_unique<SimProcess>(config.filePath(QStringLiteral("Quillon/ports")), portNumber);
+        sim = std::make_unique<SimProcess>(config.filePath(QStringLiteral("Quillon/ports")), portNumber, simOptions);
         if (!sim->start())
             return false;
         settings = std::make_unique<SettingsStore>();

@@ -31,6 +31,7 @@ private slots:
         QTemporaryDir home;
         QVERIFY(QDir().mkpath(home.filePath(QStringLiteral("config/Quillon"))));
         QVERIFY(QDir().mkpath(home.filePath(QStringLiteral("run"))));
+        QFile::setPermissions(home.filePath(QStringLiteral("run")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QFile conf(home.filePath(QStringLiteral("config/Quillon/Quillon.conf")));
         QVERIFY(conf.open(QIODevice::WriteOnly));
         conf.write("[FormInit]\nComPort=11\nScheduleOn=True\n");
