@@ -8,6 +8,7 @@
 #include "ui/frmschedule.h"
 #include "ui/frmsplash.h"
 #include "ui/logoview.h"
+#include "ui/manuallauncher.h"
 #include "ui/twips.h"
 
 #include <QAction>
@@ -254,6 +255,7 @@ void FrmQuillon4::buildMenus()
     m_mnuDiagTools->setCheckable(true);
     m_mnuCopyright = addEntry(m_mnuHelp, "mnuCopyright", QStringLiteral("&Quillon Copyright"));
     m_mnuHelp->addSeparator();
+    m_mnuManual = addEntry(m_mnuHelp, "mnuManual", QStringLiteral("&Manual"));
     m_mnuAbout = addEntry(m_mnuHelp, "mnuAbout", QStringLiteral("&About Quillon"));
 }
 
@@ -623,6 +625,11 @@ void FrmQuillon4::wireControls()
         sync();
     });
     connect(m_mnuAbout, &QAction::triggered, this, &FrmQuillon4::mnuAbout_Click);
+    connect(m_mnuManual, &QAction::triggered, this, [this] {
+        const QString failure = ManualLauncher::open();
+        if (!failure.isEmpty())
+            m_core.reporter.ReportError(failure, QStringLiteral("StartDoc"));
+    });
 }
 
 // ---------------------------------------------------------------------------

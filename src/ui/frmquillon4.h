@@ -136,6 +136,7 @@ private:
     QAction *m_mnuSetIDtoCurrentNode = nullptr;
     QAction *m_mnuDiagTools = nullptr;
     QAction *m_mnuCopyright = nullptr;
+    QAction *m_mnuManual = nullptr;
     QAction *m_mnuAbout = nullptr;
 
     // Control panel.
