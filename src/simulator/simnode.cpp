@@ -138,9 +138,11 @@ QByteArray SimNode::handle(const CommandInfo &command, const QByteArray &argumen
         ++m_settingsSaves;
         break;
     case CommandTable::FactoryReset:
+        // Back to factory state; the device answers with its (now empty)
+        // selected logo, which the program takes in as a logo stream.
         resetSettings();
         clearLogos();
-        break;
+        return logoStream();
     case CommandTable::SendLogo:
         m_receivingLogo = true;
         break;

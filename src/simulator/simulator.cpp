@@ -204,6 +204,8 @@ void Simulator::deliver(const CommandSplitter::Item &item)
     bool logoLinesFollow = false;
     for (SimNode &node : m_nodes) {
         QByteArray reply = node.handle(*item.command, item.argument);
+        if (item.command->number == CommandTable::BlinkTest && node.isAwake())
+            m_log.event(item.ms, "blink " + QByteArray::number(node.id()));
         logoLinesFollow = logoLinesFollow || node.isReceivingLogo();
         if (m_silent || reply.isEmpty())
             continue;

@@ -156,8 +156,9 @@ void TestSimNode::logoDownloadStoreAndUpload()
         byte = static_cast<char>(~byte);
     QCOMPARE(send(node, RetrieveLogo), QByteArrayLiteral("\x00\x01SD") + inverted);
 
-    // A factory reset clears settings and logos, but keeps ID and model.
-    send(node, FactoryReset);
+    // A factory reset clears settings and logos, but keeps ID and model, and
+    // answers with the emptied logo as a stream.
+    QCOMPARE(send(node, FactoryReset), QByteArrayLiteral("\x00\x01SD") + QByteArray(2048, '\xFF'));
     QCOMPARE(node.storedLogo(3), zero);
     QCOMPARE(node.describe(), SimNode(2, 4).describe());
 }
