@@ -1,6 +1,9 @@
 #include "settingsstore.h"
 
+#include <QDateTime>
+#include <QFile>
 #include <QSettings>
+#include <QStringDecoder>
 #include <QStandardPaths>
 #include <QStringList>
 #include <QVariant>
@@ -26,8 +29,39 @@ QString SettingsStore::defaultFileName()
 }
 
 SettingsStore::SettingsStore(const QString &fileName)
-    : m_settings(std::make_unique<QSettings>(fileName, QSettings::IniFormat))
 {
+    open(fileName);
+}
+
+namespace {
+// Text a settings file can hold: no NUL bytes, valid UTF-8.
+bool readableText(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return true; // missing or unreadable: QSettings starts empty and says so
+    const QByteArray bytes = file.readAll();
+    if (bytes.contains('\0'))
+        return false;
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString text = decoder.decode(bytes);
+    Q_UNUSED(text);
+    return !decoder.hasError();
+}
+} // namespace
+
+void SettingsStore::open(const QString &fileName)
+{
+    m_settings = std::make_unique<QSettings>(fileName, QSettings::IniFormat);
+    if (m_settings->status() != QSettings::FormatError && readableText(fileName))
+        return;
+    // Never overwrite what could not be read: keep it beside, start afresh.
+    m_settings.reset();
+    const QString aside = fileName + QStringLiteral(".corrupt-")
+                          + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    if (QFile::rename(fileName, aside))
+        m_setAside = aside;
+    m_settings = std::make_unique<QSettings>(fileName, QSettings::IniFormat);
 }
 
 SettingsStore::~SettingsStore() = default;

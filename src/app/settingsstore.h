@@ -28,6 +28,10 @@ public:
     bool contains(const QString &key) const;
 
     QString fileName() const;
+    // When the file could not be read at start (torn, not text, a section
+    // that never closes) it is moved aside and the store starts empty: the
+    // path it was kept under, else empty.
+    QString setAsideFile() const { return m_setAside; }
     // $XDG_CONFIG_HOME/Quillon/Quillon.conf
     static QString defaultFileName();
 
@@ -38,5 +42,8 @@ public:
     static QString flagText(bool value) { return value ? QStringLiteral("True") : QStringLiteral("False"); }
 
 private:
+    void open(const QString &fileName);
+
     std::unique_ptr<QSettings> m_settings;
+    QString m_setAside;
 };

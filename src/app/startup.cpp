@@ -76,6 +76,11 @@ void Startup::Form_Load(const QStringList &arguments)
 {
     m_state.platformCode = 2;
     m_state.loading = true;
+    if (!m_settings.setAsideFile().isEmpty())
+        m_reporter.ReportError(QStringLiteral("The settings file could not be read. It was kept as %1, and Quillon "
+                                              "starts from its defaults.")
+                                   .arg(m_settings.setAsideFile()),
+                               QStringLiteral("Settings"));
 
     // The restored slot. A value that names no slot button would leave the
     // program loading for good, so it is reported and slot 1 is used.

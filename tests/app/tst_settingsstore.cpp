@@ -1,3 +1,5 @@
+#include "corefixture.h"
+
 #include "app/settingsstore.h"
 
 #include <QFile>
@@ -43,6 +45,29 @@ private slots:
         QCOMPARE(store.value(QStringLiteral("Enables_A")), QStringLiteral("NODE,7,"));
         QCOMPARE(store.value(QStringLiteral("ComPort")), QStringLiteral("3"));
         QCOMPARE(store.value(QStringLiteral("Quoted")), QStringLiteral("a,b"));
+    }
+
+    void unreadableFileIsKeptAsideAndReported()
+    {
+        for (const QByteArray &bad : {QByteArray("[FormInit\nComPort=3\n"), QByteArray("[FormInit]\nCom\0Port=3\n", 21),
+                                      QByteArray("[FormInit]\nA=\xff\xfe\n")}) {
+            CoreFixture f;
+            const QString path = f.settings->fileName();
+            f.settings.reset();
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bad);
+            file.close();
+            f.settings = std::make_unique<SettingsStore>(path);
+            const QString aside = f.settings->setAsideFile();
+            QVERIFY2(aside.startsWith(path + QStringLiteral(".corrupt-")), bad.constData());
+            QFile kept(aside);
+            QVERIFY(kept.open(QIODevice::ReadOnly));
+            QCOMPARE(kept.readAll(), bad);
+            QuillonCore &core = f.start();
+            QCOMPARE(core.reporter.panelTitle(), QStringLiteral("Settings"));
+            QCOMPARE(core.state.comPort, 0);
+        }
     }
 
     void flagTests()
