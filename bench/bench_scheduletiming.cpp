@@ -1,15 +1,14 @@
 // Runs the real program against qxsim with a schedule that switches the logo
 // on and off every 15 seconds, and prints how far after its scheduled second
 // each TAKE ON and TAKE OFF reached the line (median and worst).
+#include "programhome.h"
 #include "schedulefile.h"
 #include "simprocess.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <algorithm>
@@ -19,9 +18,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const int transitions = argc > 1 ? std::max(atoi(argv[1]), 2) : 20;
     QTextStream out(stdout);
-    QTemporaryDir home;
-    QDir().mkpath(home.filePath(QStringLiteral("config/Quillon")));
-    QDir().mkpath(home.filePath(QStringLiteral("run")));
+    ProgramHome home;
 
     const QDateTime now = QDateTime::currentDateTime();
     const int firstStep = (now.time().msecsSinceStartOfDay() / 1000 + 25) / 15 + 1;
@@ -30,22 +27,15 @@ int main(int argc, char *argv[])
         out << "too close to midnight; run it again later\n";
         return 1;
     }
-    QFile conf(home.filePath(QStringLiteral("config/Quillon/Quillon.conf")));
-    conf.open(QIODevice::WriteOnly);
-    conf.write("[FormInit]\nComPort=12\nScheduleOn=True\n");
-    conf.write(firstSequenceLines(firstStep, lastStep, 1, 2, 1, 1 << (now.date().dayOfWeek() % 7)));
-    conf.close();
-
-    SimProcess sim(home.filePath(QStringLiteral("config/Quillon/ports")), 12);
+    if (!home.prepare("[FormInit]\nComPort=12\nScheduleOn=True\n"
+                      + firstSequenceLines(firstStep, lastStep, 1, 2, 1, 1 << (now.date().dayOfWeek() % 7))))
+        return 1;
+    SimProcess sim(home.portsDir(), 12);
     if (!sim.start())
         return 1;
     QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.filePath(QStringLiteral("run")));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    program.setProcessEnvironment(env);
-    program.start(QStringLiteral(QUILLON_PATH), {QStringLiteral("--no-splash")});
+    if (!home.launch(program, {QStringLiteral("--no-splash")}))
+        return 1;
     const int ons = (transitions + 1) / 2;
     sim.waitForReceived("AT0", (transitions + 4) * 15000, ons);
 

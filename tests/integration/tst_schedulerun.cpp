@@ -1,11 +1,10 @@
+#include "programhome.h"
 #include "schedulefile.h"
 #include "simprocess.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -28,27 +27,13 @@ private slots:
         const int start = (seconds + 25) / 15 + 1; // the first whole step at least 25 s away
         const int day = now.date().dayOfWeek() % 7;
 
-        QTemporaryDir home;
-        QVERIFY(QDir().mkpath(home.filePath(QStringLiteral("config/Quillon"))));
-        QVERIFY(QDir().mkpath(home.filePath(QStringLiteral("run"))));
-        QFile::setPermissions(home.filePath(QStringLiteral("run")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QFile conf(home.filePath(QStringLiteral("config/Quillon/Quillon.conf")));
-        QVERIFY(conf.open(QIODevice::WriteOnly));
-        conf.write("[FormInit]\nComPort=11\nScheduleOn=True\n");
-        conf.write(firstSequenceLines(start, start + 1, 1, 480, 3, 1 << day));
-        conf.close();
-
-        SimProcess sim(home.filePath(QStringLiteral("config/Quillon/ports")), Port);
+        ProgramHome home;
+        QVERIFY(home.prepare("[FormInit]\nComPort=11\nScheduleOn=True\n"
+                             + firstSequenceLines(start, start + 1, 1, 480, 3, 1 << day)));
+        SimProcess sim(home.portsDir(), Port);
         QVERIFY(sim.start());
         QProcess program;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.filePath(QStringLiteral("run")));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        program.setProcessEnvironment(env);
-        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        program.start(QStringLiteral(QUILLON_PATH), {QStringLiteral("--no-splash")});
-        QVERIFY(program.waitForStarted());
+        QVERIFY(home.launch(program, {QStringLiteral("--no-splash")}));
 
         QVERIFY(sim.waitForReceived("AT0", 80000));
         const qint64 startMs = QDateTime(now.date(), QTime(0, 0).addSecs(start * 15)).toMSecsSinceEpoch();
