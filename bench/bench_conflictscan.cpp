@@ -12,7 +12,7 @@ Schedule busySchedule()
     Schedule schedule;
     for (int i = 0; i < Schedule::Count; ++i) {
         ScheduleSequence &s = schedule[i];
-        s.Start = 240 * (i % 6) + 7 * i;  // from midnight to the small hours
+        s.Start = 240 * (i % 6) + 7 * i; // from midnight to the small hours
         s.End = 5760 - 13 * i;
         s.OnSteps = 2 + i % 5;            // 30 s to 1:30
         s.RepeatSteps = 20 + 4 * (i % 7); // every 5 to 11 minutes

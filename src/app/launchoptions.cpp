@@ -33,7 +33,8 @@ void LaunchOptions::scheduleScreenshot(QWidget &window) const
         const QString file = screenshotFile;
         QTimer::singleShot(screenshotDelayMs, &window, [&window, file] {
             const bool saved = window.grab().save(file);
-            QTextStream(stderr) << (saved ? "Screenshot saved to " : "Could not save a screenshot to ") << file << '\n';
+            QTextStream(stderr) << (saved ? "Screenshot saved to " : "Could not save a screenshot to ")
+                                << file << '\n';
         });
     }
     if (quitAfterMs >= 0)

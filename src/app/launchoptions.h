@@ -11,7 +11,7 @@ struct LaunchOptions {
     QStringList arguments;
     QString screenshotFile; // --screenshot FILE: save the main window as a picture
     int screenshotDelayMs = 4000;
-    int quitAfterMs = -1;   // --quit-after MS
+    int quitAfterMs = -1; // --quit-after MS
     bool noSplash = false;
 
     static LaunchOptions parse(const QStringList &commandLine);

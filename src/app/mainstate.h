@@ -28,12 +28,12 @@ struct PanelState {
     QString lblCycTime = QStringLiteral("0:00:00");
     QString txtHPOS = QStringLiteral("100");
     QString txtVPOS = QStringLiteral("100");
-    bool takeOn = false;  // TAKE button green: the logo is on air
-    int standard = 0;     // 0 NTSC, 1 PAL
+    bool takeOn = false; // TAKE button green: the logo is on air
+    int standard = 0;    // 0 NTSC, 1 PAL
     bool negate = false;
-    bool locked = false;  // PanelLocked
+    bool locked = false;    // PanelLocked
     int lockedViewSlot = 0; // the slot whose logo view the lock disabled
-    int previewLeft = 60; // twips inside the position frame
+    int previewLeft = 60;   // twips inside the position frame
     int previewTop = 240;
     bool previewVisible = true;
 };
@@ -107,9 +107,9 @@ public:
     std::array<bool, MaxSlots + 1> logoMenuVisible = initialFlags(true);
     std::array<bool, MaxSlots + 1> logoMenuChecked = initialFlags(false);
     std::array<bool, MaxSlots + 1> slotButtonVisible = initialFlags(true);
-    bool deviceMenusEnabled = true;    // download, save settings, save logo, upload
-    bool uploadMenuVisible = true;     // "&Upload Selected Logo From QX-4"
-    bool saveLogoDiskVisible = true;   // "Save Logo to .QX1 DOS Dis&k File"
+    bool deviceMenusEnabled = true;  // download, save settings, save logo, upload
+    bool uploadMenuVisible = true;   // "&Upload Selected Logo From QX-4"
+    bool saveLogoDiskVisible = true; // "Save Logo to .QX1 DOS Dis&k File"
     // Model menu, by index 0 (auto), 1, 3, 4, 7, 15, 31.
     std::array<bool, 32> modelMenuChecked{};
     std::array<bool, 32> modelMenuVisible = modelEntries();

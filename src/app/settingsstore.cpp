@@ -3,8 +3,8 @@
 #include <QDateTime>
 #include <QFile>
 #include <QSettings>
-#include <QStringDecoder>
 #include <QStandardPaths>
+#include <QStringDecoder>
 #include <QStringList>
 #include <QVariant>
 

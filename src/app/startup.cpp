@@ -77,10 +77,11 @@ void Startup::Form_Load(const QStringList &arguments)
     m_state.platformCode = 2;
     m_state.loading = true;
     if (!m_settings.setAsideFile().isEmpty())
-        m_reporter.ReportError(QStringLiteral("The settings file could not be read. It was kept as %1, and Quillon "
-                                              "starts from its defaults.")
-                                   .arg(m_settings.setAsideFile()),
-                               QStringLiteral("Settings"));
+        m_reporter.ReportError(
+            QStringLiteral("The settings file could not be read. It was kept as %1, and Quillon "
+                           "starts from its defaults.")
+                .arg(m_settings.setAsideFile()),
+            QStringLiteral("Settings"));
 
     // The restored slot. A value that names no slot button would leave the
     // program loading for good, so it is reported and slot 1 is used.
@@ -88,9 +89,10 @@ void Startup::Form_Load(const QStringList &arguments)
     if (!logoSelect.isEmpty()) {
         std::optional<int> slot = storedWholeNumber(logoSelect);
         if (!slot || *slot < 1 || *slot > MainState::MaxSlots) {
-            m_reporter.ReportError(QStringLiteral("The stored logo slot \"%1\" is not a slot from 1 to 15; slot 1 is used.")
-                                       .arg(logoSelect),
-                                   QStringLiteral("Form_Load"));
+            m_reporter.ReportError(
+                QStringLiteral("The stored logo slot \"%1\" is not a slot from 1 to 15; slot 1 is used.")
+                    .arg(logoSelect),
+                QStringLiteral("Form_Load"));
             slot = 1;
         }
         m_state.logoMenuChecked[static_cast<size_t>(*slot)] = true;
@@ -104,7 +106,8 @@ void Startup::Form_Load(const QStringList &arguments)
     m_panel.Time_Change();
 
     for (int n = 8; n >= 1; --n)
-        m_state.recentFiles[static_cast<size_t>(n - 1)] = m_settings.value(QStringLiteral("FileSelect") + QString::number(n));
+        m_state.recentFiles[static_cast<size_t>(n - 1)]
+            = m_settings.value(QStringLiteral("FileSelect") + QString::number(n));
 
     m_state.skipPort = skipPortFromCommandLine(arguments);
     m_link.DetermineValidPorts();
@@ -113,9 +116,11 @@ void Startup::Form_Load(const QStringList &arguments)
     if (!comPort.isEmpty()) {
         const std::optional<int> number = storedWholeNumber(comPort);
         if (!number || *number < 1 || *number > 255) {
-            m_reporter.ReportError(QStringLiteral("The stored port \"%1\" is not a port number from 1 to 255; no port is opened.")
-                                       .arg(comPort),
-                                   QStringLiteral("Form_Load"));
+            m_reporter.ReportError(
+                QStringLiteral(
+                    "The stored port \"%1\" is not a port number from 1 to 255; no port is opened.")
+                    .arg(comPort),
+                QStringLiteral("Form_Load"));
             m_state.comPort = 0;
         } else {
             for (size_t i = 1; i < m_state.portMenu.size(); ++i) {
@@ -153,9 +158,12 @@ void Startup::Form_SetUp()
     if (scheduleProblem.bad)
         m_reporter.ReportError(scheduleProblem.message, QStringLiteral("Form_SetUp"));
 
-    m_state.showInt = SettingsStore::trueTest(m_settings.value(QStringLiteral("ShowInt"), QStringLiteral("True")));
-    m_state.showMix = SettingsStore::trueTest(m_settings.value(QStringLiteral("ShowMix"), QStringLiteral("False")));
-    m_state.showFade = SettingsStore::trueTest(m_settings.value(QStringLiteral("ShowFade"), QStringLiteral("False")));
+    m_state.showInt
+        = SettingsStore::trueTest(m_settings.value(QStringLiteral("ShowInt"), QStringLiteral("True")));
+    m_state.showMix
+        = SettingsStore::trueTest(m_settings.value(QStringLiteral("ShowMix"), QStringLiteral("False")));
+    m_state.showFade
+        = SettingsStore::trueTest(m_settings.value(QStringLiteral("ShowFade"), QStringLiteral("False")));
 
     if (SettingsStore::trueTest(m_settings.value(QStringLiteral("ShowReply"), QStringLiteral("False")))) {
         m_state.showDialogChecked = true;
@@ -165,7 +173,8 @@ void Startup::Form_SetUp()
         m_state.heightTwips = 5650;
     }
 
-    const double model = Protocol::leadingNumber(m_settings.value(QStringLiteral("QX_Model"), QStringLiteral("4")));
+    const double model
+        = Protocol::leadingNumber(m_settings.value(QStringLiteral("QX_Model"), QStringLiteral("4")));
     const int m = static_cast<int>(model);
     if (model == m && Protocol::isModelNumber(m)) {
         m_state.modelNumber = m;
@@ -179,7 +188,8 @@ void Startup::Form_SetUp()
     }
 
     m_state.diagMenuVisible = false;
-    m_state.diagToolsChecked = SettingsStore::trueTest(m_settings.value(QStringLiteral("DiagTools"), QStringLiteral("False")));
+    m_state.diagToolsChecked
+        = SettingsStore::trueTest(m_settings.value(QStringLiteral("DiagTools"), QStringLiteral("False")));
     m_state.diagMenuVisible = m_state.diagToolsChecked;
 
     m_state.factoryResetVisible = false;
@@ -189,10 +199,13 @@ void Startup::Form_SetUp()
 
     applyFeatureEnables();
 
-    m_state.scheduleOn = SettingsStore::trueTest(m_settings.value(QStringLiteral("ScheduleOn"), QStringLiteral("False")));
+    m_state.scheduleOn
+        = SettingsStore::trueTest(m_settings.value(QStringLiteral("ScheduleOn"), QStringLiteral("False")));
     m_state.runningLabelVisible = m_state.scheduleOn;
-    m_state.scheduleLocked = SettingsStore::falseTest(m_settings.value(QStringLiteral("Locked"), QStringLiteral("False")));
-    m_state.panel.locked = SettingsStore::falseTest(m_settings.value(QStringLiteral("PanelLock"), QStringLiteral("False")));
+    m_state.scheduleLocked
+        = SettingsStore::falseTest(m_settings.value(QStringLiteral("Locked"), QStringLiteral("False")));
+    m_state.panel.locked
+        = SettingsStore::falseTest(m_settings.value(QStringLiteral("PanelLock"), QStringLiteral("False")));
     m_state.panel.lockedViewSlot = m_state.panel.locked ? m_state.currentSlot : 0;
 
     for (int i = 2; i <= 4; ++i)
@@ -201,9 +214,10 @@ void Startup::Form_SetUp()
     const QString standard = m_settings.value(QStringLiteral("NTSC_PAL"), QStringLiteral("0"));
     const std::optional<int> standardIndex = storedWholeNumber(standard);
     if (!standardIndex || (*standardIndex != 0 && *standardIndex != 1)) {
-        m_reporter.ReportError(QStringLiteral("The stored video standard \"%1\" is neither 0 (NTSC) nor 1 (PAL); NTSC is used.")
-                                   .arg(standard),
-                               QStringLiteral("Form_SetUp"));
+        m_reporter.ReportError(
+            QStringLiteral("The stored video standard \"%1\" is neither 0 (NTSC) nor 1 (PAL); NTSC is used.")
+                .arg(standard),
+            QStringLiteral("Form_SetUp"));
         m_state.panel.standard = 0;
     } else {
         m_state.panel.standard = *standardIndex;
@@ -232,7 +246,8 @@ void Startup::Form_SetUp()
 void Startup::readSliders()
 {
     const auto stored = [this](const char *key, int min, int max) -> std::optional<int> {
-        const std::optional<int> value = storedWholeNumber(m_settings.value(QString::fromLatin1(key), QStringLiteral("100")));
+        const std::optional<int> value
+            = storedWholeNumber(m_settings.value(QString::fromLatin1(key), QStringLiteral("100")));
         if (!value || *value < min || *value > max)
             return std::nullopt;
         return value;

@@ -19,8 +19,8 @@ class SlotController;
 class Startup
 {
 public:
-    Startup(MainState &state, Reporter &reporter, SettingsStore &settings, DeviceLink &link, PanelController &panel,
-            SlotController &slotControl, LogoFiles &files);
+    Startup(MainState &state, Reporter &reporter, SettingsStore &settings, DeviceLink &link,
+            PanelController &panel, SlotController &slotControl, LogoFiles &files);
 
     // The arguments are the process's command line without the program name.
     void Form_Load(const QStringList &arguments);

@@ -116,7 +116,8 @@ void DeviceLink::CmdTree(int command, QByteArray &arg)
         break;
     case IreLevel:
         if (!m_state.applyingReply)
-            SendCom(mnemonic + (arg.isEmpty() ? Protocol::byte(PanelValues::intensityByte(panel.intensity)) : arg));
+            SendCom(mnemonic
+                    + (arg.isEmpty() ? Protocol::byte(PanelValues::intensityByte(panel.intensity)) : arg));
         panel.lblIntensity = QString::number(panel.intensity);
         m_state.notify();
         emit previewRefreshRequested();
@@ -273,7 +274,8 @@ void DeviceLink::mnuCOMsel_Click(int index)
     bool ok = false;
     const int number = entry.tag.toInt(&ok);
     if (!ok || number < 1 || number > 255) {
-        m_reporter.ReportError(QStringLiteral("No port number in this menu entry"), QStringLiteral("mnuCOMsel_Click"));
+        m_reporter.ReportError(QStringLiteral("No port number in this menu entry"),
+                               QStringLiteral("mnuCOMsel_Click"));
         return;
     }
     entry.checked = true;
@@ -325,10 +327,11 @@ void DeviceLink::MSComm1_OnComm(int code)
         m_rxBuffer.clear();
         setIndicator(Indicator::Red);
         setDeviceMenus(false);
-        m_reporter.ReportError(QStringLiteral("Line lost on COM%1%2: the device was disconnected or hung up.")
-                                   .arg(m_state.comPort)
-                                   .arg(path.isEmpty() ? QString() : QStringLiteral(" (") + path + QLatin1Char(')')),
-                               QStringLiteral("Mscomm1_OnComm"));
+        m_reporter.ReportError(
+            QStringLiteral("Line lost on COM%1%2: the device was disconnected or hung up.")
+                .arg(m_state.comPort)
+                .arg(path.isEmpty() ? QString() : QStringLiteral(" (") + path + QLatin1Char(')')),
+            QStringLiteral("Mscomm1_OnComm"));
         break;
     }
     default:
@@ -371,7 +374,8 @@ void DeviceLink::RecvData()
             m_pollTicks = 20;
             const qsizetype length = m_rxBuffer.size();
             if (length % 16 == 0) {
-                m_reporter.setProgressValue(std::min(Protocol::roundHalfEven(length * 100.0 / UploadLength), 100));
+                m_reporter.setProgressValue(
+                    std::min(Protocol::roundHalfEven(length * 100.0 / UploadLength), 100));
                 if (length > 10)
                     m_reporter.setUploadStatus(QStringLiteral("Reading Data ") + QString::number(length));
             }
@@ -402,7 +406,8 @@ void DeviceLink::completeReply()
         ProcessData(lastReply);
     } else {
         if (lastReply.size() < 2051) {
-            m_reporter.setUploadStatus(QStringLiteral("Data stream too short: ") + QString::number(lastReply.size())
+            m_reporter.setUploadStatus(QStringLiteral("Data stream too short: ")
+                                       + QString::number(lastReply.size())
                                        + QStringLiteral(" Bytes of 2052."));
         } else {
             emit logoStreamReceived(lastReply);

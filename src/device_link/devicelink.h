@@ -25,8 +25,8 @@ public:
     static constexpr int ReceiveThreshold = 11;
     static constexpr int MaxRead = 2500;
 
-    DeviceLink(MainState &state, Reporter &reporter, SettingsStore &settings, SerialPort &port, const Clock &clock,
-               QObject *parent = nullptr);
+    DeviceLink(MainState &state, Reporter &reporter, SettingsStore &settings, SerialPort &port,
+               const Clock &clock, QObject *parent = nullptr);
 
     void setPanel(PanelController *panel) { m_panel = panel; }
 

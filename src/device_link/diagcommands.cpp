@@ -84,9 +84,11 @@ QString DiagCommands::prompt(int index) const
         return QStringLiteral("Enter Take OFF Time (15-3825)Seconds");
     case Wakeup:
         // With "Factory Reset" hidden the entry wakes every node unasked.
-        return m_state.factoryResetVisible ? QStringLiteral("Enter Node to Wake-up (1-255) 0=All.") : QString();
+        return m_state.factoryResetVisible ? QStringLiteral("Enter Node to Wake-up (1-255) 0=All.")
+                                           : QString();
     case SelectLogo:
-        return QStringLiteral("Enter a Logo number (1-") + QString::number(m_state.modelNumber) + QStringLiteral(")");
+        return QStringLiteral("Enter a Logo number (1-") + QString::number(m_state.modelNumber)
+               + QStringLiteral(")");
     case SetModel:
         return QStringLiteral("Enter a Model number (01,04,07,15,31)");
     default:

@@ -28,9 +28,9 @@ QByteArray byte(int code);
 // then mix, fade, intensity, horizontal and vertical position, the status byte,
 // two unused bytes, on time, interval, and for "s" the slot as two digits.
 struct SettingsReply {
-    bool multiLogo = false;      // first letter s
-    int mixSlider = 0;           // 99 - mix, mix clamped to 0..99
-    int fadeSlider = 0;          // 100 - fade
+    bool multiLogo = false; // first letter s
+    int mixSlider = 0;      // 99 - mix, mix clamped to 0..99
+    int fadeSlider = 0;     // 100 - fade
     int intensitySlider = 0;
     int rawH = 0;
     int rawV = 0;

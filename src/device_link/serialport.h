@@ -16,8 +16,8 @@ public:
     enum OpenFailure : int { NotValid = 8002, InUse = 8005 };
 
     struct OpenResult {
-        int failure = 0;  // 0 on success, NotValid, InUse, or another number
-        QString detail;   // extra words for the user (a permission problem)
+        int failure = 0; // 0 on success, NotValid, InUse, or another number
+        QString detail;  // extra words for the user (a permission problem)
         bool ok() const { return failure == 0; }
     };
 

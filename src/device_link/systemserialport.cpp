@@ -120,7 +120,8 @@ QString SystemSerialPort::write(const QByteArray &bytes)
     if (m_port->write(bytes) != bytes.size())
         return m_port->errorString();
     if (m_port->bytesToWrite() > OutputBufferSize)
-        QMetaObject::invokeMethod(this, [this] { emit commEvent(TransmitBufferFull); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { emit commEvent(TransmitBufferFull); }, Qt::QueuedConnection);
     return QString();
 }
 
@@ -155,10 +156,12 @@ void SystemSerialPort::onError(int error)
 {
     // An unplugged adapter shows as a resource error; a pseudo-terminal whose
     // other end went away as a read error.
-    if ((error != QSerialPort::ResourceError && error != QSerialPort::ReadError) || m_lost || !m_port->isOpen())
+    if ((error != QSerialPort::ResourceError && error != QSerialPort::ReadError) || m_lost
+        || !m_port->isOpen())
         return;
     // The device vanished under the open port: an unplugged adapter, a line
     // that hung up. Report it once; the link closes the port.
     m_lost = true;
-    QMetaObject::invokeMethod(this, [this] { emit commEvent(LineLost); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { emit commEvent(LineLost); }, Qt::QueuedConnection);
 }

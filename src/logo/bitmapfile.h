@@ -22,7 +22,7 @@ enum class Problem {
 struct Result {
     Problem problem = Problem::None;
     int width = 0;
-    int height = 0;       // 32 or 64 when the file is a logo
+    int height = 0; // 32 or 64 when the file is a logo
     int bitsPerPixel = 0;
     QByteArray pixels;    // height x 32 bytes
     qint64 bytesRead = 0; // how much of the file was there

@@ -21,10 +21,7 @@ struct LogoBitmap {
         const int row = height - 1 - line;
         return (bytes[static_cast<size_t>(row * RowBytes + x / 8)] >> (7 - x % 8)) & 1;
     }
-    QByteArray toByteArray() const
-    {
-        return QByteArray(reinterpret_cast<const char *>(bytes.data()), Size);
-    }
+    QByteArray toByteArray() const { return QByteArray(reinterpret_cast<const char *>(bytes.data()), Size); }
     // Copies data into the logo from byte 0 on; bytes beyond it keep their value.
     void assign(const QByteArray &data)
     {

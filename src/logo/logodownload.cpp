@@ -24,7 +24,8 @@ QList<QByteArray> LogoDownload::lineWrites(const LogoBitmap &logo, int height, b
     const auto line = [&](int row) {
         QByteArray text(LogoBitmap::RowBytes, '\0');
         for (int k = 0; k < LogoBitmap::RowBytes; ++k)
-            text[k] = static_cast<char>(logo.bytes[static_cast<size_t>(row * LogoBitmap::RowBytes + k)] ^ mask);
+            text[k]
+                = static_cast<char>(logo.bytes[static_cast<size_t>(row * LogoBitmap::RowBytes + k)] ^ mask);
         return text;
     };
     QList<QByteArray> writes;
@@ -82,13 +83,15 @@ void LogoDownload::PicToQX()
     }
     if (!m_link.portOpen()) {
         emit m_link.beepRequested();
-        m_reporter.ReportError(QStringLiteral("No Valid COM Port Selected"), QStringLiteral("Communication Error!"));
+        m_reporter.ReportError(QStringLiteral("No Valid COM Port Selected"),
+                               QStringLiteral("Communication Error!"));
         m_state.transferBusy = false;
         return;
     }
     const int slot = m_state.selectedSlotButton;
     if (slot < 1 || slot > 4) {
-        m_reporter.ReportError(QStringLiteral("No logo was selected for download"), QStringLiteral("No Logo"));
+        m_reporter.ReportError(QStringLiteral("No logo was selected for download"),
+                               QStringLiteral("No Logo"));
         m_state.transferBusy = false;
         return;
     }

@@ -39,7 +39,18 @@ signals:
     void finished();
 
 private:
-    enum class Step { Idle, Settings, FastFade, TakeOff, StartLoad, Settle, RestoreTake, FirstFade, SecondFade, NvSave };
+    enum class Step {
+        Idle,
+        Settings,
+        FastFade,
+        TakeOff,
+        StartLoad,
+        Settle,
+        RestoreTake,
+        FirstFade,
+        SecondFade,
+        NvSave
+    };
 
     void onTick();
     void wait(Step next, int ticks);

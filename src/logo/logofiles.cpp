@@ -27,7 +27,8 @@ bool LogoFiles::Read_File(QString &name)
     const QString extension = name.right(3);
     if (extension.toUpper() != QLatin1String("BMP") || name.isEmpty()) {
         if (!name.isEmpty() || !extension.isEmpty())
-            m_reporter.ReportError(QStringLiteral("Invalid File Name or Missing File!"), QStringLiteral("Read_File-B"));
+            m_reporter.ReportError(QStringLiteral("Invalid File Name or Missing File!"),
+                                   QStringLiteral("Read_File-B"));
         return true;
     }
 
@@ -51,7 +52,8 @@ bool LogoFiles::Read_File(QString &name)
         return true;
     }
     if (bitmap.problem == BitmapFile::Problem::Truncated)
-        return fail(QStringLiteral("%1 is cut short: it ends after %2 bytes.").arg(name).arg(bitmap.bytesRead));
+        return fail(
+            QStringLiteral("%1 is cut short: it ends after %2 bytes.").arg(name).arg(bitmap.bytesRead));
 
     const int slot = m_state.currentSlot;
     if (slot < 0 || slot >= LogoSlots)
@@ -123,7 +125,8 @@ void LogoFiles::mnuOpenLogoFile(const QString &chosen)
         return;
     QString name = chosen.trimmed();
     if (Read_File(name))
-        m_reporter.ReportError(QStringLiteral("Read of image file failed."), QStringLiteral("mnuOpenLogoFile"));
+        m_reporter.ReportError(QStringLiteral("Read of image file failed."),
+                               QStringLiteral("mnuOpenLogoFile"));
 }
 
 void LogoFiles::MnuRecentFile(int index)

@@ -42,7 +42,8 @@ QByteArray LogoFileWriter::qx1Bytes(const LogoBitmap &logo, bool negative)
     data.reserve(Qx1Size);
     const auto appendRow = [&](int row) {
         for (int k = 0; k < LogoBitmap::RowBytes; ++k)
-            data.append(static_cast<char>(logo.bytes[static_cast<size_t>(row * LogoBitmap::RowBytes + k)] ^ mask));
+            data.append(
+                static_cast<char>(logo.bytes[static_cast<size_t>(row * LogoBitmap::RowBytes + k)] ^ mask));
     };
     for (int row = 62; row >= 0; row -= 2)
         appendRow(row);

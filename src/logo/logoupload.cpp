@@ -42,8 +42,8 @@ std::optional<LogoBitmap> LogoUpload::decode(const QByteArray &stream, qsizetype
     qsizetype at = start;
     const auto fill = [&](int row) {
         for (int k = 0; k < LogoBitmap::RowBytes; ++k)
-            logo.bytes[static_cast<size_t>(row * LogoBitmap::RowBytes + k)] =
-                static_cast<unsigned char>(stream[at++]) ^ 0xFF;
+            logo.bytes[static_cast<size_t>(row * LogoBitmap::RowBytes + k)]
+                = static_cast<unsigned char>(stream[at++]) ^ 0xFF;
     };
     for (int row = 62; row >= 0; row -= 2)
         fill(row);
@@ -69,9 +69,9 @@ void LogoUpload::Save_Picture(const QByteArray &stream)
     qsizetype available = 0;
     const std::optional<LogoBitmap> logo = decode(stream, &available);
     if (!logo) {
-        m_reporter.ReportError(QStringLiteral("The logo stream holds only %1 of 2048 bytes after its marker. 02")
-                                   .arg(available),
-                               QStringLiteral("Save_Picture"));
+        m_reporter.ReportError(
+            QStringLiteral("The logo stream holds only %1 of 2048 bytes after its marker. 02").arg(available),
+            QStringLiteral("Save_Picture"));
         return;
     }
     m_reporter.setUploadStatus(QStringLiteral("Inverting Image"));

@@ -12,8 +12,8 @@
 #include <algorithm>
 #include <array>
 
-PanelController::PanelController(MainState &state, DeviceLink &link, Reporter &reporter, SettingsStore &settings,
-                                 QObject *parent)
+PanelController::PanelController(MainState &state, DeviceLink &link, Reporter &reporter,
+                                 SettingsStore &settings, QObject *parent)
     : QObject(parent)
     , m_state(state)
     , m_link(link)
@@ -192,8 +192,8 @@ void PanelController::RefreshPreview()
         return;
     m_state.refreshingPreview = true;
     const PanelState &panel = m_state.panel;
-    m_state.viewColours = PreviewColours::forView(panel.mix, panel.intensity, m_state.showMix, m_state.showInt,
-                                                  panel.negate);
+    m_state.viewColours
+        = PreviewColours::forView(panel.mix, panel.intensity, m_state.showMix, m_state.showInt, panel.negate);
     m_state.fullViewColours = PreviewColours::forFullView(panel.negate);
     // The views draw the slots' logos as held in memory, in the new colours.
     m_state.notify();
@@ -234,7 +234,8 @@ void PanelController::picPicture2_MouseMove(int x, int y)
                                 : std::clamp(Protocol::roundHalfEven(v * 51 / 100.0 + 4), 4, 55);
         QByteArray vArg = Protocol::hex2(deviceV);
         m_link.CmdTree(CommandTable::VertPosn, vArg);
-        const int deviceH = pal ? std::clamp(h * 164 / 100 + 42, 42, 206) : std::clamp(h * 120 / 100 + 34, 34, 154);
+        const int deviceH
+            = pal ? std::clamp(h * 164 / 100 + 42, 42, 206) : std::clamp(h * 120 / 100 + 34, 34, 154);
         QByteArray hArg = Protocol::hex2(deviceH);
         m_link.CmdTree(CommandTable::HorizPosn, hArg);
         m_state.notify();

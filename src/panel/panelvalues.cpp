@@ -37,7 +37,8 @@ int hposDeviceValue(int percent, bool pal)
 
 int vposDeviceValue(int percent, bool pal)
 {
-    return pal ? Protocol::roundHalfEven(percent * 62 / 100.0 + 6) : Protocol::roundHalfEven(percent * 51 / 100.0 + 4);
+    return pal ? Protocol::roundHalfEven(percent * 62 / 100.0 + 6)
+               : Protocol::roundHalfEven(percent * 51 / 100.0 + 4);
 }
 
 int previewLeft(double percent)

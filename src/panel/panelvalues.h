@@ -12,9 +12,18 @@ inline constexpr int MixMin = 0, MixMax = 99, MixDesign = 99;
 inline constexpr int IntensityMin = 0, IntensityMax = 99, IntensityDesign = 99;
 inline constexpr int TimeMin = 1, TimeMax = 255, TimeDesign = 1;
 
-inline int fadeByte(int slider) { return 100 - slider; }
-inline int mixByte(int slider) { return 100 - slider; }
-inline int intensityByte(int slider) { return slider; }
+inline int fadeByte(int slider)
+{
+    return 100 - slider;
+}
+inline int mixByte(int slider)
+{
+    return 100 - slider;
+}
+inline int intensityByte(int slider)
+{
+    return slider;
+}
 
 // The fade time in seconds as the fade label shows it: at most four
 // characters, no zero before the point, a leading blank below one second

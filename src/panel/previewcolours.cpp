@@ -19,7 +19,8 @@ Rgb PreviewColours::blend(int mix, int intensity, bool showMix, bool showIntensi
     return {f, f, b};
 }
 
-PreviewColours PreviewColours::forView(int mix, int intensity, bool showMix, bool showIntensity, bool negative)
+PreviewColours PreviewColours::forView(int mix, int intensity, bool showMix, bool showIntensity,
+                                       bool negative)
 {
     const Rgb logo = blend(mix, intensity, showMix, showIntensity);
     return negative ? PreviewColours{PureBlue, logo} : PreviewColours{logo, PureBlue};

@@ -56,7 +56,8 @@ void SlotController::showGroupOfFour(int slot)
     const int first = ((slot - 1) / 4) * 4 + 1;
     const int last = std::min(first + 3, 31);
     for (int j = 1; j <= MainState::MaxSlots; ++j)
-        m_state.slotButtonVisible[static_cast<size_t>(j)] = j >= first && j <= last && j <= m_state.modelNumber;
+        m_state.slotButtonVisible[static_cast<size_t>(j)]
+            = j >= first && j <= last && j <= m_state.modelNumber;
 }
 
 void SlotController::mnuLogoSel_Click(int index)

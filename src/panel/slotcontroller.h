@@ -15,8 +15,8 @@ class SlotController : public QObject
     Q_OBJECT
 
 public:
-    SlotController(MainState &state, DeviceLink &link, LogoFiles &files, Reporter &reporter, SettingsStore &settings,
-                   QObject *parent = nullptr);
+    SlotController(MainState &state, DeviceLink &link, LogoFiles &files, Reporter &reporter,
+                   SettingsStore &settings, QObject *parent = nullptr);
 
     void optLOGO_Click(int index);
     void mnuLogoSel_Click(int index);

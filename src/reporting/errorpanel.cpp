@@ -20,11 +20,12 @@ ErrorPanel::ErrorPanel(Reporter &reporter, QWidget *parent)
     m_lblErrMsg->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     m_lblErrMsg->setTextInteractionFlags(Qt::TextSelectableByMouse);
     setAutoFillBackground(true);
-    setStyleSheet(QStringLiteral("QGroupBox#frameError { background: palette(window); border: 2px solid #b00000;"
-                                 " border-radius: 4px; margin-top: 0; padding-top: 1.5em; font-weight: bold; }"
-                                 "QGroupBox#frameError::title { subcontrol-origin: padding; subcontrol-position: top left;"
-                                 " left: 8px; top: 4px; color: #b00000; }"
-                                 "QLabel#lblErrMsg { font-weight: normal; }"));
+    setStyleSheet(QStringLiteral(
+        "QGroupBox#frameError { background: palette(window); border: 2px solid #b00000;"
+        " border-radius: 4px; margin-top: 0; padding-top: 1.5em; font-weight: bold; }"
+        "QGroupBox#frameError::title { subcontrol-origin: padding; subcontrol-position: top left;"
+        " left: 8px; top: 4px; color: #b00000; }"
+        "QLabel#lblErrMsg { font-weight: normal; }"));
 
     auto *scroll = new QScrollArea(this);
     scroll->setWidget(m_lblErrMsg);

@@ -9,13 +9,13 @@ class SettingsStore;
 // One of the 20 TAKE sequences. Times and durations are whole steps of 15
 // seconds: a time of day counts steps since midnight (5760 is 24:00:00).
 struct ScheduleSequence {
-    int Start = -1;       // -1: off
+    int Start = -1; // -1: off
     int End = -1;
-    int OnSteps = -1;     // T-ON
-    int RepeatSteps = -1; // the whole repeat period
-    int Logo = -1;        // 0: off
+    int OnSteps = -1;           // T-ON
+    int RepeatSteps = -1;       // the whole repeat period
+    int Logo = -1;              // 0: off
     std::array<bool, 7> Days{}; // Sunday first
-    bool Running = false; // the runner holds this sequence's TAKE on
+    bool Running = false;       // the runner holds this sequence's TAKE on
 
     // Takes part on a day (0 Sunday to 6 Saturday).
     bool enabledOn(int day) const;

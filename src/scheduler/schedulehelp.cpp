@@ -144,8 +144,8 @@ QString conflictsPage()
 
 QStringList ScheduleHelp::tabCaptions()
 {
-    return {QStringLiteral("Start"), QStringLiteral("End"),         QStringLiteral("T-ON"),
-            QStringLiteral("Repeat"), QStringLiteral("Logo"),       QStringLiteral("Day-Of-Week"),
+    return {QStringLiteral("Start"),  QStringLiteral("End"),           QStringLiteral("T-ON"),
+            QStringLiteral("Repeat"), QStringLiteral("Logo"),          QStringLiteral("Day-Of-Week"),
             QStringLiteral("SAVE "),  QStringLiteral("Scan Conflicts")};
 }
 

@@ -9,8 +9,9 @@
 #include "panel/slotcontroller.h"
 #include "reporting/reporter.h"
 
-ScheduleRunner::ScheduleRunner(MainState &state, Reporter &reporter, SettingsStore &settings, DeviceLink &link,
-                               SlotController &slotControl, const Clock &clock, QObject *parent)
+ScheduleRunner::ScheduleRunner(MainState &state, Reporter &reporter, SettingsStore &settings,
+                               DeviceLink &link, SlotController &slotControl, const Clock &clock,
+                               QObject *parent)
     : QObject(parent)
     , m_state(state)
     , m_reporter(reporter)
@@ -83,10 +84,11 @@ bool ScheduleRunner::Scan_Schedule()
             m_stepLabel = QStringLiteral("x5a");
             if (m_reportedLogo[static_cast<size_t>(i)] != s.Logo) {
                 m_reportedLogo[static_cast<size_t>(i)] = s.Logo;
-                m_reporter.ReportError(QStringLiteral("Sequence %1 calls for logo %2, which has no logo button.")
-                                           .arg(i + 1)
-                                           .arg(s.Logo),
-                                       QStringLiteral("Scan_Schedule ") + m_stepLabel);
+                m_reporter.ReportError(
+                    QStringLiteral("Sequence %1 calls for logo %2, which has no logo button.")
+                        .arg(i + 1)
+                        .arg(s.Logo),
+                    QStringLiteral("Scan_Schedule ") + m_stepLabel);
             }
             failed = true;
             continue;

@@ -29,10 +29,10 @@ public:
         // what did come (possibly nothing).
         enum Kind { Command, Garbage, Payload, PayloadCut };
         Kind kind = Garbage;
-        QByteArray bytes; // everything received for the item
+        QByteArray bytes;                     // everything received for the item
         const CommandInfo *command = nullptr; // Command only
-        QByteArray argument; // Command only: without mnemonic and trailer blanks
-        qint64 ms = 0; // time of the item's last byte
+        QByteArray argument;                  // Command only: without mnemonic and trailer blanks
+        qint64 ms = 0;                        // time of the item's last byte
     };
 
     // Takes one byte; returns the items that it completes (possibly none).
@@ -61,9 +61,9 @@ private:
     void flushGarbage(QList<Item> &out);
 
     State m_state = State::Idle;
-    QByteArray m_current; // bytes of the item being assembled
+    QByteArray m_current;   // bytes of the item being assembled
     qint64 m_currentMs = 0; // time of the last byte in m_current
-    qint64 m_startMs = 0; // time of the first
+    qint64 m_startMs = 0;   // time of the first
     const CommandInfo *m_command = nullptr;
     QByteArray m_argument;
     qsizetype m_remaining = 0;

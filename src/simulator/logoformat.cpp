@@ -58,10 +58,10 @@ QByteArray bitmapFile(const QByteArray &logo)
     append<quint16>(file, 0);
     append<quint32>(file, headersSize);
     append<quint32>(file, 40);
-    append<qint32>(file, RowBytes * 8); // width
-    append<qint32>(file, Rows); // height
-    append<quint16>(file, 1); // planes
-    append<quint16>(file, 1); // bits per pixel
+    append<qint32>(file, RowBytes * 8);     // width
+    append<qint32>(file, Rows);             // height
+    append<quint16>(file, 1);               // planes
+    append<quint16>(file, 1);               // bits per pixel
     for (int field = 0; field < 6; ++field) // compression, image size, resolutions, colours
         append<quint32>(file, 0);
     append<quint32>(file, 0x00000000); // palette 0: black

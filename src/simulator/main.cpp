@@ -59,7 +59,7 @@ out), ! (garbage received, and the bytes of cut logo lines) with bytes
 with an event (open, close, hangup, up <pty>, ready <pty>, drop N, payload cut
 N, and the control lines above).)";
 
-int signalSockets[2] = { -1, -1 };
+int signalSockets[2] = {-1, -1};
 
 void onSignal(int signal)
 {
@@ -95,12 +95,15 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8(kDescription));
     parser.addHelpOption();
-    const QCommandLineOption portsDirOption(QStringLiteral("ports-dir"),
+    const QCommandLineOption portsDirOption(
+        QStringLiteral("ports-dir"),
         QStringLiteral("Directory of the port links (default %1).").arg(PortLink::defaultDirectory()),
         QStringLiteral("DIR"), PortLink::defaultDirectory());
     const QCommandLineOption portOption(QStringLiteral("port"),
-        QStringLiteral("Port number 1..255 (default 1)."), QStringLiteral("N"), QStringLiteral("1"));
-    const QCommandLineOption nodeOption(QStringLiteral("node"),
+                                        QStringLiteral("Port number 1..255 (default 1)."),
+                                        QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption nodeOption(
+        QStringLiteral("node"),
         QStringLiteral("A node: ID 1..255, MODEL 1, 3, 4, 7, 15 or 31. Repeatable (default 1:4)."),
         QStringLiteral("ID:MODEL"));
     const QCommandLineOption fastOption(
@@ -108,11 +111,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption logOption(
         QStringLiteral("log"), QStringLiteral("Write the traffic log to FILE."), QStringLiteral("FILE"));
     const QCommandLineOption latencyOption(QStringLiteral("latency"),
-        QStringLiteral("Reply latency in milliseconds (default 3)."), QStringLiteral("MS"),
-        QStringLiteral("3"));
+                                           QStringLiteral("Reply latency in milliseconds (default 3)."),
+                                           QStringLiteral("MS"), QStringLiteral("3"));
     const QCommandLineOption silentOption(QStringLiteral("silent"), QStringLiteral("Start silent."));
     parser.addOptions(
-        { portsDirOption, portOption, nodeOption, fastOption, logOption, latencyOption, silentOption });
+        {portsDirOption, portOption, nodeOption, fastOption, logOption, latencyOption, silentOption});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         return fail(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().constFirst()));
@@ -124,14 +127,14 @@ int main(int argc, char *argv[])
     if (!ok || options.port < 1 || options.port > 255)
         return fail(QStringLiteral("--port wants a number 1..255"));
     for (const QString &text : parser.values(nodeOption)) {
-        Simulator::NodeConfig node {};
+        Simulator::NodeConfig node{};
         if (!parseNode(text, &node))
             return fail(
                 QStringLiteral("--node wants ID:MODEL, ID 1..255, MODEL 1, 3, 4, 7, 15 or 31: %1").arg(text));
         options.nodes.append(node);
     }
     if (options.nodes.isEmpty())
-        options.nodes.append({ 1, 4 });
+        options.nodes.append({1, 4});
     options.fast = parser.isSet(fastOption);
     options.logPath = parser.value(logOption);
     options.latencyMs = parser.value(latencyOption).toInt(&ok);
@@ -146,8 +149,7 @@ int main(int argc, char *argv[])
     // so the link is removed.
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalSockets) != 0)
         return fail(QStringLiteral("socketpair failed"));
-    struct sigaction action {
-    };
+    struct sigaction action { };
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

@@ -13,7 +13,7 @@
 QString PortLink::defaultDirectory()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-        + QStringLiteral("/Quillon/ports");
+           + QStringLiteral("/Quillon/ports");
 }
 
 PortLink::PortLink(const QString &directory, int port)

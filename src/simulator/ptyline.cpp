@@ -59,7 +59,7 @@ bool PtyLine::open(QString *error)
     // the pseudo-terminal while the master is open. Closing the slave here also
     // makes the master report POLLHUP until the next open.
     const int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    termios settings {};
+    termios settings{};
     if (slave < 0 || ::tcgetattr(slave, &settings) != 0) {
         *error = systemError("slave");
         if (slave >= 0)
@@ -104,7 +104,7 @@ void PtyLine::send(const QByteArray &bytes, qint64 notBeforeNs)
         emit sendDropped(bytes.size());
         return;
     }
-    m_outgoing.append({ bytes, notBeforeNs });
+    m_outgoing.append({bytes, notBeforeNs});
 }
 
 void PtyLine::poll()
@@ -112,7 +112,7 @@ void PtyLine::poll()
     if (m_master < 0)
         return;
     const qint64 now = nowNs();
-    pollfd descriptor { m_master, POLLIN, 0 };
+    pollfd descriptor{m_master, POLLIN, 0};
     if (::poll(&descriptor, 1, 0) < 0)
         return;
     const bool hungUp = (descriptor.revents & POLLHUP) != 0;
@@ -154,7 +154,7 @@ void PtyLine::readMaster(qint64 now)
             return;
         for (ssize_t i = 0; i < count; ++i) {
             const qint64 taken = m_fast ? now : std::max(now, m_lastTakenNs + ByteNs);
-            m_incoming.append({ buffer[i], taken });
+            m_incoming.append({buffer[i], taken});
             m_lastTakenNs = taken;
         }
     }
@@ -174,8 +174,8 @@ void PtyLine::writeMaster(qint64 now)
         const qsizetype due
             = m_fast ? out.bytes.size() : std::min(out.bytes.size(), (now - out.startNs) / ByteNs + 1);
         if (due > out.written) {
-            const ssize_t count = ::write(
-                m_master, out.bytes.constData() + out.written, static_cast<size_t>(due - out.written));
+            const ssize_t count = ::write(m_master, out.bytes.constData() + out.written,
+                                          static_cast<size_t>(due - out.written));
             if (count < 0 && errno != EAGAIN) {
                 dropOutput();
                 return;

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr std::array<int, 6> kModels { 1, 3, 4, 7, 15, 31 };
+constexpr std::array<int, 6> kModels{1, 3, 4, 7, 15, 31};
 
 int byteValue(const QByteArray &argument)
 {
@@ -194,7 +194,7 @@ QByteArray SimNode::settingsReply() const
 {
     QByteArray reply;
     reply += m_model == 1 ? 'S' : 's';
-    for (const int value : { m_mix, m_fade, m_intensity, m_horizontal, m_vertical, m_status })
+    for (const int value : {m_mix, m_fade, m_intensity, m_horizontal, m_vertical, m_status})
         reply += static_cast<char>(value);
     reply += "00";
     reply += static_cast<char>(m_onTime);
@@ -207,7 +207,7 @@ QByteArray SimNode::settingsReply() const
 QByteArray SimNode::copyrightReply() const
 {
     return "(C) 2026 Logo Generator Simulator QX" + QByteArray::number(m_model).rightJustified(2, '0')
-        + " V1.0\r\n";
+           + " V1.0\r\n";
 }
 
 QByteArray SimNode::describe() const

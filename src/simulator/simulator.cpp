@@ -52,7 +52,7 @@ Simulator::Simulator(const Options &options, QObject *parent)
         m_log.bytes(ns / 1'000'000, QByteArrayLiteral("tx"), bytes);
     });
     connect(&m_line, &PtyLine::sendDropped, this,
-        [this](qsizetype count) { logEvent("drop " + QByteArray::number(count)); });
+            [this](qsizetype count) { logEvent("drop " + QByteArray::number(count)); });
 
     m_upTimer.setSingleShot(true);
     connect(&m_upTimer, &QTimer::timeout, this, [this] {
@@ -130,11 +130,11 @@ void Simulator::control(const QByteArray &line)
         m_noiseBeforeStream = value;
         logEvent("noise-before " + QByteArray::number(value));
     } else if (verb == "send" && words.size() == 2 && argument.size() % 2 == 0
-        && QByteArray::fromHex(argument).toHex().toUpper() == argument.toUpper()) {
+               && QByteArray::fromHex(argument).toHex().toUpper() == argument.toUpper()) {
         logEvent("send " + argument.toUpper());
         m_line.send(QByteArray::fromHex(argument), 0);
     } else if (verb == "hangup" && words.size() <= 2 && m_line.isUp()
-        && (words.size() == 1 || toCount(argument, &value, 3600000))) {
+               && (words.size() == 1 || toCount(argument, &value, 3600000))) {
         hangUp(words.size() == 2 ? value : -1);
     } else if (verb == "up" && words.size() == 1 && !m_line.isUp()) {
         m_upTimer.stop();
@@ -238,8 +238,8 @@ void Simulator::dumpLogo(const QList<QByteArray> &words)
     int id = m_nodes.constFirst().id();
     if (words.size() > 3 && !toCount(words.at(3), &id, 255))
         return fail("no node " + words.at(3));
-    const auto node = std::find_if(
-        m_nodes.cbegin(), m_nodes.cend(), [id](const SimNode &candidate) { return candidate.id() == id; });
+    const auto node = std::find_if(m_nodes.cbegin(), m_nodes.cend(),
+                                   [id](const SimNode &candidate) { return candidate.id() == id; });
     if (node == m_nodes.cend())
         return fail("no node " + QByteArray::number(id));
     QByteArray logo;

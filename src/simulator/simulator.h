@@ -66,7 +66,7 @@ private:
     QSocketNotifier *m_stdin = nullptr;
     QByteArray m_stdinBuffer;
     QTimer m_upTimer;
-    QRandomGenerator m_noise { 0x51584e53u };
+    QRandomGenerator m_noise{0x51584e53u};
     bool m_silent = false;
     int m_shortLength = -1;
     int m_noiseBeforeStream = -1;

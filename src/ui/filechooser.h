@@ -12,9 +12,11 @@ public:
     virtual ~FileChooser() = default;
     // An empty text when the user cancelled.
     virtual QString openFileName(QWidget *parent, const QString &caption, const QString &preset,
-                                 const QString &filter) = 0;
+                                 const QString &filter)
+        = 0;
     virtual QString saveFileName(QWidget *parent, const QString &caption, const QString &preset,
-                                 const QString &filter) = 0;
+                                 const QString &filter)
+        = 0;
 };
 
 class DialogFileChooser final : public FileChooser

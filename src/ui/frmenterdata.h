@@ -33,7 +33,10 @@ private:
 class DialogPrompter final : public Prompter
 {
 public:
-    explicit DialogPrompter(QWidget *parent) : m_parent(parent) {}
+    explicit DialogPrompter(QWidget *parent)
+        : m_parent(parent)
+    {
+    }
     std::optional<QString> ask(const QString &prompt) override;
 
 private:

@@ -18,10 +18,10 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -63,8 +63,10 @@ void setBackground(QWidget *widget, const QColor &colour)
     QPalette palette = widget->palette();
     const QColor fill = colour.isValid() ? colour : QApplication::palette().color(QPalette::Button);
     palette.setColor(QPalette::Button, fill);
-    palette.setColor(QPalette::Base, colour.isValid() ? colour : QApplication::palette().color(QPalette::Base));
-    palette.setColor(QPalette::Window, colour.isValid() ? colour : QApplication::palette().color(QPalette::Window));
+    palette.setColor(QPalette::Base,
+                     colour.isValid() ? colour : QApplication::palette().color(QPalette::Base));
+    palette.setColor(QPalette::Window,
+                     colour.isValid() ? colour : QApplication::palette().color(QPalette::Window));
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
 }
@@ -113,8 +115,8 @@ QAction *addEntry(QMenu *menu, const char *name, const QString &caption)
 
 } // namespace
 
-FrmQuillon4::FrmQuillon4(SettingsStore &settings, SerialPort &port, const Clock &clock, const Options &options,
-                         QWidget *parent)
+FrmQuillon4::FrmQuillon4(SettingsStore &settings, SerialPort &port, const Clock &clock,
+                         const Options &options, QWidget *parent)
     : QMainWindow(parent)
     , m_core(settings, port, clock)
     , m_options(options)
@@ -165,12 +167,14 @@ void FrmQuillon4::buildMenus()
         m_mnuRecentFile[i]->setVisible(false);
     }
     m_mnuFile->addSeparator();
-    m_mnuDownloadLogotoRam = addEntry(m_mnuFile, "mnuDownloadLogotoRam", QStringLiteral("&Download Logo to RAM"));
+    m_mnuDownloadLogotoRam
+        = addEntry(m_mnuFile, "mnuDownloadLogotoRam", QStringLiteral("&Download Logo to RAM"));
     m_mnuSaveLogoinNVRAM = addEntry(m_mnuFile, "mnuSaveLogoinNVRAM", QStringLiteral("Save &Logo in NVRAM"));
     m_mnuUpLoadLogo = addEntry(m_mnuFile, "mnuUpLoadLogo", QStringLiteral("&Upload Selected Logo From QX-4"));
-    m_mnuSaveLogoDisk = addEntry(m_mnuFile, "mnuSaveLogoDisk", QStringLiteral("Save Logo to .QX1 DOS Dis&k File"));
-    m_mnuSaveCurrentSettings =
-        addEntry(m_mnuFile, "mnuSaveCurrentSettings", QStringLiteral("Save Current &Settings in QX NVRAM"));
+    m_mnuSaveLogoDisk
+        = addEntry(m_mnuFile, "mnuSaveLogoDisk", QStringLiteral("Save Logo to .QX1 DOS Dis&k File"));
+    m_mnuSaveCurrentSettings
+        = addEntry(m_mnuFile, "mnuSaveCurrentSettings", QStringLiteral("Save Current &Settings in QX NVRAM"));
     m_mnuPaintBrush = addEntry(m_mnuFile, "mnuPaintBrush", QStringLiteral("&PaintBrush"));
     m_mnuFile->addSeparator();
     m_mnuPanelLock = addEntry(m_mnuFile, "mnuPanelLock", QStringLiteral("Front Panel &Lock"));
@@ -183,7 +187,8 @@ void FrmQuillon4::buildMenus()
     m_mnuCOMsel[0] = addEntry(m_mnuCom, "mnuCOMsel0", QStringLiteral("&Search for Com Ports"));
     m_mnuCom->addSeparator();
     for (size_t i = 1; i < m_mnuCOMsel.size(); ++i) {
-        m_mnuCOMsel[i] = m_mnuCom->addAction(QStringLiteral("COM&%1").arg(QChar(u'A' + static_cast<char16_t>(i - 1))));
+        m_mnuCOMsel[i]
+            = m_mnuCom->addAction(QStringLiteral("COM&%1").arg(QChar(u'A' + static_cast<char16_t>(i - 1))));
         m_mnuCOMsel[i]->setObjectName(QStringLiteral("mnuCOMsel%1").arg(i));
         m_mnuCOMsel[i]->setCheckable(true);
         m_mnuCOMsel[i]->setVisible(false);
@@ -200,8 +205,8 @@ void FrmQuillon4::buildMenus()
 
     m_mnuType = bar->addMenu(QStringLiteral("QX &Type"));
     for (int index : MainState::ModelIndexes) {
-        const QString caption =
-            index == 0 ? QStringLiteral("AutoSelect QX Type") : QStringLiteral("Set as QX-%1").arg(index);
+        const QString caption
+            = index == 0 ? QStringLiteral("AutoSelect QX Type") : QStringLiteral("Set as QX-%1").arg(index);
         QAction *action = m_mnuType->addAction(caption);
         action->setObjectName(QStringLiteral("mnuSetQXx%1").arg(index));
         action->setCheckable(true);
@@ -369,8 +374,10 @@ void FrmQuillon4::buildCentral()
         QLabel *value;
     };
     const std::array<Row, 5> rows{{
-        {"FADE_SPEED", QStringLiteral("Fade Speed"), QStringLiteral("5s                   .05s"), m_hscrFade, m_lblFade},
-        {"MIX_RATIO", QStringLiteral("Mix Ratio"), QStringLiteral("Trans            Solid"), m_hscrMix, m_lblRatio},
+        {"FADE_SPEED", QStringLiteral("Fade Speed"), QStringLiteral("5s                   .05s"), m_hscrFade,
+         m_lblFade},
+        {"MIX_RATIO", QStringLiteral("Mix Ratio"), QStringLiteral("Trans            Solid"), m_hscrMix,
+         m_lblRatio},
         {"INTENSITY", QStringLiteral("Intensity"), QStringLiteral("Black          White"), m_hscrIntensity,
          m_lblIntensity},
         {"ON_TIME", QStringLiteral("On Time"), QString(), m_hscrTimeOn, m_lblOnTime},
@@ -549,7 +556,8 @@ void FrmQuillon4::wireControls()
     connect(m_hscrTimeInt, &QScrollBar::valueChanged, &panel, &PanelController::hscrTimeInt_Change);
     connect(m_optTAKE, &QPushButton::clicked, &panel, &PanelController::optTAKE_Click);
     for (int i = 0; i < 2; ++i)
-        connect(m_NTSC_PAL[static_cast<size_t>(i)], &QRadioButton::clicked, &panel, [&panel, i] { panel.NTSC_PAL_Click(i); });
+        connect(m_NTSC_PAL[static_cast<size_t>(i)], &QRadioButton::clicked, &panel,
+                [&panel, i] { panel.NTSC_PAL_Click(i); });
     connect(m_NEGATE, &QCheckBox::clicked, &panel, &PanelController::NEGATE_Click);
     connect(&panel, &PanelController::beepRequested, this, [] { QApplication::beep(); });
     for (QLineEdit *box : {m_txtHPOS, m_txtVPOS}) {
@@ -561,11 +569,13 @@ void FrmQuillon4::wireControls()
     connect(m_mnuPanelLock, &QAction::triggered, &panel, &PanelController::mnuPanelLock_Click);
     connect(m_mnuOpenLogoFile, &QAction::triggered, this, &FrmQuillon4::openLogoFile);
     LogoDownload &download = m_core.download;
-    connect(m_mnuDownloadLogotoRam, &QAction::triggered, &download, &LogoDownload::mnuDownloadLogotoRam_Click);
+    connect(m_mnuDownloadLogotoRam, &QAction::triggered, &download,
+            &LogoDownload::mnuDownloadLogotoRam_Click);
     connect(m_mnuSaveLogoinNVRAM, &QAction::triggered, &download, &LogoDownload::mnuSaveLogoinNVRAM_Click);
     connect(m_mnuUpLoadLogo, &QAction::triggered, &m_core.upload, &LogoUpload::mnuUpLoadLogo_Click);
     // The save dialog opens once the reception that brought the stream is over.
-    connect(&m_core.upload, &LogoUpload::saveRequested, this, &FrmQuillon4::saveUploadedLogo, Qt::QueuedConnection);
+    connect(&m_core.upload, &LogoUpload::saveRequested, this, &FrmQuillon4::saveUploadedLogo,
+            Qt::QueuedConnection);
     connect(m_mnuSaveLogoDisk, &QAction::triggered, this, &FrmQuillon4::saveLogoDisk);
     connect(m_mnuPaintBrush, &QAction::triggered, this, [this] { m_core.paint.mnuPaintBrush_Click(); });
     connect(m_mnuZoomOff, &QAction::triggered, &panel, &PanelController::mnuZoomOff_Click);
@@ -580,9 +590,11 @@ void FrmQuillon4::wireControls()
     }
 
     connect(m_mnuExit, &QAction::triggered, this, &QWidget::close);
-    connect(m_mnuSaveCurrentSettings, &QAction::triggered, &panel, &PanelController::mnuSaveCurrentSettings_Click);
+    connect(m_mnuSaveCurrentSettings, &QAction::triggered, &panel,
+            &PanelController::mnuSaveCurrentSettings_Click);
     for (size_t i = 0; i < m_mnuCOMsel.size(); ++i)
-        connect(m_mnuCOMsel[i], &QAction::triggered, this, [&link, i] { link.mnuCOMsel_Click(static_cast<int>(i)); });
+        connect(m_mnuCOMsel[i], &QAction::triggered, this,
+                [&link, i] { link.mnuCOMsel_Click(static_cast<int>(i)); });
     for (int i = 1; i <= MainState::MaxSlots; ++i) {
         connect(m_mnuLogoSel[static_cast<size_t>(i)], &QAction::triggered, this, [this, i] {
             m_core.slotControl.mnuLogoSel_Click(i);
@@ -598,15 +610,18 @@ void FrmQuillon4::wireControls()
         });
     }
     for (size_t i = 0; i < m_mnuShowMode.size(); ++i)
-        connect(m_mnuShowMode[i], &QAction::triggered, &panel, [&panel, i] { panel.mnuShowMode_Click(static_cast<int>(i)); });
+        connect(m_mnuShowMode[i], &QAction::triggered, &panel,
+                [&panel, i] { panel.mnuShowMode_Click(static_cast<int>(i)); });
     for (size_t i = 0; i < m_mnuDiagSub.size(); ++i) {
         if (m_mnuDiagSub[i])
-            connect(m_mnuDiagSub[i], &QAction::triggered, this, [this, i] { mnuDiagSub_Click(static_cast<int>(i)); });
+            connect(m_mnuDiagSub[i], &QAction::triggered, this,
+                    [this, i] { mnuDiagSub_Click(static_cast<int>(i)); });
     }
     connect(m_mnuWakeUpNode, &QAction::triggered, &m_diag, &DiagCommands::mnuWakeUpNode_Click);
     connect(m_mnuWakeUpAllNodes, &QAction::triggered, &m_diag, &DiagCommands::mnuWakeUpAllNodes_Click);
     connect(m_mnuAllNodesSleep, &QAction::triggered, &m_diag, &DiagCommands::mnuAllNodesSleep_Click);
-    connect(m_mnuSetIDtoCurrentNode, &QAction::triggered, &m_diag, &DiagCommands::mnuSetIDtoCurrentNode_Click);
+    connect(m_mnuSetIDtoCurrentNode, &QAction::triggered, &m_diag,
+            &DiagCommands::mnuSetIDtoCurrentNode_Click);
     connect(m_mnuCopyright, &QAction::triggered, &m_diag, &DiagCommands::mnuCopyright_Click);
     connect(&m_diag, &DiagCommands::replyStripToggled, this, &FrmQuillon4::fitReplyStrip);
     connect(m_mnuDiagTools, &QAction::triggered, this, &FrmQuillon4::mnuDiagTools_Click);
@@ -621,7 +636,8 @@ void FrmQuillon4::wireControls()
     connect(m_mnuScheduleLock, &QAction::triggered, this, [this] {
         m_core.reporter.setUploadStatus(QString());
         m_core.state.scheduleLocked = !m_core.state.scheduleLocked;
-        m_core.settings.setValue(QStringLiteral("Locked"), SettingsStore::flagText(m_core.state.scheduleLocked));
+        m_core.settings.setValue(QStringLiteral("Locked"),
+                                 SettingsStore::flagText(m_core.state.scheduleLocked));
         sync();
     });
     connect(m_mnuAbout, &QAction::triggered, this, &FrmQuillon4::mnuAbout_Click);
@@ -661,17 +677,21 @@ void FrmQuillon4::mnuDiagTools_Click()
 void FrmQuillon4::openLogoFile()
 {
     m_core.reporter.setUploadStatus(QString());
-    const QString preset = m_core.state.slotFile[static_cast<size_t>(std::clamp(m_core.state.currentSlot, 0, 32))];
-    const QString chosen = m_chooser->openFileName(this, QStringLiteral("Open Logo File"),
-                                                   preset.isEmpty() ? presetFolder() : preset, LogoFiles::fileFilter());
+    const QString preset
+        = m_core.state.slotFile[static_cast<size_t>(std::clamp(m_core.state.currentSlot, 0, 32))];
+    const QString chosen
+        = m_chooser->openFileName(this, QStringLiteral("Open Logo File"),
+                                  preset.isEmpty() ? presetFolder() : preset, LogoFiles::fileFilter());
     m_core.logoFiles.mnuOpenLogoFile(chosen);
 }
 
 void FrmQuillon4::saveLogoDisk()
 {
-    const QString preset = m_core.state.slotFile[static_cast<size_t>(std::clamp(m_core.state.currentSlot, 0, 32))];
-    const QString name = m_chooser->saveFileName(this, QStringLiteral("Save Logo to .QX1 File"),
-                                                 preset.isEmpty() ? presetFolder() : preset, LogoFileWriter::qx1Filter());
+    const QString preset
+        = m_core.state.slotFile[static_cast<size_t>(std::clamp(m_core.state.currentSlot, 0, 32))];
+    const QString name
+        = m_chooser->saveFileName(this, QStringLiteral("Save Logo to .QX1 File"),
+                                  preset.isEmpty() ? presetFolder() : preset, LogoFileWriter::qx1Filter());
     m_core.writer.write(name.trimmed(), false);
 }
 
@@ -680,8 +700,9 @@ void FrmQuillon4::saveUploadedLogo(int slot)
     if (m_unloaded)
         return;
     const QString preset = m_core.state.slotFile[static_cast<size_t>(std::clamp(slot, 0, 32))];
-    const QString name = m_chooser->saveFileName(this, QStringLiteral("Save Uploaded Logo"),
-                                                 preset.isEmpty() ? presetFolder() : preset, LogoFileWriter::bmpFilter());
+    const QString name
+        = m_chooser->saveFileName(this, QStringLiteral("Save Uploaded Logo"),
+                                  preset.isEmpty() ? presetFolder() : preset, LogoFileWriter::bmpFilter());
     m_core.writer.write(name.trimmed(), true);
 }
 
@@ -699,7 +720,8 @@ bool FrmQuillon4::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_txtHPOS || watched == m_txtVPOS) {
         const bool horizontal = watched == m_txtHPOS;
         const bool click = event->type() == QEvent::MouseButtonRelease;
-        const bool keyUp = event->type() == QEvent::KeyRelease && !static_cast<QKeyEvent *>(event)->isAutoRepeat();
+        const bool keyUp
+            = event->type() == QEvent::KeyRelease && !static_cast<QKeyEvent *>(event)->isAutoRepeat();
         if (click || keyUp) {
             auto *box = static_cast<QLineEdit *>(watched);
             m_core.panel.setPositionText(horizontal, box->text());
@@ -750,7 +772,8 @@ void FrmQuillon4::syncMenus()
         m_mnuRecentFile[i]->setEnabled(!path.isEmpty());
         m_mnuRecentFile[i]->setText(path);
     }
-    for (QAction *action : {m_mnuDownloadLogotoRam, m_mnuSaveCurrentSettings, m_mnuSaveLogoinNVRAM, m_mnuUpLoadLogo})
+    for (QAction *action :
+         {m_mnuDownloadLogotoRam, m_mnuSaveCurrentSettings, m_mnuSaveLogoinNVRAM, m_mnuUpLoadLogo})
         action->setEnabled(s.deviceMenusEnabled);
     m_mnuUpLoadLogo->setVisible(s.uploadMenuVisible);
     m_mnuSaveLogoDisk->setVisible(s.saveLogoDiskVisible);
@@ -864,17 +887,19 @@ void FrmQuillon4::syncPanel()
     m_picPicture2->move(twips(p.previewLeft), twips(p.previewTop));
     m_picPicture2->setVisible(p.previewVisible);
     m_lblRunning->setVisible(m_core.state.runningLabelVisible);
-    m_lblRunning->setStyleSheet(m_core.state.runningLabelYellow
-                                    ? QStringLiteral("background: rgb(0,0,255); color: rgb(255,255,0); font-weight: bold;")
-                                    : QStringLiteral("background: rgb(0,0,255); color: rgb(0,0,255); font-weight: bold;"));
+    m_lblRunning->setStyleSheet(
+        m_core.state.runningLabelYellow
+            ? QStringLiteral("background: rgb(0,0,255); color: rgb(255,255,0); font-weight: bold;")
+            : QStringLiteral("background: rgb(0,0,255); color: rgb(0,0,255); font-weight: bold;"));
     for (int i = 1; i <= MainState::MaxSlots; ++i) {
         auto *button = m_optLOGO[static_cast<size_t>(i)];
         const bool on = m_core.state.onAirMark[static_cast<size_t>(i)];
         const bool selected = m_core.state.runnerLogoButton == i;
-        button->setStyleSheet(on || selected ? QStringLiteral("QRadioButton { color: rgb(0,%1,0); %2 }")
-                                                   .arg(selected ? 255 : 0)
-                                                   .arg(on ? QStringLiteral("border: 2px solid rgb(255,0,0);") : QString())
-                                             : QString());
+        button->setStyleSheet(
+            on || selected ? QStringLiteral("QRadioButton { color: rgb(0,%1,0); %2 }")
+                                 .arg(selected ? 255 : 0)
+                                 .arg(on ? QStringLiteral("border: 2px solid rgb(255,0,0);") : QString())
+                           : QString());
         m_mnuLogoSel[static_cast<size_t>(i)]->setIcon(on ? onAirIcon() : QIcon());
     }
 }

@@ -37,9 +37,9 @@ class FrmQuillon4 : public QMainWindow
 
 public:
     struct Options {
-        QStringList arguments;    // the command line without the program name
-        bool showSplash = true;   // false when this instance took over from another
-        bool startTimers = true;  // tests drive the ticks by hand
+        QStringList arguments;   // the command line without the program name
+        bool showSplash = true;  // false when this instance took over from another
+        bool startTimers = true; // tests drive the ticks by hand
     };
 
     FrmQuillon4(SettingsStore &settings, SerialPort &port, const Clock &clock, const Options &options,

@@ -197,8 +197,8 @@ QWidget *FrmSchedule::buildGrid()
         const qsizetype start = sliderWords.value(i);
         const qsizetype end = kSliderHeader.indexOf(QLatin1Char(' '), start);
         const QString word = kSliderHeader.mid(start, end < 0 ? -1 : end - start);
-        const int centre =
-            body.horizontalAdvance(kSliderHeader.left(start)) + body.horizontalAdvance(word) / 2;
+        const int centre
+            = body.horizontalAdvance(kSliderHeader.left(start)) + body.horizontalAdvance(word) / 2;
         bar->setGeometry(Margin + centre - barWidth / 2, top, barWidth, Rows * rowHeight - 2);
         m_VScroll1[n] = bar;
     }
@@ -242,7 +242,7 @@ QWidget *FrmSchedule::buildGrid()
     const int dayWidth = dayPitch - 2;
 
     const std::array<std::array<QLineEdit *, Rows> *, 5> columns{&m_txtStart, &m_txtTON, &m_txtOFF, &m_txtEnd,
-                                                                &m_txtLogo};
+                                                                 &m_txtLogo};
     const std::array<QString, 5> names{QStringLiteral("txtStart"), QStringLiteral("txtTON"),
                                        QStringLiteral("txtOFF"), QStringLiteral("txtEnd"),
                                        QStringLiteral("txtLogo")};

@@ -85,9 +85,10 @@ FrmSplash::FrmSplash(Role role, const Links &links, QWidget *parent)
         return;
     }
 
-    auto *description = new QLabel(QStringLiteral("Control program for video logo generators on an RS-232 line:\n"
-                                                  "logos, keying, on-air TAKE and the weekly schedule."),
-                                   this);
+    auto *description
+        = new QLabel(QStringLiteral("Control program for video logo generators on an RS-232 line:\n"
+                                    "logos, keying, on-air TAKE and the weekly schedule."),
+                     this);
     description->setAlignment(Qt::AlignCenter);
     layout->addWidget(description);
     setWindowFlag(Qt::FramelessWindowHint);
@@ -102,10 +103,11 @@ void FrmSplash::addAboutContent(const Links &links)
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     auto *description = new QLabel(
-        QStringLiteral("Quillon controls video logo generators that share an RS-232 line. It loads monochrome "
-                       "logos into the generators' slots, sets fade, mix, intensity and position, switches the "
-                       "logo on and off air (TAKE), follows each generator's state, and runs a weekly schedule "
-                       "of TAKE sequences."),
+        QStringLiteral(
+            "Quillon controls video logo generators that share an RS-232 line. It loads monochrome "
+            "logos into the generators' slots, sets fade, mix, intensity and position, switches the "
+            "logo on and off air (TAKE), follows each generator's state, and runs a weekly schedule "
+            "of TAKE sequences."),
         this);
     description->setObjectName(QStringLiteral("lblDescription"));
     description->setWordWrap(true);
@@ -143,8 +145,8 @@ void FrmSplash::addAboutContent(const Links &links)
         query.addQueryItem(QStringLiteral("subject"),
                            QStringLiteral("Quillon %1").arg(QApplication::applicationVersion()));
         mail.setQuery(query);
-        layout->addWidget(makeLinkLabel(QStringLiteral("lblMail"), QStringLiteral("Write to the maintainers:"),
-                                        mail, links.email, this));
+        layout->addWidget(makeLinkLabel(
+            QStringLiteral("lblMail"), QStringLiteral("Write to the maintainers:"), mail, links.email, this));
     }
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);

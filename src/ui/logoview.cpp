@@ -17,7 +17,8 @@ LogoView::LogoView(QWidget *parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void LogoView::setLogo(const LogoBitmap &logo, int height, const PreviewColours &colours, const QString &placeholder)
+void LogoView::setLogo(const LogoBitmap &logo, int height, const PreviewColours &colours,
+                       const QString &placeholder)
 {
     if (m_logo == logo && m_height == height && m_colours.foreground == colours.foreground
         && m_colours.background == colours.background && m_placeholder == placeholder)

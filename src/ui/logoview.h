@@ -15,7 +15,8 @@ public:
     explicit LogoView(QWidget *parent = nullptr);
 
     // height 0: no logo loaded yet; a placeholder is drawn.
-    void setLogo(const LogoBitmap &logo, int height, const PreviewColours &colours, const QString &placeholder);
+    void setLogo(const LogoBitmap &logo, int height, const PreviewColours &colours,
+                 const QString &placeholder);
 
     // The logo as a 256-pixel-wide picture in the given colours.
     static QImage render(const LogoBitmap &logo, int height, const PreviewColours &colours);

@@ -49,8 +49,9 @@ private slots:
 
     void unreadableFileIsKeptAsideAndReported()
     {
-        for (const QByteArray &bad : {QByteArray("[FormInit\nComPort=3\n"), QByteArray("[FormInit]\nCom\0Port=3\n", 21),
-                                      QByteArray("[FormInit]\nA=\xff\xfe\n")}) {
+        for (const QByteArray &bad :
+             {QByteArray("[FormInit\nComPort=3\n"), QByteArray("[FormInit]\nCom\0Port=3\n", 21),
+              QByteArray("[FormInit]\nA=\xff\xfe\n")}) {
             CoreFixture f;
             const QString path = f.settings->fileName();
             f.settings.reset();

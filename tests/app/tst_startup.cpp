@@ -111,7 +111,7 @@ private slots:
         QuillonCore &core = f.start();
         QCOMPARE(core.state.panel.intensity, 40);
         QCOMPARE(core.state.panel.mix, 12);
-        QCOMPARE(core.state.panel.fade, 99);  // not a number: design value
+        QCOMPARE(core.state.panel.fade, 99);    // not a number: design value
         QCOMPARE(core.state.panel.timeOn, 100); // out of range: as Form_Load left it
         QCOMPARE(core.state.panel.timeInt, 4);
         QCOMPARE(core.state.panel.lblCycTime, QStringLiteral("0:26:00"));
@@ -186,7 +186,8 @@ private slots:
         QuillonCore &core = f.start();
         core.state.portMenu[2] = {true, false, QStringLiteral("COM&3"), QStringLiteral("3"), QString()};
         core.link.mnuCOMsel_Click(2);
-        const QString message = QStringLiteral("Port Already Open - Port in use - 3 can't be used as a device interface.");
+        const QString message
+            = QStringLiteral("Port Already Open - Port in use - 3 can't be used as a device interface.");
         QCOMPARE(core.reporter.panelText(), message);
         QCOMPARE(core.state.txtComColour, Indicator::Red);
         QCOMPARE(f.setting(QStringLiteral("ComPort")), QStringLiteral("3"));
@@ -230,7 +231,8 @@ private slots:
     {
         using Pairs = QList<QPair<QString, QString>>;
         QCOMPARE(Startup::featureEnables(QStringLiteral("NODE,7,"), QStringLiteral("1,0,")),
-                 (Pairs{{QStringLiteral("NODE"), QStringLiteral("1")}, {QStringLiteral("7"), QStringLiteral("0")}}));
+                 (Pairs{{QStringLiteral("NODE"), QStringLiteral("1")},
+                        {QStringLiteral("7"), QStringLiteral("0")}}));
         QCOMPARE(Startup::featureEnables(QStringLiteral("diag,1,x"), QStringLiteral("1,")),
                  (Pairs{{QStringLiteral("DIAG"), QStringLiteral("1")}}));
 

@@ -84,8 +84,9 @@ private slots:
         panel.hscrMix_Change(0);
         panel.hscrMix_Change(99);
         panel.hscrIntensity_Change(0);
-        const QList<QByteArray> expected{QByteArray("AFR\x63", 4), QByteArray("AFR\0", 4), QByteArray("AFL\x64", 4),
-                                         QByteArray("AFL\x01", 4), QByteArray("AIR\0", 4)};
+        const QList<QByteArray> expected{QByteArray("AFR\x63", 4), QByteArray("AFR\0", 4),
+                                         QByteArray("AFL\x64", 4), QByteArray("AFL\x01", 4),
+                                         QByteArray("AIR\0", 4)};
         QCOMPARE(f->port.writes, expected);
         QCOMPARE(core().state.panel.lblFade, QStringLiteral(" .05"));
         QCOMPARE(f->setting(QStringLiteral("Slider-FADE")), QStringLiteral("100"));

@@ -50,7 +50,7 @@ private slots:
     {
         QTest::addColumn<int>("index");
         QTest::addColumn<QString>("answer");
-        QTest::addColumn<QString>("setup"); // "pal", "model1", "reset hidden"
+        QTest::addColumn<QString>("setup");  // "pal", "model1", "reset hidden"
         QTest::addColumn<QString>("prompt"); // empty: nothing asked
         QTest::addColumn<QList<QByteArray>>("wire");
         using W = QList<QByteArray>;
@@ -72,12 +72,15 @@ private slots:
         QTest::newRow("ire 30") << 5 << "30" << none << "Enter an Intensity Percent (0-99)" << W{"AIR\x1E"};
         QTest::newRow("ire 200") << 5 << "200" << none << "Enter an Intensity Percent (0-99)" << W{"AIR\x63"};
         QTest::newRow("horiz 50 ntsc") << 6 << "50" << none << h << W{"AHP5F"};
-        QTest::newRow("horiz 50 pal") << 6 << "50" << "pal" << h << W{"AHP7D"};
+        QTest::newRow("horiz 50 pal") << 6 << "50"
+                                      << "pal" << h << W{"AHP7D"};
         QTest::newRow("horiz 120 ntsc") << 6 << "120" << none << h << W{"AHP9A"};
         QTest::newRow("horiz text") << 6 << "left" << none << h << W{"AHP22"};
         QTest::newRow("vert 50 ntsc") << 7 << "50" << none << v << W{"AVP1E"};
-        QTest::newRow("vert 50 pal") << 7 << "50" << "pal" << v << W{"AVP24"};
-        QTest::newRow("vert -1 pal") << 7 << "-1" << "pal" << v << W{"AVP04"};
+        QTest::newRow("vert 50 pal") << 7 << "50"
+                                     << "pal" << v << W{"AVP24"};
+        QTest::newRow("vert -1 pal") << 7 << "-1"
+                                     << "pal" << v << W{"AVP04"};
         QTest::newRow("send logo") << 8 << none << none << none << W{"ARS"}; // the download's first step
         QTest::newRow("id 255") << 12 << "255" << none << id << W{"ANI,FF"};
         QTest::newRow("id 10") << 12 << "10" << none << id << W{"ANI,0A"};
@@ -87,15 +90,17 @@ private slots:
         QTest::newRow("on 3825") << 13 << "3825" << none << on << W{"APA\xFF"};
         QTest::newRow("on 1935") << 13 << "1935" << none << on << W{"APA\x81"};
         QTest::newRow("on 99999") << 13 << "99999" << none << on << W{"APA\xFF"};
-        QTest::newRow("off 1935") << 14 << "1935" << none << "Enter Take OFF Time (15-3825)Seconds" << W{"API\x81"};
+        QTest::newRow("off 1935") << 14 << "1935" << none << "Enter Take OFF Time (15-3825)Seconds"
+                                  << W{"API\x81"};
         QTest::newRow("wake reset hidden") << 15 << none << "reset hidden" << none << W{"WK,00"};
         QTest::newRow("wake 18") << 15 << "18" << none << wake << W{"SP", "WK,12"};
         QTest::newRow("wake 300") << 15 << "300" << none << wake << W{"SP", "WK,FF"};
         QTest::newRow("wake text") << 15 << "all" << none << wake << W{"SP", "WK,00"};
         QTest::newRow("logo 9 on model 4") << 18 << "9" << none << logo << W{QByteArray("AJ04\0\0\0", 7)};
         QTest::newRow("logo text") << 18 << "x" << none << logo << W{QByteArray("AJ01\0\0\0", 7)};
-        QTest::newRow("logo on model 1") << 18 << "3" << "model1" << "Enter a Logo number (1-1)"
-                                         << W{QByteArray("AJ01\0\0\0", 7)};
+        QTest::newRow("logo on model 1") << 18 << "3"
+                                         << "model1"
+                                         << "Enter a Logo number (1-1)" << W{QByteArray("AJ01\0\0\0", 7)};
         QTest::newRow("model 3") << 21 << "3" << none << model << W{"ACT04"};
         QTest::newRow("model 31") << 21 << "31" << none << model << W{"ACT31"};
         QTest::newRow("model text") << 21 << "QX" << none << model << W{"ACT04"};

@@ -178,7 +178,8 @@ private slots:
         core().link.armUpload(500);
         f->port.receive(QByteArray(1900, 'L'));
         f->ticks(21);
-        QCOMPARE(core().reporter.uploadStatus(), QStringLiteral("Data stream too short: 1900 Bytes of 2052."));
+        QCOMPARE(core().reporter.uploadStatus(),
+                 QStringLiteral("Data stream too short: 1900 Bytes of 2052."));
         QVERIFY(!core().state.uploadPending);
         QCOMPARE(stream.count(), 0);
         QCOMPARE(f->port.threshold, 11);

@@ -8,8 +8,8 @@ inline QByteArray firstSequenceLines(int start, int end, int on, int repeat, int
     const auto list = [](const QByteArray &first, const QByteArray &rest) {
         return first + ',' + (rest + ',').repeated(19);
     };
-    return "S_Start=" + list(QByteArray::number(start), "-1") + "\nS_End=" + list(QByteArray::number(end), "0")
-           + "\nS_ON=" + list(QByteArray::number(on), "0") + "\nS_OFF=" + list(QByteArray::number(repeat), "0")
-           + "\nS_Logo=" + list(QByteArray::number(logo), "0") + "\nS_Days=" + list(QByteArray::number(daysMask), "0")
-           + "\n";
+    return "S_Start=" + list(QByteArray::number(start), "-1") + "\nS_End="
+           + list(QByteArray::number(end), "0") + "\nS_ON=" + list(QByteArray::number(on), "0") + "\nS_OFF="
+           + list(QByteArray::number(repeat), "0") + "\nS_Logo=" + list(QByteArray::number(logo), "0")
+           + "\nS_Days=" + list(QByteArray::number(daysMask), "0") + "\n";
 }

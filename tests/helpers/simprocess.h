@@ -28,7 +28,7 @@ public:
     // Writes one control line (see qxsim --help).
     void control(const QByteArray &line);
 
-    QList<Entry> entries() const; // the whole log, read afresh
+    QList<Entry> entries() const;  // the whole log, read afresh
     QList<Entry> received() const; // the "rx" entries
     // Wait until the log holds occurrences "rx" entries that begin with command
     // (so "ATN" also matches ATN with its blanks). Events are processed meanwhile.

@@ -28,7 +28,8 @@ struct SimWindow {
     bool open(int portNumber, const QMap<QString, QString> &stored = {}, const QStringList &simOptions = {})
     {
         qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-        sim = std::make_unique<SimProcess>(config.filePath(QStringLiteral("Quillon/ports")), portNumber, simOptions);
+        sim = std::make_unique<SimProcess>(config.filePath(QStringLiteral("Quillon/ports")), portNumber,
+                                           simOptions);
         if (!sim->start())
             return false;
         settings = std::make_unique<SettingsStore>();
@@ -36,7 +37,8 @@ struct SimWindow {
         for (auto it = stored.cbegin(); it != stored.cend(); ++it)
             settings->setValue(it.key(), it.value());
         port = std::make_unique<SystemSerialPort>();
-        window = std::make_unique<FrmQuillon4>(*settings, *port, clock, FrmQuillon4::Options{{}, false, true});
+        window
+            = std::make_unique<FrmQuillon4>(*settings, *port, clock, FrmQuillon4::Options{{}, false, true});
         window->show();
         return true;
     }
@@ -49,14 +51,17 @@ struct SimWindow {
 
     QuillonCore &core() { return window->core(); }
     QAction *action(const char *name) { return window->findChild<QAction *>(QString::fromLatin1(name)); }
-    template<typename T> T *child(const char *name) { return window->findChild<T *>(QString::fromLatin1(name)); }
+    template<typename T> T *child(const char *name)
+    {
+        return window->findChild<T *>(QString::fromLatin1(name));
+    }
 
     // How many log entries of a kind carry exactly these bytes.
     int count(const QByteArray &kind, const QByteArray &bytes) const
     {
         const auto entries = sim->entries();
-        return static_cast<int>(std::count_if(entries.cbegin(), entries.cend(), [&](const SimProcess::Entry &e) {
-            return e.kind == kind && e.bytes == bytes;
-        }));
+        return static_cast<int>(
+            std::count_if(entries.cbegin(), entries.cend(),
+                          [&](const SimProcess::Entry &e) { return e.kind == kind && e.bytes == bytes; }));
     }
 };

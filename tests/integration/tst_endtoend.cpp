@@ -32,10 +32,7 @@ private slots:
         m_openedAt = QDateTime::currentMSecsSinceEpoch();
     }
 
-    void cleanupTestCase()
-    {
-        w.close();
-    }
+    void cleanupTestCase() { w.close(); }
 
     void opensStoredPortAndWakesOnce()
     {
@@ -53,7 +50,8 @@ private slots:
 
     void repliesReachTheWindow()
     {
-        QTRY_COMPARE_WITH_TIMEOUT(w.window->windowTitle(), QStringLiteral("Quillon - QX4 Node Detected"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(w.window->windowTitle(), QStringLiteral("Quillon - QX4 Node Detected"),
+                                  10000);
         auto *copyright = child<QLabel>("lblCopyright");
         QTRY_VERIFY_WITH_TIMEOUT(copyright->text().startsWith(QStringLiteral("(C) 2026")), 10000);
         QVERIFY(action("mnuDownloadLogotoRam")->isEnabled());
@@ -91,7 +89,16 @@ private slots:
 
         // A reply with other values moves the controls and sends nothing back.
         const int before = static_cast<int>(w.sim->received().size());
-        w.sim->control("send 73" "0A" "14" "28" "5E" "1E" "01" "3030" "0810" "3032");
+        w.sim->control("send 73"
+                       "0A"
+                       "14"
+                       "28"
+                       "5E"
+                       "1E"
+                       "01"
+                       "3030"
+                       "0810"
+                       "3032");
         QTRY_COMPARE_WITH_TIMEOUT(child<QScrollBar>("hscrFade")->value(), 80, 3000);
         QCOMPARE(child<QScrollBar>("hscrMix")->value(), 89);
         QCOMPARE(child<QScrollBar>("hscrIntensity")->value(), 40);

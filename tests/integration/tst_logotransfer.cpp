@@ -17,7 +17,10 @@ class SaveChooser final : public FileChooser
 public:
     QString answer;
     int saves = 0;
-    QString openFileName(QWidget *, const QString &, const QString &, const QString &) override { return answer; }
+    QString openFileName(QWidget *, const QString &, const QString &, const QString &) override
+    {
+        return answer;
+    }
     QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override
     {
         ++saves;
@@ -67,10 +70,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(action("mnuDownloadLogotoRam")->isEnabled(), 15000);
     }
 
-    void cleanupTestCase()
-    {
-        w.close();
-    }
+    void cleanupTestCase() { w.close(); }
 
     void downloadStoreAndUploadGiveTheSameLogo()
     {
@@ -110,7 +110,8 @@ private slots:
         // The device takes the lines in at 9600 baud, after the download's last wait.
         const auto payloadArrived = [&] {
             const auto after = w.sim->received().mid(before);
-            return std::any_of(after.cbegin(), after.cend(), [](const auto &e) { return e.bytes.size() == 2048; });
+            return std::any_of(after.cbegin(), after.cend(),
+                               [](const auto &e) { return e.bytes.size() == 2048; });
         };
         QTRY_VERIFY_WITH_TIMEOUT(payloadArrived(), 5000);
     }

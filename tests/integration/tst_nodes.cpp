@@ -49,15 +49,12 @@ private slots:
     void initTestCase()
     {
         QVERIFY(w.open(Port, {},
-                       {QStringLiteral("--node"), QStringLiteral("1:4"), QStringLiteral("--node"), QStringLiteral("2:4"),
-                        QStringLiteral("--node"), QStringLiteral("3:1")}));
+                       {QStringLiteral("--node"), QStringLiteral("1:4"), QStringLiteral("--node"),
+                        QStringLiteral("2:4"), QStringLiteral("--node"), QStringLiteral("3:1")}));
         w.window->setPrompter(&prompter);
     }
 
-    void cleanupTestCase()
-    {
-        w.close();
-    }
+    void cleanupTestCase() { w.close(); }
 
     void inputWindowTakesTheTextOnlyOnEnter()
     {
@@ -111,8 +108,9 @@ private slots:
 
         answer("mnuSetIDtoCurrentNode", QStringLiteral("9")); // "Change Node &ID"
         QVERIFY(w.sim->waitForReceived("ANI,09", 3000));
-        QCOMPARE(dump(), (QList<QByteArray>{after.at(0), QByteArray(after.at(1)).replace("NODE id=2 ", "NODE id=9 "),
-                                            after.at(2)}));
+        QCOMPARE(dump(),
+                 (QList<QByteArray>{after.at(0), QByteArray(after.at(1)).replace("NODE id=2 ", "NODE id=9 "),
+                                    after.at(2)}));
     }
 };
 

@@ -16,10 +16,7 @@ class TestProgram : public QObject
     ProgramHome m_home;
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(m_home.prepare("[FormInit]\nComPort=7\nSlider-FADE=40\n"));
-    }
+    void initTestCase() { QVERIFY(m_home.prepare("[FormInit]\nComPort=7\nSlider-FADE=40\n")); }
 
     void startsPollsAndHandsOver()
     {

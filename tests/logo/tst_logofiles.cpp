@@ -26,10 +26,7 @@ class TestLogoFiles : public QObject
         file.write(bytes);
         return path;
     }
-    bool read(QString name)
-    {
-        return core().logoFiles.Read_File(name);
-    }
+    bool read(QString name) { return core().logoFiles.Read_File(name); }
     // Everything a refused load must leave as it was.
     struct Snapshot {
         LogoBitmap slot;
@@ -39,8 +36,12 @@ class TestLogoFiles : public QObject
     Snapshot snapshot()
     {
         const auto s = static_cast<size_t>(core().state.currentSlot);
-        return {core().state.logos[s], core().state.slotFile[s], core().state.logoName[s],
-                core().state.recentFiles[0], f->setting(QStringLiteral("BMPpath1")), core().state.logoHeight};
+        return {core().state.logos[s],
+                core().state.slotFile[s],
+                core().state.logoName[s],
+                core().state.recentFiles[0],
+                f->setting(QStringLiteral("BMPpath1")),
+                core().state.logoHeight};
     }
     void verifyUnchanged(const Snapshot &before)
     {
@@ -114,7 +115,8 @@ private slots:
         const Snapshot before = snapshot();
         QVERIFY(read(write(QStringLiteral("bad.bmp"), maker.bytes())));
         QCOMPARE(core().reporter.panelTitle(), QStringLiteral("Read_File-A"));
-        QCOMPARE(core().reporter.panelText(), QStringLiteral("Logo must be a 256x32 or 256x64 Monochrome bitmap!"));
+        QCOMPARE(core().reporter.panelText(),
+                 QStringLiteral("Logo must be a 256x32 or 256x64 Monochrome bitmap!"));
         verifyUnchanged(before);
     }
 
@@ -124,8 +126,8 @@ private slots:
         const Snapshot before = snapshot();
         const QByteArray whole = BitmapMaker().bytes();
         // Cut inside the headers, at the end of the headers, inside the rows.
-        for (qsizetype length : {qsizetype(0), qsizetype(1), qsizetype(30), qsizetype(61), qsizetype(62), qsizetype(63),
-                                 qsizetype(1024 + 62), whole.size() - 1}) {
+        for (qsizetype length : {qsizetype(0), qsizetype(1), qsizetype(30), qsizetype(61), qsizetype(62),
+                                 qsizetype(63), qsizetype(1024 + 62), whole.size() - 1}) {
             core().reporter.cmdErrOK_Click();
             QVERIFY(read(write(QStringLiteral("cut.bmp"), whole.left(length))));
             QCOMPARE(core().reporter.panelTitle(), QStringLiteral("Read_File"));
@@ -170,7 +172,8 @@ private slots:
 
         // Entry 5 moves to the top; entries 0 to 4 move down one place.
         QVERIFY(!read(paths[2]));
-        const QStringList expected{paths[2], paths[7], paths[6], paths[5], paths[4], paths[3], paths[1], paths[0]};
+        const QStringList expected{paths[2], paths[7], paths[6], paths[5],
+                                   paths[4], paths[3], paths[1], paths[0]};
         for (int i = 0; i < 8; ++i) {
             QCOMPARE(recent[static_cast<size_t>(i)], expected[i]);
             QCOMPARE(f->setting(QStringLiteral("FileSelect%1").arg(i + 1)), expected[i]);

@@ -47,7 +47,9 @@ private slots:
 
         // "BM", size 2110, offset 62, header 40, 256 x 64, 1 plane, 1 bit,
         // 24 bytes of zeros, palette black and white.
-        const QByteArray header = QByteArray::fromHex("424d3e0800000000" "00003e0000002800" "0000000100004000"
+        const QByteArray header = QByteArray::fromHex("424d3e0800000000"
+                                                      "00003e0000002800"
+                                                      "0000000100004000"
                                                       "000001000100")
                                   + QByteArray(28, '\0') + QByteArray::fromHex("ffffff00");
         QCOMPARE(bmp.left(62), header);

@@ -41,17 +41,28 @@ private slots:
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QByteArray>("sent");
         QTest::addColumn<int>("placed");
-        QTest::newRow("H 50 NTSC") << true << 0 << "50" << "50" << QByteArray("AHP5E") << 2070;
-        QTest::newRow("H 50 PAL") << true << 1 << "50" << "50" << QByteArray("AHP7C") << 2070;
-        QTest::newRow("H 100 NTSC") << true << 0 << "100" << "100" << QByteArray("AHP9A") << 4080;
-        QTest::newRow("H 0 PAL") << true << 1 << "0" << "0" << QByteArray("AHP2A") << 60;
-        QTest::newRow("H 150 clamps") << true << 0 << "150" << "100" << QByteArray("AHP9A") << 4080;
-        QTest::newRow("H -5 clamps") << true << 0 << "-5" << "0" << QByteArray("AHP22") << 60;
-        QTest::newRow("H 33 cuts") << true << 0 << "33" << "33" << QByteArray("AHP49") << 1386;
-        QTest::newRow("V 75 PAL half to even") << false << 1 << "75" << "75" << QByteArray("AVP34") << 2400;
-        QTest::newRow("V 100 NTSC") << false << 0 << "100" << "100" << QByteArray("AVP37") << 3120;
-        QTest::newRow("V 50 NTSC half to even") << false << 0 << "50" << "50" << QByteArray("AVP1E") << 1680;
-        QTest::newRow("V 12.5 rounds to even") << false << 0 << " 12.5 " << "12" << QByteArray("AVP0A") << 586;
+        QTest::newRow("H 50 NTSC") << true << 0 << "50"
+                                   << "50" << QByteArray("AHP5E") << 2070;
+        QTest::newRow("H 50 PAL") << true << 1 << "50"
+                                  << "50" << QByteArray("AHP7C") << 2070;
+        QTest::newRow("H 100 NTSC") << true << 0 << "100"
+                                    << "100" << QByteArray("AHP9A") << 4080;
+        QTest::newRow("H 0 PAL") << true << 1 << "0"
+                                 << "0" << QByteArray("AHP2A") << 60;
+        QTest::newRow("H 150 clamps") << true << 0 << "150"
+                                      << "100" << QByteArray("AHP9A") << 4080;
+        QTest::newRow("H -5 clamps") << true << 0 << "-5"
+                                     << "0" << QByteArray("AHP22") << 60;
+        QTest::newRow("H 33 cuts") << true << 0 << "33"
+                                   << "33" << QByteArray("AHP49") << 1386;
+        QTest::newRow("V 75 PAL half to even") << false << 1 << "75"
+                                               << "75" << QByteArray("AVP34") << 2400;
+        QTest::newRow("V 100 NTSC") << false << 0 << "100"
+                                    << "100" << QByteArray("AVP37") << 3120;
+        QTest::newRow("V 50 NTSC half to even") << false << 0 << "50"
+                                                << "50" << QByteArray("AVP1E") << 1680;
+        QTest::newRow("V 12.5 rounds to even") << false << 0 << " 12.5 "
+                                               << "12" << QByteArray("AVP0A") << 586;
     }
 
     void positionBoxes()
@@ -167,7 +178,8 @@ private slots:
         core().state.slotFile[1] = QStringLiteral("/tmp/some logo.bmp");
         qputenv("QUILLON_PAINT", "my-editor");
         QCOMPARE(core().paint.mnuPaintBrush_Click(), QStringLiteral("pinta"));
-        QCOMPARE(tried, (QStringList{QStringLiteral("my-editor"), QStringLiteral("kolourpaint"), QStringLiteral("pinta")}));
+        QCOMPARE(tried, (QStringList{QStringLiteral("my-editor"), QStringLiteral("kolourpaint"),
+                                     QStringLiteral("pinta")}));
         QCOMPARE(arguments, QStringList{QStringLiteral("/tmp/some logo.bmp")});
         qunsetenv("QUILLON_PAINT");
     }

@@ -36,7 +36,8 @@ private slots:
     void listsAsStoredAndHandEdited()
     {
         CoreFixture f;
-        f.setSetting(QStringLiteral("S_Start"), QStringLiteral("1920,abc,7.5,") + QStringLiteral("1,").repeated(30));
+        f.setSetting(QStringLiteral("S_Start"),
+                     QStringLiteral("1920,abc,7.5,") + QStringLiteral("1,").repeated(30));
         f.setSetting(QStringLiteral("S_End"), QStringLiteral("2400,-3,12x,7"));
         f.setSetting(QStringLiteral("S_Days"), QStringLiteral("65,127,0,,62,"));
         Schedule schedule;
@@ -46,7 +47,7 @@ private slots:
         QCOMPARE(schedule[2].Start, 8);  // half to even
         QCOMPARE(schedule[19].Start, 1); // more than 20 items: the rest ignored
         QCOMPARE(schedule[2].End, 12);
-        QCOMPARE(schedule[3].End, -1);   // "7" has no comma: not stored
+        QCOMPARE(schedule[3].End, -1); // "7" has no comma: not stored
         QCOMPARE(schedule[0].daysMask(), 65);
         QCOMPARE(schedule[1].daysMask(), 127);
         // The empty day item is reported; the items after it still load.
@@ -56,7 +57,8 @@ private slots:
         QCOMPARE(schedule[4].daysMask(), 62);
 
         schedule.Save_Settings(*f.settings);
-        QCOMPARE(f.setting(QStringLiteral("S_Days")), QStringLiteral("65,127,0,0,62,") + QStringLiteral("0,").repeated(15));
+        QCOMPARE(f.setting(QStringLiteral("S_Days")),
+                 QStringLiteral("65,127,0,0,62,") + QStringLiteral("0,").repeated(15));
         Schedule again;
         QVERIFY(!again.LoadSchedule(*f.settings).bad);
         for (int list = 0; list < 6; ++list)
@@ -110,9 +112,10 @@ private slots:
         schedule[1] = makeSequence(1924, 4, 480, 2000, 2, Tuesday);
         QVERIFY(ConflictScan::Scan_Conflicts(schedule) == ConflictMarks());
         // Disabled sequences never take part.
-        for (auto disabled : {makeSequence(1920, 4, 480, 2000, 0, Monday), makeSequence(-1, 4, 480, 2000, 2, Monday),
-                              makeSequence(1920, 0, 480, 2000, 2, Monday), makeSequence(1920, 4, 0, 2000, 2, Monday),
-                              makeSequence(1920, 4, 480, 2000, 2, 0)}) {
+        for (auto disabled :
+             {makeSequence(1920, 4, 480, 2000, 0, Monday), makeSequence(-1, 4, 480, 2000, 2, Monday),
+              makeSequence(1920, 0, 480, 2000, 2, Monday), makeSequence(1920, 4, 0, 2000, 2, Monday),
+              makeSequence(1920, 4, 480, 2000, 2, 0)}) {
             schedule[1] = disabled;
             QVERIFY(ConflictScan::Scan_Conflicts(schedule) == ConflictMarks());
         }

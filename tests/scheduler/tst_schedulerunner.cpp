@@ -83,7 +83,8 @@ private slots:
         QVERIFY(core().state.logoMenuChecked[2]);
 
         // The next day sends nothing.
-        QVERIFY(run(QDateTime(QDate(2026, 12, 8), QTime(7, 59, 0, 505)), QDateTime(QDate(2026, 12, 8), QTime(10, 30)))
+        QVERIFY(run(QDateTime(QDate(2026, 12, 8), QTime(7, 59, 0, 505)),
+                    QDateTime(QDate(2026, 12, 8), QTime(10, 30)))
                     .isEmpty());
     }
 
@@ -125,7 +126,8 @@ private slots:
         core().state.schedule[1] = makeSequence(2880, 4, 480, 2900, 4, Friday);
         const QList<QByteArray> sent = commands(run(QDateTime(QDate(2026, 12, 11), QTime(11, 59, 0, 505)),
                                                     QDateTime(QDate(2026, 12, 11), QTime(12, 5))));
-        QCOMPARE(sent, (QList<QByteArray>{QByteArray("AJ04\0\0\0", 7), QByteArray("AJ04\0\0\0", 7), "AT1", "AT0"}));
+        QCOMPARE(sent,
+                 (QList<QByteArray>{QByteArray("AJ04\0\0\0", 7), QByteArray("AJ04\0\0\0", 7), "AT1", "AT0"}));
         QCOMPARE(core().reporter.panelTitle(), QStringLiteral("Scan_Schedule x5a"));
         QCOMPARE(core().reporter.panelText().count(QStringLiteral("logo 16")), 1);
     }
@@ -133,7 +135,8 @@ private slots:
     void switchingOffLeavesTheLogoOnAir()
     {
         core().state.schedule[0] = makeSequence(1920, 40, 480, 2400, 1, EveryDay);
-        run(QDateTime(QDate(2026, 12, 7), QTime(7, 59, 50, 505)), QDateTime(QDate(2026, 12, 7), QTime(8, 0, 5)));
+        run(QDateTime(QDate(2026, 12, 7), QTime(7, 59, 50, 505)),
+            QDateTime(QDate(2026, 12, 7), QTime(8, 0, 5)));
         QVERIFY(core().state.schedule[0].Running);
         f->port.writes.clear();
         core().runner.mnuScheduleOnOff_Click();
@@ -143,8 +146,8 @@ private slots:
         QCOMPARE(f->setting(QStringLiteral("ScheduleOn")), QStringLiteral("False"));
         // Back on after the sequence ended: TAKE OFF at the next present tick.
         core().runner.mnuScheduleOnOff_Click();
-        const QList<QByteArray> sent = commands(
-            run(QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0, 505)), QDateTime(QDate(2026, 12, 7), QTime(10, 0, 3))));
+        const QList<QByteArray> sent = commands(run(QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0, 505)),
+                                                    QDateTime(QDate(2026, 12, 7), QTime(10, 0, 3))));
         QCOMPARE(sent, QList<QByteArray>{"AT0"});
     }
 
@@ -152,15 +155,17 @@ private slots:
     {
         const QTimeZone berlin("Europe/Berlin");
         QVERIFY(berlin.isValid());
-        core().state.schedule[0] = makeSequence(360, 600, 600, 960, 1, EveryDay);   // 01:30-04:00, on throughout
-        core().state.schedule[1] = makeSequence(540, 60, 60, 600, 2, EveryDay);     // 02:15-02:30
-        core().state.schedule[2] = makeSequence(720, 4, 480, 1000, 3, EveryDay);    // 03:00 for a minute
+        core().state.schedule[0]
+            = makeSequence(360, 600, 600, 960, 1, EveryDay);                     // 01:30-04:00, on throughout
+        core().state.schedule[1] = makeSequence(540, 60, 60, 600, 2, EveryDay);  // 02:15-02:30
+        core().state.schedule[2] = makeSequence(720, 4, 480, 1000, 3, EveryDay); // 03:00 for a minute
         const auto local = [&](QDate date, QTime time) { return QDateTime(date, time, berlin); };
 
         // Spring: 02:00 becomes 03:00. The sequence across the gap switches
         // once each way, the one inside the missing hour never, the one at
         // 03:00 still does.
-        QList<Sent> spring = run(local(QDate(2025, 3, 30), QTime(1, 0, 0, 505)), local(QDate(2025, 3, 30), QTime(5, 0)));
+        QList<Sent> spring
+            = run(local(QDate(2025, 3, 30), QTime(1, 0, 0, 505)), local(QDate(2025, 3, 30), QTime(5, 0)));
         QList<QByteArray> sent = commands(spring);
         QCOMPARE(sent.count("AT1"), 2);
         QCOMPARE(sent.count("AT0"), 2);
@@ -171,8 +176,8 @@ private slots:
         // the sequence inside it switches in each, the long one only once.
         for (ScheduleSequence &s : core().state.schedule.sequences)
             s.Running = false;
-        QList<Sent> autumn =
-            run(local(QDate(2025, 10, 26), QTime(1, 0, 0, 505)), local(QDate(2025, 10, 26), QTime(5, 0)));
+        QList<Sent> autumn
+            = run(local(QDate(2025, 10, 26), QTime(1, 0, 0, 505)), local(QDate(2025, 10, 26), QTime(5, 0)));
         sent = commands(autumn);
         QCOMPARE(sent.count("AT1"), 1 + 2 + 1);
         QCOMPARE(sent.count("AT0"), 1 + 2 + 1);

@@ -84,13 +84,13 @@ void TestCommandSplitter::silenceEndsWhatIsPending()
     QVERIFY(feed(splitter, "WK,3", 100).isEmpty());
     QVERIFY(splitter.checkSilence(103 + CommandSplitter::SilenceMs - 1).isEmpty());
     const QList<Item> items = splitter.checkSilence(103 + CommandSplitter::SilenceMs);
-    QCOMPARE(describe(items), QByteArrayList { "WK,(3)" });
+    QCOMPARE(describe(items), QByteArrayList{"WK,(3)"});
     QCOMPARE(items.constFirst().ms, 103);
 
     QVERIFY(feed(splitter, "AR", 200).isEmpty());
-    QCOMPARE(describe(feed(splitter, "ANI,1", 250)), QByteArrayList { "!AR" });
+    QCOMPARE(describe(feed(splitter, "ANI,1", 250)), QByteArrayList{"!AR"});
     const QList<Item> late = feed(splitter, "ATN  ARS", 300);
-    QCOMPARE(describe(late), (QByteArrayList { "ANI,(1)", "ATN()  ", "ARS()" }));
+    QCOMPARE(describe(late), (QByteArrayList{"ANI,(1)", "ATN()  ", "ARS()"}));
     QCOMPARE(late.at(1).ms, 304);
 }
 
@@ -101,28 +101,28 @@ void TestCommandSplitter::payloadAfterAld()
 {
     const qint64 limit = CommandSplitter::PayloadSilenceMs;
     CommandSplitter splitter;
-    QCOMPARE(describe(feed(splitter, "ALD", 0)), QByteArrayList { "ALD()" });
+    QCOMPARE(describe(feed(splitter, "ALD", 0)), QByteArrayList{"ALD()"});
     splitter.expectPayload(6);
     QVERIFY(feed(splitter, QByteArrayLiteral("AR\0"), 2 + limit - 1).isEmpty());
     QVERIFY(splitter.checkSilence(2 * limit).isEmpty());
     QCOMPARE(describe(feed(splitter, "S\xffZARS", 2 * limit)),
-        (QByteArrayList { QByteArrayLiteral("=AR\0S\xffZ"), "ARS()" }));
+             (QByteArrayList{QByteArrayLiteral("=AR\0S\xffZ"), "ARS()"}));
 
-    QCOMPARE(describe(feed(splitter, "ALD", 2000)), QByteArrayList { "ALD()" });
+    QCOMPARE(describe(feed(splitter, "ALD", 2000)), QByteArrayList{"ALD()"});
     splitter.expectPayload(2048);
     QVERIFY(feed(splitter, "AL", 2003).isEmpty());
     QVERIFY(splitter.checkSilence(2004 + limit - 1).isEmpty());
     const QList<Item> cut = splitter.checkSilence(2004 + limit);
-    QCOMPARE(describe(cut), QByteArrayList { "~AL" });
+    QCOMPARE(describe(cut), QByteArrayList{"~AL"});
     QCOMPARE(cut.constFirst().ms, 2004);
-    QCOMPARE(describe(feed(splitter, "ARS", 3000)), QByteArrayList { "ARS()" });
+    QCOMPARE(describe(feed(splitter, "ARS", 3000)), QByteArrayList{"ARS()"});
     splitter.expectPayload(10); // and nothing comes
-    QCOMPARE(describe(splitter.checkSilence(3002 + limit)), QByteArrayList { "~" });
+    QCOMPARE(describe(splitter.checkSilence(3002 + limit)), QByteArrayList{"~"});
 
     splitter.expectPayload(10);
     feed(splitter, QByteArrayLiteral("\0\0\0"), 3010);
-    QCOMPARE(describe(splitter.flush()), QByteArrayList { QByteArrayLiteral("~\0\0\0") });
-    QCOMPARE(describe(feed(splitter, "ARS", 3013)), QByteArrayList { "ARS()" });
+    QCOMPARE(describe(splitter.flush()), QByteArrayList{QByteArrayLiteral("~\0\0\0")});
+    QCOMPARE(describe(feed(splitter, "ARS", 3013)), QByteArrayList{"ARS()"});
 }
 
 QTEST_APPLESS_MAIN(TestCommandSplitter)

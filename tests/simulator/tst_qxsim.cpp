@@ -36,7 +36,7 @@ struct Port {
     {
         QByteArray bytes(count, '\0');
         qsizetype got = 0;
-        pollfd descriptor { fd, POLLIN, 0 };
+        pollfd descriptor{fd, POLLIN, 0};
         for (const QDeadlineTimer deadline(timeoutMs); got < count && !deadline.hasExpired();) {
             if (::poll(&descriptor, 1, 50) <= 0)
                 continue;
@@ -111,7 +111,7 @@ void TestQxSim::answersAtLinePace()
     // Hang-up: the link goes until the line comes back on a new pseudo-terminal.
     sim.control("hangup");
     QVERIFY(sim.waitForEvent("hangup", Timeout));
-    pollfd hungUp { port.fd, POLLIN, 0 };
+    pollfd hungUp{port.fd, POLLIN, 0};
     QVERIFY(::poll(&hungUp, 1, 0) == 1 && (hungUp.revents & POLLHUP));
     QVERIFY(!QFileInfo(sim.linkPath()).isSymLink());
     sim.control("up");
@@ -131,8 +131,8 @@ void TestQxSim::fastSharedLine()
     const QString linkPath = dir.filePath(QStringLiteral("com12"));
     QVERIFY(QFile::link(QStringLiteral("/dev/null"), linkPath)); // a stale link is replaced
     SimProcess sim(dir.path(), 12,
-        { QStringLiteral("--fast"), QStringLiteral("--node"), QStringLiteral("1:1"), QStringLiteral("--node"),
-            QStringLiteral("2:4") });
+                   {QStringLiteral("--fast"), QStringLiteral("--node"), QStringLiteral("1:1"),
+                    QStringLiteral("--node"), QStringLiteral("2:4")});
     QVERIFY(sim.start());
     QCOMPARE(QFile::symLinkTarget(linkPath), sim.ptyPath());
     Port port(linkPath);
@@ -146,7 +146,8 @@ void TestQxSim::fastSharedLine()
     QVERIFY(logText(sim).contains("\t!\t\\xFF\\x00\\x5Cx41\n"));
     sim.control("dump");
     QVERIFY(sim.readStdoutLine(Timeout).startsWith("NODE id=1 model=1 awake=0 "));
-    QCOMPARE(sim.readStdoutLine(Timeout),
+    QCOMPARE(
+        sim.readStdoutLine(Timeout),
         "NODE id=2 model=4 awake=1 mix=0 fade=0 intensity=99 h=94 v=30 status=0 on=20 interval=40 slot=3 "
         "std=NTSC saves=0 ram=DE5C logo=DE5C");
 
@@ -175,10 +176,10 @@ void TestQxSim::fastSharedLine()
     const QByteArray written = bitmap.readAll();
     QCOMPARE(written.size(), 2110);
     QCOMPARE(written.left(62),
-        QByteArray::fromHex("424D 3E080000 00000000 3E000000" // file header
-                            "28000000 00010000 40000000 0100 0100" // 256 x 64, 1 bit
-                            "00000000 00000000 00000000 00000000 00000000 00000000"
-                            "00000000 FFFFFF00")); // black, white
+             QByteArray::fromHex("424D 3E080000 00000000 3E000000"      // file header
+                                 "28000000 00010000 40000000 0100 0100" // 256 x 64, 1 bit
+                                 "00000000 00000000 00000000 00000000 00000000 00000000"
+                                 "00000000 FFFFFF00")); // black, white
     QCOMPARE(written.mid(62, 32), wire.mid(31 * 32, 32));
     QCOMPARE(written.right(32), wire.mid(32 * 32, 32));
 

@@ -58,20 +58,21 @@ private slots:
 void TestSimNode::replies()
 {
     SimNode one(1, 1);
-    send(one, MixLevel, bytes({ 51 }));
-    send(one, FadeRate, bytes({ 49 }));
+    send(one, MixLevel, bytes({51}));
+    send(one, FadeRate, bytes({49}));
     send(one, HorizPosn, "9a");
     send(one, VertPosn, "37");
     send(one, ToggleTake);
-    QCOMPARE(send(one, RetrieveSettings), 'S' + bytes({ 50, 49, 99, 154, 55, 1, 48, 48, 20, 40 }));
+    QCOMPARE(send(one, RetrieveSettings), 'S' + bytes({50, 49, 99, 154, 55, 1, 48, 48, 20, 40}));
 
     // Out of range: kept at the limit, or refused.
-    const QList<std::pair<int, QByteArray>> outOfRange { { MixLevel, bytes({ 0 }) },
-        { FadeRate, bytes({ 200 }) }, { IreLevel, bytes({ 150 }) }, { SetTimeOn, bytes({ 0 }) },
-        { SetTimeOff, bytes({ 255 }) }, { HorizPosn, "Z1" }, { VertPosn, "-1" }, { ChangeId, "00" } };
+    const QList<std::pair<int, QByteArray>> outOfRange{{MixLevel, bytes({0})},     {FadeRate, bytes({200})},
+                                                       {IreLevel, bytes({150})},   {SetTimeOn, bytes({0})},
+                                                       {SetTimeOff, bytes({255})}, {HorizPosn, "Z1"},
+                                                       {VertPosn, "-1"},           {ChangeId, "00"}};
     for (const auto &[number, argument] : outOfRange)
         send(one, number, argument);
-    QCOMPARE(one.settingsReply(), 'S' + bytes({ 0, 99, 99, 154, 55, 1, 48, 48, 1, 255 }));
+    QCOMPARE(one.settingsReply(), 'S' + bytes({0, 99, 99, 154, 55, 1, 48, 48, 1, 255}));
     QCOMPARE(one.id(), 1);
 
     // A multi-logo node adds its slot; a slot or model it does not have is refused.
@@ -79,7 +80,7 @@ void TestSimNode::replies()
     send(four, SelectLogo, QByteArrayLiteral("03\0\0\0"));
     send(four, SelectLogo, QByteArrayLiteral("05\0\0\0"));
     send(four, SetModel, "05");
-    const QByteArray factory = bytes({ 0, 0, 99, 94, 30, 0, 48, 48, 20, 40 });
+    const QByteArray factory = bytes({0, 0, 99, 94, 30, 0, 48, 48, 20, 40});
     QCOMPARE(send(four, RetrieveSettings), 's' + factory + "03");
     // ARC: one line; the program reads the model after its first "QX".
     const QByteArray copyright = send(four, RetrieveCopyright);
@@ -91,7 +92,7 @@ void TestSimNode::replies()
 
 void TestSimNode::sleepAndWakeByAddress()
 {
-    QList<SimNode> nodes { SimNode(1, 1), SimNode(2, 4), SimNode(3, 4), SimNode(10, 7) };
+    QList<SimNode> nodes{SimNode(1, 1), SimNode(2, 4), SimNode(3, 4), SimNode(10, 7)};
     // Asleep, a node ignores all but a wake-up that names it or all nodes.
     send(nodes, Sleep);
     const QByteArray asleep = nodes.at(2).describe();
@@ -101,10 +102,10 @@ void TestSimNode::sleepAndWakeByAddress()
     }
     QCOMPARE(nodes.at(2).describe(), asleep);
     send(nodes, Wakeup, "02");
-    QCOMPARE(awakeIds(nodes), QList<int> { 2 });
+    QCOMPARE(awakeIds(nodes), QList<int>{2});
     send(nodes, Wakeup, "3"); // unpadded
     send(nodes, Wakeup, "0a");
-    QCOMPARE(awakeIds(nodes), (QList<int> { 2, 3, 10 }));
+    QCOMPARE(awakeIds(nodes), (QList<int>{2, 3, 10}));
 
     // A renumbered node answers to its new ID only; an empty ID names none.
     send(nodes, Sleep);
@@ -115,7 +116,7 @@ void TestSimNode::sleepAndWakeByAddress()
     send(nodes, Wakeup, "");
     QVERIFY(awakeIds(nodes).isEmpty());
     send(nodes, Wakeup, "00");
-    QCOMPARE(awakeIds(nodes), (QList<int> { 1, 2, 255, 10 }));
+    QCOMPARE(awakeIds(nodes), (QList<int>{1, 2, 255, 10}));
 }
 
 // ALD, then 64 lines of 32 bytes in field order: rows 62, 60, .., 0, then
@@ -140,7 +141,7 @@ void TestSimNode::logoDownloadStoreAndUpload()
 
     send(node, SendLogo);
     node.takeLogoLines(wire);
-    const int rowOfLine[][2] = { { 0, 62 }, { 1, 60 }, { 31, 0 }, { 32, 63 }, { 33, 61 }, { 63, 1 } };
+    const int rowOfLine[][2] = {{0, 62}, {1, 60}, {31, 0}, {32, 63}, {33, 61}, {63, 1}};
     for (const auto &[line, row] : rowOfLine)
         QCOMPARE(node.logoRam().mid(row * 32, 32), wire.mid(line * 32, 32));
 

@@ -10,12 +10,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
-#include <QRadioButton>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
@@ -27,13 +27,15 @@ public:
     QString answer;
     QString preset;
     QString filter;
-    QString openFileName(QWidget *, const QString &, const QString &presetPath, const QString &filterText) override
+    QString openFileName(QWidget *, const QString &, const QString &presetPath,
+                         const QString &filterText) override
     {
         preset = presetPath;
         filter = filterText;
         return answer;
     }
-    QString saveFileName(QWidget *, const QString &, const QString &presetPath, const QString &filterText) override
+    QString saveFileName(QWidget *, const QString &, const QString &presetPath,
+                         const QString &filterText) override
     {
         preset = presetPath;
         filter = filterText;
@@ -65,7 +67,8 @@ private slots:
         f = std::make_unique<CoreFixture>();
         f->port.present = {2, 6};
         f->setSetting(QStringLiteral("ComPort"), QStringLiteral("6"));
-        w = std::make_unique<FrmQuillon4>(*f->settings, f->port, f->clock, FrmQuillon4::Options{{}, false, false});
+        w = std::make_unique<FrmQuillon4>(*f->settings, f->port, f->clock,
+                                          FrmQuillon4::Options{{}, false, false});
         w->show();
         for (int i = 0; i < 30; ++i)
             w->core().link.tmrComInit_Timer();
@@ -127,7 +130,8 @@ private slots:
         QCOMPARE(w->windowTitle(), QStringLiteral("Quillon - QX1 Node Detected"));
         QVERIFY(!action(QStringLiteral("mnuUpLoadLogo"))->isVisible());
         QVERIFY(action(QStringLiteral("mnuDownloadLogotoRam"))->isEnabled());
-        QCOMPARE(child<QPushButton>(QStringLiteral("optTAKE"))->palette().color(QPalette::Button), QColor(0, 255, 0));
+        QCOMPARE(child<QPushButton>(QStringLiteral("optTAKE"))->palette().color(QPalette::Button),
+                 QColor(0, 255, 0));
         QVERIFY(f->port.writes.isEmpty());
     }
 
@@ -175,14 +179,16 @@ private slots:
     void panelLockDisablesExactlyItsControls()
     {
         action(QStringLiteral("mnuPanelLock"))->trigger();
-        const QStringList locked{QStringLiteral("picPicture2"), QStringLiteral("txtVPOS"), QStringLiteral("txtHPOS"),
-                                 QStringLiteral("hscrTimeInt"), QStringLiteral("lblCycTime"), QStringLiteral("lblOnTime"),
-                                 QStringLiteral("hscrTimeOn"), QStringLiteral("hscrIntensity"), QStringLiteral("hscrMix"),
-                                 QStringLiteral("hscrFade"), QStringLiteral("optTAKE"), QStringLiteral("NEGATE")};
+        const QStringList locked{
+            QStringLiteral("picPicture2"), QStringLiteral("txtVPOS"),       QStringLiteral("txtHPOS"),
+            QStringLiteral("hscrTimeInt"), QStringLiteral("lblCycTime"),    QStringLiteral("lblOnTime"),
+            QStringLiteral("hscrTimeOn"),  QStringLiteral("hscrIntensity"), QStringLiteral("hscrMix"),
+            QStringLiteral("hscrFade"),    QStringLiteral("optTAKE"),       QStringLiteral("NEGATE")};
         for (const QString &name : locked)
             QVERIFY2(!child<QWidget>(name)->isEnabled(), qPrintable(name));
-        for (const QString &name : {QStringLiteral("NTSC_PAL0"), QStringLiteral("NTSC_PAL1"), QStringLiteral("lblFade"),
-                                    QStringLiteral("lblRatio"), QStringLiteral("lblIntensity"), QStringLiteral("txtCom")})
+        for (const QString &name :
+             {QStringLiteral("NTSC_PAL0"), QStringLiteral("NTSC_PAL1"), QStringLiteral("lblFade"),
+              QStringLiteral("lblRatio"), QStringLiteral("lblIntensity"), QStringLiteral("txtCom")})
             QVERIFY2(child<QWidget>(name)->isEnabled(), qPrintable(name));
         QVERIFY(action(QStringLiteral("mnuSaveCurrentSettings"))->isVisible());
         QVERIFY(action(QStringLiteral("mnuPanelLock"))->isChecked());
@@ -241,7 +247,7 @@ private slots:
     void closingDuringADownloadIsClean()
     {
         QVERIFY(!action(QStringLiteral("mnuDownloadLogotoRam"))->isEnabled()); // no reply yet
-        action(QStringLiteral("mnuDiagSub8"))->trigger();                   // "Send Logo"
+        action(QStringLiteral("mnuDiagSub8"))->trigger();                      // "Send Logo"
         for (int i = 0; i < 30; ++i)
             w->core().link.tmr_Delay_Timer();
         QVERIFY(w->core().download.running());

@@ -141,12 +141,11 @@ private slots:
         QStringList enabled;
         for (QWidget *widget : w->findChildren<QWidget *>()) {
             const QString name = widget->objectName();
-            const bool listed = name.startsWith(QStringLiteral("Option1_"))
-                                || name.startsWith(QStringLiteral("txt"))
-                                || name.startsWith(QStringLiteral("Command1_"))
-                                || name.startsWith(QStringLiteral("VScroll1_"))
-                                || name == QStringLiteral("cmdScan")
-                                || name == QStringLiteral("cmdButtons_1");
+            const bool listed
+                = name.startsWith(QStringLiteral("Option1_")) || name.startsWith(QStringLiteral("txt"))
+                  || name.startsWith(QStringLiteral("Command1_"))
+                  || name.startsWith(QStringLiteral("VScroll1_")) || name == QStringLiteral("cmdScan")
+                  || name == QStringLiteral("cmdButtons_1");
             if (listed && widget->isEnabled() && !widget->isHidden())
                 enabled << name;
         }

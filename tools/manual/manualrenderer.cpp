@@ -54,7 +54,8 @@ const qreal sizes[] = {0, 20, 14, 11.5, 10.5, 10, 10};
 
 // Changes the character formats of a block's fragments; change returns false
 // to leave a fragment as it is.
-void restyle(QTextDocument &doc, const QTextBlock &block, const std::function<bool(QTextCharFormat &)> &change)
+void restyle(QTextDocument &doc, const QTextBlock &block,
+             const std::function<bool(QTextCharFormat &)> &change)
 {
     QList<std::pair<QTextFragment, QTextCharFormat>> changes;
     for (auto it = block.begin(); !it.atEnd(); ++it) {
@@ -159,8 +160,8 @@ void ManualRenderer::build(QTextDocument &doc, QPagedPaintDevice &device, const 
 QString ManualRenderer::writePdf(const QString &fileName)
 {
     QPdfWriter writer(fileName);
-    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(22, 18, 22, 14),
-                                     QPageLayout::Millimeter));
+    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                     QMarginsF(22, 18, 22, 14), QPageLayout::Millimeter));
     writer.setTitle(QStringLiteral("Quillon Operator's Manual"));
     writer.setCreator(QStringLiteral("quillon-manual"));
     const qreal dpi = writer.logicalDpiY();
@@ -174,7 +175,8 @@ QString ManualRenderer::writePdf(const QString &fileName)
         QTextDocument draft;
         build(draft, writer, body, pages);
         for (const QTextBlock &heading : contentsHeadings(draft))
-            pages << static_cast<int>(draft.documentLayout()->blockBoundingRect(heading).top() / body.height())
+            pages << static_cast<int>(draft.documentLayout()->blockBoundingRect(heading).top()
+                                      / body.height())
                          + 1;
     }
     QTextDocument doc;
@@ -234,7 +236,7 @@ void ManualRenderer::styleDocument(QTextDocument &doc) const
             format.setTopMargin(level == 1 ? 0 : level == 2 ? 14 : 9);
             format.setBottomMargin(level == 1 ? 12 : 5);
             format.setPageBreakPolicy(level == 1 && !firstChapter ? QTextFormat::PageBreak_AlwaysBefore
-                                                                    : QTextFormat::PageBreak_Auto);
+                                                                  : QTextFormat::PageBreak_Auto);
             if (level == 1)
                 firstChapter = false;
             QTextCursor(block).setBlockFormat(format);
@@ -255,7 +257,8 @@ void ManualRenderer::styleDocument(QTextDocument &doc) const
             if (!codeBlock && !chars.fontFixedPitch())
                 return false;
             chars.setFontFamilies(QStringList{QStringLiteral("DejaVu Sans Mono"),
-                                              QStringLiteral("Liberation Mono"), QStringLiteral("Monospace")});
+                                              QStringLiteral("Liberation Mono"),
+                                              QStringLiteral("Monospace")});
             chars.setFontPointSize(9);
             return true;
         });
@@ -346,7 +349,8 @@ void ManualRenderer::insertContents(QTextDocument &doc, qreal textWidth, const Q
         QTextBlockFormat line;
         line.setLeftMargin(chapter ? 0 : indent);
         line.setTopMargin(chapter && i > 0 ? 5 : 0);
-        line.setTabPositions({QTextOption::Tab(width - (chapter ? 0 : indentPixels) - 1, QTextOption::RightTab)});
+        line.setTabPositions(
+            {QTextOption::Tab(width - (chapter ? 0 : indentPixels) - 1, QTextOption::RightTab)});
         QTextCharFormat chars;
         chars.setFontWeight(chapter ? QFont::Bold : QFont::Normal);
         if (i > 0)
