@@ -1,0 +1,90 @@
+#!/usr/bin/env python3
+"""Writes the fuzz seed corpora. The bitmap traps are kept as regression
+files: each is a file shape that once broke bitmap readers somewhere."""
+import os
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def write(folder, name, data):
+    path = os.path.join(HERE, "corpus", folder)
+    os.makedirs(path, exist_ok=True)
+    with open(os.path.join(path, name), "wb") as f:
+        f.write(data)
+
+
+def bitmap(width=256, height=64, bpp=1, offset=62, compression=0, colours=2, rows=None, size=None):
+    stride = 32
+    pixels = rows if rows is not None else bytes((i * 37) & 0xFF for i in range(stride * abs(height) if abs(height) <= 64 else 2048))
+    total = 62 + len(pixels) if size is None else size
+    header = b"BM" + struct.pack("<IHHI", total, 0, 0, offset)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bpp, compression, len(pixels), 2835, 2835, colours, colours)
+    palette = bytes([0, 0, 0, 0, 255, 255, 255, 0])
+    return header + info + palette + pixels
+
+
+# Bitmaps: two good logos, then the traps.
+write("bitmap", "logo64.bmp", bitmap())
+write("bitmap", "logo32.bmp", bitmap(height=32))
+write("bitmap", "trap-height-int-min.bmp", bitmap(height=-2147483648, rows=b""))
+write("bitmap", "trap-top-down.bmp", bitmap(height=-64))
+write("bitmap", "trap-size-overflow.bmp", bitmap(width=0x40000000, height=0x40000000, rows=b""))
+write("bitmap", "trap-height-huge.bmp", bitmap(height=0x7FFFFFFF, rows=b""))
+write("bitmap", "trap-offset-past-end.bmp", bitmap(offset=0xFFFFFFFF))
+write("bitmap", "trap-offset-into-header.bmp", bitmap(offset=10))
+write("bitmap", "trap-palette-count.bmp", bitmap(colours=1000))
+write("bitmap", "trap-compression.bmp", bitmap(compression=1))
+write("bitmap", "trap-eight-bit.bmp", bitmap(bpp=8))
+write("bitmap", "trap-size-field-lies.bmp", bitmap(size=0xFFFFFFFF))
+write("bitmap", "trap-not-a-bitmap.bmp", b"GIF89a" + bytes(100))
+
+# Settings and copyright replies.
+write("settingsreply", "one-logo", b"S" + bytes([40, 60, 80, 94, 30, 1, 0, 0, 5, 9]))
+write("settingsreply", "multi-logo", b"s" + bytes([0, 1, 99, 34, 4, 0, 0, 0, 0, 0]) + b"07")
+write("settingsreply", "short-reply", b"S" + bytes([1, 2, 3, 4, 5, 6, 7, 8, 9]))
+write("settingsreply", "noise-first", b"\xff\x13zz" + b"S" + bytes([200, 255, 255, 155, 57, 255, 0, 0, 255, 255]))
+write("settingsreply", "copyright", b"(C) 2004 QX04 Logo Generator\r\n")
+write("settingsreply", "copyright-odd-model", b"QX9(C) QXzz\r\n(C)")
+
+# Reply framing: records of pieces and quiet ticks (see fuzz_replyframing.cpp).
+def piece(data):
+    out = b""
+    while data:
+        chunk, data = data[:32], data[32:]
+        out += bytes([len(chunk) - 1]) + chunk
+    return out
+
+
+reply = b"s" + bytes([10, 20, 30, 94, 30, 1, 0, 0, 5, 9]) + b"03"
+write("replyframing", "whole-reply", piece(reply) + bytes([0x84]))
+write("replyframing", "split-close", piece(reply[:5]) + bytes([0x81]) + piece(reply[5:]) + bytes([0x84]))
+write("replyframing", "split-far", piece(reply[:5]) + bytes([0x83]) + piece(reply[5:]) + bytes([0x84]))
+write("replyframing", "copyright", piece(b"(C) 2004 QX07 Logo Generator\r\n") + bytes([0xA7]))
+write("replyframing", "commands-and-noise", bytes([0xC3, 0x82]) + piece(b"\x00\xffS\x01") + bytes([0xE5]) + piece(reply))
+
+# Logo streams: marker, odd field, even field.
+field = bytes((i * 11) & 0xFF for i in range(1024))
+write("logostream", "stream", b"\x00\x01SD" + field + field[::-1])
+write("logostream", "noise-before", b"\x07S\x00D" + b"\x00\x01SD" + field + field)
+write("logostream", "cut-after-marker", b"\x00\x01SD" + field[:700])
+write("logostream", "no-marker", field)
+
+# Settings files with schedules.
+def lists(start, end, on, off, logo, days):
+    keys = ("S_Start", "S_End", "S_ON", "S_OFF", "S_Logo", "S_Days")
+    return "".join(f"{k}=\"{''.join(str(v) + ',' for v in vals)}\"\n"
+                   for k, vals in zip(keys, (start, end, on, off, logo, days)))
+
+
+n = 20
+write("schedule", "busy.conf", ("[FormInit]\nScheduleOn=True\n" + lists(
+    [240 * (i % 6) + 7 * i for i in range(n)], [5760 - 13 * i for i in range(n)],
+    [2 + i % 5 for i in range(n)], [20 + 4 * (i % 7) for i in range(n)],
+    [1 + i % 4 for i in range(n)], [127 - i for i in range(n)])).encode())
+write("schedule", "empty-lists.conf", b"[FormInit]\nS_Start=\nS_Days=,,,\n")
+write("schedule", "odd-values.conf", ("[FormInit]\n" + lists(
+    [-5, 6000, 2147483647, 1e300, "x"] + [0] * 15, [5760, -1, 99999999999, 3.5, ""] + [5760] * 15,
+    [0, -3, 1, 7000, 2.5] + [1] * 15, [1, 0, -7, 1, 1] + [4] * 15,
+    [1, 2, 3, 99, -1] + [1] * 15, [255, -1, "zz", 1e9, 0.5] + [127] * 15)).encode())
+write("schedule", "torn.conf", b"[FormInit\nS_Start=\"0,1,")
