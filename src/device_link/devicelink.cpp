@@ -424,7 +424,7 @@ void DeviceLink::completeReply()
         m_port.discardInput();
 }
 
-void DeviceLink::ProcessData(QByteArray reply)
+void DeviceLink::ProcessData(const QByteArray &reply)
 {
     const bool hasUpper = reply.contains('S');
     const bool hasLower = reply.contains('s');

@@ -46,7 +46,7 @@ public:
 
     // Reception.
     void RecvData();
-    void ProcessData(QByteArray reply);
+    void ProcessData(const QByteArray &reply);
     void ParseCopyright(const QByteArray &reply);
     void tmr_Delay_Timer();
 

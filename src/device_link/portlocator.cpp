@@ -4,13 +4,15 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <utility>
+
 PortLocator::PortLocator()
     : m_portsFolder(defaultPortsFolder())
 {
 }
 
-PortLocator::PortLocator(const QString &portsFolder)
-    : m_portsFolder(portsFolder)
+PortLocator::PortLocator(QString portsFolder)
+    : m_portsFolder(std::move(portsFolder))
 {
 }
 
@@ -45,7 +47,7 @@ QString PortLocator::devicePath(int portNumber) const
     }
     if (mapped.exists())
         return mapped.absoluteFilePath();
-    const QString builtIn = builtInPath(portNumber);
+    QString builtIn = builtInPath(portNumber);
     if (!builtIn.isEmpty() && QFileInfo::exists(builtIn))
         return builtIn;
     return QString();

@@ -10,7 +10,7 @@ class PortLocator
 {
 public:
     PortLocator();
-    explicit PortLocator(const QString &portsFolder);
+    explicit PortLocator(QString portsFolder);
 
     static QString defaultPortsFolder();
 

@@ -6,10 +6,11 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
+#include <utility>
 
-SystemSerialPort::SystemSerialPort(const PortLocator &locator, QObject *parent)
+SystemSerialPort::SystemSerialPort(PortLocator locator, QObject *parent)
     : SerialPort(parent)
-    , m_locator(locator)
+    , m_locator(std::move(locator))
     , m_port(new QSerialPort(this))
 {
     connect(m_port, &QSerialPort::readyRead, this, &SystemSerialPort::onReadyRead);

@@ -12,7 +12,7 @@ class SystemSerialPort final : public SerialPort
     Q_OBJECT
 
 public:
-    explicit SystemSerialPort(const PortLocator &locator = PortLocator(), QObject *parent = nullptr);
+    explicit SystemSerialPort(PortLocator locator = PortLocator(), QObject *parent = nullptr);
     ~SystemSerialPort() override;
 
     OpenResult open(int portNumber) override;

@@ -104,11 +104,6 @@ void CommandSplitter::take(char byte, qint64 ms, QList<Item> &out)
         return;
     }
     case State::Argument:
-        m_current += byte;
-        m_currentMs = ms;
-        if (--m_remaining == 0)
-            argumentDone(out);
-        return;
     case State::OpenArgument:
         m_current += byte;
         m_currentMs = ms;

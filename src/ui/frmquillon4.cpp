@@ -398,7 +398,7 @@ void FrmQuillon4::buildCentral()
         panel->addWidget(row.bar, line, 0, 1, 2);
         ++line;
         if (!row.scale.isEmpty()) {
-            QLabel *scale = new QLabel(row.scale, central);
+            auto *scale = new QLabel(row.scale, central);
             QFont small = scale->font();
             small.setPointSizeF(small.pointSizeF() * 0.85);
             scale->setFont(small);

@@ -19,7 +19,7 @@ class TestLogoFiles : public QObject
 
     QString write(const QString &name, const QByteArray &bytes)
     {
-        const QString path = f->dir.filePath(name);
+        QString path = f->dir.filePath(name);
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly))
             qFatal("cannot write %s", qPrintable(path));

@@ -155,7 +155,7 @@ private slots:
     void diagnosticToolsAndReplyStripAreRemembered()
     {
         QAction *tools = action(QStringLiteral("mnuDiagTools"));
-        QMenu *diag = child<QMenu>(QStringLiteral("mnuDiag"));
+        auto *diag = child<QMenu>(QStringLiteral("mnuDiag"));
         QVERIFY(!diag->menuAction()->isVisible());
         tools->trigger();
         tools->trigger();
@@ -164,7 +164,7 @@ private slots:
         QVERIFY(tools->isChecked());
         QCOMPARE(f->setting(QStringLiteral("DiagTools")), QStringLiteral("True"));
 
-        QWidget *strip = child<QWidget>(QStringLiteral("replyStrip"));
+        auto *strip = child<QWidget>(QStringLiteral("replyStrip"));
         QVERIFY(!strip->isVisible());
         action(QStringLiteral("mnuDiagSub23"))->trigger();
         QVERIFY(strip->isVisible());

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -128,9 +129,9 @@ qreal points(const QTextDocument &doc, qreal value)
 
 } // namespace
 
-ManualRenderer::ManualRenderer(const QString &markdown, const QString &footer)
-    : m_markdown(markdown)
-    , m_footer(footer)
+ManualRenderer::ManualRenderer(QString markdown, QString footer)
+    : m_markdown(std::move(markdown))
+    , m_footer(std::move(footer))
 {
 }
 

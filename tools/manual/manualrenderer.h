@@ -16,7 +16,7 @@ class QTextDocument;
 class ManualRenderer
 {
 public:
-    ManualRenderer(const QString &markdown, const QString &footer);
+    ManualRenderer(QString markdown, QString footer);
 
     // A picture that the text names as ![caption](images/NAME).
     void addImage(const QString &name, const QImage &image);
