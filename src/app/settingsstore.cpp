@@ -2,10 +2,13 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <QStringList>
+#include <QThread>
 #include <QVariant>
 
 namespace {
@@ -52,6 +55,7 @@ bool readableText(const QString &fileName)
 
 void SettingsStore::open(const QString &fileName)
 {
+    removeTornLock(fileName);
     m_settings = std::make_unique<QSettings>(fileName, QSettings::IniFormat);
     if (m_settings->status() != QSettings::FormatError && readableText(fileName))
         return;
@@ -59,9 +63,32 @@ void SettingsStore::open(const QString &fileName)
     m_settings.reset();
     const QString aside = fileName + QStringLiteral(".corrupt-")
                           + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    if (QFile::rename(fileName, aside))
-        m_setAside = aside;
+    // A second unreadable file within the same second gets a number.
+    QString target = aside;
+    for (int n = 2; QFileInfo::exists(target) && n < 100; ++n)
+        target = aside + QLatin1Char('-') + QString::number(n);
+    if (QFile::rename(fileName, target))
+        m_setAside = target;
     m_settings = std::make_unique<QSettings>(fileName, QSettings::IniFormat);
+}
+
+// Every write takes the lock file beside the settings. A program killed
+// while it was writing the lock itself leaves one that names no process, and
+// the next write would wait half a minute for it to age. A live writer fills
+// its lock within microseconds, so one that stays unreadable is removed.
+void SettingsStore::removeTornLock(const QString &fileName)
+{
+    const QString lockName = fileName + QStringLiteral(".lock");
+    const auto torn = [&lockName] {
+        qint64 pid = 0;
+        QString host, application;
+        return QFileInfo::exists(lockName) && !QLockFile(lockName).getLockInfo(&pid, &host, &application);
+    };
+    if (!torn())
+        return;
+    QThread::msleep(50);
+    if (torn())
+        QFile::remove(lockName);
 }
 
 SettingsStore::~SettingsStore() = default;

@@ -43,6 +43,7 @@ public:
 
 private:
     void open(const QString &fileName);
+    static void removeTornLock(const QString &fileName);
 
     std::unique_ptr<QSettings> m_settings;
     QString m_setAside;

@@ -34,6 +34,12 @@ Control lines on stdin (each is logged as a # event; end of stdin does not quit)
   noise-before N | noise-before off
                            send N pseudo-random bytes (never 'S') before every
                            following logo stream
+  split N MS | split off    send every following reply in pieces of N bytes with
+                           MS milliseconds of silence between them
+  garble before|inside|after N [MNEMONIC]
+                           put N pseudo-random bytes (never 'S', 's', '(')
+                           before, in the middle of or after the next reply
+                           (to MNEMONIC only, e.g. ARS, when given)
   send HEX                 send the given bytes now, e.g. "send 530102"
   hangup [MS]              close the line and remove the link; with MS come back
                            on a new pty after MS milliseconds, else on "up"

@@ -129,6 +129,20 @@ void Simulator::control(const QByteArray &line)
     } else if (verb == "noise-before" && words.size() == 2 && toCount(argument, &value, 100000)) {
         m_noiseBeforeStream = value;
         logEvent("noise-before " + QByteArray::number(value));
+    } else if (verb == "split" && words.size() == 2 && argument == "off") {
+        m_splitBytes = 0;
+        logEvent(QByteArrayLiteral("split off"));
+    } else if (verb == "split" && words.size() == 3 && toCount(argument, &value, 100000) && value > 0
+               && toCount(words.at(2), &m_splitGapMs, 60000)) {
+        m_splitBytes = value;
+        logEvent("split " + QByteArray::number(value) + ' ' + QByteArray::number(m_splitGapMs));
+    } else if (verb == "garble" && (words.size() == 3 || words.size() == 4)
+               && (argument == "before" || argument == "inside" || argument == "after")
+               && toCount(words.at(2), &value, 100000)) {
+        m_garblePlace = argument;
+        m_garbleCount = value;
+        m_garbleCommand = words.size() == 4 ? words.at(3) : QByteArray();
+        logEvent(line.simplified());
     } else if (verb == "send" && words.size() == 2 && argument.size() % 2 == 0
                && QByteArray::fromHex(argument).toHex().toUpper() == argument.toUpper()) {
         logEvent("send " + argument.toUpper());
@@ -213,7 +227,7 @@ void Simulator::deliver(const CommandSplitter::Item &item)
             reply.prepend(noise(m_noiseBeforeStream, "S"));
         if (m_shortLength >= 0)
             reply.truncate(m_shortLength);
-        m_line.send(reply, replyNs);
+        sendReply(reply, replyNs, item.command->mnemonic);
     }
     if (logoLinesFollow)
         m_splitter.expectPayload(LogoFormat::LogoSize);
@@ -258,6 +272,31 @@ void Simulator::dumpLogo(const QList<QByteArray> &words)
         return fail(file.errorString().toLocal8Bit());
     file.close();
     print("DUMPED " + fileName);
+}
+
+// A reply as the fault controls shape it: noise put before, inside or after
+// it once, and pieces with silence between them.
+void Simulator::sendReply(QByteArray reply, qint64 notBeforeNs, const QByteArray &command)
+{
+    if (m_garbleCount > 0 && (m_garbleCommand.isEmpty() || m_garbleCommand == command)) {
+        const QByteArray bytes = noise(m_garbleCount, "Ss(");
+        const qsizetype at = m_garblePlace == "before"   ? 0
+                             : m_garblePlace == "inside" ? reply.size() / 2
+                                                         : reply.size();
+        reply.insert(at, bytes);
+        m_garbleCount = 0;
+    }
+    if (m_splitBytes <= 0) {
+        m_line.send(reply, notBeforeNs);
+        return;
+    }
+    const qint64 byteNs = m_options.fast ? 0 : PtyLine::ByteNs;
+    qint64 startNs = notBeforeNs;
+    for (qsizetype at = 0; at < reply.size(); at += m_splitBytes) {
+        const QByteArray piece = reply.mid(at, m_splitBytes);
+        m_line.send(piece, startNs);
+        startNs += piece.size() * byteNs + m_splitGapMs * 1'000'000LL;
+    }
 }
 
 // count pseudo-random bytes, none of them one of never.

@@ -52,6 +52,7 @@ private:
     void deliverLogoLines(const CommandSplitter::Item &item);
     void dumpLogo(const QList<QByteArray> &words);
     QByteArray noise(int count, QByteArrayView never);
+    void sendReply(QByteArray reply, qint64 notBeforeNs, const QByteArray &command);
     bool comeUp(QString *error);
     void hangUp(int backAfterMs);
     void logEvent(const QByteArray &text);
@@ -70,4 +71,9 @@ private:
     bool m_silent = false;
     int m_shortLength = -1;
     int m_noiseBeforeStream = -1;
+    int m_splitBytes = 0; // 0: replies go out whole
+    int m_splitGapMs = 0;
+    QByteArray m_garblePlace; // before, inside or after the next reply
+    int m_garbleCount = 0;
+    QByteArray m_garbleCommand; // only a reply to this command, when set
 };

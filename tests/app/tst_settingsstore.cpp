@@ -3,8 +3,12 @@
 #include "app/settingsstore.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 // The settings file: texts in, the same texts out, whoever wrote the file.
 class TestSettingsStore : public QObject
@@ -68,6 +72,37 @@ private slots:
             QuillonCore &core = f.start();
             QCOMPARE(core.reporter.panelTitle(), QStringLiteral("Settings"));
             QCOMPARE(core.state.comPort, 0);
+        }
+    }
+
+    // The file is replaced whole on every write: a program killed at any
+    // moment leaves the previous or the new file, never a torn one.
+    void killedWriterLeavesAReadableFile()
+    {
+        QTemporaryDir dir;
+        const QString fileName = dir.filePath(QStringLiteral("Quillon.conf"));
+        QRandomGenerator random(7);
+        for (int round = 0; round < 40; ++round) {
+            QProcess writer;
+            writer.start(QStringLiteral(SETTINGS_WRITER_PATH), {fileName});
+            QVERIFY2(writer.waitForReadyRead(10000), qPrintable(QString::number(round)));
+            QThread::usleep(random.bounded(500, 40000));
+            writer.kill();
+            QVERIFY(writer.waitForFinished(5000));
+
+            const QString context = QStringLiteral("round %1").arg(round);
+            SettingsStore store(fileName);
+            QVERIFY2(store.setAsideFile().isEmpty(), qPrintable(context));
+            QCOMPARE(store.value(QStringLiteral("Marker")), QStringLiteral("present"));
+            static const QRegularExpression whole(QStringLiteral("^value-(\\d+)-(x*)$"));
+            for (int k = 0; k < 20; ++k) {
+                const QString value = store.value(QStringLiteral("Key%1").arg(k));
+                if (value.isEmpty())
+                    continue;
+                const auto match = whole.match(value);
+                QVERIFY2(match.hasMatch(), qPrintable(context + QStringLiteral(": ") + value));
+                QCOMPARE(match.captured(2).size(), int(match.captured(1).toULongLong() % 97));
+            }
         }
     }
 

@@ -163,6 +163,31 @@ private slots:
         QVERIFY(core().link.rxBuffer().isEmpty());
     }
 
+    void piecesJoinUnlessTwoTicksPassQuietly()
+    {
+        f->wake();
+        const int count = core().reporter.replyCount().toInt();
+        const QByteArray head("s\x01\x02\x03\x04\x05\x00\x00\x00\x01\x01", 11);
+        // One quiet tick between the pieces: one reply of 13 bytes.
+        f->port.receive(head);
+        f->ticks(1);
+        f->port.receive("03");
+        f->ticks(1);
+        QCOMPARE(core().link.rxBuffer().size(), 13);
+        f->ticks(2);
+        QCOMPARE(core().reporter.replyCount().toInt(), count + 1);
+        QCOMPARE(core().state.currentSlot, 3);
+        // Two quiet ticks: the head is a reply of its own, and the tail
+        // (below the receive threshold) waits in the port for more.
+        f->port.receive(head);
+        f->ticks(2);
+        QCOMPARE(core().reporter.replyCount().toInt(), count + 2);
+        f->port.receive("03");
+        f->ticks(3);
+        QCOMPARE(core().reporter.replyCount().toInt(), count + 2);
+        QCOMPARE(f->port.bytesWaiting(), 2);
+    }
+
     void bytesWaitWhileNotReady()
     {
         core().state.portReady = false;

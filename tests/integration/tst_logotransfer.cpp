@@ -93,28 +93,6 @@ private slots:
         QCOMPARE(after.size(), QSize(256, 64));
         QCOMPARE(after.convertToFormat(QImage::Format_RGB32), before.convertToFormat(QImage::Format_RGB32));
     }
-
-    void hangUpDuringADownloadEndsCleanly()
-    {
-        const int loads = w.count("rx", "ALD");
-        core().download.PicToQX();
-        QVERIFY(w.sim->waitForReceived("ALD", 5000, loads + 1));
-        w.sim->control("hangup 1500");
-        QTRY_VERIFY_WITH_TIMEOUT(!core().download.running(), 10000);
-        QVERIFY(!core().state.transferBusy);
-        QVERIFY(!core().reporter.progressVisible());
-        // The line comes back by itself and the next download goes through.
-        QTRY_VERIFY_WITH_TIMEOUT(action("mnuDownloadLogotoRam")->isEnabled(), 15000);
-        const qsizetype before = w.sim->received().size();
-        QVERIFY(downloadToEnd(15000));
-        // The device takes the lines in at 9600 baud, after the download's last wait.
-        const auto payloadArrived = [&] {
-            const auto after = w.sim->received().mid(before);
-            return std::any_of(after.cbegin(), after.cend(),
-                               [](const auto &e) { return e.bytes.size() == 2048; });
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(payloadArrived(), 5000);
-    }
 };
 
 QTEST_MAIN(TestLogoTransfer)
