@@ -1,6 +1,8 @@
 #include "launchoptions.h"
 
 #include <QApplication>
+#include <QDateTime>
+#include <QEvent>
 #include <QPixmap>
 #include <QTextStream>
 #include <QTimer>
@@ -20,6 +22,8 @@ LaunchOptions LaunchOptions::parse(const QStringList &commandLine)
             options.quitAfterMs = commandLine.at(++i).toInt();
         } else if (word == QLatin1String("--no-splash")) {
             options.noSplash = true;
+        } else if (word == QLatin1String("--report-shown")) {
+            options.reportShown = true;
         } else {
             options.arguments.append(word);
         }
@@ -27,8 +31,31 @@ LaunchOptions LaunchOptions::parse(const QStringList &commandLine)
     return options;
 }
 
+namespace {
+
+// Prints "SHOWN <epoch ms>" on stdout when the window first paints, for the
+// start-up benchmark.
+class ShownReporter : public QObject
+{
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            QTextStream(stdout) << "SHOWN " << QDateTime::currentMSecsSinceEpoch() << Qt::endl;
+            watched->removeEventFilter(this);
+            deleteLater();
+        }
+        return false;
+    }
+};
+
+} // namespace
+
 void LaunchOptions::scheduleScreenshot(QWidget &window) const
 {
+    if (reportShown)
+        window.installEventFilter(new ShownReporter(&window));
     if (!screenshotFile.isEmpty()) {
         const QString file = screenshotFile;
         QTimer::singleShot(screenshotDelayMs, &window, [&window, file] {

@@ -13,6 +13,7 @@ struct LaunchOptions {
     int screenshotDelayMs = 4000;
     int quitAfterMs = -1; // --quit-after MS
     bool noSplash = false;
+    bool reportShown = false; // --report-shown: print "SHOWN <epoch ms>" at the first paint
 
     static LaunchOptions parse(const QStringList &commandLine);
     void scheduleScreenshot(QWidget &window) const;
