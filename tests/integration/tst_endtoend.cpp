@@ -119,9 +119,8 @@ private slots:
         QElapsedTimer sinceLast;
         qint64 longestGap = 0;
         QTimer probe;
-        connect(&probe, &QTimer::timeout, this, [&] {
-            longestGap = std::max(longestGap, sinceLast.restart());
-        });
+        connect(&probe, &QTimer::timeout, this,
+                [&] { longestGap = std::max(longestGap, sinceLast.restart()); });
         sinceLast.start();
         probe.start(50);
 
