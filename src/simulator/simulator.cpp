@@ -132,10 +132,11 @@ void Simulator::control(const QByteArray &line)
     } else if (verb == "split" && words.size() == 2 && argument == "off") {
         m_splitBytes = 0;
         logEvent(QByteArrayLiteral("split off"));
-    } else if (verb == "split" && words.size() == 3 && toCount(argument, &value, 100000) && value > 0
-               && toCount(words.at(2), &m_splitGapMs, 60000)) {
+    } else if (int gapMs = 0; verb == "split" && words.size() == 3 && toCount(argument, &value, 100000)
+                              && value > 0 && toCount(words.at(2), &gapMs, 60000)) {
         m_splitBytes = value;
-        logEvent("split " + QByteArray::number(value) + ' ' + QByteArray::number(m_splitGapMs));
+        m_splitGapMs = gapMs;
+        logEvent("split " + QByteArray::number(value) + ' ' + QByteArray::number(gapMs));
     } else if (verb == "garble" && (words.size() == 3 || words.size() == 4)
                && (argument == "before" || argument == "inside" || argument == "after")
                && toCount(words.at(2), &value, 100000)) {
