@@ -54,7 +54,7 @@ int main(int argc, char *argv[])
             out << "the logo never reached the simulated device\n";
             return 1;
         }
-        const double ms = double(lastByte - start);
+        const auto ms = double(lastByte - start);
         worst = std::max(worst, ms);
         sum += ms;
         QTest::qWait(1500);

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 using FuzzSupport::require;
 
@@ -17,8 +18,8 @@ namespace {
 class Pipe : public QIODevice
 {
 public:
-    explicit Pipe(const QByteArray &bytes)
-        : m_bytes(bytes)
+    explicit Pipe(QByteArray bytes)
+        : m_bytes(std::move(bytes))
     {
         open(QIODevice::ReadOnly);
     }
