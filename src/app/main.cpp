@@ -3,6 +3,7 @@
 #include "app/singleinstance.h"
 #include "device_link/clock.h"
 #include "device_link/systemserialport.h"
+#include "scheduler/asrunlog.h"
 #include "ui/frmquillon4.h"
 
 #include <QApplication>
@@ -24,6 +25,8 @@ int main(int argc, char *argv[])
     SystemSerialPort port;
     SystemClock clock;
     FrmQuillon4 window(settings, port, clock, {options.arguments, !tookOver && !options.noSplash, true});
+    const AsRunLog asRunLog;
+    window.core().runner.setAsRunLog(&asRunLog);
     QObject::connect(&instance, &SingleInstance::closeRequested, &window, &QWidget::close);
     window.show();
     options.scheduleScreenshot(window);

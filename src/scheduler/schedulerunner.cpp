@@ -8,6 +8,7 @@
 #include "device_link/protocol.h"
 #include "panel/slotcontroller.h"
 #include "reporting/reporter.h"
+#include "scheduler/asrunlog.h"
 
 ScheduleRunner::ScheduleRunner(MainState &state, Reporter &reporter, SettingsStore &settings,
                                DeviceLink &link, SlotController &slotControl, const Clock &clock,
@@ -102,6 +103,7 @@ bool ScheduleRunner::Scan_Schedule()
                 m_state.runnerLogoButton = s.Logo;
                 QByteArray arg = Protocol::dec2(s.Logo);
                 m_link.CmdTree(CommandTable::SelectLogo, arg);
+                asRun(i, s.Logo, QStringLiteral("SELECT"));
                 m_state.logoMenuChecked[static_cast<size_t>(m_scheduledLogo)] = false;
                 m_scheduledLogo = s.Logo;
                 m_state.logoMenuChecked[logo] = true;
@@ -115,6 +117,7 @@ bool ScheduleRunner::Scan_Schedule()
                 m_stepLabel = QStringLiteral("x5d");
                 s.Running = true;
                 m_link.CmdTree(CommandTable::TakeOn);
+                asRun(i, s.Logo, QStringLiteral("TAKE ON"));
             }
             if (m_editorOpen) {
                 m_stepLabel = QStringLiteral("x6");
@@ -126,6 +129,7 @@ bool ScheduleRunner::Scan_Schedule()
                 m_state.onAirMark[logo] = false;
                 s.Running = false;
                 m_link.CmdTree(CommandTable::TakeOff);
+                asRun(i, s.Logo, QStringLiteral("TAKE OFF"));
             }
             if (m_editorOpen) {
                 m_stepLabel = QStringLiteral("x8");
@@ -149,4 +153,18 @@ void ScheduleRunner::mnuScheduleOnOff_Click()
     for (size_t n = 1; n <= 4; ++n)
         m_state.onAirMark[n] = false;
     m_state.notify();
+}
+
+void ScheduleRunner::asRun(int row, int logo, const QString &command)
+{
+    if (!m_asRunLog)
+        return;
+    const QString failure = m_asRunLog->append({m_clock.now(), row + 1, logo, command, m_link.portOpen()});
+    if (failure.isEmpty()) {
+        m_asRunFailing = false;
+    } else if (!m_asRunFailing) {
+        m_asRunFailing = true;
+        m_reporter.ReportError(QStringLiteral("The as-run log could not be written: ") + failure,
+                               QStringLiteral("As-Run Log"));
+    }
 }

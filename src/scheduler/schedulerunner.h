@@ -5,6 +5,7 @@
 
 #include <array>
 
+class AsRunLog;
 class Clock;
 class DeviceLink;
 class MainState;
@@ -31,6 +32,9 @@ public:
     // One pass over the 20 sequences; true after a failure.
     bool Scan_Schedule();
     void mnuScheduleOnOff_Click();
+    // Every selection and TAKE the runner sends is also written here.
+    void setAsRunLog(const AsRunLog *log) { m_asRunLog = log; }
+    const AsRunLog *asRunLog() const { return m_asRunLog; }
 
     bool lookAheadPhase() const { return m_lookAhead; }
     int scheduledLogo() const { return m_scheduledLogo; }
@@ -50,6 +54,7 @@ signals:
 
 private:
     void setHighlight(int row, Highlight value);
+    void asRun(int row, int logo, const QString &command);
 
     MainState &m_state;
     Reporter &m_reporter;
@@ -57,6 +62,8 @@ private:
     DeviceLink &m_link;
     SlotController &m_slots;
     const Clock &m_clock;
+    const AsRunLog *m_asRunLog = nullptr;
+    bool m_asRunFailing = false; // reported once until a write works again
     bool m_lookAhead = false;
     int m_scheduledLogo = 0;
     QString m_stepLabel;

@@ -3,6 +3,7 @@
 #include "app/settingsstore.h"
 #include "device_link/commandtable.h"
 #include "reporting/errorpanel.h"
+#include "scheduler/asrunlog.h"
 #include "ui/filechooser.h"
 #include "ui/frmenterdata.h"
 #include "ui/frmschedule.h"
@@ -16,8 +17,12 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -26,10 +31,12 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QTextCursor>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -236,6 +243,8 @@ void FrmQuillon4::buildMenus()
     m_mnuScheduleLock->setCheckable(true);
     m_mnuScheduleOnOff = addEntry(m_mnuSchedule, "mnuScheduleOnOff", QStringLiteral("Scheduler O&N/OFF"));
     m_mnuScheduleOnOff->setCheckable(true);
+    m_mnuSchedule->addSeparator();
+    m_mnuAsRunLog = addEntry(m_mnuSchedule, "mnuAsRunLog", QStringLiteral("&As-Run Log..."));
 
     m_mnuDiag = bar->addMenu(QStringLiteral("Diag"));
     m_mnuDiag->setObjectName(QStringLiteral("mnuDiag"));
@@ -633,6 +642,7 @@ void FrmQuillon4::wireControls()
         QApplication::restoreOverrideCursor();
         editor.exec();
     });
+    connect(m_mnuAsRunLog, &QAction::triggered, this, &FrmQuillon4::showAsRunLog);
     connect(m_mnuScheduleLock, &QAction::triggered, this, [this] {
         m_core.reporter.setUploadStatus(QString());
         m_core.state.scheduleLocked = !m_core.state.scheduleLocked;
@@ -982,4 +992,43 @@ void FrmQuillon4::Form_Unload()
     m_core.link.closePort();
     m_tmrDelay->stop();
     m_tmrSchedule->stop();
+}
+
+// The as-run log, read-only, newest line last: what the scheduler has sent.
+void FrmQuillon4::showAsRunLog()
+{
+    const QString fileName
+        = m_core.runner.asRunLog() ? m_core.runner.asRunLog()->fileName() : AsRunLog::defaultFileName();
+    QString text;
+    QFile file(fileName);
+    if (file.open(QIODevice::ReadOnly)) {
+        // The last few thousand lines are plenty to look at.
+        constexpr qint64 shown = 512 * 1024;
+        if (file.size() > shown)
+            file.seek(file.size() - shown);
+        text = QString::fromUtf8(file.readAll());
+    } else {
+        text = QStringLiteral("Nothing has been run yet (%1 does not exist).").arg(fileName);
+    }
+    QDialog dialog(this);
+    dialog.setWindowTitle(QStringLiteral("As-Run Log"));
+    auto *layout = new QVBoxLayout(&dialog);
+    auto *where = new QLabel(fileName, &dialog);
+    where->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(where);
+    auto *view = new QPlainTextEdit(text, &dialog);
+    view->setObjectName(QStringLiteral("asRunText"));
+    view->setReadOnly(true);
+    view->setLineWrapMode(QPlainTextEdit::NoWrap);
+    view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    view->moveCursor(QTextCursor::End);
+    layout->addWidget(view);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    dialog.resize(640, 420);
+    if (m_asRunDialogHook)
+        m_asRunDialogHook(dialog);
+    else
+        dialog.exec();
 }

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class Clock;
@@ -16,6 +17,7 @@ class LogoView;
 class QAction;
 class QButtonGroup;
 class QCheckBox;
+class QDialog;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -51,6 +53,9 @@ public:
     void setFileChooser(FileChooser *chooser) { m_chooser = chooser; }
     // Tests answer "Additional Data Needed" through their own prompter.
     void setPrompter(Prompter *prompter) { m_diag.setPrompter(prompter); }
+    // Tests look at the as-run log window instead of running it modally.
+    void setAsRunDialogHook(std::function<void(QDialog &)> hook) { m_asRunDialogHook = std::move(hook); }
+    void showAsRunLog();
 
     // Draws the core's state into the controls.
     void sync();
@@ -128,6 +133,7 @@ private:
     std::array<QAction *, 3> m_mnuShowMode{};
     QAction *m_mnuScheduleView = nullptr;
     QAction *m_mnuScheduleLock = nullptr;
+    QAction *m_mnuAsRunLog = nullptr;
     QAction *m_mnuScheduleOnOff = nullptr;
     std::array<QAction *, 24> m_mnuDiagSub{};
     QAction *m_mnuWakeUpNode = nullptr;
@@ -177,4 +183,5 @@ private:
     QLabel *m_lblCount = nullptr;
 
     ErrorPanel *m_frameError = nullptr;
+    std::function<void(QDialog &)> m_asRunDialogHook;
 };

@@ -36,6 +36,7 @@ struct ProgramHome {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), path("config"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), path("run"));
+        env.insert(QStringLiteral("XDG_STATE_HOME"), path("state"));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         program.setProcessEnvironment(env);
         program.setProcessChannelMode(QProcess::ForwardedErrorChannel);

@@ -1,8 +1,10 @@
 #include "corefixture.h"
 #include "schedulemaker.h"
 
+#include "scheduler/asrunlog.h"
 #include "scheduler/schedulerunner.h"
 
+#include <QFile>
 #include <QTest>
 #include <QTimeZone>
 
@@ -86,6 +88,44 @@ private slots:
         QVERIFY(run(QDateTime(QDate(2026, 12, 8), QTime(7, 59, 0, 505)),
                     QDateTime(QDate(2026, 12, 8), QTime(10, 30)))
                     .isEmpty());
+    }
+
+    // Every selection and TAKE the runner sends goes to the as-run log,
+    // after whatever the file already held.
+    void asRunLogRecordsWhatTheRunnerSends()
+    {
+        const QString fileName = f->dir.filePath(QStringLiteral("state/Quillon/as-run.csv"));
+        const AsRunLog log(fileName);
+        const QDateTime before(QDate(2026, 12, 6), QTime(23, 0), QTimeZone(-19800));
+        QVERIFY(log.append({before, 9, 9, QStringLiteral("TAKE ON"), false}).isEmpty());
+        core().runner.setAsRunLog(&log);
+        core().state.schedule[2] = makeSequence(1920, 4, 40, 1928, 2, Monday);
+        const QDateTime from(QDate(2026, 12, 7), QTime(7, 59, 0, 505));
+        run(from, from.addSecs(180));
+        const int offset = from.offsetFromUtc() / 60;
+        const QString zone = QStringLiteral("%1%2:%3")
+                                 .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                                 .arg(std::abs(offset) / 60, 2, 10, QLatin1Char('0'))
+                                 .arg(std::abs(offset) % 60, 2, 10, QLatin1Char('0'));
+
+        QFile file(fileName);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines
+            = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(
+            lines,
+            (QStringList{AsRunLog::header(), QStringLiteral("2026-12-06T23:00:00.000-05:30,9,9,TAKE ON,no"),
+                         QStringLiteral("2026-12-07T07:59:51.505%1,3,2,SELECT,yes").arg(zone),
+                         QStringLiteral("2026-12-07T08:00:00.005%1,3,2,TAKE ON,yes").arg(zone),
+                         QStringLiteral("2026-12-07T08:01:00.005%1,3,2,TAKE OFF,yes").arg(zone)}));
+
+        // A log that cannot be written is reported once, and the runner goes on.
+        const AsRunLog broken(QStringLiteral("/proc/no-such-folder/as-run.csv"));
+        core().runner.setAsRunLog(&broken);
+        const QList<Sent> sent = run(QDateTime(QDate(2026, 12, 14), QTime(7, 59, 0, 505)),
+                                     QDateTime(QDate(2026, 12, 14), QTime(8, 2)));
+        QCOMPARE(commands(sent).count("AT1"), 1);
+        QCOMPARE(core().reporter.panelText().count(QStringLiteral("as-run log could not be written")), 1);
     }
 
     void acrossMidnightAndToTheEndOfTheDay()

@@ -2,6 +2,7 @@
 
 #include "bitmapmaker.h"
 
+#include "scheduler/asrunlog.h"
 #include "ui/filechooser.h"
 #include "ui/frmquillon4.h"
 #include "ui/logoview.h"
@@ -9,11 +10,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -98,6 +101,23 @@ private slots:
         QVERIFY(first->isChecked());
         QVERIFY(!second->isChecked());
         QCOMPARE(f->setting(QStringLiteral("ComPort")), QStringLiteral("2"));
+    }
+
+    void asRunLogEntryShowsTheFile()
+    {
+        const AsRunLog log(f->dir.filePath(QStringLiteral("as-run.csv")));
+        w->core().runner.setAsRunLog(&log);
+        QString shown;
+        w->setAsRunDialogHook([&](QDialog &dialog) {
+            shown = dialog.findChild<QPlainTextEdit *>(QStringLiteral("asRunText"))->toPlainText();
+        });
+        action(QStringLiteral("mnuAsRunLog"))->trigger();
+        QVERIFY(shown.startsWith(QStringLiteral("Nothing has been run yet")));
+        QVERIFY(log.append({f->clock.time, 4, 2, QStringLiteral("TAKE OFF"), true}).isEmpty());
+        action(QStringLiteral("mnuAsRunLog"))->trigger();
+        QCOMPARE(shown, AsRunLog::header() + QStringLiteral("\n")
+                            + AsRunLog::line({f->clock.time, 4, 2, QStringLiteral("TAKE OFF"), true})
+                            + QStringLiteral("\n"));
     }
 
     void slidersSendThroughTheCore()
