@@ -53,12 +53,6 @@ void check(const BitmapFile::Result &result, qint64 size)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    FuzzSupport::startApplication();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     QByteArray bytes = FuzzSupport::bytes(data, size);

@@ -6,12 +6,6 @@
 
 using FuzzSupport::require;
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    FuzzSupport::startApplication();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray stream = FuzzSupport::bytes(data, size);

@@ -7,8 +7,9 @@
 #include <cstdint>
 #include <cstdlib>
 
-// Shared by the fuzz targets: the application object some of Qt needs, and
-// the check that stops the run on a broken promise.
+// Shared by the fuzz targets: the application object some of Qt needs
+// (made in LLVMFuzzerInitialize, fuzzsupport.cpp), and the check that stops
+// the run on a broken promise.
 namespace FuzzSupport {
 
 inline void startApplication()

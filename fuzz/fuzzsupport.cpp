@@ -1,0 +1,8 @@
+#include "fuzzsupport.h"
+
+// Called once by libFuzzer and by the replay driver before any input.
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    FuzzSupport::startApplication();
+    return 0;
+}
