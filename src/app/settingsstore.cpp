@@ -114,6 +114,12 @@ bool SettingsStore::contains(const QString &key) const
     return m_settings->contains(groupKey(key));
 }
 
+bool SettingsStore::reload()
+{
+    m_settings->sync();
+    return m_settings->status() == QSettings::NoError;
+}
+
 QString SettingsStore::fileName() const
 {
     return m_settings->fileName();

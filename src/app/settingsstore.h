@@ -28,6 +28,9 @@ public:
     bool contains(const QString &key) const;
 
     QString fileName() const;
+    // Reads the file again after another program changed it; false when it
+    // can no longer be read (the values read before are kept).
+    bool reload();
     // When the file could not be read at start (torn, not text, a section
     // that never closes) it is moved aside and the store starts empty: the
     // path it was kept under, else empty.

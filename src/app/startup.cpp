@@ -76,6 +76,32 @@ void Startup::Form_Load(const QStringList &arguments)
 {
     m_state.platformCode = 2;
     m_state.loading = true;
+    restoreSlot();
+    m_state.panel.previewVisible = true;
+
+    m_state.panel.timeOn = 100;
+    m_state.panel.timeInt = 100;
+    m_panel.Time_Change();
+
+    for (int n = 8; n >= 1; --n)
+        m_state.recentFiles[static_cast<size_t>(n - 1)]
+            = m_settings.value(QStringLiteral("FileSelect") + QString::number(n));
+
+    m_state.skipPort = skipPortFromCommandLine(arguments);
+    m_link.DetermineValidPorts();
+
+    openPort(std::nullopt);
+
+    m_state.heightTwips = 5650;
+    Form_SetUp();
+    m_state.loading = false;
+    m_panel.RefreshPreview();
+    m_reporter.setDiagReply(QStringLiteral("No Reply"));
+    m_state.notify();
+}
+
+void Startup::restoreSlot()
+{
     if (!m_settings.setAsideFile().isEmpty())
         m_reporter.ReportError(
             QStringLiteral("The settings file could not be read. It was kept as %1, and Quillon "
@@ -99,19 +125,16 @@ void Startup::Form_Load(const QStringList &arguments)
         m_state.currentSlot = *slot;
         m_state.selectedSlotButton = *slot;
     }
-    m_state.panel.previewVisible = true;
+}
 
-    m_state.panel.timeOn = 100;
-    m_state.panel.timeInt = 100;
-    m_panel.Time_Change();
-
-    for (int n = 8; n >= 1; --n)
-        m_state.recentFiles[static_cast<size_t>(n - 1)]
-            = m_settings.value(QStringLiteral("FileSelect") + QString::number(n));
-
-    m_state.skipPort = skipPortFromCommandLine(arguments);
-    m_link.DetermineValidPorts();
-
+void Startup::openPort(std::optional<int> given)
+{
+    if (given) {
+        m_state.comPort = *given;
+        m_state.txtCom = QString::number(*given);
+        m_link.StartCom();
+        return;
+    }
     const QString comPort = m_settings.value(QStringLiteral("ComPort"));
     if (!comPort.isEmpty()) {
         const std::optional<int> number = storedWholeNumber(comPort);
@@ -136,16 +159,22 @@ void Startup::Form_Load(const QStringList &arguments)
     } else {
         m_state.comPort = 0;
     }
-
-    m_state.heightTwips = 5650;
-    Form_SetUp();
-    m_state.loading = false;
-    m_panel.RefreshPreview();
-    m_reporter.setDiagReply(QStringLiteral("No Reply"));
-    m_state.notify();
 }
 
-void Startup::Form_SetUp()
+void Startup::Form_LoadHeadless(std::optional<int> comPort)
+{
+    m_state.platformCode = 2;
+    m_state.loading = true;
+    restoreSlot();
+    m_state.panel.timeOn = 100;
+    m_state.panel.timeInt = 100;
+    m_panel.Time_Change();
+    openPort(comPort);
+    Form_SetUp(false);
+    m_state.loading = false;
+}
+
+void Startup::Form_SetUp(bool readLogos)
 {
     m_state.uploadPending = false;
     m_reporter.setCopyright(QString());
@@ -228,7 +257,7 @@ void Startup::Form_SetUp()
     // bitmaps moves the current slot to the lowest one loaded; the slot
     // button that is selected stays the one the user chose last.
     const int selected = m_state.selectedSlotButton;
-    for (int n = m_state.modelNumber; n >= 1; --n) {
+    for (int n = m_state.modelNumber; n >= 1 && readLogos; --n) {
         if (n > 32)
             continue;
         QString path = m_settings.value(QStringLiteral("BMPpath") + QString::number(n));

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 class DeviceLink;
 class LogoFiles;
 class MainState;
@@ -24,7 +26,11 @@ public:
 
     // The arguments are the process's command line without the program name.
     void Form_Load(const QStringList &arguments);
-    void Form_SetUp();
+    // The start of the command-line program: the same stored settings, but
+    // no search of every port, no bitmap files read into the slots, and the
+    // port given (the stored one when none is).
+    void Form_LoadHeadless(std::optional<int> comPort);
+    void Form_SetUp(bool readLogos = true);
 
     // The port that "SKIPCOM" on the command line keeps out of discovery, or -1.
     static int skipPortFromCommandLine(const QStringList &arguments);
@@ -33,6 +39,8 @@ public:
     static QList<QPair<QString, QString>> featureEnables(const QString &names, const QString &values);
 
 private:
+    void restoreSlot();
+    void openPort(std::optional<int> given);
     void readSliders();
     void applyFeatureEnables();
 

@@ -34,6 +34,16 @@ bool DeviceLink::portOpen() const
     return m_port.isOpen();
 }
 
+QString DeviceLink::portPath() const
+{
+    return m_port.devicePath(m_state.comPort);
+}
+
+bool DeviceLink::drain(int timeoutMs)
+{
+    return m_port.isOpen() && m_port.drain(timeoutMs);
+}
+
 void DeviceLink::setIndicator(Indicator colour)
 {
     m_state.txtComColour = colour;
@@ -185,6 +195,8 @@ void DeviceLink::SendCom(const QByteArray &text)
         const QString error = m_port.write(text);
         if (!error.isEmpty())
             m_reporter.ReportError(error, QStringLiteral("SendCom"));
+        else
+            emit bytesSent(text);
     } else {
         setIndicator(Indicator::Red);
     }
@@ -403,6 +415,7 @@ void DeviceLink::completeReply()
         m_state.txtComColour = Indicator::Green;
         setDeviceMenus(true);
         m_replyWaitTicks = 0;
+        emit replyReceived(lastReply);
         ProcessData(lastReply);
     } else {
         if (lastReply.size() < 2051) {
@@ -508,7 +521,7 @@ void DeviceLink::ProcessData(const QByteArray &reply)
         }
         m_state.title = QStringLiteral("Quillon - QX") + QString::number(m_state.modelNumber)
                         + QStringLiteral(" Node Detected");
-        const int slot = static_cast<int>(Protocol::leadingNumber(QString::fromLatin1(r.mid(11, 2))));
+        const int slot = Protocol::parseSettingsReply(r, pal)->slot.value_or(0);
         if (slot > 0 && slot != m_state.currentSlot)
             emit slotSelectionRequested(slot);
     } else {

@@ -65,6 +65,11 @@ public:
     int lastComError() const { return m_lastComError; }
     QByteArray rxBuffer() const { return m_rxBuffer; }
     bool portOpen() const;
+    // The device behind the port number in use, empty when there is none.
+    QString portPath() const;
+    // Waits until what was written has left the port; false when it has not
+    // within timeoutMs.
+    bool drain(int timeoutMs);
 
 signals:
     void comInitTimerChanged(bool enabled);
@@ -74,6 +79,10 @@ signals:
     void beepRequested();
     // After every tick of the 25 ms clock, for the waits of the transfers.
     void ticked();
+    // Bytes handed to the port, and each reply once it is complete (not the
+    // logo streams), for those who follow the traffic.
+    void bytesSent(const QByteArray &bytes);
+    void replyReceived(const QByteArray &reply);
 
 private:
     void setIndicator(Indicator colour);

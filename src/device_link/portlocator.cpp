@@ -16,6 +16,14 @@ PortLocator::PortLocator(QString portsFolder)
 {
 }
 
+PortLocator PortLocator::forDevice(int portNumber, const QString &path)
+{
+    PortLocator locator;
+    locator.m_fixedNumber = portNumber;
+    locator.m_fixedPath = path;
+    return locator;
+}
+
 QString PortLocator::defaultPortsFolder()
 {
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
@@ -39,6 +47,11 @@ QString PortLocator::devicePath(int portNumber) const
 {
     if (portNumber < 1 || portNumber > 255)
         return QString();
+    if (m_fixedNumber != 0) {
+        if (portNumber != m_fixedNumber || !QFileInfo::exists(m_fixedPath))
+            return QString();
+        return QFileInfo(m_fixedPath).canonicalFilePath();
+    }
     const QFileInfo mapped(m_portsFolder + QStringLiteral("/com") + QString::number(portNumber));
     if (mapped.isSymLink()) {
         // A dangling link (a simulator that went away) is no port at all.

@@ -12,6 +12,10 @@ public:
     PortLocator();
     explicit PortLocator(QString portsFolder);
 
+    // A locator that puts one device behind one port number, whatever the
+    // ports folder says (the command line's --device).
+    static PortLocator forDevice(int portNumber, const QString &path);
+
     static QString defaultPortsFolder();
 
     QString portsFolder() const { return m_portsFolder; }
@@ -23,4 +27,6 @@ public:
 
 private:
     QString m_portsFolder;
+    int m_fixedNumber = 0;
+    QString m_fixedPath;
 };

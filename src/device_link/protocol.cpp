@@ -90,6 +90,8 @@ std::optional<SettingsReply> parseSettingsReply(const QByteArray &reply, bool pa
     r.onTime = std::max(at(9), 1);
     if (reply.size() > 10)
         r.interval = std::max(at(10), 1);
+    if (r.multiLogo && reply.size() >= 12)
+        r.slot = static_cast<int>(leadingNumber(QString::fromLatin1(reply.mid(11, 2))));
     return r;
 }
 

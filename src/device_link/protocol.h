@@ -39,6 +39,7 @@ struct SettingsReply {
     bool takeOn = false;
     int onTime = 1;              // 0 is read as 1
     std::optional<int> interval; // missing in a 10-byte reply
+    std::optional<int> slot;     // "s" replies of 12 bytes or more: the leading number of bytes 11-12
 };
 
 // The reply the parser works on: a reply that does not begin with S or s is

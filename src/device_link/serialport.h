@@ -45,6 +45,13 @@ public:
     virtual void setReceiveThreshold(int bytes) = 0;
     virtual void discardInput() = 0;
     virtual void discardAll() = 0;
+    // Waits until everything written has left the port, at most timeoutMs;
+    // false when it has not.
+    virtual bool drain(int timeoutMs)
+    {
+        Q_UNUSED(timeoutMs);
+        return true;
+    }
 
 signals:
     void commEvent(int code);

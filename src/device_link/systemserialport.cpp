@@ -1,10 +1,14 @@
 #include "systemserialport.h"
 
+#include "device_link/portholder.h"
+
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSerialPort>
 
 #include <cerrno>
 #include <fcntl.h>
+#include <termios.h>
 #include <unistd.h>
 #include <utility>
 
@@ -27,6 +31,15 @@ QString SystemSerialPort::devicePath(int portNumber) const
 {
     return m_locator.devicePath(portNumber);
 }
+
+namespace {
+// Who holds a busy port, for the report; empty when nobody visible does.
+QString holderText(const QString &path)
+{
+    const std::optional<PortHolder::Holder> holder = PortHolder::find(path);
+    return holder ? PortHolder::describe(*holder) : QString();
+}
+} // namespace
 
 SerialPort::OpenResult SystemSerialPort::openDevice(QSerialPort &port, int portNumber) const
 {
@@ -57,10 +70,10 @@ SerialPort::OpenResult SystemSerialPort::openDevice(QSerialPort &port, int portN
                                           "for example is not in the dialout group)")
                                .arg(path)};
         }
-        return {InUse, QString()};
+        return {InUse, holderText(path)};
     }
     case QSerialPort::OpenError:
-        return {InUse, QString()};
+        return {InUse, holderText(path)};
     default:
         // The device node is there but will not work as a serial port
         // (no hardware behind /dev/ttyS3, for instance).
@@ -145,6 +158,21 @@ void SystemSerialPort::discardAll()
         return;
     m_port->readAll();
     m_port->clear(QSerialPort::AllDirections);
+}
+
+bool SystemSerialPort::drain(int timeoutMs)
+{
+    if (!m_port->isOpen())
+        return false;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (m_port->bytesToWrite() > 0) {
+        const qint64 left = timeoutMs - elapsed.elapsed();
+        if (left <= 0 || !m_port->waitForBytesWritten(static_cast<int>(left)))
+            return false;
+    }
+    // Then the line itself: what the driver still holds goes out at 9600 baud.
+    return ::tcdrain(static_cast<int>(m_port->handle())) == 0;
 }
 
 void SystemSerialPort::onReadyRead()

@@ -27,6 +27,7 @@ public:
     void setReceiveThreshold(int bytes) override;
     void discardInput() override;
     void discardAll() override;
+    bool drain(int timeoutMs) override;
 
     static constexpr qint64 OutputBufferSize = 2500;
 

@@ -17,6 +17,7 @@ void Reporter::ReportError(const QString &message, const QString &title)
     }
     m_errorPanelTicks = PanelTicks;
     emit changed();
+    emit errorReported(message, title);
 }
 
 void Reporter::cmdErrOK_Click()

@@ -56,6 +56,8 @@ public:
 
 signals:
     void changed();
+    // Every report as it is made, for the command-line program's stderr.
+    void errorReported(const QString &message, const QString &title);
 
 private:
     bool m_panelVisible = false;

@@ -1,5 +1,6 @@
 #include "frmquillon4.h"
 
+#include "app/linktimers.h"
 #include "app/settingsstore.h"
 #include "device_link/commandtable.h"
 #include "reporting/errorpanel.h"
@@ -148,8 +149,7 @@ FrmQuillon4::FrmQuillon4(SettingsStore &settings, SerialPort &port, const Clock 
     if (options.showSplash && options.startTimers)
         m_tmrSplash->start();
     m_core.startup.Form_Load(options.arguments);
-    if (options.startTimers)
-        armSchedule();
+    m_timers->armSchedule();
     applyHeight();
     sync();
 }
@@ -501,55 +501,13 @@ void FrmQuillon4::buildCentral()
 
 void FrmQuillon4::buildTimers(bool start)
 {
-    m_tmrDelay = new QTimer(this);
-    m_tmrDelay->setObjectName(QStringLiteral("tmr_Delay"));
-    m_tmrDelay->setInterval(25);
-    m_tmrDelay->setTimerType(Qt::PreciseTimer);
-    connect(m_tmrDelay, &QTimer::timeout, &m_core.link, &DeviceLink::tmr_Delay_Timer);
-
-    m_tmrComInit = new QTimer(this);
-    m_tmrComInit->setObjectName(QStringLiteral("tmrComInit"));
-    m_tmrComInit->setInterval(100);
-    m_tmrComInit->setTimerType(Qt::PreciseTimer);
-    connect(m_tmrComInit, &QTimer::timeout, &m_core.link, &DeviceLink::tmrComInit_Timer);
-
+    m_timers = new LinkTimers(m_core.link, m_core.runner, m_core.state, this);
     m_tmrSplash = new QTimer(this);
     m_tmrSplash->setObjectName(QStringLiteral("tmrSplash"));
     m_tmrSplash->setInterval(100);
     connect(m_tmrSplash, &QTimer::timeout, this, &FrmQuillon4::tmrSplash_Timer);
-
-    // The runner's tick is re-armed after every tick for the next half or
-    // whole second of the wall clock, so TAKE leaves just after its second.
-    m_tmrSchedule = new QTimer(this);
-    m_tmrSchedule->setObjectName(QStringLiteral("tmrSchedule"));
-    m_tmrSchedule->setSingleShot(true);
-    m_tmrSchedule->setTimerType(Qt::PreciseTimer);
-    connect(m_tmrSchedule, &QTimer::timeout, this, [this] {
-        m_core.runner.tmrSchedule_Timer();
-        armSchedule();
-    });
-
-    if (!start)
-        return;
-    m_tmrDelay->start();
-    connect(&m_core.runner, &ScheduleRunner::timerChanged, this, [this](bool running) {
-        if (running)
-            armSchedule();
-        else
-            m_tmrSchedule->stop();
-    });
-    connect(&m_core.link, &DeviceLink::comInitTimerChanged, this, [this](bool enabled) {
-        if (enabled)
-            m_tmrComInit->start();
-        else
-            m_tmrComInit->stop();
-    });
-}
-
-void FrmQuillon4::armSchedule()
-{
-    if (m_core.state.scheduleOn && !m_unloaded)
-        m_tmrSchedule->start(m_core.runner.msUntilNextTick());
+    if (start)
+        m_timers->start();
 }
 
 void FrmQuillon4::wireControls()
@@ -986,12 +944,10 @@ void FrmQuillon4::Form_Unload()
         return;
     m_unloaded = true;
     m_tmrSplash->stop();
-    m_tmrComInit->stop();
+    m_timers->stop();
     if (QApplication::overrideCursor())
         QApplication::restoreOverrideCursor();
     m_core.link.closePort();
-    m_tmrDelay->stop();
-    m_tmrSchedule->stop();
 }
 
 // The as-run log, read-only, newest line last: what the scheduler has sent.

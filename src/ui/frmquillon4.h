@@ -13,6 +13,7 @@ class Clock;
 class DialogPrompter;
 class ErrorPanel;
 class FileChooser;
+class LinkTimers;
 class LogoView;
 class QAction;
 class QButtonGroup;
@@ -98,11 +99,8 @@ private:
     std::unique_ptr<DialogPrompter> m_enterData;
 
     // Timers.
-    QTimer *m_tmrDelay = nullptr;
-    QTimer *m_tmrComInit = nullptr;
+    LinkTimers *m_timers = nullptr;
     QTimer *m_tmrSplash = nullptr;
-    QTimer *m_tmrSchedule = nullptr;
-    void armSchedule();
 
     // Menus.
     QMenu *m_mnuFile = nullptr;
