@@ -28,7 +28,11 @@ std::optional<int> number(const QString &text, int min, int max, const QString &
     bool ok = false;
     const int value = text.toInt(&ok, 10);
     if (!ok || value < min || value > max) {
-        error = QStringLiteral("%1 must be a whole number from %2 to %3, not \"%4\"").arg(what).arg(min).arg(max).arg(text);
+        error = QStringLiteral("%1 must be a whole number from %2 to %3, not \"%4\"")
+                    .arg(what)
+                    .arg(min)
+                    .arg(max)
+                    .arg(text);
         return std::nullopt;
     }
     return value;
@@ -60,8 +64,9 @@ bool readOperands(CliRequest &r, const QString &name, const QStringList &words, 
     const auto count = [&](qsizetype min, qsizetype max) {
         if (words.size() >= min && words.size() <= max)
             return true;
-        error = words.size() < min ? QStringLiteral("\"%1\" needs more arguments").arg(name)
-                                   : QStringLiteral("\"%1\" takes no argument \"%2\"").arg(name, words.at(max));
+        error = words.size() < min
+                    ? QStringLiteral("\"%1\" needs more arguments").arg(name)
+                    : QStringLiteral("\"%1\" takes no argument \"%2\"").arg(name, words.at(max));
         return false;
     };
     const auto word = [&](qsizetype i) { return words.value(i).toLower(); };
@@ -82,7 +87,8 @@ bool readOperands(CliRequest &r, const QString &name, const QStringList &words, 
             return false;
         const auto range = settingRanges().constFind(word(0));
         if (range == settingRanges().cend()) {
-            error = QStringLiteral("\"set\" knows fade, mix, intensity, hpos and vpos, not \"%1\"").arg(words[0]);
+            error = QStringLiteral("\"set\" knows fade, mix, intensity, hpos and vpos, not \"%1\"")
+                        .arg(words[0]);
             return false;
         }
         r.setting = range->setting;
@@ -198,13 +204,20 @@ Parsed parse(const QStringList &arguments)
         return {std::nullopt, QStringLiteral("no command given (see --help)")};
 
     static const QMap<QString, Command> commands{
-        {QStringLiteral("status"), Command::Status},       {QStringLiteral("copyright"), Command::Copyright},
-        {QStringLiteral("download"), Command::Download},   {QStringLiteral("store-logo"), Command::StoreLogo},
-        {QStringLiteral("upload"), Command::Upload},       {QStringLiteral("set"), Command::Set},
-        {QStringLiteral("standard"), Command::Standard},   {QStringLiteral("take"), Command::Take},
-        {QStringLiteral("select"), Command::Select},       {QStringLiteral("wake"), Command::Wake},
-        {QStringLiteral("sleep"), Command::Sleep},         {QStringLiteral("set-id"), Command::SetId},
-        {QStringLiteral("schedule"), Command::ScheduleRun}, {QStringLiteral("help"), Command::Help},
+        {QStringLiteral("status"), Command::Status},
+        {QStringLiteral("copyright"), Command::Copyright},
+        {QStringLiteral("download"), Command::Download},
+        {QStringLiteral("store-logo"), Command::StoreLogo},
+        {QStringLiteral("upload"), Command::Upload},
+        {QStringLiteral("set"), Command::Set},
+        {QStringLiteral("standard"), Command::Standard},
+        {QStringLiteral("take"), Command::Take},
+        {QStringLiteral("select"), Command::Select},
+        {QStringLiteral("wake"), Command::Wake},
+        {QStringLiteral("sleep"), Command::Sleep},
+        {QStringLiteral("set-id"), Command::SetId},
+        {QStringLiteral("schedule"), Command::ScheduleRun},
+        {QStringLiteral("help"), Command::Help},
     };
     QString name = words.takeFirst();
     const auto found = commands.constFind(name);

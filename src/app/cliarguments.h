@@ -36,8 +36,8 @@ struct CliRequest {
     QString file;            // download's bitmap, upload's output
     bool negative = false;   // download --negative
     Setting setting = Setting::Fade;
-    int value = 0;           // set, select, set-id, wake ID (0: every node)
-    bool pal = false;        // standard
+    int value = 0;    // set, select, set-id, wake ID (0: every node)
+    bool pal = false; // standard
     TakeMode take = TakeMode::Toggle;
 
     // Commands that need no port at all.
@@ -51,11 +51,11 @@ namespace CliArguments {
 // Exit codes that scripts can test.
 enum Exit : int {
     Ok = 0,
-    Conflicts = 1,    // schedule check found conflicts
-    Usage = 2,        // bad arguments
-    PortProblem = 3,  // no port, a missing or busy port, the line lost
+    Conflicts = 1,     // schedule check found conflicts
+    Usage = 2,         // bad arguments
+    PortProblem = 3,   // no port, a missing or busy port, the line lost
     DeviceProblem = 4, // no reply, or the device did not do what was asked
-    FileProblem = 5,  // a bitmap that cannot be read, an output that cannot be written
+    FileProblem = 5,   // a bitmap that cannot be read, an output that cannot be written
     Interrupted = 130,
 };
 

@@ -60,7 +60,8 @@ QString CliJob::portName() const
 QString CliJob::portFailure() const
 {
     if (m_core.state.comPort == 0)
-        return QStringLiteral("no port: give --port N or --device PATH, or choose a port in Quillon's Com menu");
+        return QStringLiteral(
+            "no port: give --port N or --device PATH, or choose a port in Quillon's Com menu");
     switch (m_core.link.lastComError()) {
     case SerialPort::NotValid:
         return QStringLiteral("there is no serial port at ") + portName();
@@ -92,7 +93,8 @@ void CliJob::start()
     if (m_request.command == Command::Download) {
         QFile file(m_request.file);
         if (!file.open(QIODevice::ReadOnly)) {
-            fail(CliArguments::FileProblem, QStringLiteral("cannot read %1: %2").arg(m_request.file, file.errorString()));
+            fail(CliArguments::FileProblem,
+                 QStringLiteral("cannot read %1: %2").arg(m_request.file, file.errorString()));
             return;
         }
         const BitmapFile::Result bitmap = BitmapFile::read(file);
@@ -174,8 +176,9 @@ void CliJob::runOffline()
         break;
     }
     if (!m_core.settings.setAsideFile().isEmpty())
-        m_output.err(QStringLiteral("quillon-cli: warning: the settings file could not be read; it was kept as ")
-                     + m_core.settings.setAsideFile());
+        m_output.err(
+            QStringLiteral("quillon-cli: warning: the settings file could not be read; it was kept as ")
+            + m_core.settings.setAsideFile());
     Schedule schedule;
     const Schedule::LoadProblem problem = schedule.LoadSchedule(m_core.settings);
     if (problem.bad)
@@ -202,7 +205,8 @@ void CliJob::onReply(const QByteArray &reply)
 {
     if (m_phase != Phase::Checking)
         return;
-    const auto parsed = Protocol::parseSettingsReply(Protocol::alignReply(reply), m_core.state.panel.standard == 1);
+    const auto parsed
+        = Protocol::parseSettingsReply(Protocol::alignReply(reply), m_core.state.panel.standard == 1);
     if (!parsed)
         return;
     m_reply = parsed;
@@ -236,7 +240,8 @@ void CliJob::onTick()
             m_output.out(m_core.reporter.copyright());
             actionSent();
         } else if (m_ticks > ReplyTicks) {
-            fail(CliArguments::DeviceProblem, QStringLiteral("no copyright line came back from ") + portName());
+            fail(CliArguments::DeviceProblem,
+                 QStringLiteral("no copyright line came back from ") + portName());
         }
         break;
     case Wait::Download:
@@ -250,7 +255,8 @@ void CliJob::onTick()
         if (!m_core.state.uploadPending) {
             const QString status = m_core.reporter.uploadStatus();
             fail(CliArguments::DeviceProblem,
-                 QStringLiteral("the device sent no logo") + (status.isEmpty() ? QString() : QStringLiteral(": ") + status));
+                 QStringLiteral("the device sent no logo")
+                     + (status.isEmpty() ? QString() : QStringLiteral(": ") + status));
         } else if (m_ticks > StreamTicks && m_core.link.rxBuffer().isEmpty()) {
             fail(CliArguments::DeviceProblem, QStringLiteral("no logo came back from ") + portName());
         }
@@ -328,7 +334,7 @@ void CliJob::act()
             c.panel.optTAKE_Click();
         else
             m_diag.mnuDiagSub_Click(m_request.take == CliRequest::TakeMode::On ? CommandTable::TakeOn
-                                                                              : CommandTable::TakeOff);
+                                                                               : CommandTable::TakeOff);
         break;
     case Command::Select:
         if (m_request.value > c.state.modelNumber) {
@@ -391,7 +397,7 @@ void CliJob::onError(const QString &message, const QString &title)
     QString text = message;
     if (m_wait == Wait::Download && m_core.download.running())
         text += QStringLiteral(" The download was not finished: the logo in the device is incomplete.");
-    fail(portTitle(title) ? CliArguments::PortProblem
+    fail(portTitle(title)   ? CliArguments::PortProblem
          : fileTitle(title) ? CliArguments::FileProblem
                             : CliArguments::DeviceProblem,
          text);
@@ -404,9 +410,9 @@ void CliJob::interrupt()
         return;
     }
     fail(CliArguments::Interrupted,
-         m_wait == Wait::Download
-             ? QStringLiteral("interrupted: the download was not finished; the logo in the device is incomplete")
-             : QStringLiteral("interrupted"));
+         m_wait == Wait::Download ? QStringLiteral(
+             "interrupted: the download was not finished; the logo in the device is incomplete")
+                                  : QStringLiteral("interrupted"));
 }
 
 void CliJob::reloadSchedule()
@@ -414,7 +420,8 @@ void CliJob::reloadSchedule()
     if (m_phase != Phase::Running)
         return;
     if (!m_core.settings.reload()) {
-        m_output.err(QStringLiteral("quillon-cli: the settings file cannot be read; the schedule runs on as it was"));
+        m_output.err(
+            QStringLiteral("quillon-cli: the settings file cannot be read; the schedule runs on as it was"));
         return;
     }
     // A sequence the runner holds on stays held: if it is no longer on, the
@@ -517,7 +524,9 @@ QString CliJob::scheduleTable(const Schedule &schedule)
                     .arg(i + 1, 3)
                     .arg(s.Logo > 0 ? QString::number(s.Logo) : QStringLiteral("-"), 4)
                     .arg(time(s.Start), time(s.End), time(s.OnSteps), time(s.RepeatSteps),
-                         off ? QStringLiteral("(off)") : days.isEmpty() ? QStringLiteral("none") : days.join(QLatin1Char(' ')));
+                         off              ? QStringLiteral("(off)")
+                         : days.isEmpty() ? QStringLiteral("none")
+                                          : days.join(QLatin1Char(' ')));
     }
     return text;
 }
@@ -536,7 +545,8 @@ QString CliJob::conflictText(const Schedule &schedule, const ConflictMarks &mark
         text += QStringLiteral("Sequence %1 (logo %2) conflicts%3\n")
                     .arg(i + 1)
                     .arg(schedule[i].Logo)
-                    .arg(days.isEmpty() ? QString() : QStringLiteral(" on ") + days.join(QStringLiteral(", ")));
+                    .arg(days.isEmpty() ? QString()
+                                        : QStringLiteral(" on ") + days.join(QStringLiteral(", ")));
     }
     return text;
 }

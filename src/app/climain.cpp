@@ -84,7 +84,8 @@ int main(int argc, char *argv[])
     std::signal(SIGHUP, onSignal);
 
     SettingsStore settings;
-    SystemSerialPort port(request.device.isEmpty() ? PortLocator() : PortLocator::forDevice(1, request.device));
+    SystemSerialPort port(request.device.isEmpty() ? PortLocator()
+                                                   : PortLocator::forDevice(1, request.device));
     SystemClock clock;
     QuillonCore core(settings, port, clock);
     LinkTimers timers(core.link, core.runner, core.state);

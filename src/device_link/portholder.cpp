@@ -21,7 +21,8 @@ std::optional<Holder> find(const QString &devicePath, const QString &procFolder)
             continue;
         const QString base = procFolder + QLatin1Char('/') + name;
         // Folders of other users' processes cannot be listed: skipped.
-        const QFileInfoList fds = QDir(base + QStringLiteral("/fd")).entryInfoList(QDir::System | QDir::NoDotAndDotDot);
+        const QFileInfoList fds
+            = QDir(base + QStringLiteral("/fd")).entryInfoList(QDir::System | QDir::NoDotAndDotDot);
         for (const QFileInfo &fd : fds) {
             if (fd.symLinkTarget() != device)
                 continue;
@@ -46,8 +47,9 @@ QString describe(const Holder &holder)
     const QString program = QFileInfo(holder.command.section(QLatin1Char(' '), 0, 0)).fileName();
     const QString arguments = holder.command.section(QLatin1Char(' '), 1);
     if (program == QLatin1String("quillon-cli") && arguments.contains(QLatin1String("schedule run")))
-        return QStringLiteral("It is held by the Quillon scheduler service (quillon-cli schedule run, process %1); "
-                              "stop it with \"systemctl --user stop quillon-scheduler\" to use the port here.")
+        return QStringLiteral(
+                   "It is held by the Quillon scheduler service (quillon-cli schedule run, process %1); "
+                   "stop it with \"systemctl --user stop quillon-scheduler\" to use the port here.")
             .arg(holder.pid);
     if (program == QLatin1String("quillon"))
         return QStringLiteral("It is held by the Quillon program (process %1).").arg(holder.pid);
