@@ -1,20 +1,12 @@
 #include "bitmapmaker.h"
 #include "corefixture.h"
+#include "windowtraffic.h"
 
 #include "app/clijob.h"
-#include "device_link/diagcommands.h"
-#include "ui/filechooser.h"
-#include "ui/frmquillon4.h"
 
-#include <QAction>
-#include <QCheckBox>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QScrollBar>
 #include <QTest>
 
 #include <functional>
@@ -22,56 +14,9 @@
 namespace {
 
 constexpr int Port = 6;
+using WindowTraffic::FakeDevice;
 
-// A device at the far end of a fake port: it answers the settings and
-// copyright requests and the logo request, whoever sends them.
-struct FakeDevice {
-    FakeSerialPort &port;
-    qsizetype seen = 0;
-    // mix 99, fade 50, intensity 99, h 94, v 30, TAKE on, on 20, interval 40, slot 1
-    QByteArray settings = QByteArray("s\x00\x32\x63\x5E\x1E\x01\x30\x30\x14\x28", 11) + "01";
-
-    void answer()
-    {
-        for (; seen < port.writes.size(); ++seen) {
-            const QByteArray &w = port.writes[seen];
-            if (w == "ARS")
-                port.receive(settings);
-            else if (w == "ARC")
-                port.receive("(C) 2026 Test QX04 V1.0\r\n");
-            else if (w == "ARM") {
-                QByteArray stream("\x00\x01SD", 4);
-                for (int i = 0; i < 2048; ++i)
-                    stream.append(static_cast<char>(i * 7));
-                port.receive(stream);
-            }
-        }
-    }
-};
-
-class FixedAnswer final : public Prompter
-{
-public:
-    QString text;
-    std::optional<QString> ask(const QString &) override { return text; }
-};
-
-class FixedChooser final : public FileChooser
-{
-public:
-    QString open;
-    QString save;
-    QString openFileName(QWidget *, const QString &, const QString &, const QString &) override
-    {
-        return open;
-    }
-    QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override
-    {
-        return save;
-    }
-};
-
-// The same stored settings for both sides: port 6, a QX-4.
+// Port 6, a QX-4.
 void storeCommon(CoreFixture &f)
 {
     f.port.present.insert(Port);
@@ -138,47 +83,6 @@ class TestCli : public QObject
                 device.answer();
         }
         return run;
-    }
-
-    // The window on its own fake port, woken, with the device's settings
-    // taken in as from a poll; then the action, ticked until done.
-    QList<QByteArray> windowTraffic(const std::function<void(FrmQuillon4 &)> &action,
-                                    const std::function<bool(FrmQuillon4 &)> &busy = {})
-    {
-        CoreFixture f;
-        storeCommon(f);
-        FrmQuillon4 w(*f.settings, f.port, f.clock, FrmQuillon4::Options{{}, false, false});
-        FixedChooser chooser;
-        chooser.open = m_files.filePath(QStringLiteral("logo.bmp"));
-        chooser.save = m_files.filePath(QStringLiteral("window-upload.bmp"));
-        w.setFileChooser(&chooser);
-        FixedAnswer answer;
-        answer.text = m_answer;
-        w.setPrompter(&answer);
-        for (int i = 0; i < 30; ++i)
-            w.core().link.tmrComInit_Timer();
-        FakeDevice device{f.port};
-        f.port.receive(device.settings);
-        for (int i = 0; i < 2; ++i)
-            w.core().link.tmr_Delay_Timer();
-        f.port.writes.clear();
-        action(w);
-        for (int i = 0; i < 3000 && busy && busy(w); ++i) {
-            device.answer();
-            w.core().link.tmr_Delay_Timer();
-        }
-        device.answer();
-        QCoreApplication::processEvents(); // the save of an upload is queued
-        return f.port.writes;
-    }
-    QString m_answer;
-
-    template<typename T> static T *child(FrmQuillon4 &w, const char *name)
-    {
-        T *found = w.findChild<T *>(QString::fromLatin1(name));
-        if (!found)
-            qFatal("no child %s", name);
-        return found;
     }
 
 private slots:
@@ -249,98 +153,32 @@ private slots:
     // settings request.
     void commandsSendWhatTheWindowSends_data()
     {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("answer"); // what the window's Diag question is answered with
-        QTest::addColumn<std::function<void(FrmQuillon4 &)>>("action");
-        QTest::addColumn<std::function<bool(FrmQuillon4 &)>>("busy");
-        using Action = std::function<void(FrmQuillon4 &)>;
-        using Busy = std::function<bool(FrmQuillon4 &)>;
-        const auto trigger = [](const char *name) {
-            return Action([name](FrmQuillon4 &w) { child<QAction>(w, name)->trigger(); });
-        };
-        const Busy downloading = [](FrmQuillon4 &w) { return w.core().download.running(); };
-        const QString bitmap = writeBitmap(BitmapMaker{}.bytes());
-        const auto row
-            = [](const char *name, const QStringList &args, const QString &answer, const Action &action,
-                 const Busy &busy = {}) { QTest::newRow(name) << args << answer << action << busy; };
-
-        row("set fade", {QStringLiteral("set"), QStringLiteral("fade"), QStringLiteral("30")}, {},
-            [](FrmQuillon4 &w) { child<QScrollBar>(w, "hscrFade")->setValue(30); });
-        row("set mix", {QStringLiteral("set"), QStringLiteral("mix"), QStringLiteral("0")}, {},
-            [](FrmQuillon4 &w) { child<QScrollBar>(w, "hscrMix")->setValue(0); });
-        row("set intensity", {QStringLiteral("set"), QStringLiteral("intensity"), QStringLiteral("42")}, {},
-            [](FrmQuillon4 &w) { child<QScrollBar>(w, "hscrIntensity")->setValue(42); });
-        for (const char *box : {"hpos", "vpos"}) {
-            const QByteArray name = QByteArray("txt") + QByteArray(box).toUpper();
-            row(box, {QStringLiteral("set"), QString::fromLatin1(box), QStringLiteral("37")}, {},
-                [name](FrmQuillon4 &w) {
-                    auto *edit = child<QLineEdit>(w, name.constData());
-                    edit->setText(QStringLiteral("37"));
-                    QTest::mouseClick(edit, Qt::LeftButton);
-                });
-        }
-        row("standard pal", {QStringLiteral("standard"), QStringLiteral("pal")}, {},
-            [](FrmQuillon4 &w) { child<QRadioButton>(w, "NTSC_PAL1")->click(); });
-        row("take toggle", {QStringLiteral("take"), QStringLiteral("toggle")}, {},
-            [](FrmQuillon4 &w) { child<QPushButton>(w, "optTAKE")->click(); });
-        row("take on", {QStringLiteral("take"), QStringLiteral("on")}, {}, trigger("mnuDiagSub2"));
-        row("take off", {QStringLiteral("take"), QStringLiteral("off")}, {}, trigger("mnuDiagSub1"));
-        row("select", {QStringLiteral("select"), QStringLiteral("3")}, {},
-            [](FrmQuillon4 &w) { child<QRadioButton>(w, "optLOGO3")->click(); });
-        row("sleep", {QStringLiteral("sleep")}, {}, trigger("mnuAllNodesSleep"));
-        row("wake all", {QStringLiteral("wake")}, {}, trigger("mnuWakeUpAllNodes"));
-        row("wake one", {QStringLiteral("wake"), QStringLiteral("12")}, QStringLiteral("12"),
-            trigger("mnuDiagSub15"));
-        row("set-id", {QStringLiteral("set-id"), QStringLiteral("200")}, QStringLiteral("200"),
-            trigger("mnuSetIDtoCurrentNode"));
-        row("copyright", {QStringLiteral("copyright")}, {}, trigger("mnuCopyright"));
-        const auto download = [](bool negative) {
-            return Action([negative](FrmQuillon4 &w) {
-                child<QAction>(w, "mnuOpenLogoFile")->trigger();
-                if (negative)
-                    child<QCheckBox>(w, "NEGATE")->click();
-                child<QAction>(w, "mnuDownloadLogotoRam")->trigger();
-            });
-        };
-        row("download", {QStringLiteral("download"), bitmap}, {}, download(false), downloading);
-        row("download negative", {QStringLiteral("download"), bitmap, QStringLiteral("--negative")}, {},
-            download(true), downloading);
-        row("store-logo", {QStringLiteral("store-logo")}, {}, trigger("mnuSaveLogoinNVRAM"), downloading);
-        row("upload", {QStringLiteral("upload"), m_files.filePath(QStringLiteral("cli-upload.bmp"))}, {},
-            trigger("mnuUpLoadLogo"), [](FrmQuillon4 &w) { return w.core().state.uploadPending; });
+        QTest::addColumn<int>("index");
+        const auto all = WindowTraffic::cases(QString(), QString());
+        for (int i = 0; i < all.size(); ++i)
+            QTest::newRow(all[i].name) << i;
     }
 
     void commandsSendWhatTheWindowSends()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, answer);
-        QFETCH(std::function<void(FrmQuillon4 &)>, action);
-        QFETCH(std::function<bool(FrmQuillon4 &)>, busy);
+        QFETCH(int, index);
+        const QString bitmap = writeBitmap(BitmapMaker{}.bytes());
+        const QString upload = m_files.filePath(QStringLiteral("cli-upload.bmp"));
+        const QString windowUpload = m_files.filePath(QStringLiteral("window-upload.bmp"));
+        const WindowTraffic::Case c = WindowTraffic::cases(bitmap, upload).at(index);
 
-        const auto cli = runCli(arguments);
+        const auto cli = runCli(c.arguments);
         QCOMPARE(cli->exit, 0);
         QVERIFY2(cli->err.isEmpty(), qPrintable(cli->err));
-        QList<QByteArray> sent = cli->f.port.writes;
-        // The start: the link's wake-up of every node, and the check.
-        QCOMPARE(sent.value(0), QByteArray("WK,00"));
-        sent.removeFirst();
-        const CliRequest request = *CliArguments::parse(arguments).request;
-        if (request.checksDevice()) {
-            QCOMPARE(sent.value(0), QByteArray("ARS"));
-            sent.removeFirst();
-        } else if (request.command == CliRequest::Command::Wake) {
-            QCOMPARE(sent.value(sent.size() - 1), QByteArray("ARS"));
-            sent.removeLast();
-        }
-
-        m_answer = answer;
-        const QList<QByteArray> window = windowTraffic(action, busy);
+        const QList<QByteArray> window = WindowTraffic::windowWrites(
+            c, Port, FakeDevice{cli->f.port}.settings, {}, bitmap, windowUpload);
         QVERIFY(!window.isEmpty());
-        QCOMPARE(sent, window);
+        QCOMPARE(cli->f.port.wire(), WindowTraffic::cliWire(c, window));
 
+        const CliRequest request = *CliArguments::parse(c.arguments).request;
         if (request.command == CliRequest::Command::Upload) {
-            QFile mine(request.file);
-            QFile theirs(m_files.filePath(QStringLiteral("window-upload.bmp")));
+            QFile mine(upload);
+            QFile theirs(windowUpload);
             QVERIFY(mine.open(QIODevice::ReadOnly) && theirs.open(QIODevice::ReadOnly));
             QCOMPARE(mine.readAll(), theirs.readAll());
         } else if (request.command == CliRequest::Command::Copyright) {

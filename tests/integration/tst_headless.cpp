@@ -2,6 +2,7 @@
 #include "programhome.h"
 #include "schedulefile.h"
 #include "simprocess.h"
+#include "windowtraffic.h"
 
 #include "app/settingsstore.h"
 #include "device_link/clock.h"
@@ -35,6 +36,7 @@ class TestHeadless : public QObject
 
     ProgramHome m_home;
     std::unique_ptr<SimProcess> m_sim;
+    FakeSerialPort m_fakePort;
 
     QProcessEnvironment environment() const
     {
@@ -90,10 +92,6 @@ private slots:
         QVERIFY(status.value(QStringLiteral("fade")).isDouble());
         QVERIFY(status.value(QStringLiteral("take")).isBool());
 
-        r = runCli(onPort({QStringLiteral("set"), QStringLiteral("fade"), QStringLiteral("30")}));
-        QCOMPARE(r.exit, 0);
-        QVERIFY(m_sim->waitForReceived(QByteArray("AFR") + char(70), 2000));
-
         // The device itself, by its path.
         r = runCli(
             {QStringLiteral("--device"), m_sim->ptyPath(), QStringLiteral("take"), QStringLiteral("on")});
@@ -121,10 +119,55 @@ private slots:
         QCOMPARE(r.exit, 0);
         QCOMPARE(QImage(uploaded).convertToFormat(QImage::Format_RGB32),
                  QImage(original).convertToFormat(QImage::Format_RGB32));
+    }
 
-        r = runCli(onPort({QStringLiteral("copyright")}));
-        QCOMPARE(r.exit, 0);
-        QVERIFY(r.out.startsWith("(C) "));
+    // Every command on the real line: qxsim receives what the window sends
+    // for the same action (on a fake line, given the reply qxsim gave).
+    void everyCommandAsTheWindowSendsIt()
+    {
+        const QString bitmap = m_home.path("logo.bmp");
+        QFile file(bitmap);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(BitmapMaker{}.bytes()) > 0);
+        file.close();
+        const QString settingsFile = m_home.path("config/Quillon/Quillon.conf");
+        const QString before = m_home.path("before.conf");
+        for (const WindowTraffic::Case &c : WindowTraffic::cases(bitmap, m_home.path("upload.bmp"))) {
+            // An upload takes longer on the line than the poll's interval, so
+            // a poll falls inside it there but not on the fake line.
+            if (c.arguments.first() == QLatin1String("upload"))
+                continue;
+            QFile::remove(before);
+            QVERIFY(QFile::copy(settingsFile, before));
+            const qsizetype seen = m_sim->entries().size();
+            const CliResult r = runCli(onPort(c.arguments));
+            QVERIFY2(r.exit == 0, c.name);
+            QByteArray reply;
+            const auto received = [&] {
+                QByteArray bytes;
+                const auto entries = m_sim->entries();
+                for (qsizetype i = seen; i < entries.size(); ++i) {
+                    if (entries[i].kind == "rx")
+                        bytes += entries[i].bytes;
+                    else if (entries[i].kind == "tx" && entries[i].bytes.startsWith('s') && reply.isEmpty())
+                        reply = entries[i].bytes;
+                }
+                return bytes;
+            };
+            const bool checks = CliArguments::parse(c.arguments).request->checksDevice();
+            QTRY_VERIFY_WITH_TIMEOUT(received().startsWith("WK,00") && (!checks || !reply.isEmpty()), 2000);
+            const QList<QByteArray> window = WindowTraffic::windowWrites(
+                c, Port, reply.isEmpty() ? WindowTraffic::FakeDevice{m_fakePort}.settings : reply, before,
+                bitmap, m_home.path("window-upload.bmp"));
+            const QByteArray expected = WindowTraffic::cliWire(c, window);
+            // qxsim logs what it has read a moment after the program ends.
+            [[maybe_unused]] const bool whole
+                = QTest::qWaitFor([&] { return received().size() >= expected.size(); }, 3000);
+            const QByteArray sent = received();
+            QVERIFY2(sent == expected,
+                     qPrintable(QStringLiteral("%1: %2 against %3")
+                                    .arg(QString::fromLatin1(c.name), QString::fromLatin1(sent.toHex(' ')),
+                                         QString::fromLatin1(expected.toHex(' ')))));
+        }
     }
 
     void silentDeviceAndMissingPort()
