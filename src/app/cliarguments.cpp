@@ -73,10 +73,6 @@ bool readOperands(CliRequest &r, const QString &name, const QStringList &words, 
 
     switch (r.command) {
     case Command::Download:
-        if (!count(1, 1))
-            return false;
-        r.file = words.first();
-        return true;
     case Command::Upload:
         if (!count(1, 1))
             return false;

@@ -37,7 +37,7 @@ class TestCli : public QObject
 
     QString writeBitmap(const QByteArray &bytes, const QString &name = QStringLiteral("logo.bmp"))
     {
-        const QString path = m_files.filePath(name);
+        QString path = m_files.filePath(name);
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
             qFatal("cannot write %s", qPrintable(path));
