@@ -1,0 +1,1 @@
+#include "weektimelineview.h"
