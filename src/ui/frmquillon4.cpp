@@ -2,9 +2,11 @@
 
 #include "app/linktimers.h"
 #include "app/settingsstore.h"
+#include "device_link/clock.h"
 #include "device_link/commandtable.h"
 #include "reporting/errorpanel.h"
 #include "scheduler/asrunlog.h"
+#include "scheduler/nextswitch.h"
 #include "ui/filechooser.h"
 #include "ui/frmenterdata.h"
 #include "ui/frmschedule.h"
@@ -127,6 +129,7 @@ FrmQuillon4::FrmQuillon4(SettingsStore &settings, SerialPort &port, const Clock 
                          const Options &options, QWidget *parent)
     : QMainWindow(parent)
     , m_core(settings, port, clock)
+    , m_clock(clock)
     , m_options(options)
     , m_dialogs(std::make_unique<DialogFileChooser>())
     , m_diag(m_core.state, m_core.reporter, settings, m_core.link, m_core.download)
@@ -356,6 +359,10 @@ void FrmQuillon4::buildCentral()
     m_lblRunning->setAlignment(Qt::AlignCenter);
     m_lblRunning->setMinimumWidth(64);
     buttons->addWidget(m_lblRunning, 1, 3);
+    // While the schedule runs: its next switch, counted down.
+    m_lblNextTake = makeLabel(central, "lblNextTake", QString());
+    m_lblNextTake->setVisible(false);
+    left->addWidget(m_lblNextTake);
     left->addStretch();
 
     // Right: the sliders.
@@ -502,12 +509,29 @@ void FrmQuillon4::buildCentral()
 void FrmQuillon4::buildTimers(bool start)
 {
     m_timers = new LinkTimers(m_core.link, m_core.runner, m_core.state, this);
+    m_tmrNextTake = new QTimer(this);
+    m_tmrNextTake->setInterval(1000);
+    connect(m_tmrNextTake, &QTimer::timeout, this, &FrmQuillon4::syncNextTake);
     m_tmrSplash = new QTimer(this);
     m_tmrSplash->setObjectName(QStringLiteral("tmrSplash"));
     m_tmrSplash->setInterval(100);
     connect(m_tmrSplash, &QTimer::timeout, this, &FrmQuillon4::tmrSplash_Timer);
-    if (start)
-        m_timers->start();
+    if (!start)
+        return;
+    m_timers->start();
+    m_tmrNextTake->start();
+}
+
+void FrmQuillon4::syncNextTake()
+{
+    const bool running = m_core.state.scheduleOn;
+    m_lblNextTake->setVisible(running);
+    if (!running)
+        return;
+    const QDateTime now = m_clock.now();
+    const std::optional<NextSwitch> next = NextSwitch::find(m_core.state.schedule, now);
+    m_lblNextTake->setText(next ? QStringLiteral("Next: ") + next->text(now)
+                                : QStringLiteral("Next: no TAKE within a week"));
 }
 
 void FrmQuillon4::wireControls()
@@ -728,6 +752,8 @@ void FrmQuillon4::sync()
     syncMenus();
     syncPanel();
     syncStrips();
+    if (m_lblNextTake->isVisibleTo(this) != m_core.state.scheduleOn)
+        syncNextTake();
     m_syncing = false;
 }
 
@@ -944,6 +970,7 @@ void FrmQuillon4::Form_Unload()
         return;
     m_unloaded = true;
     m_tmrSplash->stop();
+    m_tmrNextTake->stop();
     m_timers->stop();
     if (QApplication::overrideCursor())
         QApplication::restoreOverrideCursor();

@@ -90,6 +90,7 @@ private:
     void tmrSplash_Timer();
 
     QuillonCore m_core;
+    const Clock &m_clock;
     Options m_options;
     bool m_syncing = false;
     bool m_unloaded = false;
@@ -100,6 +101,8 @@ private:
 
     // Timers.
     LinkTimers *m_timers = nullptr;
+    QTimer *m_tmrNextTake = nullptr;
+    void syncNextTake();
     QTimer *m_tmrSplash = nullptr;
 
     // Menus.
@@ -161,6 +164,7 @@ private:
     QCheckBox *m_NEGATE = nullptr;
     QLabel *m_lblCurrentTime = nullptr;
     QLabel *m_lblRunning = nullptr;
+    QLabel *m_lblNextTake = nullptr;
 
     // Logo position frame and slot buttons.
     QGroupBox *m_fraPosition = nullptr;

@@ -2,6 +2,7 @@
 #include "schedulemaker.h"
 
 #include "scheduler/asrunlog.h"
+#include "scheduler/nextswitch.h"
 #include "scheduler/schedulerunner.h"
 
 #include <QFile>
@@ -221,6 +222,46 @@ private slots:
         sent = commands(autumn);
         QCOMPARE(sent.count("AT1"), 1 + 2 + 1);
         QCOMPARE(sent.count("AT0"), 1 + 2 + 1);
+    }
+
+    // The main window's "next TAKE": the first switch after now, within the
+    // day, across midnight and across the week's end.
+    void nextSwitch()
+    {
+        const auto at = [](int day, const char *time) {
+            // 2026-12-06 is a Sunday: day 0 to 6 is Sunday to Saturday.
+            return QDateTime(QDate(2026, 12, 6).addDays(day), QTime::fromString(QString::fromLatin1(time)));
+        };
+        Schedule schedule;
+        // Mondays 8:00 to 8:20, one minute on every two.
+        schedule[2] = makeSequence(1920, 4, 8, 2000, 2, 1 << 1);
+        // Sundays from 23:59 to midnight; Saturdays 6:00 for a minute.
+        schedule[5] = makeSequence(5756, 4, 8, 5760, 4, 1 << 0);
+        schedule[7] = makeSequence(1440, 4, 480, 1444, 16, 1 << 6); // logo 16 has no button: never switched
+
+        const auto check = [&](const QDateTime &now, int sequence, bool on, const QDateTime &when) {
+            const auto next = NextSwitch::find(schedule, now);
+            QVERIFY(next.has_value());
+            QCOMPARE(next->sequence, sequence);
+            QCOMPARE(next->on, on);
+            QCOMPARE(next->at, when);
+        };
+        check(at(1, "07:59:50"), 3, true, at(1, "08:00:00"));
+        check(at(1, "08:00:30"), 3, false, at(1, "08:01:00"));
+        check(at(1, "08:01:00"), 3, true, at(1, "08:02:00"));
+        // After the last on time of Monday the next is Sunday's, six days on.
+        check(at(1, "08:19:30"), 6, true, at(7, "23:59:00"));
+        // On at midnight on Sunday: off as Monday begins (not a Monday sequence).
+        check(at(0, "23:59:10"), 6, false, at(1, "00:00:00"));
+        // Saturday evening: the week wraps to Sunday night.
+        check(at(6, "22:00:00"), 6, true, at(7, "23:59:00"));
+
+        const auto next = NextSwitch::find(schedule, at(1, "07:58:50"));
+        QCOMPARE(next->text(at(1, "07:58:50")), QStringLiteral("TAKE ON logo 2 (sequence 3) in 0:01:10"));
+
+        Schedule nothing;
+        nothing[0] = makeSequence(1440, 4, 8, 1500, 0, 0x7F); // no logo
+        QVERIFY(!NextSwitch::find(nothing, at(3, "12:00:00")).has_value());
     }
 };
 
