@@ -45,6 +45,7 @@ struct PortMenuEntry {
     QString caption;
     QString tag;
     QString path;
+    QString stableName; // the adapter's /dev/serial/by-id link, if it has one
 };
 
 // The state of the main window frmQuillon4 that the program's logic decides:

@@ -4,6 +4,7 @@
 #include "app/settingsstore.h"
 #include "device_link/clock.h"
 #include "device_link/commandtable.h"
+#include "device_link/portlocator.h"
 #include "device_link/protocol.h"
 #include "device_link/serialport.h"
 #include "panel/panelcontroller.h"
@@ -266,6 +267,7 @@ void DeviceLink::DetermineValidPorts()
         entry.caption = QStringLiteral("COM&") + QString::number(n);
         entry.tag = QString::number(n);
         entry.path = m_port.devicePath(n);
+        entry.stableName = PortLocator::stableName(entry.path);
     }
     m_state.notify();
     StartCom();

@@ -43,6 +43,20 @@ QString PortLocator::builtInPath(int portNumber)
     return QString();
 }
 
+QString PortLocator::stableName(const QString &devicePath, const QString &byIdFolder)
+{
+    const QString device = QFileInfo(devicePath).canonicalFilePath();
+    if (device.isEmpty())
+        return QString();
+    const QFileInfoList links
+        = QDir(byIdFolder).entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QFileInfo &link : links) {
+        if (link.isSymLink() && link.canonicalFilePath() == device)
+            return link.absoluteFilePath();
+    }
+    return QString();
+}
+
 QString PortLocator::devicePath(int portNumber) const
 {
     if (portNumber < 1 || portNumber > 255)

@@ -24,6 +24,10 @@ public:
     QString devicePath(int portNumber) const;
     // Where the built-in map puts port n, whether or not it exists.
     static QString builtInPath(int portNumber);
+    // The name that stays with a USB adapter whatever number it gets: a link
+    // in the by-id folder that leads to the device; empty when none does.
+    static QString stableName(const QString &devicePath,
+                              const QString &byIdFolder = QStringLiteral("/dev/serial/by-id"));
 
 private:
     QString m_portsFolder;

@@ -778,8 +778,12 @@ void FrmQuillon4::syncMenus()
         m_mnuCOMsel[i]->setVisible(entry.visible);
         if (entry.visible) {
             m_mnuCOMsel[i]->setText(entry.caption);
-            m_mnuCOMsel[i]->setStatusTip(entry.path);
-            m_mnuCOMsel[i]->setToolTip(entry.path);
+            const QString stable
+                = entry.stableName.isEmpty() || entry.stableName == entry.path ? QString() : entry.stableName;
+            m_mnuCOMsel[i]->setStatusTip(stable.isEmpty() ? entry.path
+                                                          : entry.path + QStringLiteral(" = ") + stable);
+            m_mnuCOMsel[i]->setToolTip(stable.isEmpty() ? entry.path
+                                                        : entry.path + QLatin1Char('\n') + stable);
         }
         m_mnuCOMsel[i]->setChecked(entry.checked);
     }
@@ -930,8 +934,11 @@ void FrmQuillon4::syncStrips()
     if (s.comPort > 0) {
         tip = QStringLiteral("COM%1").arg(s.comPort);
         for (const PortMenuEntry &entry : s.portMenu) {
-            if (entry.visible && entry.tag == QString::number(s.comPort) && !entry.path.isEmpty())
+            if (entry.visible && entry.tag == QString::number(s.comPort) && !entry.path.isEmpty()) {
                 tip += QStringLiteral(": ") + entry.path;
+                if (!entry.stableName.isEmpty() && entry.stableName != entry.path)
+                    tip += QLatin1Char('\n') + entry.stableName;
+            }
         }
     }
     m_txtCom->setToolTip(tip);

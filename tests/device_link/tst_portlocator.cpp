@@ -40,6 +40,26 @@ private slots:
         QCOMPARE(locator.devicePath(256), QString());
     }
 
+    // A USB adapter's lasting name: the by-id link that leads to its device,
+    // also when the device is reached through a link of its own.
+    void stableNameFromTheByIdFolder()
+    {
+        QTemporaryDir dir;
+        const QString device = dir.filePath(QStringLiteral("ttyUSB3"));
+        QFile(device).open(QIODevice::WriteOnly);
+        QDir(dir.path()).mkdir(QStringLiteral("by-id"));
+        const QString byId = dir.filePath(QStringLiteral("by-id"));
+        const QString stable = byId + QStringLiteral("/usb-FTDI_FT232R_A1B2C3-if00-port0");
+        QVERIFY(QFile::link(QStringLiteral("../ttyUSB3"), stable));
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")), byId + QStringLiteral("/usb-dangling")));
+        QVERIFY(QFile::link(device, dir.filePath(QStringLiteral("com5"))));
+        QCOMPARE(PortLocator::stableName(device, byId), stable);
+        QCOMPARE(PortLocator::stableName(dir.filePath(QStringLiteral("com5")), byId), stable);
+        QCOMPARE(PortLocator::stableName(dir.filePath(QStringLiteral("by-id")), byId), QString());
+        QCOMPARE(PortLocator::stableName(QStringLiteral("/dev/nothing-here"), byId), QString());
+        QCOMPARE(PortLocator::stableName(device, dir.filePath(QStringLiteral("no-folder"))), QString());
+    }
+
     void defaultFolderFollowsXdgConfigHome()
     {
         qputenv("XDG_CONFIG_HOME", "/tmp/quillon-config-test");
