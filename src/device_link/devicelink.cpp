@@ -408,6 +408,7 @@ void DeviceLink::completeReply()
         m_reporter.setProgressVisible(false);
     QByteArray lastReply = m_rxBuffer;
     m_rxBuffer.clear();
+    emit replyReceived(lastReply);
 
     if (!m_state.uploadPending) {
         if (lastReply.size() < 11)
@@ -417,7 +418,6 @@ void DeviceLink::completeReply()
         m_state.txtComColour = Indicator::Green;
         setDeviceMenus(true);
         m_replyWaitTicks = 0;
-        emit replyReceived(lastReply);
         ProcessData(lastReply);
     } else {
         if (lastReply.size() < 2051) {

@@ -79,8 +79,8 @@ signals:
     void beepRequested();
     // After every tick of the 25 ms clock, for the waits of the transfers.
     void ticked();
-    // Bytes handed to the port, and each reply once it is complete (not the
-    // logo streams), for those who follow the traffic.
+    // Bytes handed to the port, and each reply once it is complete (a logo
+    // stream too), for those who follow the traffic.
     void bytesSent(const QByteArray &bytes);
     void replyReceived(const QByteArray &reply);
 

@@ -11,6 +11,7 @@
 #include "ui/frmenterdata.h"
 #include "ui/frmschedule.h"
 #include "ui/frmsplash.h"
+#include "ui/frmtraffic.h"
 #include "ui/logoview.h"
 #include "ui/manuallauncher.h"
 #include "ui/twips.h"
@@ -130,6 +131,7 @@ FrmQuillon4::FrmQuillon4(SettingsStore &settings, SerialPort &port, const Clock 
     : QMainWindow(parent)
     , m_core(settings, port, clock)
     , m_clock(clock)
+    , m_traffic(m_core.link, clock)
     , m_options(options)
     , m_dialogs(std::make_unique<DialogFileChooser>())
     , m_diag(m_core.state, m_core.reporter, settings, m_core.link, m_core.download)
@@ -159,6 +161,8 @@ FrmQuillon4::FrmQuillon4(SettingsStore &settings, SerialPort &port, const Clock 
 
 FrmQuillon4::~FrmQuillon4()
 {
+    // The traffic window uses the recorder, which goes before the children.
+    delete m_frmTraffic;
     Form_Unload();
 }
 
@@ -259,6 +263,8 @@ void FrmQuillon4::buildMenus()
         m_mnuDiagSub[static_cast<size_t>(info.number)] = action;
     }
     m_mnuDiagSub[CommandTable::ShowDialog]->setCheckable(true);
+    m_mnuDiag->addSeparator();
+    m_mnuTrafficLog = addEntry(m_mnuDiag, "mnuTrafficLog", QStringLiteral("&Traffic Log..."));
 
     m_mnuNode = bar->addMenu(QStringLiteral("&Node"));
     m_mnuNode->setObjectName(QStringLiteral("mnuNode"));
@@ -625,6 +631,7 @@ void FrmQuillon4::wireControls()
         editor.exec();
     });
     connect(m_mnuAsRunLog, &QAction::triggered, this, &FrmQuillon4::showAsRunLog);
+    connect(m_mnuTrafficLog, &QAction::triggered, this, &FrmQuillon4::showTrafficLog);
     connect(m_mnuScheduleLock, &QAction::triggered, this, [this] {
         m_core.reporter.setUploadStatus(QString());
         m_core.state.scheduleLocked = !m_core.state.scheduleLocked;
@@ -982,6 +989,30 @@ void FrmQuillon4::Form_Unload()
     if (QApplication::overrideCursor())
         QApplication::restoreOverrideCursor();
     m_core.link.closePort();
+}
+
+// The traffic window, one for the window's life; it records while open.
+void FrmQuillon4::showTrafficLog()
+{
+    if (!m_frmTraffic) {
+        m_frmTraffic = new FrmTraffic(m_traffic, this);
+        connect(m_frmTraffic, &FrmTraffic::saveRequested, this, [this] {
+            const QString name
+                = m_chooser->saveFileName(m_frmTraffic, QStringLiteral("Save Traffic Log"),
+                                          presetFolder() + QStringLiteral("/quillon-traffic.txt"),
+                                          QStringLiteral("Text Files (*.txt);;All Files (*)"));
+            if (name.trimmed().isEmpty())
+                return;
+            const QString failure = m_traffic.save(name.trimmed());
+            if (!failure.isEmpty())
+                m_core.reporter.ReportError(
+                    QStringLiteral("Cannot write %1: %2").arg(name.trimmed(), failure),
+                    QStringLiteral("Traffic Log"));
+        });
+    }
+    m_frmTraffic->show();
+    m_frmTraffic->raise();
+    m_frmTraffic->activateWindow();
 }
 
 // The as-run log, read-only, newest line last: what the scheduler has sent.

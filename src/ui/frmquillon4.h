@@ -2,6 +2,7 @@
 
 #include "app/quilloncore.h"
 #include "device_link/diagcommands.h"
+#include "device_link/trafficrecorder.h"
 
 #include <QMainWindow>
 
@@ -13,6 +14,7 @@ class Clock;
 class DialogPrompter;
 class ErrorPanel;
 class FileChooser;
+class FrmTraffic;
 class LinkTimers;
 class LogoView;
 class QAction;
@@ -57,6 +59,8 @@ public:
     // Tests look at the as-run log window instead of running it modally.
     void setAsRunDialogHook(std::function<void(QDialog &)> hook) { m_asRunDialogHook = std::move(hook); }
     void showAsRunLog();
+    void showTrafficLog();
+    TrafficRecorder &traffic() { return m_traffic; }
 
     // Draws the core's state into the controls.
     void sync();
@@ -91,6 +95,7 @@ private:
 
     QuillonCore m_core;
     const Clock &m_clock;
+    TrafficRecorder m_traffic;
     Options m_options;
     bool m_syncing = false;
     bool m_unloaded = false;
@@ -135,6 +140,8 @@ private:
     QAction *m_mnuScheduleView = nullptr;
     QAction *m_mnuScheduleLock = nullptr;
     QAction *m_mnuAsRunLog = nullptr;
+    QAction *m_mnuTrafficLog = nullptr;
+    FrmTraffic *m_frmTraffic = nullptr;
     QAction *m_mnuScheduleOnOff = nullptr;
     std::array<QAction *, 24> m_mnuDiagSub{};
     QAction *m_mnuWakeUpNode = nullptr;

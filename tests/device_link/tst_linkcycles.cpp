@@ -1,8 +1,11 @@
 #include "corefixture.h"
 
 #include "device_link/commandtable.h"
+#include "device_link/trafficrecorder.h"
 
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 // The timers' cycles, driven tick by tick: the start-up wake-up, the periodic
@@ -249,6 +252,51 @@ private slots:
         QCOMPARE(core().reporter.panelText(), QStringLiteral("Transmit Buffer Full"));
         core().link.CmdTree(CommandTable::RetrieveSettings);
         QVERIFY(f->port.isOpen());
+    }
+
+    // The traffic window's recorder: nothing while it is not recording,
+    // then every write and every reply, timed, within its line limit.
+    void trafficRecorder()
+    {
+        TrafficRecorder recorder(core().link, f->clock);
+        f->wake();
+        QVERIFY(recorder.lines().empty());
+
+        recorder.setRecording(true);
+        core().link.CmdTree(CommandTable::RetrieveSettings);
+        f->port.receive(QByteArray("s\x00\x32\x63\x5E\x1E\x01\x30\x30\x14\x28", 11) + "01");
+        f->ticks(3);
+        QCOMPARE(recorder.lines().size(), size_t(2));
+        QCOMPARE(TrafficRecorder::format(recorder.lines()[0]),
+                 QStringLiteral("09:05:07.000  TX  41 52 53  ARS"));
+        QCOMPARE(TrafficRecorder::format(recorder.lines()[1]),
+                 QStringLiteral("09:05:07.000  RX  73 00 32 63 5E 1E 01 30 30 14 28 30 31  s.2c^..00.(01"));
+
+        recorder.setPaused(true);
+        core().link.CmdTree(CommandTable::TakeOn);
+        recorder.setPaused(false);
+        recorder.setRecording(false);
+        core().link.CmdTree(CommandTable::TakeOff);
+        QCOMPARE(recorder.lines().size(), size_t(2));
+
+        recorder.setRecording(true);
+        for (int i = 0; i < TrafficRecorder::MaxLines + 10; ++i)
+            core().link.SendCom(QByteArray::number(i));
+        QCOMPARE(recorder.lines().size(), size_t(TrafficRecorder::MaxLines));
+        QCOMPARE(recorder.lines().back().bytes, QByteArray::number(TrafficRecorder::MaxLines + 9));
+
+        const TrafficRecorder::Line stream{f->clock.time, false, QByteArray(300, 'A')};
+        QVERIFY(TrafficRecorder::format(stream).endsWith(QStringLiteral("AAAA ... (300 bytes)")));
+
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("traffic.txt"));
+        QCOMPARE(recorder.save(file), QString());
+        QFile saved(file);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll().count('\n'), TrafficRecorder::MaxLines);
+        QVERIFY(!recorder.save(dir.filePath(QStringLiteral("no/such/folder/x.txt"))).isEmpty());
+        recorder.clear();
+        QVERIFY(recorder.lines().empty());
     }
 };
 

@@ -103,6 +103,38 @@ private slots:
         QCOMPARE(f->setting(QStringLiteral("ComPort")), QStringLiteral("2"));
     }
 
+    // Diag → Traffic Log: records while open, shows each command and reply,
+    // pauses, clears, saves through the file chooser.
+    void trafficLogWindow()
+    {
+        QVERIFY(!w->traffic().recording());
+        action(QStringLiteral("mnuTrafficLog"))->trigger();
+        auto *text = w->findChild<QPlainTextEdit *>(QStringLiteral("trafficText"));
+        QVERIFY(text && text->isVisible());
+        QVERIFY(w->traffic().recording());
+        child<QPushButton>(QStringLiteral("optTAKE"))->click();
+        QVERIFY2(text->toPlainText().endsWith(QStringLiteral("TX  41 54 54  ATT")),
+                 qPrintable(text->toPlainText()));
+
+        child<QPushButton>(QStringLiteral("cmdPause"))->click();
+        child<QPushButton>(QStringLiteral("optTAKE"))->click();
+        QCOMPARE(text->toPlainText().count(QLatin1Char('\n')), 0);
+        child<QPushButton>(QStringLiteral("cmdPause"))->click();
+
+        FixedChooser chooser;
+        chooser.answer = f->dir.filePath(QStringLiteral("traffic.txt"));
+        w->setFileChooser(&chooser);
+        child<QPushButton>(QStringLiteral("cmdSave"))->click();
+        QFile saved(chooser.answer);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QVERIFY(saved.readAll().endsWith("ATT\n"));
+
+        child<QPushButton>(QStringLiteral("cmdClear"))->click();
+        QVERIFY(text->toPlainText().isEmpty());
+        text->window()->close();
+        QVERIFY(!w->traffic().recording());
+    }
+
     void asRunLogEntryShowsTheFile()
     {
         const AsRunLog log(f->dir.filePath(QStringLiteral("as-run.csv")));
