@@ -52,19 +52,27 @@ QByteArray LogoFileWriter::qx1Bytes(const LogoBitmap &logo, bool negative)
     return data;
 }
 
-QByteArray LogoFileWriter::bmpBytes(const LogoBitmap &logo, bool negative)
+QByteArray LogoFileWriter::bmpHeader(int height, quint32 colour0, quint32 colour1)
 {
     QByteArray data(62, '\0');
     data[0] = 'B';
     data[1] = 'M';
-    put<quint32>(data, 2, BmpSize);
+    put<quint32>(data, 2, static_cast<quint32>(62 + height * LogoBitmap::RowBytes));
     put<quint32>(data, 10, 62);
     put<quint32>(data, 14, 40);
     put<qint32>(data, 18, LogoBitmap::Width);
-    put<qint32>(data, 22, LogoBitmap::Rows);
+    put<qint32>(data, 22, height);
     put<quint16>(data, 26, 1);
     put<quint16>(data, 28, 1);
-    put<quint32>(data, 58, 0x00FFFFFF); // palette entry 1 white; entry 0 black
+    put<quint32>(data, 54, colour0);
+    put<quint32>(data, 58, colour1);
+    return data;
+}
+
+QByteArray LogoFileWriter::bmpBytes(const LogoBitmap &logo, bool negative)
+{
+    // Palette entry 0 black, entry 1 white.
+    QByteArray data = bmpHeader(LogoBitmap::Rows, 0x00000000, 0x00FFFFFF);
     const unsigned char mask = outputMask(negative);
     data.reserve(BmpSize);
     for (unsigned char byte : logo.bytes)

@@ -22,6 +22,9 @@ public:
 
     static QByteArray qx1Bytes(const LogoBitmap &logo, bool negative);
     static QByteArray bmpBytes(const LogoBitmap &logo, bool negative);
+    // The 62 bytes before the rows of a 256-wide, 1-bit bitmap file of the
+    // given height with the two palette colours (0x00RRGGBB).
+    static QByteArray bmpHeader(int height, quint32 colour0, quint32 colour1);
 
     // Writes the current slot; an empty name writes nothing. True on success.
     bool write(const QString &name, bool bmpMode);

@@ -9,6 +9,7 @@
 #include "scheduler/nextswitch.h"
 #include "ui/filechooser.h"
 #include "ui/frmenterdata.h"
+#include "ui/frmimportimage.h"
 #include "ui/frmschedule.h"
 #include "ui/frmsplash.h"
 #include "ui/frmtraffic.h"
@@ -30,6 +31,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -175,6 +177,7 @@ void FrmQuillon4::buildMenus()
 
     m_mnuFile = bar->addMenu(QStringLiteral("&File"));
     m_mnuOpenLogoFile = addEntry(m_mnuFile, "mnuOpenLogoFile", QStringLiteral("&Open Logo File"));
+    m_mnuImportImage = addEntry(m_mnuFile, "mnuImportImage", QStringLiteral("&Import Image\u2026"));
     for (size_t i = 0; i < m_mnuRecentFile.size(); ++i) {
         m_mnuRecentFile[i] = m_mnuFile->addAction(QStringLiteral("RecentFile%1").arg(i));
         m_mnuRecentFile[i]->setObjectName(QStringLiteral("mnuRecentFile%1").arg(i));
@@ -565,6 +568,7 @@ void FrmQuillon4::wireControls()
     }
     connect(m_mnuPanelLock, &QAction::triggered, &panel, &PanelController::mnuPanelLock_Click);
     connect(m_mnuOpenLogoFile, &QAction::triggered, this, &FrmQuillon4::openLogoFile);
+    connect(m_mnuImportImage, &QAction::triggered, this, &FrmQuillon4::importImage);
     LogoDownload &download = m_core.download;
     connect(m_mnuDownloadLogotoRam, &QAction::triggered, &download,
             &LogoDownload::mnuDownloadLogotoRam_Click);
@@ -682,6 +686,40 @@ void FrmQuillon4::openLogoFile()
         = m_chooser->openFileName(this, QStringLiteral("Open Logo File"),
                                   preset.isEmpty() ? presetFolder() : preset, LogoFiles::fileFilter());
     m_core.logoFiles.mnuOpenLogoFile(chosen);
+}
+
+// Any picture made into a logo bitmap beside it, which then loads into the
+// current slot as any logo file does.
+void FrmQuillon4::importImage()
+{
+    m_core.reporter.setUploadStatus(QString());
+    QStringList patterns;
+    for (const QByteArray &format : QImageReader::supportedImageFormats())
+        patterns.append(QStringLiteral("*.") + QString::fromLatin1(format));
+    const QString chosen
+        = m_chooser
+              ->openFileName(
+                  this, QStringLiteral("Import Image"), presetFolder(),
+                  QStringLiteral("Images (%1);;All Files (*)").arg(patterns.join(QLatin1Char(' '))))
+              .trimmed();
+    if (chosen.isEmpty())
+        return;
+    QImageReader reader(chosen);
+    reader.setAutoTransform(true);
+    const QImage image = reader.read();
+    if (image.isNull()) {
+        m_core.reporter.ReportError(
+            QStringLiteral("Cannot read %1 as a picture: %2").arg(chosen, reader.errorString()),
+            QStringLiteral("Import Image"));
+        return;
+    }
+    FrmImportImage dialog(image, chosen, *m_chooser, this);
+    if (m_importDialogHook)
+        m_importDialogHook(dialog);
+    else
+        dialog.exec();
+    if (dialog.result() == QDialog::Accepted)
+        m_core.logoFiles.mnuOpenLogoFile(dialog.outputName());
 }
 
 void FrmQuillon4::saveLogoDisk()

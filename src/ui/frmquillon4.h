@@ -14,6 +14,7 @@ class Clock;
 class DialogPrompter;
 class ErrorPanel;
 class FileChooser;
+class FrmImportImage;
 class FrmTraffic;
 class LinkTimers;
 class LogoView;
@@ -60,6 +61,12 @@ public:
     void setAsRunDialogHook(std::function<void(QDialog &)> hook) { m_asRunDialogHook = std::move(hook); }
     void showAsRunLog();
     void showTrafficLog();
+    void importImage();
+    // Tests set the import dialog's choices instead of running it modally.
+    void setImportDialogHook(std::function<void(FrmImportImage &)> hook)
+    {
+        m_importDialogHook = std::move(hook);
+    }
     TrafficRecorder &traffic() { return m_traffic; }
 
     // Draws the core's state into the controls.
@@ -121,6 +128,7 @@ private:
     QMenu *m_mnuNode = nullptr;
     QMenu *m_mnuHelp = nullptr;
     QAction *m_mnuOpenLogoFile = nullptr;
+    QAction *m_mnuImportImage = nullptr;
     std::array<QAction *, 8> m_mnuRecentFile{};
     QAction *m_mnuDownloadLogotoRam = nullptr;
     QAction *m_mnuSaveLogoinNVRAM = nullptr;
@@ -193,4 +201,5 @@ private:
 
     ErrorPanel *m_frameError = nullptr;
     std::function<void(QDialog &)> m_asRunDialogHook;
+    std::function<void(FrmImportImage &)> m_importDialogHook;
 };

@@ -184,7 +184,8 @@ private slots:
         f.port.present = {1, 3};
         f.port.failing.insert(3, SerialPort::InUse);
         QuillonCore &core = f.start();
-        core.state.portMenu[2] = {true, false, QStringLiteral("COM&3"), QStringLiteral("3"), QString()};
+        core.state.portMenu[2]
+            = {true, false, QStringLiteral("COM&3"), QStringLiteral("3"), QString(), QString()};
         core.link.mnuCOMsel_Click(2);
         const QString message
             = QStringLiteral("Port Already Open - Port in use - 3 can't be used as a device interface.");

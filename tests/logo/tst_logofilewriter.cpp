@@ -1,10 +1,15 @@
 #include "corefixture.h"
 
+#include "logo/bitmapfile.h"
+#include "logo/imageimport.h"
 #include "logo/logofilewriter.h"
 #include "logo/logoupload.h"
 
+#include <QBuffer>
 #include <QFile>
+#include <QImage>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 // The .QX1 and bitmap files byte for byte, and the upload stream decoding.
@@ -152,6 +157,89 @@ private slots:
         f.core->upload.mnuUpLoadLogo_Click();
         QVERIFY(f.port.writes.isEmpty());
         QCOMPARE(f.core->reporter.panelTitle(), QStringLiteral("QX-1: No Can Do"));
+    }
+
+    // Any picture made into a logo: the fit, the threshold, the dithering,
+    // the inversion, and the file that comes out.
+    void importedImages()
+    {
+        using namespace ImageImport;
+        const auto lightCount = [](const LogoBitmap &logo, int height, int x0 = 0, int x1 = 256) {
+            int n = 0;
+            for (int line = 0; line < height; ++line)
+                for (int x = x0; x < x1; ++x)
+                    n += logo.pixel(x, line, height) ? 0 : 1; // a clear bit is the logo
+            return n;
+        };
+
+        // Left half white, right half black, at the logo's size.
+        QImage halves(256, 64, QImage::Format_RGB32);
+        halves.fill(Qt::black);
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 128; ++x)
+                halves.setPixel(x, y, qRgb(255, 255, 255));
+        Options options;
+        LogoBitmap logo = convert(halves, options);
+        QCOMPARE(lightCount(logo, 64, 0, 128), 128 * 64);
+        QCOMPARE(lightCount(logo, 64, 128, 256), 0);
+        options.invert = true;
+        logo = convert(halves, options);
+        QCOMPARE(lightCount(logo, 64, 0, 128), 0);
+        QCOMPARE(lightCount(logo, 64, 128, 256), 128 * 64);
+
+        // A white square: kept whole and centred, stretched, or cropped.
+        QImage square(100, 100, QImage::Format_RGB32);
+        square.fill(Qt::white);
+        options = Options();
+        logo = convert(square, options);
+        QCOMPARE(lightCount(logo, 64), 64 * 64);
+        QCOMPARE(lightCount(logo, 64, 96, 160), 64 * 64);
+        options.fit = Fit::Stretch;
+        QCOMPARE(lightCount(convert(square, options), 64), 256 * 64);
+        options.fit = Fit::Crop;
+        options.height = 32;
+        QCOMPARE(lightCount(convert(square, options), 32), 256 * 32);
+
+        // Transparent parts are background; a grey at the threshold is light.
+        QImage clear(40, 10, QImage::Format_ARGB32);
+        clear.fill(Qt::transparent);
+        QCOMPARE(lightCount(convert(clear, Options()), 64), 0);
+        QImage grey(256, 64, QImage::Format_RGB32);
+        grey.fill(qRgb(64, 64, 64));
+        options = Options();
+        options.threshold = 64;
+        QCOMPARE(lightCount(convert(grey, options), 64), 256 * 64);
+        options.threshold = 128;
+        QCOMPARE(lightCount(convert(grey, options), 64), 0);
+        // Dithered, a quarter grey comes out about a quarter light.
+        options.dither = true;
+        const int dithered = lightCount(convert(grey, options), 64);
+        QVERIFY2(qAbs(dithered - 256 * 64 / 4) < 256 * 64 / 50, qPrintable(QString::number(dithered)));
+
+        // The file reads back as the same logo, 32 lines high here.
+        options = Options();
+        options.height = 32;
+        options.fit = Fit::Stretch;
+        logo = convert(halves, options);
+        const QByteArray file = bmpFile(logo, 32);
+        QCOMPARE(file.size(), 62 + 32 * 32);
+        QBuffer buffer;
+        buffer.setData(file);
+        QVERIFY(buffer.open(QIODevice::ReadOnly));
+        const BitmapFile::Result read = BitmapFile::read(buffer);
+        QCOMPARE(read.problem, BitmapFile::Problem::None);
+        QCOMPARE(read.height, 32);
+        QCOMPARE(read.pixels, logo.toByteArray().left(32 * 32));
+        // Shown by any viewer as it was: white where the picture was light.
+        const QImage shown = QImage::fromData(file);
+        QCOMPARE(shown.pixel(10, 5), qRgb(255, 255, 255));
+        QCOMPARE(shown.pixel(200, 5), qRgb(0, 0, 0));
+
+        QTemporaryDir dir;
+        const QString source = dir.filePath(QStringLiteral("station.png"));
+        QCOMPARE(outputName(source), dir.filePath(QStringLiteral("station-logo.bmp")));
+        QFile(dir.filePath(QStringLiteral("station-logo.bmp"))).open(QIODevice::WriteOnly);
+        QCOMPARE(outputName(source), dir.filePath(QStringLiteral("station-logo-2.bmp")));
     }
 };
 

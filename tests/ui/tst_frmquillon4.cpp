@@ -2,8 +2,10 @@
 
 #include "bitmapmaker.h"
 
+#include "logo/imageimport.h"
 #include "scheduler/asrunlog.h"
 #include "ui/filechooser.h"
+#include "ui/frmimportimage.h"
 #include "ui/frmquillon4.h"
 #include "ui/logoview.h"
 
@@ -101,6 +103,46 @@ private slots:
         QVERIFY(first->isChecked());
         QVERIFY(!second->isChecked());
         QCOMPARE(f->setting(QStringLiteral("ComPort")), QStringLiteral("2"));
+    }
+
+    // File → Import Image: the bitmap is written beside the picture and
+    // loaded into the current slot as any logo file.
+    void importImage()
+    {
+        QImage picture(300, 90, QImage::Format_ARGB32);
+        picture.fill(Qt::transparent);
+        for (int y = 20; y < 70; ++y)
+            for (int x = 50; x < 250; ++x)
+                picture.setPixel(x, y, qRgba(250, 250, 250, 255));
+        const QString source = f->dir.filePath(QStringLiteral("station.png"));
+        QVERIFY(picture.save(source));
+        FixedChooser chooser;
+        chooser.answer = source;
+        w->setFileChooser(&chooser);
+        ImageImport::Options chosen;
+        chosen.fit = ImageImport::Fit::Stretch;
+        chosen.invert = true;
+        w->setImportDialogHook([&](FrmImportImage &dialog) {
+            dialog.setOptions(chosen);
+            QCOMPARE(dialog.logo(), ImageImport::convert(picture, chosen));
+            dialog.accept();
+        });
+        action(QStringLiteral("mnuImportImage"))->trigger();
+
+        const QString output = f->dir.filePath(QStringLiteral("station-logo.bmp"));
+        QVERIFY(QFile::exists(output));
+        QCOMPARE(w->core().state.logos[1], ImageImport::convert(picture, chosen));
+        QCOMPARE(w->core().state.recentFiles[0], output);
+        QCOMPARE(f->setting(QStringLiteral("BMPpath1")), output);
+
+        // Not a picture: reported, nothing loaded.
+        QFile junk(f->dir.filePath(QStringLiteral("junk.png")));
+        QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write("not a picture") > 0);
+        junk.close();
+        chooser.answer = junk.fileName();
+        action(QStringLiteral("mnuImportImage"))->trigger();
+        QVERIFY(w->core().reporter.panelText().startsWith(QStringLiteral("Cannot read ")));
+        QCOMPARE(w->core().state.recentFiles[0], output);
     }
 
     // Diag → Traffic Log: records while open, shows each command and reply,
