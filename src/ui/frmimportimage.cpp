@@ -78,9 +78,13 @@ FrmImportImage::FrmImportImage(const QImage &source, const QString &sourceName, 
     form->addRow(QStringLiteral("Size:"), heights);
     form->addRow(QStringLiteral("&Fit:"), m_fit);
     form->addRow(QStringLiteral("&Method:"), m_method);
-    form->addRow(QStringLiteral("&Threshold:"), thresholdRow);
+    auto *thresholdLabel = new QLabel(QStringLiteral("&Threshold:"), this);
+    thresholdLabel->setBuddy(m_threshold);
+    form->addRow(thresholdLabel, thresholdRow);
     form->addRow(QString(), m_invert);
-    form->addRow(QStringLiteral("&Save as:"), outputRow);
+    auto *outputLabel = new QLabel(QStringLiteral("&Save as:"), this);
+    outputLabel->setBuddy(m_output);
+    form->addRow(outputLabel, outputRow);
 
     m_problem->setObjectName(QStringLiteral("lblProblem"));
     m_problem->setStyleSheet(QStringLiteral("color: rgb(192,0,0);"));
