@@ -23,6 +23,21 @@ QString logoText(int logo)
     return logo == 0 ? kOff : QString::number(logo);
 }
 
+// The value a sequence gives slider `index`.
+int sliderValue(const ScheduleSequence &s, int index)
+{
+    switch (index) {
+    case ScheduleEditor::StartSlider:
+        return s.Start;
+    case ScheduleEditor::OnSlider:
+        return s.OnSteps;
+    case ScheduleEditor::RepeatSlider:
+        return s.RepeatSteps;
+    default:
+        return s.End;
+    }
+}
+
 } // namespace
 
 ScheduleEditor::ScheduleEditor(MainState &state, SettingsStore &settings, const Clock &clock, QObject *parent)
@@ -105,6 +120,7 @@ void ScheduleEditor::Option1_Click(int row)
 {
     if (row < 0 || row > NoRow)
         return;
+    beginChange();
     if (m_selectedRow != row) {
         m_selectedRow = row;
         emit selectionChanged(row);
@@ -112,23 +128,11 @@ void ScheduleEditor::Option1_Click(int row)
     // Each slider takes the row's value as it stands when its turn comes, so
     // a correction made by an earlier slider is not undone by a later one.
     // No row selected shows a blank entry.
-    const auto value = [this](int index) {
-        if (m_selectedRow == NoRow)
-            return 0;
-        const ScheduleSequence &s = selected();
-        switch (index) {
-        case StartSlider:
-            return s.Start;
-        case OnSlider:
-            return s.OnSteps;
-        case RepeatSlider:
-            return s.RepeatSteps;
-        default:
-            return s.End;
-        }
-    };
+    const auto value
+        = [this](int index) { return m_selectedRow == NoRow ? 0 : sliderValue(selected(), index); };
     for (int index : {StartSlider, OnSlider, RepeatSlider, EndSlider})
         setSlider(index, value(index));
+    endChange();
 }
 
 void ScheduleEditor::setSlider(int index, int value)
@@ -151,6 +155,14 @@ void ScheduleEditor::VScroll_Do(int index, int value)
 {
     if (index < StartSlider || index > EndSlider)
         return;
+    beginChange();
+    const int mergeKey = m_selectedRow == NoRow ? NoMerge : m_selectedRow * 4 + index;
+    applySlider(index, value);
+    endChange(mergeKey);
+}
+
+void ScheduleEditor::applySlider(int index, int value)
+{
     // Any slider movement postpones the next automatic scan.
     m_scanCountdown = 0;
     if (slider(index) != value) {
@@ -223,6 +235,7 @@ void ScheduleEditor::txtLogo_Do(int row)
 {
     if (row < 0 || row >= Rows)
         return;
+    beginChange();
     RowCells &c = m_cells[static_cast<size_t>(row)];
     // Off, 1, 2, ... up to the model's number of logo slots, then Off again.
     int n = c.logo == kOff ? 1 : c.logo.toInt() + 1;
@@ -231,6 +244,7 @@ void ScheduleEditor::txtLogo_Do(int row)
     m_state.schedule[row].Logo = n;
     setCell(c.logo, logoText(n), row);
     Option1_Click(row);
+    endChange();
 }
 
 void ScheduleEditor::Command1_Click(int index)
@@ -241,8 +255,10 @@ void ScheduleEditor::Command1_Click(int index)
     const auto day = static_cast<size_t>(index % 7);
     QString &caption = m_cells[static_cast<size_t>(row)].days[day];
     const bool set = caption.isEmpty();
+    beginChange();
     m_state.schedule[row].Days[day] = set;
     setCell(caption, set ? kDaySet : QString(), row);
+    endChange();
 }
 
 // ---------------------------------------------------------------------------
@@ -322,4 +338,114 @@ void ScheduleEditor::Scan_Conflicts()
 
     m_scanBusy = false;
     emit scanningChanged(false);
+}
+
+// ---------------------------------------------------------------------------
+// Undo and redo
+
+std::array<ScheduleEditor::RowState, ScheduleEditor::Rows> ScheduleEditor::rowStates() const
+{
+    std::array<RowState, Rows> rows;
+    for (int row = 0; row < Rows; ++row) {
+        const ScheduleSequence &s = m_state.schedule[row];
+        rows[static_cast<size_t>(row)] = {s.Start, s.End, s.OnSteps, s.RepeatSteps, s.Logo, s.Days};
+    }
+    return rows;
+}
+
+ScheduleEditor::Snapshot ScheduleEditor::snapshot() const
+{
+    return {rowStates(), m_cells};
+}
+
+void ScheduleEditor::beginChange()
+{
+    if (m_changeDepth++ == 0)
+        m_before = snapshot();
+}
+
+void ScheduleEditor::endChange(int mergeKey)
+{
+    if (--m_changeDepth > 0)
+        return;
+    if (m_before.rows == rowStates()) {
+        // Anything else between two moves ends the run.
+        if (mergeKey != m_mergeKey)
+            m_mergeKey = NoMerge;
+        return;
+    }
+    const bool couldUndo = canUndo();
+    const bool couldRedo = canRedo();
+    if (mergeKey == NoMerge || mergeKey != m_mergeKey || m_undo.empty()) {
+        m_undo.push_back(std::move(m_before));
+        if (m_undo.size() > static_cast<size_t>(HistoryLimit))
+            m_undo.erase(m_undo.begin());
+    }
+    m_redo.clear();
+    m_mergeKey = mergeKey;
+    if (couldUndo != canUndo() || couldRedo != canRedo())
+        emit historyChanged();
+}
+
+void ScheduleEditor::undo()
+{
+    if (!canUndo() || m_changeDepth > 0)
+        return;
+    m_redo.push_back(snapshot());
+    const Snapshot state = std::move(m_undo.back());
+    m_undo.pop_back();
+    restore(state);
+    emit historyChanged();
+}
+
+void ScheduleEditor::redo()
+{
+    if (!canRedo() || m_changeDepth > 0)
+        return;
+    m_undo.push_back(snapshot());
+    const Snapshot state = std::move(m_redo.back());
+    m_redo.pop_back();
+    restore(state);
+    emit historyChanged();
+}
+
+void ScheduleEditor::restore(const Snapshot &state)
+{
+    for (int row = 0; row < Rows; ++row) {
+        const auto n = static_cast<size_t>(row);
+        const RowState &r = state.rows[n];
+        ScheduleSequence &s = m_state.schedule[row];
+        s.Start = r.start;
+        s.End = r.end;
+        s.OnSteps = r.on;
+        s.RepeatSteps = r.repeat;
+        s.Logo = r.logo;
+        s.Days = r.days;
+    }
+    for (int row = 0; row < Rows; ++row) {
+        const auto n = static_cast<size_t>(row);
+        if (m_cells[n] != state.cells[n]) {
+            m_cells[n] = state.cells[n];
+            emit cellsChanged(row);
+        }
+    }
+    // The sliders show the selected row as it now stands. Moving them through
+    // VScroll_Do would apply the rules again, a change of its own.
+    if (m_selectedRow != NoRow) {
+        bool moved = false;
+        for (int index : {StartSlider, OnSlider, RepeatSlider, EndSlider}) {
+            const int value = sliderValue(selected(), index);
+            const SliderRange &range = SliderRanges[static_cast<size_t>(index)];
+            if (value < range.minimum || value > range.maximum || value == slider(index))
+                continue;
+            m_sliders[static_cast<size_t>(index)] = value;
+            moved = true;
+        }
+        if (moved)
+            emit slidersChanged();
+    }
+    m_mergeKey = NoMerge;
+    // As after a slider move, the automatic scan waits; the marks follow now.
+    m_scanCountdown = 0;
+    Scan_Conflicts();
 }

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <array>
+#include <vector>
 
 class Clock;
 class MainState;
@@ -16,7 +17,8 @@ class SettingsStore;
 // The schedule editor frmSchedule without its widgets: what the grid, the
 // sliders and the buttons show, and what every click, slider move and timer
 // tick does to the shared schedule table. Edits go straight into the table,
-// so the runner uses them at its next tick; SAVE stores the table.
+// so the runner uses them at its next tick; SAVE stores the table. Every
+// change can be undone and redone; the history lives as long as the editor.
 class ScheduleEditor : public QObject
 {
     Q_OBJECT
@@ -25,6 +27,7 @@ public:
     static constexpr int Rows = Schedule::Count;
     static constexpr int NoRow = Rows; // Option1(20): no row selected
     static constexpr int DayButtons = Rows * 7;
+    static constexpr int HistoryLimit = 200; // undo steps kept
 
     // VScroll1(0..3). The top of a slider is its minimum; one step is 15 s.
     enum Slider { StartSlider, OnSlider, RepeatSlider, EndSlider };
@@ -50,6 +53,7 @@ public:
         QString end;
         QString logo;
         std::array<QString, 7> days;
+        bool operator==(const RowCells &) const = default;
     };
 
     ScheduleEditor(MainState &state, SettingsStore &settings, const Clock &clock, QObject *parent = nullptr);
@@ -91,6 +95,15 @@ public:
     void cmdScan_Click();
     void Scan_Conflicts();
 
+    // Takes back the last change, or makes it again: the table and the cells
+    // as they were, then a conflict scan. Moves of one slider on one row, one
+    // after another, are a single change. Nothing while the schedule is
+    // locked.
+    bool canUndo() const { return m_controlsEnabled && !m_undo.empty(); }
+    bool canRedo() const { return m_controlsEnabled && !m_redo.empty(); }
+    void undo();
+    void redo();
+
     int selectedRow() const { return m_selectedRow; }
     bool setupInProgress() const { return m_setupInProgress; }
     bool logoClickBusy() const { return m_logoClickBusy; }
@@ -108,6 +121,7 @@ public:
     int scanCountdown() const { return m_scanCountdown; }
     const ConflictMarks &marks() const { return m_marks; }
     QString clockText() const { return m_clockText; }
+    const Clock &clock() const { return m_clock; }
 
 signals:
     void cellsChanged(int row);
@@ -120,12 +134,41 @@ signals:
     void scanningChanged(bool scanning);
     void clockChanged(const QString &text);
     void closeRequested();
+    // canUndo() or canRedo() may have changed.
+    void historyChanged();
 
 private:
+    // What an undo step puts back: the sequences' values, not the runner's
+    // Running flags, and the cells as they showed them.
+    struct RowState {
+        int start;
+        int end;
+        int on;
+        int repeat;
+        int logo;
+        std::array<bool, 7> days;
+        bool operator==(const RowState &) const = default;
+    };
+    struct Snapshot {
+        std::array<RowState, Rows> rows;
+        std::array<RowCells, Rows> cells;
+    };
+    static constexpr int NoMerge = -1;
+
     ScheduleSequence &selected();
+    // A user's action runs between these; the outermost pair records one
+    // undo step if the table changed. Moves with the same merge key, one
+    // after another, share a step.
+    void beginChange();
+    void endChange(int mergeKey = NoMerge);
+    std::array<RowState, Rows> rowStates() const;
+    Snapshot snapshot() const;
+    void restore(const Snapshot &state);
+
     // Moves a slider as the program does: a value it cannot show leaves it
     // where it is; a new value runs VScroll_Do.
     void setSlider(int index, int value);
+    void applySlider(int index, int value);
     void setCell(QString &cell, const QString &text, int row);
     void fillRow(int row);
 
@@ -147,4 +190,10 @@ private:
     int m_scanCountdown = 0;
     ConflictMarks m_marks{};
     QString m_clockText = QStringLiteral("00:00:00");
+
+    std::vector<Snapshot> m_undo;
+    std::vector<Snapshot> m_redo;
+    int m_changeDepth = 0;
+    Snapshot m_before{};
+    int m_mergeKey = NoMerge;
 };

@@ -4,6 +4,7 @@
 #include "device_link/clock.h"
 #include "ui/frmhelpschedule.h"
 #include "ui/frmsplash.h"
+#include "ui/weektimelineview.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -111,6 +112,12 @@ FrmSchedule::FrmSchedule(QuillonCore &core, const Clock &clock, QWidget *parent)
     buildMenus();
     layout->menuBar()->setObjectName(QStringLiteral("menuBar"));
     layout->addWidget(buildGrid());
+    m_weekTimeline = new WeekTimelineView(this);
+    m_weekTimeline->setObjectName(QStringLiteral("weekTimeline"));
+    m_weekTimeline->setContentsMargins(Margin, 0, Margin, 0);
+    m_weekTimeline->setConflictColours(kConflictDay, kConflictLogo);
+    m_weekTimeline->setSchedule(&core.state.schedule);
+    layout->addWidget(m_weekTimeline);
     layout->addWidget(buildButtons());
 
     m_Timer1 = new QTimer(this);
@@ -141,6 +148,20 @@ void FrmSchedule::buildMenus()
     QAction *exit = file->addAction(QStringLiteral("E&xit"));
     exit->setObjectName(QStringLiteral("mnuExit"));
     connect(exit, &QAction::triggered, this, &QWidget::close);
+
+    QMenu *edit = bar->addMenu(QStringLiteral("&Edit"));
+    edit->setObjectName(QStringLiteral("mnuEdit"));
+    m_mnuUndo = edit->addAction(QStringLiteral("&Undo"));
+    m_mnuUndo->setObjectName(QStringLiteral("mnuUndo"));
+    m_mnuUndo->setShortcuts(QKeySequence::Undo);
+    m_mnuRedo = edit->addAction(QStringLiteral("&Redo"));
+    m_mnuRedo->setObjectName(QStringLiteral("mnuRedo"));
+    // Ctrl+Y as well as the desktop's own keys.
+    QList<QKeySequence> redoKeys = QKeySequence::keyBindings(QKeySequence::Redo);
+    const QKeySequence ctrlY(Qt::CTRL | Qt::Key_Y);
+    if (!redoKeys.contains(ctrlY))
+        redoKeys << ctrlY;
+    m_mnuRedo->setShortcuts(redoKeys);
 
     QMenu *help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
@@ -351,6 +372,8 @@ void FrmSchedule::wire()
     connect(m_chkAutoScan, &QCheckBox::clicked, &e, &ScheduleEditor::chkAutoScan_Click);
     connect(m_cmdScan, &QPushButton::clicked, &e, &ScheduleEditor::cmdScan_Click);
     connect(m_Timer1, &QTimer::timeout, &e, &ScheduleEditor::Timer1_Timer);
+    connect(m_mnuUndo, &QAction::triggered, &e, &ScheduleEditor::undo);
+    connect(m_mnuRedo, &QAction::triggered, &e, &ScheduleEditor::redo);
 
     connect(&e, &ScheduleEditor::cellsChanged, this, &FrmSchedule::syncRow);
     connect(&e, &ScheduleEditor::selectionChanged, this, &FrmSchedule::syncSelection);
@@ -366,6 +389,14 @@ void FrmSchedule::wire()
     connect(&e, &ScheduleEditor::clockChanged, m_lblCurrentTime, &QLabel::setText);
     connect(&e, &ScheduleEditor::closeRequested, this, &QWidget::close);
     connect(&m_core.runner, &ScheduleRunner::highlightChanged, this, &FrmSchedule::paintHighlight);
+
+    connect(&e, &ScheduleEditor::historyChanged, this, &FrmSchedule::syncHistory);
+    connect(&e, &ScheduleEditor::controlsChanged, this, &FrmSchedule::syncHistory);
+    WeekTimelineView *week = m_weekTimeline;
+    connect(&e, &ScheduleEditor::cellsChanged, week, &WeekTimelineView::scheduleChanged);
+    connect(&e, &ScheduleEditor::marksChanged, week, &WeekTimelineView::scheduleChanged);
+    connect(&e, &ScheduleEditor::slidersChanged, week, &WeekTimelineView::scheduleChanged);
+    connect(m_Timer1, &QTimer::timeout, week, [week, &e] { week->setNow(e.clock().now()); });
 }
 
 // ---------------------------------------------------------------------------
@@ -445,6 +476,8 @@ void FrmSchedule::syncAll()
     syncControls();
     paintScanning(m_editor.scanBusy());
     m_lblCurrentTime->setText(m_editor.clockText());
+    syncHistory();
+    m_weekTimeline->setNow(m_editor.clock().now());
 }
 
 void FrmSchedule::syncRow(int row)
@@ -499,6 +532,12 @@ void FrmSchedule::syncControls()
         m_chkAutoScan->setChecked(m_editor.autoScanTicked());
     }
     m_cmdScan->setEnabled(m_editor.cmdScanEnabled());
+}
+
+void FrmSchedule::syncHistory()
+{
+    m_mnuUndo->setEnabled(m_editor.canUndo());
+    m_mnuRedo->setEnabled(m_editor.canRedo());
 }
 
 void FrmSchedule::paintDay(int index)

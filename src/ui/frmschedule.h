@@ -7,6 +7,7 @@
 #include <array>
 
 class Clock;
+class QAction;
 class QuillonCore;
 class QButtonGroup;
 class QCheckBox;
@@ -16,11 +17,13 @@ class QPushButton;
 class QRadioButton;
 class QScrollBar;
 class QTimer;
+class WeekTimelineView;
 
 // The schedule editor window: four sliders left of a grid of 20 rows (row
 // selector, START, T-ON, REPEAT, END, LOGO and the seven day buttons), the
-// conflict scan, the clock and the lock. It draws its ScheduleEditor and the
-// runner's live highlight, and hands every user action to the editor.
+// week as a timeline under the grid, the conflict scan, the clock and the
+// lock; Edit undoes and redoes. It draws its ScheduleEditor and the runner's
+// live highlight, and hands every user action to the editor.
 class FrmSchedule : public QDialog
 {
     Q_OBJECT
@@ -51,6 +54,7 @@ private:
     void syncSelection(int row);
     void syncSliders();
     void syncControls();
+    void syncHistory();
     void paintDay(int index);
     void paintLogo(int row);
     void paintHighlight(int row);
@@ -78,4 +82,7 @@ private:
     std::array<QPushButton *, 2> m_cmdButtons{};
     QLabel *m_lblCurrentTime = nullptr;
     QLabel *m_lblLocked = nullptr;
+    QAction *m_mnuUndo = nullptr;
+    QAction *m_mnuRedo = nullptr;
+    WeekTimelineView *m_weekTimeline = nullptr;
 };

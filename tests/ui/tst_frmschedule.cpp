@@ -3,9 +3,12 @@
 #define QTEST_QPA_MOUSE_HANDLING
 
 #include "corefixture.h"
+#include "schedulemaker.h"
 
 #include "ui/frmschedule.h"
+#include "ui/weektimelineview.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -16,8 +19,9 @@
 #include <QTest>
 #include <QTimer>
 
-// The schedule editor window draws its editor and the runner's highlight and
-// hands clicks and slider moves to the editor. Timer ticks are driven by hand.
+// The schedule editor window draws its editor, the runner's highlight and the
+// week under the grid, hands clicks and slider moves to the editor and undoes
+// from its Edit menu. Timer ticks are driven by hand.
 class TestFrmSchedule : public QObject
 {
     Q_OBJECT
@@ -172,6 +176,42 @@ private slots:
         // The scan is over: the Auto Scan text is white again.
         auto *autoScan = child<QCheckBox>(QStringLiteral("chkAutoScan"));
         QCOMPARE(autoScan->palette().color(QPalette::WindowText), QColor(Qt::white));
+    }
+
+    void weekTimelineAndUndo()
+    {
+        // Sequence 3 on Monday, today: a minute every hour from 8:00.
+        table()[2] = makeSequence(1920, 4, 240, 2400, 2, 0b10);
+        open();
+        auto *week = child<WeekTimelineView>(QStringLiteral("weekTimeline"));
+        QVERIFY(week->isVisible());
+        QVERIFY(week->y() > child<QWidget>(QStringLiteral("grid"))->geometry().bottom());
+        const QRect bar = week->timeline().barRects(week->timelineGeometry(), 1, 2).value(0);
+        QCOMPARE(week->toolTipAt(bar.center()),
+                 QStringLiteral("Sequence 3, logo 2: 8:00:00 %1 8:01:00").arg(QChar(0x2013)));
+        QSet<QRgb> colours;
+        for (int i = 0; i < ScheduleEditor::Rows; ++i)
+            colours << WeekTimelineView::sequenceColour(i).rgb();
+        QCOMPARE(colours.size(), ScheduleEditor::Rows);
+
+        auto *undo = child<QAction>(QStringLiteral("mnuUndo"));
+        auto *redo = child<QAction>(QStringLiteral("mnuRedo"));
+        QVERIFY(!undo->isEnabled() && !redo->isEnabled());
+        QTest::mouseClick(day(15), Qt::LeftButton);
+        QVERIFY(week->timeline().sequencesOn(1).isEmpty());
+        QVERIFY(undo->isEnabled());
+
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QTest::keyClick(w.get(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(day(15)->text(), QStringLiteral("x"));
+        QVERIFY(table()[2].Days[1]);
+        QCOMPARE(week->timeline().sequencesOn(1), QList<int>{2});
+        QVERIFY(!undo->isEnabled() && redo->isEnabled());
+        QTest::keyClick(w.get(), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(day(15)->text(), QString());
+        undo->trigger();
+        QCOMPARE(day(15)->text(), QStringLiteral("x"));
     }
 };
 
