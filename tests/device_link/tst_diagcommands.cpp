@@ -181,5 +181,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDiagCommands)
+QTEST_GUILESS_MAIN(TestDiagCommands)
 #include "tst_diagcommands.moc"
