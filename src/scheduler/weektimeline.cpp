@@ -295,14 +295,15 @@ WeekTimeline::Hit WeekTimeline::hitTest(const Geometry &geometry, QPoint point) 
 
     // Bars that share a pixel: the later sequence is drawn on top.
     const QList<int> &on = sequencesOn(day);
-    for (auto i = on.crbegin(); i != on.crend(); ++i) {
-        const Intervals &bars = intervals(day, *i);
+    for (qsizetype k = on.size() - 1; k >= 0; --k) {
+        const int i = on[k];
+        const Intervals &bars = intervals(day, i);
         const qsizetype b = lastStartingBefore(bars, limit);
         if (b < 0)
             continue;
-        const QRect r = geometry.laneRect(day, lane(day, *i), laneCount(day), bars[b].from, bars[b].to);
+        const QRect r = geometry.laneRect(day, lane(day, i), laneCount(day), bars[b].from, bars[b].to);
         if (r.contains(point)) {
-            hit.sequence = *i;
+            hit.sequence = i;
             hit.interval = bars[b];
             break;
         }

@@ -19,10 +19,12 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
-FrmImportImage::FrmImportImage(const QImage &source, const QString &sourceName, FileChooser &chooser,
+#include <utility>
+
+FrmImportImage::FrmImportImage(QImage source, const QString &sourceName, FileChooser &chooser,
                                QWidget *parent)
     : QDialog(parent)
-    , m_source(source)
+    , m_source(std::move(source))
     , m_chooser(chooser)
     , m_preview(new LogoView(this))
     , m_height(new QButtonGroup(this))

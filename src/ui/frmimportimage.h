@@ -23,7 +23,7 @@ class FrmImportImage : public QDialog
     Q_OBJECT
 
 public:
-    FrmImportImage(const QImage &source, const QString &sourceName, FileChooser &chooser, QWidget *parent);
+    FrmImportImage(QImage source, const QString &sourceName, FileChooser &chooser, QWidget *parent);
 
     ImageImport::Options options() const;
     void setOptions(const ImageImport::Options &options);
