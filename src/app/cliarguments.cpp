@@ -70,6 +70,12 @@ bool readOperands(CliRequest &r, const QString &name, const QStringList &words, 
         return false;
     };
     const auto word = [&](qsizetype i) { return words.value(i).toLower(); };
+    // The first word as a whole number of the command's range.
+    const auto value = [&](int min, int max, const QString &what) {
+        const auto v = number(words.first(), min, max, what, error);
+        r.value = v.value_or(0);
+        return v.has_value();
+    };
 
     switch (r.command) {
     case Command::Download:
@@ -115,29 +121,12 @@ bool readOperands(CliRequest &r, const QString &name, const QStringList &words, 
             return false;
         }
         return true;
-    case Command::Select: {
-        if (!count(1, 1))
-            return false;
-        const auto v = number(words[0], 1, 15, QStringLiteral("the slot"), error);
-        r.value = v.value_or(0);
-        return v.has_value();
-    }
-    case Command::Wake: {
-        if (!count(0, 1))
-            return false;
-        if (words.isEmpty())
-            return true;
-        const auto v = number(words[0], 1, 255, QStringLiteral("the node ID"), error);
-        r.value = v.value_or(0);
-        return v.has_value();
-    }
-    case Command::SetId: {
-        if (!count(1, 1))
-            return false;
-        const auto v = number(words[0], 1, 255, QStringLiteral("the node ID"), error);
-        r.value = v.value_or(0);
-        return v.has_value();
-    }
+    case Command::Select:
+        return count(1, 1) && value(1, 15, QStringLiteral("the slot"));
+    case Command::Wake:
+        return count(0, 1) && (words.isEmpty() || value(1, 255, QStringLiteral("the node ID")));
+    case Command::SetId:
+        return count(1, 1) && value(1, 255, QStringLiteral("the node ID"));
     default:
         return count(0, 0);
     }
