@@ -154,23 +154,17 @@ Parsed parse(const QStringList &arguments)
         } else if (a == QLatin1String("--version")) {
             r.command = Command::Version;
             return {r, {}};
-        } else if (a == QLatin1String("--port")) {
+        } else if (a == QLatin1String("--port") || a == QLatin1String("--node")) {
             const auto text = optionValue();
-            const auto v = text ? number(*text, 1, 255, QStringLiteral("--port"), error) : std::nullopt;
+            const auto v = text ? number(*text, 1, 255, a, error) : std::nullopt;
             if (!v)
                 return {std::nullopt, error};
-            r.port = v;
+            (a == QLatin1String("--port") ? r.port : r.node) = v;
         } else if (a == QLatin1String("--device")) {
             const auto text = optionValue();
             if (!text)
                 return {std::nullopt, error};
             r.device = *text;
-        } else if (a == QLatin1String("--node")) {
-            const auto text = optionValue();
-            const auto v = text ? number(*text, 1, 255, QStringLiteral("--node"), error) : std::nullopt;
-            if (!v)
-                return {std::nullopt, error};
-            r.node = v;
         } else if (a == QLatin1String("--negative")) {
             r.negative = true;
         } else if (a.startsWith(QLatin1String("--"))) {
