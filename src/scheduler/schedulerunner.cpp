@@ -10,6 +10,8 @@
 #include "reporting/reporter.h"
 #include "scheduler/asrunlog.h"
 
+#include <utility>
+
 ScheduleRunner::ScheduleRunner(MainState &state, Reporter &reporter, SettingsStore &settings,
                                DeviceLink &link, SlotController &slotControl, const Clock &clock,
                                QObject *parent)
@@ -79,7 +81,10 @@ bool ScheduleRunner::Scan_Schedule()
                 on = s.onAt(t);
         }
         m_stepLabel = QStringLiteral("x4");
-        if (on && (s.Logo < 1 || s.Logo > MainState::MaxSlots)) {
+        const bool logoValid = s.Logo >= 1 && s.Logo <= MainState::MaxSlots;
+        if (logoValid)
+            m_reportedLogo[static_cast<size_t>(i)] = 0; // a later bad logo is news again
+        if (on && !logoValid) {
             // The window has no logo button or on-air mark for this logo. The
             // sequence is skipped and reported once; the rest still runs.
             m_stepLabel = QStringLiteral("x5a");
@@ -94,7 +99,9 @@ bool ScheduleRunner::Scan_Schedule()
             failed = true;
             continue;
         }
-        const auto logo = static_cast<size_t>(std::max(s.Logo, 0));
+        // Only logos 1 to 15 have a button and an on-air mark; the logo of a
+        // running sequence can have changed to any value since it went on.
+        const auto logo = static_cast<size_t>(logoValid ? s.Logo : 0);
         if (on && m_lookAhead) {
             m_stepLabel = QStringLiteral("x5a");
             if (m_scheduledLogo != s.Logo) {
@@ -114,6 +121,7 @@ bool ScheduleRunner::Scan_Schedule()
             if (!s.Running) {
                 m_stepLabel = QStringLiteral("x5a");
                 m_state.onAirMark[logo] = true;
+                m_onAirLogo[static_cast<size_t>(i)] = s.Logo;
                 m_stepLabel = QStringLiteral("x5d");
                 s.Running = true;
                 m_link.CmdTree(CommandTable::TakeOn);
@@ -126,7 +134,11 @@ bool ScheduleRunner::Scan_Schedule()
         } else if (!m_lookAhead) {
             m_stepLabel = QStringLiteral("x7");
             if (s.Running) {
-                m_state.onAirMark[logo] = false;
+                // Whatever its logo has become, a sequence that holds TAKE on
+                // takes it off, and clears the mark of the logo it went on with.
+                const int marked = std::exchange(m_onAirLogo[static_cast<size_t>(i)], 0);
+                if (marked >= 1 && marked <= MainState::MaxSlots)
+                    m_state.onAirMark[static_cast<size_t>(marked)] = false;
                 s.Running = false;
                 m_link.CmdTree(CommandTable::TakeOff);
                 asRun(i, s.Logo, QStringLiteral("TAKE OFF"));

@@ -70,4 +70,5 @@ private:
     bool m_editorOpen = false;
     std::array<Highlight, 20> m_highlight{};
     std::array<int, 20> m_reportedLogo{}; // the bad logo last reported per sequence
+    std::array<int, 20> m_onAirLogo{};    // the logo each sequence went on air with
 };

@@ -173,6 +173,31 @@ private slots:
         QCOMPARE(core().reporter.panelText().count(QStringLiteral("logo 16")), 1);
     }
 
+    // The editor cycles logos up to 31 and the headless runner reloads the
+    // schedule keeping Running: a sequence on air whose logo changes to one
+    // without a button still goes off at its off time. The bad logo is
+    // reported once a streak: again after it was valid in between.
+    void logoChangedWhileOnAirStillGoesOff()
+    {
+        const auto day = [](int hour, int minute) {
+            return QDateTime(QDate(2026, 12, 11), QTime(hour, minute, 0, 505));
+        };
+        ScheduleSequence &s = core().state.schedule[0];
+        s = makeSequence(2880, 8, 480, 2900, 2, Friday); // 12:00 for two minutes
+        const MainState before = {};
+        QCOMPARE(commands(run(day(11, 59), day(12, 1))).count("AT1"), 1);
+        s.Logo = 31;
+        QCOMPARE(commands(run(day(12, 1), day(12, 3))), QList<QByteArray>{"AT0"});
+        QVERIFY(!s.Running);
+        QCOMPARE(core().state.onAirMark, before.onAirMark);
+        for (int logo : {20, 3, 20}) {
+            s.Logo = logo;
+            run(day(12, 0), day(12, 1));
+        }
+        QCOMPARE(core().reporter.panelText().count(QStringLiteral("logo 31")), 1);
+        QCOMPARE(core().reporter.panelText().count(QStringLiteral("logo 20")), 2);
+    }
+
     void switchingOffLeavesTheLogoOnAir()
     {
         core().state.schedule[0] = makeSequence(1920, 40, 480, 2400, 1, EveryDay);

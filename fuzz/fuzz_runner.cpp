@@ -1,0 +1,81 @@
+// The schedule runner while the schedule changes under it, as the editor and
+// a reloaded settings file change it: any field of any sequence, between any
+// ticks, with the clock stepping as it likes.
+// Input: a run of records. A record byte with the top bit set is a run of
+// runner ticks: its low 6 bits + 1 ticks; bit 6 first steps the clock by that
+// many hours (a clock step, a daylight-saving change). Otherwise the record
+// is three bytes: sequence (the record byte mod 20), field (the next byte
+// mod 6) and a value (the third byte).
+#include "corefixture.h"
+#include "fuzzsupport.h"
+
+#include "scheduler/schedulerunner.h"
+
+using FuzzSupport::require;
+
+namespace {
+void setField(ScheduleSequence &s, int field, int value)
+{
+    switch (field) {
+    case 0:
+        s.Start = value * 23 - 1;
+        break;
+    case 1:
+        s.OnSteps = value - 1;
+        break;
+    case 2:
+        s.RepeatSteps = value - 1;
+        break;
+    case 3:
+        s.End = value * 23;
+        break;
+    case 4:
+        s.Logo = value % 40 - 4; // the editor's 0 to 31, and worse
+        break;
+    default:
+        for (int k = 0; k < 7; ++k)
+            s.Days[static_cast<size_t>(k)] = value & (1 << k);
+        break;
+    }
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    CoreFixture fixture;
+    fixture.setSetting(QStringLiteral("QX_Model"), QStringLiteral("31"));
+    QuillonCore &core = fixture.startConnected(1);
+    core.state.scheduleOn = true;
+    fixture.clock.time = QDateTime(QDate(2026, 12, 7), QTime(7, 59, 0, 505));
+    const auto tick = [&] {
+        core.runner.tmrSchedule_Timer();
+        fixture.clock.time = fixture.clock.time.addMSecs(core.runner.msUntilNextTick());
+    };
+    size_t at = 0;
+    while (at < size) {
+        const uint8_t record = data[at++];
+        if (record & 0x80) {
+            const int count = (record & 0x3F) + 1;
+            if (record & 0x40)
+                fixture.clock.time = fixture.clock.time.addSecs(count * 3600LL);
+            for (int i = 0; i < count; ++i)
+                tick();
+            continue;
+        }
+        if (size - at < 2)
+            break;
+        setField(core.state.schedule[record % Schedule::Count], data[at] % 6, data[at + 1]);
+        at += 2;
+    }
+    // Every sequence ends: whatever the schedule became, each TAKE ON the
+    // runner sent is followed by its TAKE OFF.
+    for (ScheduleSequence &s : core.state.schedule.sequences)
+        s.Days = {};
+    tick();
+    tick();
+    const QList<QByteArray> &sent = fixture.port.writes;
+    require(sent.count("AT1") == sent.count("AT0"));
+    for (const ScheduleSequence &s : core.state.schedule.sequences)
+        require(!s.Running);
+    return 0;
+}
