@@ -79,11 +79,12 @@ public:
     bool zoomOn = false;        // the full-size view is shown
     std::array<QString, LogoSlots> slotFile{};
 
-    // Logos: one per slot, the height of the file read last, the name each
+    // Logos: one per slot, each slot's height (32 or 64 lines: that of the
+    // file read into it, 64 after an upload or with no file), the name each
     // slot's label shows, and how many lines each slot's view draws (0: none
     // yet). The full-size view shows the file read last.
     LogoStore logos{};
-    int logoHeight = 64;
+    std::array<int, LogoSlots> logoHeight = filled<LogoSlots>(LogoBitmap::Rows);
     std::array<QString, LogoSlots> logoName{};
     std::array<int, LogoSlots> viewHeight{};
     LogoBitmap lastPicture{};
@@ -142,6 +143,12 @@ signals:
     void changed();
 
 private:
+    template<size_t N> static constexpr std::array<int, N> filled(int value)
+    {
+        std::array<int, N> values{};
+        values.fill(value);
+        return values;
+    }
     static constexpr std::array<bool, MaxSlots + 1> initialFlags(bool value)
     {
         std::array<bool, MaxSlots + 1> flags{};

@@ -254,9 +254,15 @@ void Startup::Form_SetUp(bool readLogos)
     }
 
     // From here on a bad value only skips its own step. Loading the stored
-    // bitmaps moves the current slot to the lowest one loaded; the slot
-    // button that is selected stays the one the user chose last.
-    const int selected = m_state.selectedSlotButton;
+    // bitmaps moves the current slot through the slots; afterwards the view,
+    // uploads, the file writer and downloads all work on the slot the user
+    // chose last (slot 1 when the model has no button for it).
+    int selected = m_state.selectedSlotButton;
+    if (m_state.modelNumber >= 1 && selected > m_state.modelNumber) {
+        m_state.logoMenuChecked[static_cast<size_t>(selected)] = false;
+        m_state.logoMenuChecked[1] = true;
+        selected = 1;
+    }
     for (int n = m_state.modelNumber; n >= 1 && readLogos; --n) {
         if (n > 32)
             continue;
@@ -268,6 +274,7 @@ void Startup::Form_SetUp(bool readLogos)
         }
     }
     m_state.selectedSlotButton = selected;
+    m_state.currentSlot = selected;
     readSliders();
     m_state.notify();
 }

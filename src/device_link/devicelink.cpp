@@ -12,6 +12,7 @@
 #include "reporting/reporter.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 const QByteArray kWakeAll = QByteArrayLiteral("00");
@@ -180,10 +181,31 @@ void DeviceLink::CmdTree(int command, QByteArray &arg)
     m_state.cmdBusy = false;
 }
 
+void DeviceLink::holdCommands(bool hold)
+{
+    m_holding = hold;
+    if (hold)
+        return;
+    const QList<QByteArray> held = std::exchange(m_held, {});
+    for (const QByteArray &text : held)
+        SendCom(text);
+}
+
+void DeviceLink::sendDuringHold(const QByteArray &text)
+{
+    m_writingHeld = true;
+    SendCom(text);
+    m_writingHeld = false;
+}
+
 void DeviceLink::SendCom(const QByteArray &text)
 {
     if (m_state.loading)
         return;
+    if (m_holding && !m_writingHeld) {
+        m_held.append(text);
+        return;
+    }
     if (!m_port.isOpen()) {
         if (m_state.comPort == 0)
             return;
@@ -210,8 +232,15 @@ void DeviceLink::SendCom(const QByteArray &text)
 
 void DeviceLink::closePort()
 {
-    if (m_port.isOpen())
-        m_port.close();
+    if (!m_port.isOpen())
+        return;
+    // What was written may still wait in the port's buffer (the sleep
+    // command of a port change, the silence cycle's wake-up): a close
+    // throws that away, so let it leave first. A full logo's worth takes
+    // about 2.2 s at 9600 baud.
+    constexpr int DrainMs = 2500;
+    m_port.drain(DrainMs);
+    m_port.close();
 }
 
 void DeviceLink::StartCom()
@@ -246,6 +275,8 @@ void DeviceLink::StartCom()
         m_state.portReady = false;
         setIndicator(Indicator::Red);
     } else {
+        // A later failure, of any kind, starts a new streak to report.
+        m_lastComError = 0;
         setIndicator(Indicator::Cyan);
         setComInit(true);
     }
@@ -329,14 +360,15 @@ void DeviceLink::MSComm1_OnComm(int code)
         RecvData();
         break;
     case SerialPort::TransmitBufferFull:
-        closePort();
+        // Nothing leaves a port whose buffer is full: close at once.
+        m_port.close();
         m_reporter.ReportError(QStringLiteral("Transmit Buffer Full"), QStringLiteral("Mscomm1_OnComm"));
         break;
     case SerialPort::LineLost: {
         // The device went away under an open port (a USB adapter unplugged, a
         // line hung up). Close it; the once-a-second reopen brings it back.
         const QString path = m_port.devicePath(m_state.comPort);
-        closePort();
+        m_port.close();
         m_state.portReady = false;
         m_rxBuffer.clear();
         setIndicator(Indicator::Red);
@@ -360,6 +392,19 @@ void DeviceLink::armUpload(int pollTicks)
 {
     m_state.uploadPending = true;
     m_pollTicks = pollTicks;
+}
+
+void DeviceLink::uploadUnanswered()
+{
+    // Left armed, the upload would take the next poll's settings reply for
+    // a logo stream.
+    m_state.uploadPending = false;
+    m_port.setReceiveThreshold(ReceiveThreshold);
+    m_reporter.setProgressVisible(false);
+    m_reporter.setUploadStatus(QString());
+    m_reporter.ReportError(QStringLiteral("No logo stream came from the device in answer to \"ARM\"."),
+                           QStringLiteral("mnuUpLoadLogo_Click"));
+    m_state.notify();
 }
 
 void DeviceLink::RecvData()
@@ -494,6 +539,17 @@ void DeviceLink::ProcessData(const QByteArray &reply)
             m_panel->hscrTimeInt_Change(*settings->interval);
         panel.timeSlidersEnabled = true;
         m_panel->Time_Change();
+        if (!settings->interval) {
+            // Applied all the same, but a technician should hear of it.
+            if (!m_shortReplyReported)
+                m_reporter.ReportError(QStringLiteral("A settings reply of %1 bytes came, 11 expected; its "
+                                                      "values were taken without the on/off interval.")
+                                           .arg(r.size()),
+                                       QStringLiteral("ProcessData"));
+            m_shortReplyReported = true;
+        } else {
+            m_shortReplyReported = false;
+        }
         panel.takeOn = settings->takeOn;
         if (settings->takeOn)
             panel.previewVisible = true;
@@ -563,6 +619,8 @@ void DeviceLink::tmr_Delay_Timer()
     if (m_pollTicks > 0) {
         --m_pollTicks;
         RecvData();
+        if (m_pollTicks == 0 && m_state.uploadPending && m_rxBuffer.isEmpty())
+            uploadUnanswered();
     }
     if (m_dragThrottle > 0)
         --m_dragThrottle;

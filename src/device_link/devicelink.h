@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -34,6 +35,12 @@ public:
     void CmdTree(int command, QByteArray &arg);
     void CmdTree(int command);
     void SendCom(const QByteArray &text);
+    // While held, every command waits and goes out, in order, when the hold
+    // ends; only sendDuringHold() writes meanwhile. A logo download holds the
+    // line from "ALD" to its last line byte.
+    void holdCommands(bool hold);
+    void sendDuringHold(const QByteArray &text);
+    bool holding() const { return m_holding; }
 
     // Serial port.
     void StartCom();
@@ -91,6 +98,7 @@ private:
     void setComInit(bool enabled);
     void saveSetting(const QString &key, const QString &value);
     void completeReply();
+    void uploadUnanswered();
 
     MainState &m_state;
     Reporter &m_reporter;
@@ -100,13 +108,18 @@ private:
     PanelController *m_panel = nullptr;
 
     // Port.
-    int m_lastComError = 0;
+    int m_lastComError = 0; // reported once until a port opens again
     bool m_comInitEnabled = false;
     bool m_comInitStarted = false;
     int m_comInitCount = 0;
 
+    bool m_holding = false;
+    bool m_writingHeld = false;
+    QList<QByteArray> m_held; // commands waiting for the hold to end
+
     // Reception and the 25 ms clock.
     QByteArray m_rxBuffer;
+    bool m_shortReplyReported = false; // until a whole settings reply comes
     int m_pollTicks = 0;
     int m_replyWaitTicks = 0;
     int m_delayTicks = 0;

@@ -5,9 +5,11 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSerialPort>
+#include <QThread>
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 #include <utility>
@@ -171,8 +173,20 @@ bool SystemSerialPort::drain(int timeoutMs)
         if (left <= 0 || !m_port->waitForBytesWritten(static_cast<int>(left)))
             return false;
     }
-    // Then the line itself: what the driver still holds goes out at 9600 baud.
-    return ::tcdrain(static_cast<int>(m_port->handle())) == 0;
+    // Then the line itself: what the driver still holds goes out at 9600
+    // baud. Asked for rather than waited for with tcdrain(), which has no
+    // time limit on a line that does not move.
+    const int fd = static_cast<int>(m_port->handle());
+    for (;;) {
+        int queued = 0;
+        if (::ioctl(fd, TIOCOUTQ, &queued) != 0)
+            return false;
+        if (queued <= 0)
+            return true;
+        if (elapsed.elapsed() >= timeoutMs)
+            return false;
+        QThread::msleep(5);
+    }
 }
 
 void SystemSerialPort::onReadyRead()

@@ -7,6 +7,8 @@
 #include "panel/panelvalues.h"
 #include "reporting/reporter.h"
 
+#include <utility>
+
 LogoDownload::LogoDownload(MainState &state, Reporter &reporter, DeviceLink &link, PanelController &panel,
                            QObject *parent)
     : QObject(parent)
@@ -69,7 +71,13 @@ void LogoDownload::PicToQX()
     if (m_state.loading)
         return;
     // One download at a time: a second one would mix its texts into the
-    // first one's on the line.
+    // first one's on the line. The non-volatile save's progress is no
+    // download: a download asked for meanwhile starts when it has ended.
+    if (m_step == Step::NvSave) {
+        m_downloadAfterSave = true;
+        status(QStringLiteral("Waiting for the NVRAM save"));
+        return;
+    }
     if (running()) {
         m_reporter.ReportError(QStringLiteral("A logo download is running; wait until it has finished."),
                                QStringLiteral("Download Running"));
@@ -140,11 +148,15 @@ void LogoDownload::onTick()
     case Step::TakeOff:
         status(QStringLiteral("Starting Download"));
         m_link.SendCom(QByteArrayLiteral("ALD"));
+        // From here to the last line byte the device takes whatever comes as
+        // logo data: every other command waits until the lines are out.
+        m_link.holdCommands(true);
         progress(30);
         wait(Step::StartLoad, 2);
         break;
     case Step::StartLoad:
         sendFields();
+        m_link.holdCommands(false);
         wait(Step::Settle, 5);
         break;
     case Step::Settle:
@@ -172,6 +184,8 @@ void LogoDownload::onTick()
     case Step::NvSave:
         m_reporter.setProgressVisible(false);
         m_step = Step::Idle;
+        if (std::exchange(m_downloadAfterSave, false))
+            PicToQX();
         break;
     case Step::Idle:
         break;
@@ -182,12 +196,12 @@ void LogoDownload::sendFields()
 {
     const bool negative = m_state.panel.negate;
     status(QStringLiteral("Sending Odd Field"));
-    const int height = m_state.logoHeight == 32 ? 32 : 64;
+    const int height = m_state.logoHeight[static_cast<size_t>(m_slot)] == 32 ? 32 : 64;
     const QList<QByteArray> writes = lineWrites(m_state.logos[static_cast<size_t>(m_slot)], height, negative);
     for (qsizetype i = 0; i < writes.size(); ++i) {
         if (i == 32)
             status(QStringLiteral("Sending Even Field"));
-        m_link.SendCom(writes[i]);
+        m_link.sendDuringHold(writes[i]);
         if (height == 64) {
             const int row = i < 32 ? 62 - 2 * static_cast<int>(i) : 63 - 2 * static_cast<int>(i - 32);
             progress(i < 32 ? (62 - row) / 62.0 * 20 + 30 : (63 - row) / 63.0 * 20 + 50);

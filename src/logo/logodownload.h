@@ -27,6 +27,7 @@ public:
     void PicToQX();
     void mnuDownloadLogotoRam_Click();
     void mnuSaveLogoinNVRAM_Click();
+    // A download or the NVRAM save's progress is under way.
     bool running() const { return m_step != Step::Idle; }
 
     // The 64 line writes of a logo: for a 64-line logo the odd field (rows
@@ -68,4 +69,5 @@ private:
     int m_slot = 0;
     bool m_takeWasOn = false;
     int m_fade = 100;
+    bool m_downloadAfterSave = false; // asked for during the NVRAM progress
 };

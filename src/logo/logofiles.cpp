@@ -59,7 +59,7 @@ bool LogoFiles::Read_File(QString &name)
     if (slot < 0 || slot >= LogoSlots)
         return fail(QStringLiteral("There is no logo slot %1.").arg(slot));
     const auto s = static_cast<size_t>(slot);
-    m_state.logoHeight = bitmap.height;
+    m_state.logoHeight[s] = bitmap.height;
     m_state.logos[s].assign(bitmap.pixels);
     m_state.slotFile[s] = name;
     m_state.logoName[s] = info.fileName();

@@ -2,6 +2,7 @@
 
 #include "app/mainstate.h"
 #include "device_link/protocol.h"
+#include "logo/logodownload.h"
 #include "reporting/reporter.h"
 
 #include <QSaveFile>
@@ -35,20 +36,14 @@ QString LogoFileWriter::bmpFilter()
     return QStringLiteral("BMP Files (*.bmp);;All Files (*)");
 }
 
-QByteArray LogoFileWriter::qx1Bytes(const LogoBitmap &logo, bool negative)
+QByteArray LogoFileWriter::qx1Bytes(const LogoBitmap &logo, bool negative, int height)
 {
-    const unsigned char mask = outputMask(negative);
+    // What the device holds after a download of the logo, in its field
+    // order: the download's line writes under the opposite mask.
     QByteArray data;
     data.reserve(Qx1Size);
-    const auto appendRow = [&](int row) {
-        for (int k = 0; k < LogoBitmap::RowBytes; ++k)
-            data.append(
-                static_cast<char>(logo.bytes[static_cast<size_t>(row * LogoBitmap::RowBytes + k)] ^ mask));
-    };
-    for (int row = 62; row >= 0; row -= 2)
-        appendRow(row);
-    for (int row = 63; row >= 1; row -= 2)
-        appendRow(row);
+    for (const QByteArray &line : LogoDownload::lineWrites(logo, height, !negative))
+        data += line;
     return data;
 }
 
@@ -69,14 +64,15 @@ QByteArray LogoFileWriter::bmpHeader(int height, quint32 colour0, quint32 colour
     return data;
 }
 
-QByteArray LogoFileWriter::bmpBytes(const LogoBitmap &logo, bool negative)
+QByteArray LogoFileWriter::bmpBytes(const LogoBitmap &logo, bool negative, int height)
 {
-    // Palette entry 0 black, entry 1 white.
-    QByteArray data = bmpHeader(LogoBitmap::Rows, 0x00000000, 0x00FFFFFF);
+    // Palette entry 0 black, entry 1 white; a 32-line logo's rows are the
+    // first 32 of the slot.
+    const int rows = height == 32 ? 32 : LogoBitmap::Rows;
+    QByteArray data = bmpHeader(rows, 0x00000000, 0x00FFFFFF);
     const unsigned char mask = outputMask(negative);
-    data.reserve(BmpSize);
-    for (unsigned char byte : logo.bytes)
-        data.append(static_cast<char>(byte ^ mask));
+    for (int i = 0; i < rows * LogoBitmap::RowBytes; ++i)
+        data.append(static_cast<char>(logo.bytes[static_cast<size_t>(i)] ^ mask));
     return data;
 }
 
@@ -89,14 +85,15 @@ bool LogoFileWriter::write(const QString &name, bool bmpMode)
     m_reporter.setProgressVisible(true);
     const int slot = std::clamp(m_state.currentSlot, 0, LogoSlots - 1);
     const LogoBitmap &logo = m_state.logos[static_cast<size_t>(slot)];
+    const int height = m_state.logoHeight[static_cast<size_t>(slot)];
     const bool negative = m_state.panel.negate;
     QByteArray data;
     if (bmpMode) {
-        data = bmpBytes(logo, negative);
+        data = bmpBytes(logo, negative, height);
         m_reporter.setProgressValue(100);
     } else {
         m_reporter.setUploadStatus(QStringLiteral("Sending Odd Field"));
-        data = qx1Bytes(logo, negative);
+        data = qx1Bytes(logo, negative, height);
         m_reporter.setProgressValue(28);
         m_reporter.setUploadStatus(QStringLiteral("Sending Even Field"));
         m_reporter.setProgressValue(36);

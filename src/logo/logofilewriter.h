@@ -9,9 +9,10 @@ class MainState;
 class Reporter;
 
 // Writes the current slot's logo to disk: as a .QX1 logo file (2048 bytes in
-// the device's field order) or as a 256 x 64 1-bit bitmap file (2110 bytes).
-// Every logo byte is XOR the output mask: 0xFF with Negative off, 0x00 with
-// it on. A file is replaced only once the new one is complete.
+// the device's field order) or as a 256 x 64 1-bit bitmap file (2110 bytes;
+// 256 x 32 for a slot that holds a 32-line logo). Every logo byte is XOR the
+// output mask: 0xFF with Negative off, 0x00 with it on. A file is replaced
+// only once the new one is complete.
 class LogoFileWriter
 {
 public:
@@ -20,8 +21,10 @@ public:
 
     LogoFileWriter(MainState &state, Reporter &reporter);
 
-    static QByteArray qx1Bytes(const LogoBitmap &logo, bool negative);
-    static QByteArray bmpBytes(const LogoBitmap &logo, bool negative);
+    // A 32-line logo is written as the device holds it: its 32 lines in
+    // both fields, and a 32-line bitmap.
+    static QByteArray qx1Bytes(const LogoBitmap &logo, bool negative, int height = LogoBitmap::Rows);
+    static QByteArray bmpBytes(const LogoBitmap &logo, bool negative, int height = LogoBitmap::Rows);
     // The 62 bytes before the rows of a 256-wide, 1-bit bitmap file of the
     // given height with the two palette colours (0x00RRGGBB).
     static QByteArray bmpHeader(int height, quint32 colour0, quint32 colour1);

@@ -76,7 +76,12 @@ void LogoUpload::Save_Picture(const QByteArray &stream)
     }
     m_reporter.setUploadStatus(QStringLiteral("Inverting Image"));
     const int slot = m_state.currentSlot;
-    m_state.logos[static_cast<size_t>(std::clamp(slot, 0, LogoSlots - 1))] = *logo;
+    const auto index = static_cast<size_t>(std::clamp(slot, 0, LogoSlots - 1));
+    // The device always sends all 64 lines: the slot holds a 64-line logo
+    // now, and its view draws all of it.
+    m_state.logos[index] = *logo;
+    m_state.logoHeight[index] = LogoBitmap::Rows;
+    m_state.viewHeight[index] = LogoBitmap::Rows;
     m_reporter.setProgressValue(100);
     m_state.notify();
     if (slot >= 32)

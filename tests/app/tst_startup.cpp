@@ -1,4 +1,7 @@
+#include "bitmapmaker.h"
 #include "corefixture.h"
+
+#include <QFile>
 
 #include <QTest>
 
@@ -226,6 +229,39 @@ private slots:
         // The stored texts stay as they were.
         QCOMPARE(f.setting(QStringLiteral("LogoSelect")), QStringLiteral("40"));
         QCOMPARE(f.setting(QStringLiteral("ComPort")), QStringLiteral("COM3"));
+    }
+
+    // After start-up the view, upload, writer and download all follow the
+    // slot restored from "LogoSelect", not the last slot whose file was read.
+    void startUpFollowsTheRestoredSlot_data()
+    {
+        QTest::addColumn<QString>("logoSelect");
+        QTest::addColumn<int>("slot");
+        QTest::newRow("slot with a file") << QStringLiteral("3") << 3;
+        QTest::newRow("slot without a file") << QStringLiteral("2") << 2;
+        QTest::newRow("above the model's slots") << QStringLiteral("7") << 1;
+    }
+    void startUpFollowsTheRestoredSlot()
+    {
+        QFETCH(QString, logoSelect);
+        QFETCH(int, slot);
+        CoreFixture f;
+        for (int n : {1, 3}) {
+            BitmapMaker bitmap;
+            bitmap.height = n == 1 ? 32 : 64;
+            const QString name = f.dir.filePath(QStringLiteral("logo%1.bmp").arg(n));
+            QFile file(name);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bitmap.bytes()) > 0);
+            f.setSetting(QStringLiteral("BMPpath%1").arg(n), name);
+        }
+        f.setSetting(QStringLiteral("LogoSelect"), logoSelect);
+        const MainState &s = f.start().state;
+        QCOMPARE(s.currentSlot, slot);
+        QCOMPARE(s.selectedSlotButton, slot);
+        for (int n = 1; n <= 15; ++n)
+            QCOMPARE(s.logoMenuChecked[static_cast<size_t>(n)], n == slot);
+        QCOMPARE(s.logoHeight[1], 32);
+        QCOMPARE(s.logoHeight[3], 64);
     }
 
     void featureEnablesWalk()

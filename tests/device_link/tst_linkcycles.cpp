@@ -219,6 +219,98 @@ private slots:
         QCOMPARE(stream.first().first().toByteArray().size(), 2051);
     }
 
+    // An "ARM" nobody answers disarms the upload after its wait and says
+    // so; the next settings reply is a settings reply again.
+    void unansweredUploadDisarms()
+    {
+        f->wake();
+        core().upload.mnuUpLoadLogo_Click();
+        f->ticks(499);
+        QVERIFY(core().state.uploadPending);
+        f->ticks(1);
+        QVERIFY(!core().state.uploadPending);
+        QCOMPARE(core().reporter.panelTitle(), QStringLiteral("mnuUpLoadLogo_Click"));
+        const int count = core().reporter.replyCount().toInt();
+        f->port.receive(QByteArray("s\x0a\x14\x28\x5e\x1e\x01\x00\x00\x08\x10" "03", 13));
+        f->ticks(3);
+        QCOMPARE(core().reporter.replyCount().toInt(), count + 1);
+        QCOMPARE(core().state.panel.fade, 80);
+        QVERIFY(core().reporter.uploadStatus().isEmpty());
+    }
+
+    // A 10-byte settings reply is taken, and reported once a streak.
+    void shortSettingsReplyIsTakenAndReportedOnce()
+    {
+        f->wake();
+        const QByteArray whole("S\x0a\x14\x28\x5e\x1e\x01\x00\x00\x08\x10", 11);
+        for (const QByteArray &reply : {whole.left(10), whole.left(10), whole, whole.left(10)}) {
+            f->port.receive(reply);
+            core().link.setPollTicks(2); // below the receive threshold: read by the poll
+            f->ticks(3);
+        }
+        QCOMPARE(core().state.panel.fade, 80);
+        QVERIFY(f->port.isOpen());
+        QCOMPARE(core().reporter.panelText().count(QStringLiteral("settings reply of 10 bytes")), 2);
+        QCOMPARE(core().reporter.panelTitle(), QStringLiteral("ProcessData"));
+    }
+
+    // A failing port is reported once a streak: after it opened once, the
+    // same failure is news again.
+    void portFailuresAreReportedOnceAStreak()
+    {
+        const auto failures = [this] {
+            return core().reporter.panelText().count(QStringLiteral("Port Already Open"));
+        };
+        f->port.failing.insert(2, SerialPort::InUse);
+        core().state.comPort = 2;
+        core().link.StartCom();
+        core().link.StartCom();
+        QCOMPARE(failures(), 1);
+        f->port.failing.clear();
+        f->port.present.insert(2);
+        core().link.StartCom();
+        QVERIFY(f->port.isOpen());
+        f->port.failing.insert(2, SerialPort::InUse);
+        core().link.StartCom();
+        QCOMPARE(failures(), 2);
+    }
+
+    // Every close but a lost line lets what was written leave first: the
+    // sleep of a port change, the polls before a port search or a reopen,
+    // the silence cycle's wake-up.
+    void closingLetsWrittenBytesLeave_data()
+    {
+        QTest::addColumn<int>("path");
+        QTest::newRow("port change") << 0;
+        QTest::newRow("port search") << 1;
+        QTest::newRow("reopen") << 2;
+        QTest::newRow("silence cycle") << 3;
+    }
+    void closingLetsWrittenBytesLeave()
+    {
+        QFETCH(int, path);
+        f->wake();
+        f->ticks(60); // a poll
+        const int closes = f->port.closes;
+        switch (path) {
+        case 0:
+            core().link.mnuCOMsel_Click(2);
+            QVERIFY(f->port.wire().startsWith("WK,00ARCSP"));
+            break;
+        case 1:
+            core().link.mnuCOMsel_Click(0);
+            break;
+        case 2:
+            core().link.StartCom();
+            break;
+        default:
+            f->ticks(1200);
+            break;
+        }
+        QVERIFY(f->port.closes > closes);
+        QCOMPARE(f->port.dropped, QByteArray());
+    }
+
     void clockLabelEverySixthTick()
     {
         f->ticks(1);

@@ -1,7 +1,12 @@
+#include "bitmapmaker.h"
 #include "corefixture.h"
 
+#include "device_link/protocol.h"
 #include "logo/logodownload.h"
+#include "logo/logofilewriter.h"
+#include "panel/panelvalues.h"
 
+#include <QFile>
 #include <QTest>
 
 namespace {
@@ -43,7 +48,6 @@ private slots:
         // A 64-line logo whose top line (row 63) is all set.
         for (int k = 0; k < 32; ++k)
             core().state.logos[1].bytes[static_cast<size_t>(63 * 32 + k)] = 0xFF;
-        core().state.logoHeight = 64;
     }
 
     void fullStreamTakeOff()
@@ -82,11 +86,55 @@ private slots:
         for (int row = 0; row < 32; ++row)
             for (int k = 0; k < 32; ++k)
                 logo.bytes[static_cast<size_t>(row * 32 + k)] = static_cast<unsigned char>(row);
-        core().state.logoHeight = 32;
+        core().state.logoHeight[1] = 32;
         runDownload();
         const QList<QByteArray> lines = writes().mid(5, 64);
         for (int i = 0; i < 64; ++i)
             QCOMPARE(lines[i], line(static_cast<char>(31 - i % 32))); // top line first, twice
+    }
+
+    // Each slot is sent with its own height, whatever file was read last:
+    // a 64-line file beside a 32-line one, and a 32-line slot after an
+    // upload filled all 64 lines.
+    void eachSlotKeepsItsOwnHeight_data()
+    {
+        QTest::addColumn<bool>("upload");
+        QTest::newRow("64-line file, a 32-line file read after it") << false;
+        QTest::newRow("upload into a slot whose file had 32 lines") << true;
+    }
+    void eachSlotKeepsItsOwnHeight()
+    {
+        QFETCH(bool, upload);
+        const auto read = [&](int slot, int height) {
+            BitmapMaker bitmap;
+            bitmap.height = height;
+            bitmap.seed = 0;
+            QString name = f->dir.filePath(QStringLiteral("slot%1.bmp").arg(slot));
+            QFile file(name);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bitmap.bytes()) > 0);
+            file.close();
+            core().state.currentSlot = slot;
+            QVERIFY(!core().logoFiles.Read_File(name));
+        };
+        read(2, 64);
+        read(1, 32);
+        int slot = 2;
+        if (upload) {
+            slot = 1;
+            core().state.currentSlot = 1;
+            LogoBitmap uploaded;
+            uploaded.assign(BitmapMaker{}.pixels());
+            core().upload.Save_Picture(QByteArray(2, '\0') + "SD" + LogoFileWriter::qx1Bytes(uploaded, false));
+            QCOMPARE(core().state.viewHeight[1], 64);
+        }
+        core().state.selectedSlotButton = slot;
+        runDownload();
+        const QList<QByteArray> lines = writes().mid(5, 64);
+        for (int i = 0; i < 32; ++i) {
+            const char odd = static_cast<char>(62 - 2 * i + (upload ? 1 : 0)), even = odd + 1;
+            QCOMPARE(lines[i], line(odd));
+            QCOMPARE(lines[32 + i], line(even));
+        }
     }
 
     void theSelectedButtonChoosesTheSlot()
@@ -153,6 +201,33 @@ private slots:
         QVERIFY(!core().reporter.progressVisible());
     }
 
+    // Between "ALD" and the lines the device takes every byte as logo data:
+    // a slider, TAKE and the NVRAM save asked for then go out after the
+    // 64 lines, in order.
+    void commandsWaitForTheLogoLines()
+    {
+        f->port.writes.clear();
+        core().download.PicToQX();
+        while (!f->port.writes.contains("ALD"))
+            f->ticks(1);
+        core().panel.hscrMix_Change(50);
+        core().panel.optTAKE_Click();
+        core().download.mnuSaveLogoinNVRAM_Click();
+        QCOMPARE(f->port.writes.last(), "ALD");
+        while (core().download.running())
+            f->ticks(1);
+        const QList<QByteArray> w = writes();
+        const qsizetype at = w.indexOf("ALD") + 1;
+        for (int i = 0; i < 64; ++i)
+            QCOMPARE(w[at + i], line(i == 32 ? '\xFF' : '\0'));
+        const QByteArray mix = "AFL" + Protocol::byte(PanelValues::mixByte(50));
+        QCOMPARE(w.mid(at + 64, 3), (QList<QByteArray>{mix, "ATT", "ASI"}));
+        // After the lines nothing waits any more.
+        f->port.writes.clear();
+        core().panel.optTAKE_Click();
+        QCOMPARE(f->port.writes, QList<QByteArray>{"ATT"});
+    }
+
     void nvramSaveShowsThreeSecondsOfProgress()
     {
         f->port.writes.clear();
@@ -161,7 +236,17 @@ private slots:
         f->ticks(60);
         QVERIFY(core().reporter.progressVisible());
         QCOMPARE(core().reporter.progressValue(), 50);
+        // A download asked for meanwhile is no second download: it starts
+        // when the progress has ended.
+        core().download.PicToQX();
+        QVERIFY(!core().reporter.panelVisible());
+        QVERIFY(!f->port.writes.contains("ARS"));
         f->ticks(60);
+        QVERIFY(f->port.writes.contains("ARS"));
+        QVERIFY(core().reporter.progressVisible());
+        while (core().download.running())
+            f->ticks(1);
+        QCOMPARE(f->port.writes.count("ALD"), 1);
         QVERIFY(!core().reporter.progressVisible());
     }
 
