@@ -43,7 +43,7 @@ private:
 
 void check(const BitmapFile::Result &result, qint64 size)
 {
-    require(result.bytesRead <= size && result.bytesRead <= BitmapFile::HeadersSize + 2048);
+    require(result.bytesRead <= size && result.bytesRead <= BitmapFile::MaxHeadersSize + 2048);
     require(result.pixels.size() <= 2048);
     if (result.problem == BitmapFile::Problem::None) {
         require(result.width == 256 && (result.height == 32 || result.height == 64));

@@ -14,12 +14,16 @@ def write(folder, name, data):
         f.write(data)
 
 
-def bitmap(width=256, height=64, bpp=1, offset=62, compression=0, colours=2, rows=None, size=None):
+def bitmap(width=256, height=64, bpp=1, offset=None, compression=0, colours=2, rows=None, size=None, info_size=40):
     stride = 32
     pixels = rows if rows is not None else bytes((i * 37) & 0xFF for i in range(stride * abs(height) if abs(height) <= 64 else 2048))
-    total = 62 + len(pixels) if size is None else size
-    header = b"BM" + struct.pack("<IHHI", total, 0, 0, offset)
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bpp, compression, len(pixels), 2835, 2835, colours, colours)
+    headers = 14 + info_size + 8
+    total = headers + len(pixels) if size is None else size
+    header = b"BM" + struct.pack("<IHHI", total, 0, 0, headers if offset is None else offset)
+    info = struct.pack("<IiiHHIIiiII", info_size, width, height, 1, bpp, compression, len(pixels), 2835, 2835, colours, colours)
+    if info_size > 40:
+        # Later versions: colour masks, then the colour space "sRGB", the rest zero.
+        info += bytes(16) + b"BGRs" + bytes(info_size - 60)
     palette = bytes([0, 0, 0, 0, 255, 255, 255, 0])
     return header + info + palette + pixels
 
@@ -27,6 +31,7 @@ def bitmap(width=256, height=64, bpp=1, offset=62, compression=0, colours=2, row
 # Bitmaps: two good logos, then the traps.
 write("bitmap", "logo64.bmp", bitmap())
 write("bitmap", "logo32.bmp", bitmap(height=32))
+write("bitmap", "logo64-header124.bmp", bitmap(info_size=124))
 write("bitmap", "trap-height-int-min.bmp", bitmap(height=-2147483648, rows=b""))
 write("bitmap", "trap-top-down.bmp", bitmap(height=-64))
 write("bitmap", "trap-size-overflow.bmp", bitmap(width=0x40000000, height=0x40000000, rows=b""))

@@ -5,18 +5,29 @@
 
 class QIODevice;
 
-// The 1-bit bitmap files that logos come in: a 14-byte file header, a 40-byte
-// information header, two palette entries, and the pixel rows from offset 62,
-// bottom row first, 32 bytes a row.
+// The 1-bit bitmap files that logos come in: a 14-byte file header, an
+// information header of the size its own first field gives (40 bytes, or 108
+// and 124 in the later versions that ImageMagick and several editors write),
+// two palette entries, and right behind them the pixel rows, bottom row
+// first, 32 bytes a row. With a 40-byte header the rows start at offset 62.
+// The file's pixel-offset field is not used.
 namespace BitmapFile {
 
-inline constexpr int HeadersSize = 62;
-inline constexpr int PixelOffset = 62;
+inline constexpr int FileHeaderSize = 14;
+inline constexpr int MinInfoSize = 40;  // the fields every version starts with
+inline constexpr int MaxInfoSize = 124; // the latest version
+inline constexpr int PaletteSize = 8;
+// The headers and palette of a file with a 40-byte information header.
+inline constexpr int HeadersSize = FileHeaderSize + MinInfoSize + PaletteSize;
+inline constexpr int MaxHeadersSize = FileHeaderSize + MaxInfoSize + PaletteSize;
 
 enum class Problem {
     None,
-    Truncated, // the file ends inside its headers or its pixel rows
-    NotLogo,   // not 256 wide, 32 or 64 high (bottom-up), 1 bit per pixel
+    Truncated, // the file ends inside its first 62 bytes
+    // Not 256 wide, 32 or 64 high (bottom-up), 1 bit per pixel; or an
+    // information header under 40 or over 124 bytes; or pixel rows that run
+    // past the end of the file.
+    NotLogo,
 };
 
 struct Result {
@@ -28,8 +39,9 @@ struct Result {
     qint64 bytesRead = 0; // how much of the file was there
 };
 
-// Reads a logo bitmap from a device. Reads no more than the headers and the
-// rows a logo has, whatever the file's own fields claim.
+// Reads a logo bitmap from a device, from its current position on and
+// without seeking, so a pipe does as well as a file. Reads no more than the
+// headers and the rows a logo has, whatever the file's own fields claim.
 Result read(QIODevice &device);
 
 } // namespace BitmapFile

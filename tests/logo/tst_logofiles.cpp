@@ -86,6 +86,15 @@ private slots:
         offset.seed = 7;
         QVERIFY(!read(write(QStringLiteral("offset.bmp"), offset.bytes())));
         QCOMPARE(core().state.logos[1].toByteArray(), offset.pixels());
+
+        // Behind a longer information header, they start after its palette.
+        for (const quint32 size : {108U, 124U}) {
+            BitmapMaker later;
+            later.headerSize = size;
+            later.seed = static_cast<int>(size);
+            QVERIFY(!read(write(QStringLiteral("v%1.bmp").arg(size), later.bytes())));
+            QCOMPARE(core().state.logos[1].toByteArray(), later.pixels());
+        }
     }
 
     void wrongShapesAreRefused_data()
@@ -93,12 +102,19 @@ private slots:
         QTest::addColumn<int>("width");
         QTest::addColumn<int>("height");
         QTest::addColumn<int>("bits");
-        QTest::newRow("48 high") << 256 << 48 << 1;
-        QTest::newRow("128 wide") << 128 << 64 << 1;
-        QTest::newRow("8 bit") << 256 << 64 << 8;
-        QTest::newRow("top down") << 256 << -64 << 1;
-        QTest::newRow("most negative height") << 256 << int(0x80000000) << 1;
-        QTest::newRow("huge") << 0x7fffffff << 0x7fffffff << 1;
+        QTest::addColumn<uint>("header");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("48 high") << 256 << 48 << 1 << 40U << 64;
+        QTest::newRow("128 wide") << 128 << 64 << 1 << 40U << 64;
+        QTest::newRow("8 bit") << 256 << 64 << 8 << 40U << 64;
+        QTest::newRow("top down") << 256 << -64 << 1 << 40U << 64;
+        QTest::newRow("most negative height") << 256 << int(0x80000000) << 1 << 40U << 64;
+        QTest::newRow("huge") << 0x7fffffff << 0x7fffffff << 1 << 40U << 64;
+        QTest::newRow("header of 12") << 256 << 64 << 1 << 12U << 64;
+        QTest::newRow("header of 39") << 256 << 64 << 1 << 39U << 64;
+        QTest::newRow("header of 4 GB") << 256 << 64 << 1 << 0xffffffffU << 64;
+        QTest::newRow("rows past the end") << 256 << 64 << 1 << 40U << 63;
+        QTest::newRow("rows past the end, header of 124") << 256 << 64 << 1 << 124U << 63;
     }
 
     void wrongShapesAreRefused()
@@ -106,11 +122,14 @@ private slots:
         QFETCH(int, width);
         QFETCH(int, height);
         QFETCH(int, bits);
+        QFETCH(uint, header);
+        QFETCH(int, rows);
         BitmapMaker maker;
         maker.width = width;
         maker.height = height;
         maker.bitsPerPixel = static_cast<quint16>(bits);
-        maker.rows = 64;
+        maker.headerSize = header;
+        maker.rows = rows;
         QVERIFY(!read(write(QStringLiteral("good.bmp"), BitmapMaker().bytes())));
         const Snapshot before = snapshot();
         QVERIFY(read(write(QStringLiteral("bad.bmp"), maker.bytes())));
@@ -125,12 +144,14 @@ private slots:
         QVERIFY(!read(write(QStringLiteral("good.bmp"), BitmapMaker().bytes())));
         const Snapshot before = snapshot();
         const QByteArray whole = BitmapMaker().bytes();
-        // Cut inside the headers, at the end of the headers, inside the rows.
+        // Cut inside the headers: cut short. At the end of the headers or
+        // inside the rows: the rows run past the end, no logo.
         for (qsizetype length : {qsizetype(0), qsizetype(1), qsizetype(30), qsizetype(61), qsizetype(62),
                                  qsizetype(63), qsizetype(1024 + 62), whole.size() - 1}) {
             core().reporter.cmdErrOK_Click();
             QVERIFY(read(write(QStringLiteral("cut.bmp"), whole.left(length))));
-            QCOMPARE(core().reporter.panelTitle(), QStringLiteral("Read_File"));
+            QCOMPARE(core().reporter.panelTitle(),
+                     length < 62 ? QStringLiteral("Read_File") : QStringLiteral("Read_File-A"));
             verifyUnchanged(before);
         }
         // Loading clear or set, a missing file and a folder are reported.
