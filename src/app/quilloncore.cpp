@@ -1,5 +1,9 @@
 #include "quilloncore.h"
 
+#include "app/settingsstore.h"
+
+#include <utility>
+
 QuillonCore::QuillonCore(SettingsStore &settingsStore, SerialPort &port, const Clock &clock)
     : settings(settingsStore)
     , link(state, reporter, settingsStore, port, clock)
@@ -14,4 +18,14 @@ QuillonCore::QuillonCore(SettingsStore &settingsStore, SerialPort &port, const C
     , startup(state, reporter, settingsStore, link, panel, slotControl, logoFiles)
 {
     link.setPanel(&panel);
+    QObject::connect(&settingsStore, &SettingsStore::writeFailed, &reporter, [this](const QString &problem) {
+        if (std::exchange(m_settingsFailureReported, true))
+            return;
+        reporter.ReportError(QStringLiteral("The settings are not saved. %1. Changes are kept and saved "
+                                            "with the first change that can be written.")
+                                 .arg(problem),
+                             QStringLiteral("Settings"));
+    });
+    QObject::connect(&settingsStore, &SettingsStore::writesResumed, &reporter,
+                     [this] { m_settingsFailureReported = false; });
 }

@@ -40,4 +40,9 @@ public:
     PaintLauncher paint;
     ScheduleRunner runner;
     Startup startup;
+
+private:
+    // A settings file that cannot be written is reported at the first write
+    // that fails, and again only after a write has got through.
+    bool m_settingsFailureReported = false;
 };

@@ -8,8 +8,11 @@
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <QStringList>
+#include <QTemporaryFile>
 #include <QThread>
 #include <QVariant>
+
+#include <utility>
 
 namespace {
 const QString kGroup = QStringLiteral("FormInit");
@@ -103,10 +106,48 @@ QString SettingsStore::value(const QString &key, const QString &defaultValue) co
     return stored.toString();
 }
 
-void SettingsStore::setValue(const QString &key, const QString &value)
+namespace {
+// Why the settings file cannot be replaced, as far as the file system says.
+QString whyNotWritten(const QString &fileName)
 {
+    const QFileInfo info(fileName);
+    const QString folder = info.absolutePath();
+    QString reason;
+    if (info.isDir()) {
+        reason = QStringLiteral("it is a folder");
+    } else if (!QFileInfo(folder).isDir()) {
+        reason = QStringLiteral("its folder %1 cannot be made").arg(folder);
+    } else {
+        // Every write makes a lock file and a new file beside the old one.
+        QTemporaryFile probe(folder + QStringLiteral("/.Quillon-XXXXXX"));
+        if (!probe.open())
+            reason = QStringLiteral("its folder takes no new files (%1)").arg(probe.errorString());
+        else
+            reason = QStringLiteral("the new file could not be written or put in its place");
+    }
+    return QStringLiteral("%1 cannot be written: %2").arg(fileName, reason);
+}
+} // namespace
+
+bool SettingsStore::setValue(const QString &key, const QString &value)
+{
+    if (m_writeFailing) {
+        // A QSettings keeps the first error it met for good, so a new one
+        // tells whether this write gets through. Made while the old one still
+        // exists, it shares the values held so far, unwritten ones included.
+        m_settings = std::make_unique<QSettings>(m_settings->fileName(), QSettings::IniFormat);
+    }
     m_settings->setValue(groupKey(key), value);
     m_settings->sync();
+    if (m_settings->status() == QSettings::NoError) {
+        if (std::exchange(m_writeFailing, false))
+            emit writesResumed();
+        return true;
+    }
+    m_writeFailing = true;
+    m_writeProblem = whyNotWritten(m_settings->fileName());
+    emit writeFailed(m_writeProblem);
+    return false;
 }
 
 bool SettingsStore::contains(const QString &key) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 
 #include <memory>
@@ -8,14 +9,18 @@ class QSettings;
 
 // The per-user key/value store. Every key lives in the group "FormInit" of
 // $XDG_CONFIG_HOME/Quillon/Quillon.conf. Values are texts, written the moment
-// they change and synced to disk at once.
-class SettingsStore
+// they change and synced to disk at once. A write that does not reach the
+// disk is signalled at once; its value is kept, reads back as written and
+// goes to the disk with the next write that gets through.
+class SettingsStore : public QObject
 {
+    Q_OBJECT
+
 public:
     SettingsStore();
     // A store on an explicit file, for tools and tests.
     explicit SettingsStore(const QString &fileName);
-    ~SettingsStore();
+    ~SettingsStore() override;
 
     SettingsStore(const SettingsStore &) = delete;
     SettingsStore &operator=(const SettingsStore &) = delete;
@@ -24,8 +29,13 @@ public:
     // the INI reader split at its commas is joined again, so a hand-edited
     // "1,2,3," reads as the text it was.
     QString value(const QString &key, const QString &defaultValue = QString()) const;
-    void setValue(const QString &key, const QString &value);
+    // False when the file could not be written; writeFailed() tells why.
+    bool setValue(const QString &key, const QString &value);
     bool contains(const QString &key) const;
+    // Why the last write that failed did not reach the disk: the file and
+    // the reason, as in "/home/op/.config/Quillon/Quillon.conf cannot be
+    // written: its folder takes no new files (Permission denied)".
+    QString writeProblem() const { return m_writeProblem; }
 
     QString fileName() const;
     // Reads the file again after another program changed it; false when it
@@ -44,10 +54,18 @@ public:
     static bool falseTest(const QString &text);
     static QString flagText(bool value) { return value ? QStringLiteral("True") : QStringLiteral("False"); }
 
+signals:
+    // Every write that did not reach the disk.
+    void writeFailed(const QString &problem);
+    // The first write that reached the disk after one or more failed.
+    void writesResumed();
+
 private:
     void open(const QString &fileName);
     static void removeTornLock(const QString &fileName);
 
     std::unique_ptr<QSettings> m_settings;
     QString m_setAside;
+    bool m_writeFailing = false;
+    QString m_writeProblem;
 };

@@ -112,8 +112,10 @@ QString Schedule::listText(int list) const
     return text;
 }
 
-void Schedule::Save_Settings(SettingsStore &settings) const
+bool Schedule::Save_Settings(SettingsStore &settings) const
 {
+    bool saved = true;
     for (int list = 0; list < 6; ++list)
-        settings.setValue(listKeys()[static_cast<size_t>(list)], listText(list));
+        saved = settings.setValue(listKeys()[static_cast<size_t>(list)], listText(list)) && saved;
+    return saved;
 }

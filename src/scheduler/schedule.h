@@ -45,7 +45,8 @@ public:
     // Resets the table and reads the six lists. A day mask that is not a
     // number is read as no days and named in the returned problem.
     LoadProblem LoadSchedule(const SettingsStore &settings);
-    void Save_Settings(SettingsStore &settings) const;
+    // Writes the six lists; false when they did not all reach the disk.
+    bool Save_Settings(SettingsStore &settings) const;
 
     // The list keys in their stored order.
     static const std::array<QString, 6> &listKeys();

@@ -1,4 +1,5 @@
 #include "corefixture.h"
+#include "readonlyfolder.h"
 
 #include "app/settingsstore.h"
 
@@ -6,6 +7,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -104,6 +106,45 @@ private slots:
                 QCOMPARE(match.captured(2).size(), int(match.captured(1).toULongLong() % 97));
             }
         }
+    }
+
+    // A settings folder that takes no new file: the first write that fails
+    // is reported, the next ones stay quiet until a write gets through; what
+    // was not written goes to the disk with that write.
+    void failedWritesAreReportedOncePerStreak()
+    {
+        CoreFixture f;
+        QuillonCore &core = f.start();
+        QSignalSpy reports(&core.reporter, &Reporter::errorReported);
+        const auto toggleScheduler = [&core] { core.runner.mnuScheduleOnOff_Click(); };
+        const auto onDisk = [&f] {
+            QFile file(f.settings->fileName());
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        {
+            ReadOnlyFolder folder(f.dir.path());
+            if (!folder.refusesNewFiles())
+                QSKIP("The folder cannot be made read-only here.");
+            toggleScheduler();
+            toggleScheduler();
+        }
+        QCOMPARE(reports.size(), 1);
+        QCOMPARE(reports[0][1].toString(), QStringLiteral("Settings"));
+        const QString message = reports[0][0].toString();
+        QVERIFY2(message.contains(f.settings->fileName())
+                     && message.contains(QStringLiteral("Permission denied")),
+                 qPrintable(message));
+        QVERIFY(!onDisk().contains("ScheduleOn"));
+
+        toggleScheduler();
+        QCOMPARE(reports.size(), 1);
+        QVERIFY(onDisk().contains("ScheduleOn=True"));
+        {
+            ReadOnlyFolder folder(f.dir.path());
+            toggleScheduler();
+        }
+        QCOMPARE(reports.size(), 2);
+        QCOMPARE(core.reporter.panelTitle(), QStringLiteral("Settings"));
     }
 
     void flagTests()
