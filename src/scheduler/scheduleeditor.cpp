@@ -63,8 +63,13 @@ void ScheduleEditor::Form_Load()
 {
     m_setupInProgress = true;
     Form_SetUp();
-    Option1_Click(NoRow);
+    selectRow(NoRow);
     m_editorOpen = true;
+}
+
+bool ScheduleEditor::locked() const
+{
+    return !m_controlsEnabled || m_state.scheduleLocked;
 }
 
 void ScheduleEditor::Form_SetUp()
@@ -76,6 +81,7 @@ void ScheduleEditor::Form_SetUp()
     m_controlsEnabled = !locked;
     m_lblLockedVisible = locked;
     if (locked) {
+        selectRow(NoRow);
         // The Auto Scan box stays as it was created, unticked and usable.
         m_cmdScanEnabled = false;
     } else {
@@ -118,6 +124,16 @@ ScheduleSequence &ScheduleEditor::selected()
 
 void ScheduleEditor::Option1_Click(int row)
 {
+    if (locked()) {
+        // The selector the user chose goes back to "none".
+        emit selectionChanged(m_selectedRow);
+        return;
+    }
+    selectRow(row);
+}
+
+void ScheduleEditor::selectRow(int row)
+{
     if (row < 0 || row > NoRow)
         return;
     beginChange();
@@ -140,7 +156,7 @@ void ScheduleEditor::setSlider(int index, int value)
     const SliderRange &range = SliderRanges[static_cast<size_t>(index)];
     if (value < range.minimum || value > range.maximum || value == slider(index))
         return;
-    VScroll_Do(index, value);
+    moveSlider(index, value);
 }
 
 void ScheduleEditor::setCell(QString &cell, const QString &text, int row)
@@ -155,6 +171,16 @@ void ScheduleEditor::VScroll_Do(int index, int value)
 {
     if (index < StartSlider || index > EndSlider)
         return;
+    if (locked()) {
+        // The slider goes back to where it was.
+        emit slidersChanged();
+        return;
+    }
+    moveSlider(index, value);
+}
+
+void ScheduleEditor::moveSlider(int index, int value)
+{
     beginChange();
     const int mergeKey = m_selectedRow == NoRow ? NoMerge : m_selectedRow * 4 + index;
     applySlider(index, value);
@@ -233,7 +259,7 @@ void ScheduleEditor::txtLogo_DblClick(int row)
 
 void ScheduleEditor::txtLogo_Do(int row)
 {
-    if (row < 0 || row >= Rows)
+    if (row < 0 || row >= Rows || locked())
         return;
     beginChange();
     RowCells &c = m_cells[static_cast<size_t>(row)];
@@ -243,13 +269,13 @@ void ScheduleEditor::txtLogo_Do(int row)
         n = 0;
     m_state.schedule[row].Logo = n;
     setCell(c.logo, logoText(n), row);
-    Option1_Click(row);
+    selectRow(row);
     endChange();
 }
 
 void ScheduleEditor::Command1_Click(int index)
 {
-    if (m_setupInProgress || index < 0 || index >= DayButtons)
+    if (m_setupInProgress || index < 0 || index >= DayButtons || locked())
         return;
     const int row = index / 7;
     const auto day = static_cast<size_t>(index % 7);
@@ -274,7 +300,11 @@ void ScheduleEditor::cmdButtons_Click(int index)
 
 void ScheduleEditor::Save_Settings()
 {
-    m_state.schedule.Save_Settings(m_settings);
+    if (locked())
+        return;
+    if (!m_state.schedule.Save_Settings(m_settings))
+        emit failed(QStringLiteral("Save_Settings"),
+                    QStringLiteral("The schedule is not saved. %1.").arg(m_settings.writeProblem()));
 }
 
 void ScheduleEditor::Timer1_Timer()

@@ -19,6 +19,9 @@ class SettingsStore;
 // tick does to the shared schedule table. Edits go straight into the table,
 // so the runner uses them at its next tick; SAVE stores the table. Every
 // change can be undone and redone; the history lives as long as the editor.
+// While the schedule is locked the editor shows the table and changes
+// nothing: every edit, row selection, undo, redo and SAVE is refused, and no
+// row is selected.
 class ScheduleEditor : public QObject
 {
     Q_OBJECT
@@ -99,8 +102,8 @@ public:
     // as they were, then a conflict scan. Moves of one slider on one row, one
     // after another, are a single change. Nothing while the schedule is
     // locked.
-    bool canUndo() const { return m_controlsEnabled && !m_undo.empty(); }
-    bool canRedo() const { return m_controlsEnabled && !m_redo.empty(); }
+    bool canUndo() const { return !locked() && !m_undo.empty(); }
+    bool canRedo() const { return !locked() && !m_redo.empty(); }
     void undo();
     void redo();
 
@@ -113,6 +116,8 @@ public:
     // The row selectors, time, logo and day cells, the sliders and SAVE; all
     // disabled while the schedule is locked.
     bool controlsEnabled() const { return m_controlsEnabled; }
+    // Locked when the editor was set up, or since.
+    bool locked() const;
     bool lblLockedVisible() const { return m_lblLockedVisible; }
     bool autoScanTicked() const { return m_autoScan; }
     bool cmdScanEnabled() const { return m_cmdScanEnabled; }
@@ -136,6 +141,9 @@ signals:
     void closeRequested();
     // canUndo() or canRedo() may have changed.
     void historyChanged();
+    // A step failed: shown in a message box with OK, titled with the
+    // procedure's name.
+    void failed(const QString &procedure, const QString &description);
 
 private:
     // What an undo step puts back: the sequences' values, not the runner's
@@ -165,9 +173,11 @@ private:
     Snapshot snapshot() const;
     void restore(const Snapshot &state);
 
+    void selectRow(int row);
     // Moves a slider as the program does: a value it cannot show leaves it
-    // where it is; a new value runs VScroll_Do.
+    // where it is; a new value is applied as a slider move.
     void setSlider(int index, int value);
+    void moveSlider(int index, int value);
     void applySlider(int index, int value);
     void setCell(QString &cell, const QString &text, int row);
     void fillRow(int row);

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -388,6 +389,7 @@ void FrmSchedule::wire()
     connect(&e, &ScheduleEditor::scanningChanged, this, &FrmSchedule::paintScanning);
     connect(&e, &ScheduleEditor::clockChanged, m_lblCurrentTime, &QLabel::setText);
     connect(&e, &ScheduleEditor::closeRequested, this, &QWidget::close);
+    connect(&e, &ScheduleEditor::failed, this, &FrmSchedule::showFailure);
     connect(&m_core.runner, &ScheduleRunner::highlightChanged, this, &FrmSchedule::paintHighlight);
 
     connect(&e, &ScheduleEditor::historyChanged, this, &FrmSchedule::syncHistory);
@@ -441,6 +443,14 @@ void FrmSchedule::mnuAbout_Click()
 {
     FrmSplash about(FrmSplash::Role::About, this);
     about.exec();
+}
+
+void FrmSchedule::showFailure(const QString &procedure, const QString &description)
+{
+    if (m_messageBoxHook)
+        m_messageBoxHook(procedure, description);
+    else
+        QMessageBox::warning(this, procedure, description, QMessageBox::Ok);
 }
 
 void FrmSchedule::done(int result)

@@ -5,6 +5,7 @@
 #include <QDialog>
 
 #include <array>
+#include <functional>
 
 class Clock;
 class QAction;
@@ -35,6 +36,12 @@ public:
     ~FrmSchedule() override;
 
     ScheduleEditor &editor() { return m_editor; }
+    // Takes the place of the message box that shows a failure (title, text),
+    // for tests.
+    void setMessageBoxHook(std::function<void(const QString &, const QString &)> hook)
+    {
+        m_messageBoxHook = std::move(hook);
+    }
 
     void done(int result) override;
 
@@ -62,10 +69,12 @@ private:
 
     void mnuHelp2_Click();
     void mnuAbout_Click();
+    void showFailure(const QString &procedure, const QString &description);
 
     QuillonCore &m_core;
     ScheduleEditor m_editor;
     bool m_unloaded = false;
+    std::function<void(const QString &, const QString &)> m_messageBoxHook;
 
     QTimer *m_Timer1 = nullptr;
     QButtonGroup *m_rowGroup = nullptr;

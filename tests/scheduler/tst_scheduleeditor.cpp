@@ -210,6 +210,79 @@ private slots:
         QCOMPARE(f->setting(QStringLiteral("AutoScan")), QStringLiteral("0"));
     }
 
+    void lockedRefusesEveryChange_data()
+    {
+        QTest::addColumn<QString>("change");
+        for (const char *change : {"row selector", "START cell", "T-ON cell", "REPEAT cell", "END cell",
+                                   "Start slider", "T-ON slider", "Repeat slider", "End slider", "logo press",
+                                   "logo double-click", "logo", "day button", "undo", "redo", "SAVE"})
+            QTest::newRow(change) << QString::fromLatin1(change);
+    }
+
+    void lockedRefusesEveryChange()
+    {
+        QFETCH(QString, change);
+        setRow(4, 1920, 2400, 4, 40, 1, {1});
+        open();
+        // Something to undo and something to redo, and a row selected, when
+        // the lock comes.
+        e->Command1_Click(4 * 7 + 2);
+        e->Command1_Click(4 * 7 + 3);
+        e->undo();
+        e->Option1_Click(4);
+        f->core->state.scheduleLocked = true;
+        e->Form_SetUp();
+        QCOMPARE(e->selectedRow(), ScheduleEditor::NoRow);
+
+        const auto lists = [this] {
+            QStringList texts;
+            for (int list = 0; list < 6; ++list)
+                texts << table().listText(list);
+            return texts;
+        };
+        const QStringList listsBefore = lists();
+        std::array<ScheduleEditor::RowCells, ScheduleEditor::Rows> cellsBefore;
+        for (int i = 0; i < ScheduleEditor::Rows; ++i)
+            cellsBefore[static_cast<size_t>(i)] = e->cells(i);
+        const QList<int> slidersBefore{e->slider(0), e->slider(1), e->slider(2), e->slider(3)};
+
+        const QStringList sliders{QStringLiteral("Start slider"), QStringLiteral("T-ON slider"),
+                                  QStringLiteral("Repeat slider"), QStringLiteral("End slider")};
+        if (change == QLatin1String("row selector"))
+            e->Option1_Click(4);
+        else if (change == QLatin1String("START cell"))
+            e->txtStart_Click(4);
+        else if (change == QLatin1String("T-ON cell"))
+            e->txtTON_Click(4);
+        else if (change == QLatin1String("REPEAT cell"))
+            e->txtOFF_Click(4);
+        else if (change == QLatin1String("END cell"))
+            e->txtEnd_Click(4);
+        else if (sliders.contains(change))
+            e->VScroll_Do(static_cast<int>(sliders.indexOf(change)), 100);
+        else if (change == QLatin1String("logo press"))
+            e->txtLogo_MouseDown(4);
+        else if (change == QLatin1String("logo double-click"))
+            e->txtLogo_DblClick(4);
+        else if (change == QLatin1String("logo"))
+            e->txtLogo_Do(4);
+        else if (change == QLatin1String("day button"))
+            e->Command1_Click(4 * 7);
+        else if (change == QLatin1String("undo"))
+            e->undo();
+        else if (change == QLatin1String("redo"))
+            e->redo();
+        else
+            e->cmdButtons_Click(1);
+
+        QCOMPARE(lists(), listsBefore);
+        for (int i = 0; i < ScheduleEditor::Rows; ++i)
+            QVERIFY(e->cells(i) == cellsBefore[static_cast<size_t>(i)]);
+        QCOMPARE(e->selectedRow(), ScheduleEditor::NoRow);
+        QCOMPARE((QList<int>{e->slider(0), e->slider(1), e->slider(2), e->slider(3)}), slidersBefore);
+        QCOMPARE(f->setting(QStringLiteral("S_Start")), QStringLiteral("<missing>"));
+    }
+
     void saveWritesTheSixLists()
     {
         open();

@@ -3,6 +3,7 @@
 #define QTEST_QPA_MOUSE_HANDLING
 
 #include "corefixture.h"
+#include "readonlyfolder.h"
 #include "schedulemaker.h"
 
 #include "ui/frmschedule.h"
@@ -136,6 +137,26 @@ private slots:
         QCOMPARE(f->setting(QStringLiteral("S_Start")), QStringLiteral("-1,").repeated(20));
         QTest::mouseClick(day(38), Qt::LeftButton);
         QCOMPARE(day(38)->text(), QString());
+    }
+
+    void saveThatCannotWriteSaysSo()
+    {
+        open();
+        QStringList shown;
+        w->setMessageBoxHook([&shown](const QString &title, const QString &text) { shown << title << text; });
+        QTest::mouseClick(day(38), Qt::LeftButton);
+        auto *save = child<QPushButton>(QStringLiteral("cmdButtons_1"));
+        {
+            ReadOnlyFolder folder(f->dir.path());
+            if (!folder.refusesNewFiles())
+                QSKIP("The folder cannot be made read-only here.");
+            QTest::mouseClick(save, Qt::LeftButton);
+        }
+        QCOMPARE(shown.value(0), QStringLiteral("Save_Settings"));
+        QVERIFY2(shown.value(1).contains(f->settings->fileName()), qPrintable(shown.value(1)));
+        shown.clear();
+        QTest::mouseClick(save, Qt::LeftButton);
+        QVERIFY(shown.isEmpty());
     }
 
     void lockedDisablesTheRowsSlidersSaveAndScan()
