@@ -569,9 +569,11 @@ void FrmSchedule::paintHighlight(int row)
 {
     if (row < 0 || row >= Rows)
         return;
-    const ScheduleRunner::Highlight h = m_core.runner.highlight(row);
-    const QColor normal = QApplication::palette().color(QPalette::Base);
     using Highlight = ScheduleRunner::Highlight;
+    // Only a running schedule is highlighted: the runner keeps what it
+    // painted last after it stops, and the editor may open long after.
+    const Highlight h = m_core.state.scheduleOn ? m_core.runner.highlight(row) : Highlight::None;
+    const QColor normal = QApplication::palette().color(QPalette::Base);
     setColour(at(m_txtTON, row), QPalette::Base, h == Highlight::OnTime ? kHighlight : normal);
     setColour(at(m_txtOFF, row), QPalette::Base, h == Highlight::RepeatTime ? kHighlight : normal);
 }

@@ -67,6 +67,7 @@ private slots:
     {
         // On now (Monday 09:05:07): 09:00 to 10:00, ten minutes on in ten.
         table()[0] = ScheduleSequence{2160, 2400, 40, 40, 1, {false, true}, false};
+        f->core->state.scheduleOn = true;
         open();
         QCOMPARE(w->objectName(), QStringLiteral("frmSchedule"));
         QCOMPARE(w->windowTitle(), QStringLiteral("QX-1 and  QX-4 Take Scheduler"));
@@ -96,6 +97,11 @@ private slots:
         w->close();
         QVERIFY(!timer->isActive());
         QVERIFY(!w->editor().editorOpen());
+
+        // Opened again with the scheduler stopped: nothing is highlighted.
+        f->core->state.scheduleOn = false;
+        open();
+        QCOMPARE(cell("txtTON", 0)->palette().color(QPalette::Base), normal);
     }
 
     void rowClickAndSliderEditTheTable()
