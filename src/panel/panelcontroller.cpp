@@ -200,11 +200,11 @@ void PanelController::RefreshPreview()
     m_state.refreshingPreview = false;
 }
 
-void PanelController::picPicture2_MouseDown()
+void PanelController::picPicture2_MouseDown(int x, int y)
 {
     m_drag.dragging = true;
-    m_drag.grabX = m_drag.lastX;
-    m_drag.grabY = m_drag.lastY;
+    m_drag.grabX = x;
+    m_drag.grabY = y;
     m_drag.firstMove = false;
 }
 
@@ -240,8 +240,6 @@ void PanelController::picPicture2_MouseMove(int x, int y)
         m_link.CmdTree(CommandTable::HorizPosn, hArg);
         m_state.notify();
     }
-    m_drag.lastX = x;
-    m_drag.lastY = y;
 }
 
 void PanelController::picPicture2_MouseUp()

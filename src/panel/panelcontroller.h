@@ -49,8 +49,9 @@ public:
     void RefreshPreview();
 
     // Dragging the current logo view moves the logo on air. Positions are
-    // the mouse's in the view's own coordinates, in twips.
-    void picPicture2_MouseDown();
+    // the mouse's in the view's own coordinates, in twips; the point pressed
+    // stays under the mouse.
+    void picPicture2_MouseDown(int x, int y);
     void picPicture2_MouseMove(int x, int y);
     void picPicture2_MouseUp();
     void mnuZoomOff_Click();
@@ -72,9 +73,7 @@ private:
         bool firstMove = false;
         int left = 0;
         int top = 0;
-        int grabX = 0;
+        int grabX = 0; // where the button went down
         int grabY = 0;
-        int lastX = 0;
-        int lastY = 0;
     } m_drag;
 };

@@ -581,7 +581,8 @@ void FrmQuillon4::wireControls()
     connect(m_mnuPaintBrush, &QAction::triggered, this, [this] { m_core.paint.mnuPaintBrush_Click(); });
     connect(m_mnuZoomOff, &QAction::triggered, &panel, &PanelController::mnuZoomOff_Click);
     connect(m_mnuZoomOn, &QAction::triggered, &panel, &PanelController::mnuZoomOn_Click);
-    connect(m_picPicture2, &LogoView::pressed, &panel, [&panel](QPoint) { panel.picPicture2_MouseDown(); });
+    connect(m_picPicture2, &LogoView::pressed, &panel,
+            [&panel](QPoint at) { panel.picPicture2_MouseDown(toTwips(at.x()), toTwips(at.y())); });
     connect(m_picPicture2, &LogoView::moved, &panel,
             [&panel](QPoint at) { panel.picPicture2_MouseMove(toTwips(at.x()), toTwips(at.y())); });
     connect(m_picPicture2, &LogoView::released, &panel, &PanelController::picPicture2_MouseUp);

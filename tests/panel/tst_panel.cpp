@@ -124,7 +124,7 @@ private slots:
         QFETCH(QByteArray, horizontal);
         core().state.panel.standard = standard;
         f->port.writes.clear();
-        core().panel.picPicture2_MouseDown();
+        core().panel.picPicture2_MouseDown(0, 0);
         core().panel.picPicture2_MouseMove(to, to);
         QCOMPARE(f->port.writes, (QList<QByteArray>{vertical, horizontal}));
         const QString percent = to > 0 ? QStringLiteral("100") : QStringLiteral("0");
@@ -137,7 +137,7 @@ private slots:
     void dragIsThrottledAndLocked()
     {
         f->port.writes.clear();
-        core().panel.picPicture2_MouseDown();
+        core().panel.picPicture2_MouseDown(0, 0);
         core().panel.picPicture2_MouseMove(100, 100);
         core().panel.picPicture2_MouseMove(200, 200);
         QCOMPARE(f->port.writes.size(), 2); // the second move came within three ticks
@@ -149,7 +149,7 @@ private slots:
         core().panel.mnuPanelLock_Click();
         f->ticks(3);
         const int left = core().state.panel.previewLeft;
-        core().panel.picPicture2_MouseDown();
+        core().panel.picPicture2_MouseDown(0, 0);
         core().panel.picPicture2_MouseMove(2000, 2000);
         QCOMPARE(f->port.writes.size(), 4);
         QCOMPARE(core().state.panel.previewLeft, left);

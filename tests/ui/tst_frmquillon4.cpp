@@ -294,6 +294,39 @@ private slots:
             QVERIFY2(child<QWidget>(name)->isEnabled(), qPrintable(name));
     }
 
+    // A drag moves the logo view as far as the mouse went from where the
+    // button went down, and sends that position.
+    void draggingTheLogoView()
+    {
+        auto *view = child<LogoView>(QStringLiteral("picPicture2"));
+        const auto drag = [&](QPoint from, QPoint to) {
+            for (int i = 0; i < 3; ++i) // a move every three ticks at most
+                w->core().link.tmr_Delay_Timer();
+            f->port.writes.clear();
+            const auto send = [view](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+                QMouseEvent event(type, at, view->mapToGlobal(at),
+                                  type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
+                                  Qt::NoModifier);
+                QApplication::sendEvent(view, &event);
+            };
+            send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+            send(QEvent::MouseMove, to, Qt::LeftButton);
+            send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+        };
+        drag({30, 10}, {-1000, -1000}); // to the top left corner: 60, 240 twips
+        const QPoint corner = view->pos();
+        drag({20, 10}, {25, 15});
+        QCOMPARE(view->pos(), corner + QPoint(5, 5));
+        QCOMPARE(w->core().state.panel.previewLeft, 60 + 75);
+        QCOMPARE(w->core().state.panel.previewTop, 240 + 75);
+        // 2 % and 3 % on NTSC
+        QCOMPARE(f->port.writes, (QList<QByteArray>{"AVP06", "AHP24"}));
+        drag({40, 20}, {38, 23});
+        QCOMPARE(view->pos(), corner + QPoint(3, 8));
+        // 1 % and 4 %
+        QCOMPARE(f->port.writes, (QList<QByteArray>{"AVP06", "AHP23"}));
+    }
+
     void typingAPositionSendsAtEveryKey()
     {
         auto *box = child<QLineEdit>(QStringLiteral("txtVPOS"));
