@@ -62,6 +62,8 @@ QString TrafficRecorder::format(const Line &line)
 QString TrafficRecorder::save(const QString &fileName) const
 {
     QSaveFile file(fileName);
+    // A folder that takes no new file still lets its files be overwritten.
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         return file.errorString();
     for (const Line &line : m_lines) {

@@ -167,6 +167,8 @@ QString FrmImportImage::writeOutput() const
     if (!name.endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive))
         return QStringLiteral("The file name must end in .bmp to be read as a logo.");
     QSaveFile file(name);
+    // A folder that takes no new file still lets its files be overwritten.
+    file.setDirectWriteFallback(true);
     const QByteArray data = ImageImport::bmpFile(m_logo, options().height);
     if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
         return QStringLiteral("Cannot write %1: %2").arg(name, file.errorString());

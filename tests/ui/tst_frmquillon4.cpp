@@ -1,6 +1,7 @@
 #include "corefixture.h"
 
 #include "bitmapmaker.h"
+#include "readonlyfolder.h"
 
 #include "logo/imageimport.h"
 #include "scheduler/asrunlog.h"
@@ -13,6 +14,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -143,6 +145,35 @@ private slots:
         action(QStringLiteral("mnuImportImage"))->trigger();
         QVERIFY(w->core().reporter.panelText().startsWith(QStringLiteral("Cannot read ")));
         QCOMPARE(w->core().state.recentFiles[0], output);
+    }
+
+    // In a folder that takes no new file, the bitmap beside the picture is
+    // overwritten in place.
+    void importImageIntoAReadOnlyFolder()
+    {
+        const QString folderPath = f->dir.filePath(QStringLiteral("pictures"));
+        QVERIFY(QDir().mkdir(folderPath));
+        QImage picture(256, 64, QImage::Format_RGB32);
+        picture.fill(Qt::white);
+        FixedChooser chooser;
+        chooser.answer = folderPath + QStringLiteral("/station.png");
+        QVERIFY(picture.save(chooser.answer));
+        QFile output(folderPath + QStringLiteral("/station-logo.bmp"));
+        QVERIFY(output.open(QIODevice::WriteOnly) && output.write("old") == 3);
+        output.close();
+        w->setFileChooser(&chooser);
+        w->setImportDialogHook([&output](FrmImportImage &dialog) {
+            dialog.setOutputName(output.fileName());
+            dialog.accept();
+        });
+        {
+            ReadOnlyFolder folder(folderPath);
+            if (!folder.refusesNewFiles())
+                QSKIP("The folder cannot be made read-only here.");
+            action(QStringLiteral("mnuImportImage"))->trigger();
+        }
+        QCOMPARE(w->core().state.recentFiles[0], output.fileName());
+        QCOMPARE(output.size(), 62 + 2048);
     }
 
     // Diag → Traffic Log: records while open, shows each command and reply,
