@@ -93,3 +93,16 @@ write("schedule", "odd-values.conf", ("[FormInit]\n" + lists(
     [0, -3, 1, 7000, 2.5] + [1] * 15, [1, 0, -7, 1, 1] + [4] * 15,
     [1, 2, 3, 99, -1] + [1] * 15, [255, -1, "zz", 1e9, 0.5] + [127] * 15)).encode())
 write("schedule", "torn.conf", b"[FormInit\nS_Start=\"0,1,")
+
+# The runner with the schedule changing under it. A sequence on air from
+# 7:57 to 8:03 whose logo becomes 31 before its end; then one with every
+# field moving between short runs of ticks, and clock steps.
+def field(seq, f, value):
+    return bytes([seq, f, value])
+
+
+on_air = b"".join(field(0, f, v) for f, v in ((0, 83), (1, 30), (2, 121), (3, 84), (4, 6), (5, 127)))
+write("runner", "logo-changes-on-air", on_air + b"\x83" + field(0, 4, 35) + b"\xbf" * 8)
+write("runner", "everything-moves", b"".join(
+    field(i % 20, i % 6, (i * 53) & 0xFF) + bytes([0x80 | (i % 7) | (0x40 if i % 9 == 0 else 0)])
+    for i in range(60)))

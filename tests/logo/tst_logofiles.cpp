@@ -41,7 +41,7 @@ class TestLogoFiles : public QObject
                 core().state.logoName[s],
                 core().state.recentFiles[0],
                 f->setting(QStringLiteral("BMPpath1")),
-                core().state.logoHeight};
+                core().state.logoHeight[s]};
     }
     void verifyUnchanged(const Snapshot &before)
     {
@@ -66,7 +66,7 @@ private slots:
         const BitmapMaker tall;
         QVERIFY(!read(write(QStringLiteral("tall.Bmp"), tall.bytes()) + QLatin1Char(' ')));
         QCOMPARE(core().state.logos[1].toByteArray(), tall.pixels());
-        QCOMPARE(core().state.logoHeight, 64);
+        QCOMPARE(core().state.logoHeight[1], 64);
         QCOMPARE(core().state.logoName[1], QStringLiteral("tall.Bmp"));
         QCOMPARE(f->setting(QStringLiteral("BMPpath1")), f->dir.filePath(QStringLiteral("tall.Bmp")));
 
@@ -78,7 +78,7 @@ private slots:
         const QByteArray slot = core().state.logos[1].toByteArray();
         QCOMPARE(slot.left(1024), shortOne.pixels());
         QCOMPARE(slot.mid(1024), tall.pixels().mid(1024));
-        QCOMPARE(core().state.logoHeight, 32);
+        QCOMPARE(core().state.logoHeight[1], 32);
 
         // The pixel rows always start at offset 62, whatever the header says.
         BitmapMaker offset;
@@ -243,7 +243,7 @@ private slots:
         g.setSetting(QStringLiteral("LogoSelect"), QStringLiteral("4"));
         g.start();
         QCOMPARE(g.core->state.logos[2].toByteArray(), maker.pixels());
-        QCOMPARE(g.core->state.currentSlot, 2);
+        QCOMPARE(g.core->state.currentSlot, 4); // the restored slot, not the last one read
         QVERIFY(g.core->state.logoMenuChecked[4]);
         QVERIFY(g.core->state.recentFiles[0].isEmpty());
         QVERIFY(g.port.writes.isEmpty());
