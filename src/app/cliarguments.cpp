@@ -164,6 +164,9 @@ Parsed parse(const QStringList &arguments)
             const auto text = optionValue();
             if (!text)
                 return {std::nullopt, error};
+            // An empty path would fall back to the stored port.
+            if (text->trimmed().isEmpty())
+                return {std::nullopt, QStringLiteral("--device needs a path")};
             r.device = *text;
         } else if (a == QLatin1String("--negative")) {
             r.negative = true;

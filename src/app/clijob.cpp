@@ -15,6 +15,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -115,14 +116,18 @@ void CliJob::start()
     connect(&m_core.link, &DeviceLink::ticked, this, &CliJob::onTick);
     connect(&m_core.link, &DeviceLink::replyReceived, this, &CliJob::onReply);
     connect(&m_core.link, &DeviceLink::comInitTimerChanged, this, [this](bool waiting) {
-        if (waiting || m_phase != Phase::Waking)
+        if (waiting || (m_phase != Phase::Waking && m_phase != Phase::Running))
             return;
-        // The link has sent its start-up wake-up to every node.
+        // The link has sent its start-up wake-up to every node. A running
+        // schedule wakes its one node after each of them, before any of its
+        // switches go out.
         if (m_request.node) {
             m_core.state.factoryResetVisible = true; // the Diag entry then asks for one node
             m_answer.text = QString::number(*m_request.node);
             m_diag.mnuDiagSub_Click(CommandTable::Wakeup);
         }
+        if (m_phase == Phase::Running)
+            return;
         if (m_request.checksDevice())
             check();
         else
@@ -248,7 +253,10 @@ void CliJob::onTick()
     case Wait::NvSave:
         if (!m_core.download.running()) {
             m_wait = Wait::Nothing;
-            actionSent();
+            if (m_interrupted)
+                downloadInterrupted();
+            else
+                actionSent();
         }
         break;
     case Wait::Upload:
@@ -396,11 +404,24 @@ void CliJob::onError(const QString &message, const QString &title)
         return;
     QString text = message;
     if (m_wait == Wait::Download && m_core.download.running())
-        text += QStringLiteral(" The download was not finished: the logo in the device is incomplete.");
+        text += QLatin1Char(' ') + downloadLeft();
     fail(portTitle(title)   ? CliArguments::PortProblem
          : fileTitle(title) ? CliArguments::FileProblem
                             : CliArguments::DeviceProblem,
          text);
+}
+
+QString CliJob::downloadLeft() const
+{
+    switch (m_core.download.load()) {
+    case LogoDownload::Load::Untouched:
+        return QStringLiteral("The download was not finished: the logo in the device was not touched.");
+    case LogoDownload::Load::Partial:
+        return QStringLiteral("The download was not finished: the logo in the device is partly written.");
+    case LogoDownload::Load::Written:
+        break;
+    }
+    return QStringLiteral("The logo was written whole, but TAKE and the fade may not have been put back.");
 }
 
 void CliJob::interrupt()
@@ -409,21 +430,57 @@ void CliJob::interrupt()
         finish(CliArguments::Ok);
         return;
     }
+    // A download is first brought to a safe end: TAKE and the fade put back
+    // as a finished one leaves them. A second interruption does not wait.
+    if (m_wait == Wait::Download && m_core.download.running() && !m_interrupted) {
+        m_interrupted = true;
+        m_core.download.interrupt();
+        m_output.err(QStringLiteral("quillon-cli: interrupted; putting TAKE and the fade back "
+                                    "(interrupt again to stop at once)"));
+        if (!m_core.download.running())
+            downloadInterrupted();
+        return;
+    }
+    fail(CliArguments::Interrupted, m_wait == Wait::Download && m_core.download.running()
+                                        ? QStringLiteral("interrupted: ") + downloadLeft()
+                                        : QStringLiteral("interrupted"));
+}
+
+void CliJob::downloadInterrupted()
+{
+    const bool written = m_core.download.load() == LogoDownload::Load::Written;
+    if (!m_core.link.drain(DrainMs)) {
+        fail(CliArguments::PortProblem, QStringLiteral("not everything written has left ") + portName());
+        return;
+    }
     fail(CliArguments::Interrupted,
-         m_wait == Wait::Download ? QStringLiteral(
-             "interrupted: the download was not finished; the logo in the device is incomplete")
-                                  : QStringLiteral("interrupted"));
+         written ? QStringLiteral("interrupted: the logo went out whole; TAKE and the fade are as they were")
+                 : QStringLiteral("interrupted: the logo in the device was not touched; TAKE and the fade "
+                                  "are as they were"));
 }
 
 void CliJob::reloadSchedule()
 {
     if (m_phase != Phase::Running)
         return;
-    if (!m_core.settings.reload()) {
-        m_output.err(
-            QStringLiteral("quillon-cli: the settings file cannot be read; the schedule runs on as it was"));
+    // A file that is gone, cannot be read, or holds none of the schedule's
+    // keys (a window that started on an unreadable file writes a fresh one)
+    // is no new schedule: the last one read runs on. Said once a streak.
+    SettingsStore &settings = m_core.settings;
+    const bool readable = QFileInfo(settings.fileName()).isFile() && settings.reload();
+    const auto &keys = Schedule::listKeys();
+    const bool holdsSchedule
+        = readable && std::any_of(keys.begin(), keys.end(), [&](const QString &key) { return settings.contains(key); });
+    if (!holdsSchedule) {
+        if (!m_scheduleKept)
+            m_output.err(QStringLiteral("quillon-cli: the settings file %1 is %2; the last schedule read runs on")
+                             .arg(settings.fileName(), !QFileInfo::exists(settings.fileName()) ? QStringLiteral("gone")
+                                                       : !readable ? QStringLiteral("unreadable")
+                                                                   : QStringLiteral("without a schedule")));
+        m_scheduleKept = true;
         return;
     }
+    m_scheduleKept = false;
     // A sequence the runner holds on stays held: if it is no longer on, the
     // next tick takes it off.
     Schedule &schedule = m_core.state.schedule;

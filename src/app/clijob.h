@@ -82,6 +82,9 @@ private:
     void check();
     void act();
     void actionSent();
+    // What an unfinished download left in the device, in words.
+    QString downloadLeft() const;
+    void downloadInterrupted();
     void drawProgress();
     void fail(int code, const QString &message);
     void finish(int code);
@@ -100,6 +103,8 @@ private:
     bool m_loading = false;
     bool m_replied = false;
     bool m_checkedAfterWake = false;
+    bool m_interrupted = false;  // once: a download is being brought to a safe end
+    bool m_scheduleKept = false; // the settings file held no schedule at the last reload
     std::optional<Protocol::SettingsReply> m_reply;
     int m_exitCode = 0;
     int m_progressDrawn = -1;

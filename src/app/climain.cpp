@@ -89,7 +89,7 @@ int main(int argc, char *argv[])
     SystemClock clock;
     QuillonCore core(settings, port, clock);
     LinkTimers timers(core.link, core.runner, core.state);
-    const AsRunLog asRunLog;
+    AsRunWriter asRunLog;
     core.runner.setAsRunLog(&asRunLog);
 
     CliJob::Output output;

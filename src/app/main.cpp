@@ -8,6 +8,8 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
@@ -18,15 +20,21 @@ int main(int argc, char *argv[])
     const LaunchOptions options = LaunchOptions::parse(QApplication::arguments());
 
     SingleInstance instance;
-    const bool tookOver = instance.takeOver();
-    instance.listen();
+    const SingleInstance::Start start = instance.start();
+    if (!start.problem.isEmpty())
+        std::fprintf(stderr, "quillon: %s\n", qPrintable(start.problem));
+    if (!start.running)
+        return 1;
+    const bool tookOver = start.tookOver;
 
     SettingsStore settings;
     SystemSerialPort port;
     SystemClock clock;
+    AsRunWriter asRunLog;
     FrmQuillon4 window(settings, port, clock, {options.arguments, !tookOver && !options.noSplash, true});
-    const AsRunLog asRunLog;
     window.core().runner.setAsRunLog(&asRunLog);
+    if (!start.problem.isEmpty())
+        window.core().reporter.ReportError(start.problem, QStringLiteral("Single Instance"));
     QObject::connect(&instance, &SingleInstance::closeRequested, &window, &QWidget::close);
     window.show();
     options.scheduleScreenshot(window);

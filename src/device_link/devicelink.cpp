@@ -560,6 +560,10 @@ void DeviceLink::ProcessData(const QByteArray &reply)
 
     if (r.startsWith('S') && r.size() >= 11) {
         m_state.title = QStringLiteral("Quillon - QX1 Node Detected");
+        // One such reply may be line noise or a one-logo node beside others:
+        // the model known so far is what a later "s" reply goes back to.
+        if (m_state.modelNumber > 1)
+            m_modelBeforeSingle = m_state.modelNumber;
         m_state.modelNumber = 1;
         m_state.logoMenuChecked[1] = true;
         for (int i = 2; i <= 4; ++i)
@@ -570,11 +574,11 @@ void DeviceLink::ProcessData(const QByteArray &reply)
         m_state.uploadMenuVisible = false;
     } else if (r.startsWith('s') && r.size() >= 12) {
         if (m_state.modelNumber == 1) {
-            m_state.modelNumber = 4;
-            for (int i = 1; i <= 4; ++i) {
-                m_state.logoMenuVisible[static_cast<size_t>(i)] = true;
+            m_state.modelNumber = m_modelBeforeSingle > 1 ? m_modelBeforeSingle : 4;
+            for (int i = 1; i <= MainState::MaxSlots; ++i)
+                m_state.logoMenuVisible[static_cast<size_t>(i)] = i <= m_state.modelNumber;
+            for (int i = 1; i <= 4; ++i)
                 m_state.slotButtonVisible[static_cast<size_t>(i)] = true;
-            }
             m_state.uploadMenuVisible = true;
         }
         m_state.title = QStringLiteral("Quillon - QX") + QString::number(m_state.modelNumber)

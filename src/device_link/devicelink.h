@@ -120,6 +120,7 @@ private:
     // Reception and the 25 ms clock.
     QByteArray m_rxBuffer;
     bool m_shortReplyReported = false; // until a whole settings reply comes
+    int m_modelBeforeSingle = 0;       // the model an "S" reply set aside
     int m_pollTicks = 0;
     int m_replyWaitTicks = 0;
     int m_delayTicks = 0;

@@ -105,6 +105,7 @@ void LogoDownload::PicToQX()
     }
     m_state.currentSlot = slot;
     m_slot = slot;
+    m_load = Load::Untouched;
     m_state.busyPointer = true;
     m_reporter.setProgressValue(0);
     m_reporter.setProgressVisible(true);
@@ -148,6 +149,7 @@ void LogoDownload::onTick()
     case Step::TakeOff:
         status(QStringLiteral("Starting Download"));
         m_link.SendCom(QByteArrayLiteral("ALD"));
+        m_load = Load::Partial;
         // From here to the last line byte the device takes whatever comes as
         // logo data: every other command waits until the lines are out.
         m_link.holdCommands(true);
@@ -156,6 +158,7 @@ void LogoDownload::onTick()
         break;
     case Step::StartLoad:
         sendFields();
+        m_load = Load::Written;
         m_link.holdCommands(false);
         wait(Step::Settle, 5);
         break;
@@ -230,6 +233,27 @@ void LogoDownload::finish()
     m_state.transferBusy = false;
     m_state.notify();
     emit finished();
+}
+
+void LogoDownload::interrupt()
+{
+    switch (m_step) {
+    case Step::Settings:
+        // Only the settings were asked for: nothing to put back.
+        finish();
+        break;
+    case Step::FastFade:
+    case Step::TakeOff:
+        // The fade is at its fastest, TAKE may be off: put both back and
+        // leave the logo alone.
+        status(QStringLiteral("Restoring Settings"));
+        m_link.SendCom(m_takeWasOn ? QByteArrayLiteral("AT1") : QByteArrayLiteral("AT0"));
+        wait(Step::RestoreTake, 12);
+        break;
+    default:
+        // Past "ALD" the device waits for its lines; the rest runs its course.
+        break;
+    }
 }
 
 void LogoDownload::mnuSaveLogoinNVRAM_Click()

@@ -30,6 +30,14 @@ public:
     // A download or the NVRAM save's progress is under way.
     bool running() const { return m_step != Step::Idle; }
 
+    // What the device's logo RAM holds of the download under way.
+    enum class Load { Untouched, Partial, Written };
+    Load load() const { return m_load; }
+    // Stops a running download as soon as the device allows: before "ALD"
+    // the logo is left alone, after it the lines go out whole; either way
+    // TAKE and the fade are put back with the usual waits.
+    void interrupt();
+
     // The 64 line writes of a logo: for a 64-line logo the odd field (rows
     // 62, 60, ..., 0) then the even field (rows 63, 61, ..., 1); for a
     // 32-line logo its 32 lines, top line first, in both fields. Each byte
@@ -70,4 +78,5 @@ private:
     bool m_takeWasOn = false;
     int m_fade = 100;
     bool m_downloadAfterSave = false; // asked for during the NVRAM progress
+    Load m_load = Load::Untouched;
 };

@@ -68,6 +68,10 @@ bool ScheduleRunner::Scan_Schedule()
         t = Protocol::roundHalfEven(seconds);
     }
 
+    // Until the link has woken the nodes (the first wake-up after the port
+    // opened), sleeping nodes would miss what is sent: switches wait, and
+    // go out at the first tick after it.
+    const bool linkAwake = m_state.portReady;
     bool failed = false;
     for (int i = 0; i < Schedule::Count; ++i) {
         ScheduleSequence &s = m_state.schedule[i];
@@ -104,22 +108,17 @@ bool ScheduleRunner::Scan_Schedule()
         const auto logo = static_cast<size_t>(logoValid ? s.Logo : 0);
         if (on && m_lookAhead) {
             m_stepLabel = QStringLiteral("x5a");
-            if (m_scheduledLogo != s.Logo) {
-                if (m_scheduledLogo == 0)
-                    m_scheduledLogo = 1;
-                m_state.runnerLogoButton = s.Logo;
-                QByteArray arg = Protocol::dec2(s.Logo);
-                m_link.CmdTree(CommandTable::SelectLogo, arg);
-                asRun(i, s.Logo, QStringLiteral("SELECT"));
-                m_state.logoMenuChecked[static_cast<size_t>(m_scheduledLogo)] = false;
-                m_scheduledLogo = s.Logo;
-                m_state.logoMenuChecked[logo] = true;
-                m_slots.optLOGO_Click(m_scheduledLogo);
-            }
+            if (m_scheduledLogo != s.Logo && linkAwake)
+                selectLogo(i, s.Logo);
         } else if (on) {
             m_stepLabel = QStringLiteral("x5");
-            if (!s.Running) {
+            if (!s.Running && linkAwake) {
                 m_stepLabel = QStringLiteral("x5a");
+                // No look-ahead saw it coming (a clock step, the program
+                // started or the line came back inside the on period): the
+                // logo is selected first, so no other logo goes on air.
+                if (m_scheduledLogo != s.Logo)
+                    selectLogo(i, s.Logo);
                 m_state.onAirMark[logo] = true;
                 m_onAirLogo[static_cast<size_t>(i)] = s.Logo;
                 m_stepLabel = QStringLiteral("x5d");
@@ -133,7 +132,7 @@ bool ScheduleRunner::Scan_Schedule()
             }
         } else if (!m_lookAhead) {
             m_stepLabel = QStringLiteral("x7");
-            if (s.Running) {
+            if (s.Running && linkAwake) {
                 // Whatever its logo has become, a sequence that holds TAKE on
                 // takes it off, and clears the mark of the logo it went on with.
                 const int marked = std::exchange(m_onAirLogo[static_cast<size_t>(i)], 0);
@@ -153,6 +152,20 @@ bool ScheduleRunner::Scan_Schedule()
     return failed;
 }
 
+void ScheduleRunner::selectLogo(int row, int logo)
+{
+    if (m_scheduledLogo == 0)
+        m_scheduledLogo = 1;
+    m_state.runnerLogoButton = logo;
+    QByteArray arg = Protocol::dec2(logo);
+    m_link.CmdTree(CommandTable::SelectLogo, arg);
+    asRun(row, logo, QStringLiteral("SELECT"));
+    m_state.logoMenuChecked[static_cast<size_t>(m_scheduledLogo)] = false;
+    m_scheduledLogo = logo;
+    m_state.logoMenuChecked[static_cast<size_t>(logo)] = true;
+    m_slots.optLOGO_Click(m_scheduledLogo);
+}
+
 void ScheduleRunner::mnuScheduleOnOff_Click()
 {
     m_reporter.setUploadStatus(QString());
@@ -167,16 +180,30 @@ void ScheduleRunner::mnuScheduleOnOff_Click()
     m_state.notify();
 }
 
+void ScheduleRunner::setAsRunLog(AsRunWriter *log)
+{
+    if (m_asRunLog)
+        disconnect(m_asRunLog, nullptr, this, nullptr);
+    m_asRunLog = log;
+    if (m_asRunLog)
+        connect(m_asRunLog, &AsRunWriter::written, this, &ScheduleRunner::asRunWritten);
+}
+
 void ScheduleRunner::asRun(int row, int logo, const QString &command)
 {
-    if (!m_asRunLog)
-        return;
-    const QString failure = m_asRunLog->append({m_clock.now(), row + 1, logo, command, m_link.portOpen()});
+    if (m_asRunLog)
+        m_asRunLog->post({m_clock.now(), row + 1, logo, command, m_link.portOpen()});
+}
+
+void ScheduleRunner::asRunWritten(const QString &failure)
+{
     if (failure.isEmpty()) {
         m_asRunFailing = false;
     } else if (!m_asRunFailing) {
         m_asRunFailing = true;
-        m_reporter.ReportError(QStringLiteral("The as-run log could not be written: ") + failure,
+        m_reporter.ReportError(QStringLiteral("The as-run log could not be written: ") + failure
+                                   + QStringLiteral(". The schedule goes on; logging resumes when the "
+                                                    "file can be written again."),
                                QStringLiteral("As-Run Log"));
     }
 }

@@ -5,7 +5,7 @@
 
 #include <array>
 
-class AsRunLog;
+class AsRunWriter;
 class Clock;
 class DeviceLink;
 class MainState;
@@ -32,9 +32,10 @@ public:
     // One pass over the 20 sequences; true after a failure.
     bool Scan_Schedule();
     void mnuScheduleOnOff_Click();
-    // Every selection and TAKE the runner sends is also written here.
-    void setAsRunLog(const AsRunLog *log) { m_asRunLog = log; }
-    const AsRunLog *asRunLog() const { return m_asRunLog; }
+    // Every selection and TAKE the runner sends is also written here, by
+    // the writer's own thread; a failing streak is reported once.
+    void setAsRunLog(AsRunWriter *log);
+    const AsRunWriter *asRunLog() const { return m_asRunLog; }
 
     bool lookAheadPhase() const { return m_lookAhead; }
     int scheduledLogo() const { return m_scheduledLogo; }
@@ -54,7 +55,10 @@ signals:
 
 private:
     void setHighlight(int row, Highlight value);
+    // Selects a logo for sequence row (1 to 15).
+    void selectLogo(int row, int logo);
     void asRun(int row, int logo, const QString &command);
+    void asRunWritten(const QString &failure);
 
     MainState &m_state;
     Reporter &m_reporter;
@@ -62,7 +66,7 @@ private:
     DeviceLink &m_link;
     SlotController &m_slots;
     const Clock &m_clock;
-    const AsRunLog *m_asRunLog = nullptr;
+    AsRunWriter *m_asRunLog = nullptr;
     bool m_asRunFailing = false; // reported once until a write works again
     bool m_lookAhead = false;
     int m_scheduledLogo = 0;

@@ -1057,19 +1057,15 @@ void FrmQuillon4::showTrafficLog()
 // The as-run log, read-only, newest line last: what the scheduler has sent.
 void FrmQuillon4::showAsRunLog()
 {
-    const QString fileName
-        = m_core.runner.asRunLog() ? m_core.runner.asRunLog()->fileName() : AsRunLog::defaultFileName();
-    QString text;
-    QFile file(fileName);
-    if (file.open(QIODevice::ReadOnly)) {
-        // The last few thousand lines are plenty to look at.
-        constexpr qint64 shown = 512 * 1024;
-        if (file.size() > shown)
-            file.seek(file.size() - shown);
-        text = QString::fromUtf8(file.readAll());
-    } else {
+    const AsRunLog log = m_core.runner.asRunLog() ? m_core.runner.asRunLog()->log() : AsRunLog();
+    const QString fileName = log.fileName();
+    // The last few thousand lines are plenty to look at.
+    const AsRunLog::Tail tail = log.readTail(512 * 1024);
+    QString text = tail.text;
+    if (!tail.exists)
         text = QStringLiteral("Nothing has been run yet (%1 does not exist).").arg(fileName);
-    }
+    else if (!tail.problem.isEmpty())
+        text = QStringLiteral("The as-run log cannot be shown: %1.").arg(tail.problem);
     QDialog dialog(this);
     dialog.setWindowTitle(QStringLiteral("As-Run Log"));
     auto *layout = new QVBoxLayout(&dialog);

@@ -3,7 +3,10 @@
 #include "windowtraffic.h"
 
 #include "app/clijob.h"
+#include "device_link/protocol.h"
+#include "panel/panelvalues.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -23,6 +26,24 @@ void storeCommon(CoreFixture &f)
     f.setSetting(QStringLiteral("ComPort"), QString::number(Port));
     f.setSetting(QStringLiteral("Enables_A"), QStringLiteral("DIAG,"));
     f.setSetting(QStringLiteral("Enables_B"), QStringLiteral("1,"));
+}
+
+void storeSchedule(CoreFixture &f)
+{
+    // Sequences 1 and 2 overlap on Mondays (mask 2) from 08:00 on;
+    // sequence 3 stands alone on Sundays.
+    f.setSetting(QStringLiteral("S_Start"),
+                 QStringLiteral("1920,1920,2400,") + QStringLiteral("-1,").repeated(17));
+    f.setSetting(QStringLiteral("S_End"),
+                 QStringLiteral("2000,2000,2480,") + QStringLiteral("0,").repeated(17));
+    f.setSetting(QStringLiteral("S_ON"),
+                 QStringLiteral("4,4,4,") + QStringLiteral("0,").repeated(17));
+    f.setSetting(QStringLiteral("S_OFF"),
+                 QStringLiteral("8,8,8,") + QStringLiteral("0,").repeated(17));
+    f.setSetting(QStringLiteral("S_Logo"),
+                 QStringLiteral("1,2,3,") + QStringLiteral("0,").repeated(17));
+    f.setSetting(QStringLiteral("S_Days"),
+                 QStringLiteral("2,3,1,") + QStringLiteral("0,").repeated(17));
 }
 
 } // namespace
@@ -101,6 +122,12 @@ private slots:
             {QStringLiteral("--port"), QStringLiteral("3"), QStringLiteral("--device"),
              QStringLiteral("/dev/x"), QStringLiteral("status")},
             QStringLiteral("not both"));
+        row("empty device", {QStringLiteral("--device"), QString(), QStringLiteral("status")},
+            QStringLiteral("--device needs a path"));
+        row("port and empty device",
+            {QStringLiteral("--port"), QStringLiteral("5"), QStringLiteral("--device"), QStringLiteral(" "),
+             QStringLiteral("status")},
+            QStringLiteral("--device needs a path"));
         row("port out of range", {QStringLiteral("--port"), QStringLiteral("256"), QStringLiteral("status")},
             QStringLiteral("--port must be"));
         row("port without value", {QStringLiteral("status"), QStringLiteral("--port")},
@@ -240,8 +267,78 @@ private slots:
         QVERIFY(run->err.contains(QStringLiteral("slot 9 is not a slot of this device (1 to 4)")));
     }
 
-    void lineLostInADownloadIsTold()
+    // The running schedule reads its settings again on a change; a file
+    // that is gone, unreadable or without a schedule is no new schedule
+    // (said once), one with the keys is, even with every sequence off.
+    void scheduleRunKeepsTheLastGoodSchedule()
     {
+        auto run = runCli({QStringLiteral("schedule"), QStringLiteral("run")}, true, storeSchedule);
+        CliJob &job = *run->job;
+        const QString fileName = run->f.settings->fileName();
+        const auto keeps = [&](const char *what, const std::function<void()> &change) {
+            change();
+            job.reloadSchedule();
+            job.reloadSchedule();
+            QVERIFY2(run->f.core->state.schedule[0].Start == 1920, what);
+            QVERIFY2(run->err.count(QStringLiteral("the last schedule read runs on")) == 1, what);
+            QFile::remove(fileName);
+            QDir().rmdir(fileName);
+            QFile file(fileName);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("[FormInit]\nS_Start=\"1920,\"\n");
+            file.close();
+            job.reloadSchedule(); // the streak ends
+            run->err.clear();
+        };
+        keeps("gone", [&] { QFile::remove(fileName); });
+        keeps("a folder in its place", [&] {
+            QFile::remove(fileName);
+            QDir().mkdir(fileName);
+        });
+        keeps("no schedule keys", [&] {
+            QFile file(fileName);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("[FormInit]\nComPort=6\n");
+        });
+        QFile file(fileName);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[FormInit]\nS_Start=\"-1,\"\n");
+        file.close();
+        job.reloadSchedule();
+        QCOMPARE(run->f.core->state.schedule[0].Start, -1);
+    }
+
+    // Ctrl-C in a download puts TAKE and the fade back before it exits and
+    // says what the logo RAM holds; a second one, or a lost line, ends it at
+    // once.
+    void downloadCutShort_data()
+    {
+        QTest::addColumn<QByteArray>("after"); // the write the cut follows
+        QTest::addColumn<int>("count");        // ... when it has been written this often
+        QTest::addColumn<int>("how");          // interruptions; 0: the line is lost
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QString>("told");
+        const QString untouched = QStringLiteral("not touched");
+        const int interrupted = CliArguments::Interrupted;
+        QTest::newRow("settings asked") << QByteArray("ARS") << 2 << 1 << interrupted << untouched;
+        QTest::newRow("fastest fade") << QByteArray("AFR\0", 4) << 1 << 1 << interrupted << untouched;
+        QTest::newRow("TAKE off") << QByteArray("AT0") << 1 << 1 << interrupted << untouched;
+        QTest::newRow("load started") << QByteArray("ALD") << 1 << 1 << interrupted
+                                      << QStringLiteral("went out whole");
+        QTest::newRow("twice after the load started")
+            << QByteArray("ALD") << 1 << 2 << interrupted << QStringLiteral("partly written");
+        QTest::newRow("line lost after the load started")
+            << QByteArray("ALD") << 1 << 0 << int(CliArguments::PortProblem)
+            << QStringLiteral("hung up. The download was not finished: the logo in the device is partly "
+                              "written.");
+    }
+    void downloadCutShort()
+    {
+        QFETCH(QByteArray, after);
+        QFETCH(int, count);
+        QFETCH(int, how);
+        QFETCH(int, exit);
+        QFETCH(QString, told);
         CliRun run;
         storeCommon(run.f);
         QuillonCore &core = run.f.make();
@@ -255,37 +352,39 @@ private slots:
         job.start();
         run.f.wake();
         device.answer();
-        for (int i = 0; i < 40 && !run.f.port.writes.contains("ALD"); ++i) {
+        for (int i = 0; i < 100 && run.f.port.writes.count(after) < count; ++i) {
             core.link.tmr_Delay_Timer();
             device.answer();
         }
         QVERIFY(core.download.running());
-        emit run.f.port.commEvent(SerialPort::LineLost);
+        const QList<QByteArray> before = run.f.port.writes;
+        if (how == 0)
+            emit run.f.port.commEvent(SerialPort::LineLost);
+        for (int i = 0; i < how; ++i)
+            job.interrupt();
+        for (int i = 0; i < 200 && !job.done(); ++i)
+            core.link.tmr_Delay_Timer();
         QVERIFY(job.done());
-        QCOMPARE(job.exitCode(), int(CliArguments::PortProblem));
-        QVERIFY2(run.err.contains(QStringLiteral("Line lost on COM6")), qPrintable(run.err));
-        QVERIFY(run.err.contains(QStringLiteral("the logo in the device is incomplete")));
+        QCOMPARE(job.exitCode(), exit);
+        QVERIFY2(run.err.contains(told), qPrintable(run.err));
+        if (how != 1)
+            return;
+        const QList<QByteArray> &w = run.f.port.writes;
+        QCOMPARE(w.contains("ALD"), after == "ALD");
+        // TAKE as it was (the device said on) and then the fade it had (50)
+        // are put back, when anything had changed them.
+        if (after != "ARS") {
+            QCOMPARE(w.last(), "AFR" + Protocol::byte(PanelValues::fadeByte(50)));
+            QCOMPARE(w.lastIndexOf("AT1"), w.size() - 3);
+        } else {
+            QCOMPARE(w, before);
+        }
+        QCOMPARE(run.f.port.wire(), w.join());
     }
 
     void scheduleListAndCheck()
     {
-        const auto withSchedule = [](CoreFixture &f) {
-            // Sequences 1 and 2 overlap on Mondays (mask 2) from 08:00 on;
-            // sequence 3 stands alone on Sundays.
-            f.setSetting(QStringLiteral("S_Start"),
-                         QStringLiteral("1920,1920,2400,") + QStringLiteral("-1,").repeated(17));
-            f.setSetting(QStringLiteral("S_End"),
-                         QStringLiteral("2000,2000,2480,") + QStringLiteral("0,").repeated(17));
-            f.setSetting(QStringLiteral("S_ON"),
-                         QStringLiteral("4,4,4,") + QStringLiteral("0,").repeated(17));
-            f.setSetting(QStringLiteral("S_OFF"),
-                         QStringLiteral("8,8,8,") + QStringLiteral("0,").repeated(17));
-            f.setSetting(QStringLiteral("S_Logo"),
-                         QStringLiteral("1,2,3,") + QStringLiteral("0,").repeated(17));
-            f.setSetting(QStringLiteral("S_Days"),
-                         QStringLiteral("2,3,1,") + QStringLiteral("0,").repeated(17));
-        };
-        auto run = runCli({QStringLiteral("schedule"), QStringLiteral("list")}, true, withSchedule);
+        auto run = runCli({QStringLiteral("schedule"), QStringLiteral("list")}, true, storeSchedule);
         QCOMPARE(run->exit, 0);
         const QStringList lines = run->out.split(QLatin1Char('\n'));
         QCOMPARE(lines.size(), 22); // heading, 20 sequences, the final line end
@@ -294,7 +393,7 @@ private slots:
         QCOMPARE(lines[4].simplified(), QStringLiteral("4 - - 0:00:00 0:00:00 0:00:00 (off)"));
         QVERIFY(run->f.port.opened.isEmpty());
 
-        run = runCli({QStringLiteral("schedule"), QStringLiteral("check")}, true, withSchedule);
+        run = runCli({QStringLiteral("schedule"), QStringLiteral("check")}, true, storeSchedule);
         QCOMPARE(run->exit, int(CliArguments::Conflicts));
         QCOMPARE(
             run->out,

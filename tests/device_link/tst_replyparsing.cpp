@@ -67,6 +67,35 @@ private slots:
         QCOMPARE(f->setting(QStringLiteral("Slider-FADE")), QStringLiteral("51"));
     }
 
+    // One stray "S" reply demotes the model to a single logo until an "s"
+    // reply comes; that goes back to the model known before, not to 4.
+    void strayOneLogoReplyIsUndone_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QByteArray>("copyright");
+        QTest::addColumn<int>("model");
+        QTest::newRow("stored QX-15") << QStringLiteral("15") << QByteArray() << 15;
+        QTest::newRow("copyright QX-31") << QStringLiteral("0") << QByteArray("(C) 2026 Test QX31 V1.0\r\n") << 31;
+        QTest::newRow("stored QX-1") << QStringLiteral("1") << QByteArray() << 4;
+    }
+    void strayOneLogoReplyIsUndone()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QByteArray, copyright);
+        QFETCH(int, model);
+        f = std::make_unique<CoreFixture>();
+        f->setSetting(QStringLiteral("QX_Model"), stored);
+        f->startConnected();
+        if (!copyright.isEmpty())
+            arrive(copyright);
+        arrive(kExample);
+        QCOMPARE(core().state.modelNumber, 1);
+        arrive(QByteArray("s") + kExample.mid(1) + "01");
+        QCOMPARE(core().state.modelNumber, model);
+        for (int i = 1; i <= 15; ++i)
+            QCOMPARE(core().state.logoMenuVisible[static_cast<size_t>(i)], i <= model);
+    }
+
     void multiLogoReplyRaisesModelAndSelectsSlot()
     {
         arrive(kExample);

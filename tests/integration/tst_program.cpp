@@ -3,6 +3,9 @@
 
 #include <QTest>
 
+#include <algorithm>
+#include <array>
+
 namespace {
 constexpr int Port = 7;
 }
@@ -48,6 +51,25 @@ private slots:
 
         const QByteArray text = m_home.settingsFile();
         QVERIFY(text.contains("ComPort=7"));
+    }
+
+    // Starts at the same moment end with one program, whichever it is.
+    void startsAtOnceLeaveOne()
+    {
+        std::array<QProcess, 3> programs;
+        for (QProcess &program : programs)
+            QVERIFY(m_home.launch(program, {QStringLiteral("--no-splash")}));
+        const auto running = [&] {
+            return std::count_if(programs.begin(), programs.end(),
+                                 [](const QProcess &p) { return p.state() == QProcess::Running; });
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(running(), 1, 15000);
+        QTest::qWait(1500); // and it stays so
+        QCOMPARE(running(), 1);
+        for (QProcess &program : programs) {
+            program.terminate();
+            program.waitForFinished(5000);
+        }
     }
 };
 

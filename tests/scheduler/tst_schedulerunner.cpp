@@ -5,9 +5,12 @@
 #include "scheduler/nextswitch.h"
 #include "scheduler/schedulerunner.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTest>
 #include <QTimeZone>
+
+#include <sys/stat.h>
 
 namespace {
 constexpr int Sunday = 1, Monday = 2, Tuesday = 4, Wednesday = 8, Friday = 32, Saturday = 64, EveryDay = 127;
@@ -96,13 +99,14 @@ private slots:
     void asRunLogRecordsWhatTheRunnerSends()
     {
         const QString fileName = f->dir.filePath(QStringLiteral("state/Quillon/as-run.csv"));
-        const AsRunLog log(fileName);
+        AsRunWriter log{AsRunLog(fileName)};
         const QDateTime before(QDate(2026, 12, 6), QTime(23, 0), QTimeZone(-19800));
-        QVERIFY(log.append({before, 9, 9, QStringLiteral("TAKE ON"), false}).isEmpty());
+        QVERIFY(log.log().append({before, 9, 9, QStringLiteral("TAKE ON"), false}).isEmpty());
         core().runner.setAsRunLog(&log);
         core().state.schedule[2] = makeSequence(1920, 4, 40, 1928, 2, Monday);
         const QDateTime from(QDate(2026, 12, 7), QTime(7, 59, 0, 505));
         run(from, from.addSecs(180));
+        QVERIFY(log.waitUntilWritten(5000));
         const int offset = from.offsetFromUtc() / 60;
         const QString zone = QStringLiteral("%1%2:%3")
                                  .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
@@ -120,13 +124,87 @@ private slots:
                          QStringLiteral("2026-12-07T08:00:00.005%1,3,2,TAKE ON,yes").arg(zone),
                          QStringLiteral("2026-12-07T08:01:00.005%1,3,2,TAKE OFF,yes").arg(zone)}));
 
-        // A log that cannot be written is reported once, and the runner goes on.
-        const AsRunLog broken(QStringLiteral("/proc/no-such-folder/as-run.csv"));
-        core().runner.setAsRunLog(&broken);
+    }
+
+    // A log that cannot be written is reported once, for what it is, and the
+    // runner goes on: a file that is no regular file is never waited on (a
+    // named pipe with no reader would block an open for good).
+    void asRunLogThatCannotBeWritten_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reported");
+        QTest::newRow("missing folder") << QString() << QStringLiteral("cannot create the folder");
+        QTest::newRow("named pipe") << QStringLiteral("fifo") << QStringLiteral("is a named pipe");
+        QTest::newRow("folder") << QStringLiteral("folder") << QStringLiteral("is a folder");
+    }
+    void asRunLogThatCannotBeWritten()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reported);
+        QString fileName = f->dir.filePath(QStringLiteral("as-run.csv"));
+        if (kind == QLatin1String("fifo"))
+            QCOMPARE(::mkfifo(QFile::encodeName(fileName).constData(), 0644), 0);
+        else if (kind == QLatin1String("folder"))
+            QVERIFY(QDir().mkpath(fileName));
+        else
+            fileName = QStringLiteral("/proc/no-such-folder/as-run.csv");
+        AsRunWriter log{AsRunLog(fileName)};
+        core().runner.setAsRunLog(&log);
+        core().state.schedule[2] = makeSequence(1920, 4, 40, 1928, 2, Monday);
         const QList<Sent> sent = run(QDateTime(QDate(2026, 12, 14), QTime(7, 59, 0, 505)),
                                      QDateTime(QDate(2026, 12, 14), QTime(8, 2)));
         QCOMPARE(commands(sent).count("AT1"), 1);
-        QCOMPARE(core().reporter.panelText().count(QStringLiteral("as-run log could not be written")), 1);
+        QCOMPARE(commands(sent).count("AT0"), 1);
+        QVERIFY(log.waitUntilWritten(5000));
+        QCoreApplication::processEvents();
+        const QString text = core().reporter.panelText();
+        QCOMPARE(text.count(QStringLiteral("as-run log could not be written")), 1);
+        QVERIFY2(text.contains(reported), qPrintable(text));
+        if (kind.isEmpty())
+            return;
+        const AsRunLog::Tail tail = log.log().readTail(1000);
+        QVERIFY(tail.exists);
+        QVERIFY2(tail.problem.contains(reported), qPrintable(tail.problem));
+    }
+
+    // A sequence found on with no look-ahead before it (the program started
+    // inside the on period, the clock stepped forward into it) selects its
+    // logo first, in the same tick as TAKE ON; and nothing goes out before
+    // the link's wake-up, or sleeping nodes would miss it.
+    void goingOnUnforeseenSelectsFirst_data()
+    {
+        QTest::addColumn<bool>("started");
+        QTest::newRow("started inside the on period") << true;
+        QTest::newRow("clock step into the on period") << false;
+    }
+    void goingOnUnforeseenSelectsFirst()
+    {
+        QFETCH(bool, started);
+        core().state.schedule[0] = makeSequence(2880, 40, 480, 2960, 3, Monday); // 12:00 for ten minutes
+        // Ticks before, ending so that the first tick after is a present one.
+        const auto before = [&](const QDateTime &from) {
+            const QList<Sent> sent = run(from, from.addSecs(3));
+            if (!core().runner.lookAheadPhase())
+                core().runner.tmrSchedule_Timer();
+            return sent;
+        };
+        if (started) {
+            f = std::make_unique<CoreFixture>();
+            f->port.present.insert(1);
+            f->setSetting(QStringLiteral("ComPort"), QStringLiteral("1"));
+            f->start();
+            core().state.schedule[0] = makeSequence(2880, 40, 480, 2960, 3, Monday);
+            QVERIFY(before(QDateTime(QDate(2026, 12, 7), QTime(12, 1, 0, 505))).isEmpty());
+            QVERIFY(f->port.writes.isEmpty());
+            f->wake();
+        } else {
+            QVERIFY(before(QDateTime(QDate(2026, 12, 7), QTime(11, 0, 0, 505))).isEmpty());
+        }
+        const QDateTime from(QDate(2026, 12, 7), QTime(12, 2, 0, 5));
+        const QList<Sent> sent = run(from, from.addSecs(2));
+        const QByteArray select("AJ03\0\0\0", 7);
+        QCOMPARE(commands(sent).mid(0, 3), (QList<QByteArray>{select, select, "AT1"}));
+        QCOMPARE(sent[0].at, sent[2].at);
     }
 
     void acrossMidnightAndToTheEndOfTheDay()

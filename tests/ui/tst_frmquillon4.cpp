@@ -27,6 +27,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <sys/stat.h>
+
 // Answers the open dialog with a prepared name.
 class FixedChooser final : public FileChooser
 {
@@ -210,8 +212,9 @@ private slots:
 
     void asRunLogEntryShowsTheFile()
     {
-        const AsRunLog log(f->dir.filePath(QStringLiteral("as-run.csv")));
-        w->core().runner.setAsRunLog(&log);
+        AsRunWriter writer{AsRunLog(f->dir.filePath(QStringLiteral("as-run.csv")))};
+        const AsRunLog &log = writer.log();
+        w->core().runner.setAsRunLog(&writer);
         QString shown;
         w->setAsRunDialogHook([&](QDialog &dialog) {
             shown = dialog.findChild<QPlainTextEdit *>(QStringLiteral("asRunText"))->toPlainText();
@@ -223,6 +226,15 @@ private slots:
         QCOMPARE(shown, AsRunLog::header() + QStringLiteral("\n")
                             + AsRunLog::line({f->clock.time, 4, 2, QStringLiteral("TAKE OFF"), true})
                             + QStringLiteral("\n"));
+
+        // A named pipe in its place is told for what it is, never waited on.
+        const QString pipe = f->dir.filePath(QStringLiteral("pipe.csv"));
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0644), 0);
+        AsRunWriter piped{AsRunLog(pipe)};
+        w->core().runner.setAsRunLog(&piped);
+        action(QStringLiteral("mnuAsRunLog"))->trigger();
+        QVERIFY2(shown.contains(QStringLiteral("is a named pipe")), qPrintable(shown));
+        w->core().runner.setAsRunLog(nullptr);
     }
 
     void slidersSendThroughTheCore()
