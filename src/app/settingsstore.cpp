@@ -157,8 +157,14 @@ bool SettingsStore::contains(const QString &key) const
 
 bool SettingsStore::reload()
 {
-    m_settings->sync();
-    return m_settings->status() == QSettings::NoError;
+    // A QSettings keeps the first error it met for good: a new one reads
+    // the file as it is now, and replaces the old only when it could.
+    auto fresh = std::make_unique<QSettings>(m_settings->fileName(), QSettings::IniFormat);
+    fresh->sync();
+    if (fresh->status() != QSettings::NoError || !readableText(fresh->fileName()))
+        return false;
+    m_settings = std::move(fresh);
+    return true;
 }
 
 QString SettingsStore::fileName() const

@@ -98,8 +98,10 @@ bool LogoFileWriter::write(const QString &name, bool bmpMode)
         m_reporter.setUploadStatus(QStringLiteral("Sending Even Field"));
         m_reporter.setProgressValue(36);
     }
-    // The old file stays as it was until the new one is complete.
+    // The old file stays as it was until the new one is complete; in a
+    // folder that takes no new file, a file there is written in place.
     QSaveFile file(name.trimmed());
+    file.setDirectWriteFallback(true);
     const bool ok = file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.commit();
     if (!ok)
         m_reporter.ReportError(QStringLiteral("Cannot write %1: %2").arg(name.trimmed(), file.errorString()),

@@ -43,6 +43,15 @@ int ScheduleRunner::msUntilNextTick() const
     return (target - within + 1000) % 1000;
 }
 
+void ScheduleRunner::setEditorOpen(bool open)
+{
+    m_editorOpen = open;
+    if (open)
+        return;
+    for (int row = 0; row < static_cast<int>(m_highlight.size()); ++row)
+        setHighlight(row, Highlight::None);
+}
+
 void ScheduleRunner::setHighlight(int row, Highlight value)
 {
     auto &slot = m_highlight[static_cast<size_t>(row)];

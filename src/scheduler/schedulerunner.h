@@ -40,7 +40,8 @@ public:
     bool lookAheadPhase() const { return m_lookAhead; }
     int scheduledLogo() const { return m_scheduledLogo; }
     QString stepLabel() const { return m_stepLabel; }
-    void setEditorOpen(bool open) { m_editorOpen = open; }
+    // Closing the editor clears its highlight, so the next one opens clean.
+    void setEditorOpen(bool open);
     Highlight highlight(int row) const { return m_highlight[static_cast<size_t>(row)]; }
 
     // Milliseconds from now to the next tick: the next half second for a

@@ -295,6 +295,11 @@ private slots:
             QFile::remove(fileName);
             QDir().mkdir(fileName);
         });
+        keeps("not text", [&] {
+            QFile file(fileName);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray("[FormInit]\nS_Start=\"\0\xff\xfe", 17));
+        });
         keeps("no schedule keys", [&] {
             QFile file(fileName);
             QVERIFY(file.open(QIODevice::WriteOnly));

@@ -1,4 +1,5 @@
 #include "corefixture.h"
+#include "readonlyfolder.h"
 
 #include "logo/bitmapfile.h"
 #include "logo/imageimport.h"
@@ -84,6 +85,16 @@ private slots:
         QCOMPARE(f.core->reporter.panelTitle(), QStringLiteral("mnuSaveLogoDisk"));
         QVERIFY(!f.core->reporter.progressVisible());
         QCOMPARE(readAll(qx1), QByteArray(2048, '\xF0'));
+
+        // In a folder that takes no new file, a file there is written in place.
+        {
+            const ReadOnlyFolder closed(f.dir.path());
+            if (!closed.refusesNewFiles())
+                QSKIP("this folder cannot be closed to new files here");
+            f.core->state.logos[1].bytes.fill(0x00);
+            QVERIFY(f.core->writer.write(qx1, false));
+        }
+        QCOMPARE(readAll(qx1), QByteArray(2048, '\xFF'));
     }
 
     void streamDecoding()
