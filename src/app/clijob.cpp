@@ -469,14 +469,16 @@ void CliJob::reloadSchedule()
     SettingsStore &settings = m_core.settings;
     const bool readable = QFileInfo(settings.fileName()).isFile() && settings.reload();
     const auto &keys = Schedule::listKeys();
-    const bool holdsSchedule
-        = readable && std::any_of(keys.begin(), keys.end(), [&](const QString &key) { return settings.contains(key); });
+    const bool holdsSchedule = readable && std::any_of(keys.begin(), keys.end(), [&](const QString &key) {
+                                   return settings.contains(key);
+                               });
     if (!holdsSchedule) {
         if (!m_scheduleKept)
-            m_output.err(QStringLiteral("quillon-cli: the settings file %1 is %2; the last schedule read runs on")
-                             .arg(settings.fileName(), !QFileInfo::exists(settings.fileName()) ? QStringLiteral("gone")
-                                                       : !readable ? QStringLiteral("unreadable")
-                                                                   : QStringLiteral("without a schedule")));
+            m_output.err(
+                QStringLiteral("quillon-cli: the settings file %1 is %2; the last schedule read runs on")
+                    .arg(settings.fileName(), !QFileInfo::exists(settings.fileName()) ? QStringLiteral("gone")
+                                              : !readable ? QStringLiteral("unreadable")
+                                                          : QStringLiteral("without a schedule")));
         m_scheduleKept = true;
         return;
     }

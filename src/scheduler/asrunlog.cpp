@@ -38,7 +38,8 @@ QString kindOf(mode_t mode)
 
 QString notRegular(const QString &fileName, mode_t mode)
 {
-    return QStringLiteral("%1 is %2, not a regular file; nothing is written to it").arg(fileName, kindOf(mode));
+    return QStringLiteral("%1 is %2, not a regular file; nothing is written to it")
+        .arg(fileName, kindOf(mode));
 }
 
 // Opens the file without ever waiting on it (a named pipe with no reader
@@ -46,7 +47,7 @@ QString notRegular(const QString &fileName, mode_t mode)
 int openRegular(const QString &fileName, int flags, QString &problem)
 {
     const QByteArray path = QFile::encodeName(fileName);
-    struct stat info {};
+    struct stat info { };
     if (::stat(path.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
         problem = notRegular(fileName, info.st_mode);
         return -1;
@@ -121,7 +122,7 @@ AsRunLog::Tail AsRunLog::readTail(qint64 maxBytes) const
 {
     Tail tail;
     const QByteArray path = QFile::encodeName(m_fileName);
-    struct stat info {};
+    struct stat info { };
     tail.exists = ::stat(path.constData(), &info) == 0 || errno != ENOENT;
     if (!tail.exists)
         return tail;

@@ -1075,7 +1075,9 @@ void FrmQuillon4::showAsRunLog()
     auto *view = new QPlainTextEdit(text, &dialog);
     view->setObjectName(QStringLiteral("asRunText"));
     view->setReadOnly(true);
-    view->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Log lines stay whole; a sentence about the file wraps.
+    view->setLineWrapMode(tail.exists && tail.problem.isEmpty() ? QPlainTextEdit::NoWrap
+                                                                : QPlainTextEdit::WidgetWidth);
     view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     view->moveCursor(QTextCursor::End);
     layout->addWidget(view);

@@ -36,14 +36,10 @@ void storeSchedule(CoreFixture &f)
                  QStringLiteral("1920,1920,2400,") + QStringLiteral("-1,").repeated(17));
     f.setSetting(QStringLiteral("S_End"),
                  QStringLiteral("2000,2000,2480,") + QStringLiteral("0,").repeated(17));
-    f.setSetting(QStringLiteral("S_ON"),
-                 QStringLiteral("4,4,4,") + QStringLiteral("0,").repeated(17));
-    f.setSetting(QStringLiteral("S_OFF"),
-                 QStringLiteral("8,8,8,") + QStringLiteral("0,").repeated(17));
-    f.setSetting(QStringLiteral("S_Logo"),
-                 QStringLiteral("1,2,3,") + QStringLiteral("0,").repeated(17));
-    f.setSetting(QStringLiteral("S_Days"),
-                 QStringLiteral("2,3,1,") + QStringLiteral("0,").repeated(17));
+    f.setSetting(QStringLiteral("S_ON"), QStringLiteral("4,4,4,") + QStringLiteral("0,").repeated(17));
+    f.setSetting(QStringLiteral("S_OFF"), QStringLiteral("8,8,8,") + QStringLiteral("0,").repeated(17));
+    f.setSetting(QStringLiteral("S_Logo"), QStringLiteral("1,2,3,") + QStringLiteral("0,").repeated(17));
+    f.setSetting(QStringLiteral("S_Days"), QStringLiteral("2,3,1,") + QStringLiteral("0,").repeated(17));
 }
 
 } // namespace
@@ -328,8 +324,8 @@ private slots:
         QTest::newRow("settings asked") << QByteArray("ARS") << 2 << 1 << interrupted << untouched;
         QTest::newRow("fastest fade") << QByteArray("AFR\0", 4) << 1 << 1 << interrupted << untouched;
         QTest::newRow("TAKE off") << QByteArray("AT0") << 1 << 1 << interrupted << untouched;
-        QTest::newRow("load started") << QByteArray("ALD") << 1 << 1 << interrupted
-                                      << QStringLiteral("went out whole");
+        QTest::newRow("load started")
+            << QByteArray("ALD") << 1 << 1 << interrupted << QStringLiteral("went out whole");
         QTest::newRow("twice after the load started")
             << QByteArray("ALD") << 1 << 2 << interrupted << QStringLiteral("partly written");
         QTest::newRow("line lost after the load started")

@@ -231,7 +231,9 @@ private slots:
         QVERIFY(!core().state.uploadPending);
         QCOMPARE(core().reporter.panelTitle(), QStringLiteral("mnuUpLoadLogo_Click"));
         const int count = core().reporter.replyCount().toInt();
-        f->port.receive(QByteArray("s\x0a\x14\x28\x5e\x1e\x01\x00\x00\x08\x10" "03", 13));
+        f->port.receive(QByteArray("s\x0a\x14\x28\x5e\x1e\x01\x00\x00\x08\x10"
+                                   "03",
+                                   13));
         f->ticks(3);
         QCOMPARE(core().reporter.replyCount().toInt(), count + 1);
         QCOMPARE(core().state.panel.fade, 80);
@@ -258,9 +260,8 @@ private slots:
     // same failure is news again.
     void portFailuresAreReportedOnceAStreak()
     {
-        const auto failures = [this] {
-            return core().reporter.panelText().count(QStringLiteral("Port Already Open"));
-        };
+        const auto failures
+            = [this] { return core().reporter.panelText().count(QStringLiteral("Port Already Open")); };
         f->port.failing.insert(2, SerialPort::InUse);
         core().state.comPort = 2;
         core().link.StartCom();

@@ -75,7 +75,8 @@ private slots:
         QTest::addColumn<QByteArray>("copyright");
         QTest::addColumn<int>("model");
         QTest::newRow("stored QX-15") << QStringLiteral("15") << QByteArray() << 15;
-        QTest::newRow("copyright QX-31") << QStringLiteral("0") << QByteArray("(C) 2026 Test QX31 V1.0\r\n") << 31;
+        QTest::newRow("copyright QX-31")
+            << QStringLiteral("0") << QByteArray("(C) 2026 Test QX31 V1.0\r\n") << 31;
         QTest::newRow("stored QX-1") << QStringLiteral("1") << QByteArray() << 4;
     }
     void strayOneLogoReplyIsUndone()

@@ -124,7 +124,8 @@ private slots:
             core().state.currentSlot = 1;
             LogoBitmap uploaded;
             uploaded.assign(BitmapMaker{}.pixels());
-            core().upload.Save_Picture(QByteArray(2, '\0') + "SD" + LogoFileWriter::qx1Bytes(uploaded, false));
+            core().upload.Save_Picture(QByteArray(2, '\0') + "SD"
+                                       + LogoFileWriter::qx1Bytes(uploaded, false));
             QCOMPARE(core().state.viewHeight[1], 64);
         }
         core().state.selectedSlotButton = slot;

@@ -123,7 +123,6 @@ private slots:
                          QStringLiteral("2026-12-07T07:59:51.505%1,3,2,SELECT,yes").arg(zone),
                          QStringLiteral("2026-12-07T08:00:00.005%1,3,2,TAKE ON,yes").arg(zone),
                          QStringLiteral("2026-12-07T08:01:00.005%1,3,2,TAKE OFF,yes").arg(zone)}));
-
     }
 
     // A log that cannot be written is reported once, for what it is, and the
