@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints the cost of one conflict scan of 20 busy sequences, and of the
 // plain sampling loop over the same week beside it.
 #include "busyschedule.h"

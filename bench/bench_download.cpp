@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A logo download from the real window to qxsim, which takes the bytes in at
 // the real 9600-baud pace: the time from the start of the download to the
 // last logo byte taken in, beside the line's floor (the fixed waits before

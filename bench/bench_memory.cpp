@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Peak resident memory of the program's window with four logos loaded and
 // the schedule editor open.
 #include "bitmapmaker.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints what the operator tools cost: building the schedule editor's week
 // timeline of 20 busy sequences (done again at each slider step), finding
 // the next TAKE (done every second while the schedule runs), and a write to

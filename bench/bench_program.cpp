@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real program against qxsim: start-up times (launch to the window shown,
 // launch to the first "WK," on the line) and the idle cost of a program left
 // polling an open port (CPU time / wall time).

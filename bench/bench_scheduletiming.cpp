@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the real program against qxsim with a schedule that switches the logo
 // on and off every 15 seconds, and prints how far after its scheduled second
 // each TAKE ON and TAKE OFF reached the line (median and worst).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bitmap reader behind "Open Logo File": any bytes, from a file that can
 // seek and from a stream that cannot.
 #include "fuzzsupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The logo stream an upload receives: marker search, fields, inversion.
 #include "fuzzsupport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reply framing: arbitrary bytes arrive in arbitrary pieces between quiet
 // ticks on a connected link, with polls and commands going out meanwhile.
 // Input: a run of records. A record byte with the top bit set is a quiet

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The schedule runner while the schedule changes under it, as the editor and
 // a reloaded settings file change it: any field of any sequence, between any
 // ticks, with the clock stepping as it likes.

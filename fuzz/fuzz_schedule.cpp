@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stored schedule: any settings file text, read as the program reads it
 // at start-up, then scanned for conflicts.
 #include "fuzzsupport.h"

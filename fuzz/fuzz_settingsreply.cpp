@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings reply and the copyright reply, as the link parses them.
 #include "device_link/protocol.h"
 #include "fuzzsupport.h"

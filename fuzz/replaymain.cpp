@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replays fuzzer inputs without libFuzzer, so every test run goes through the
 // corpus with the normal compiler: each argument is a file or a folder of
 // files. With --every-prefix each input is also fed cut at every length.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cliarguments.h"
 #include "app/clijob.h"
 #include "app/linktimers.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "reporter.h"
 
 void Reporter::ReportError(const QString &message, const QString &title)

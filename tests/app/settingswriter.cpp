@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the settings file through the program's store without end, so a
 // test can kill it at any moment: usage settings_writer FILE.
 #include "app/settingsstore.h"

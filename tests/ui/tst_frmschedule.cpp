@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Mouse events go through the window system, so a double-click arrives as a
 // real one does: press, release, double-click, release.
 #define QTEST_QPA_MOUSE_HANDLING

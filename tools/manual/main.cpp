@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // quillon-manual: renders the program's windows offscreen and prints the
 // manual with them to a PDF file; or draws the program's icon as a PNG file.
 //
