@@ -308,6 +308,12 @@ private slots:
         file.close();
         job.reloadSchedule();
         QCOMPARE(run->f.core->state.schedule[0].Start, -1);
+
+        // With --node the running schedule wakes its node after the link's
+        // wake-up, before any switch of its own.
+        run = runCli({QStringLiteral("--node"), QStringLiteral("3"), QStringLiteral("schedule"),
+                      QStringLiteral("run")});
+        QCOMPARE(run->f.port.writes.mid(0, 3), (QList<QByteArray>{"WK,00", "SP", "WK,03"}));
     }
 
     // Ctrl-C in a download puts TAKE and the fade back before it exits and
