@@ -3,7 +3,7 @@
 // at start-up, then scanned for conflicts.
 #include "fuzzsupport.h"
 
-#include "app/settingsstore.h"
+#include "settings/settingsstore.h"
 #include "scheduler/conflictscan.h"
 #include "scheduler/schedule.h"
 

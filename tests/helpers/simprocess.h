@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "simulator/trafficlog.h"
+#include "qxsim/trafficlog.h"
 
 #include <QByteArray>
 #include <QList>

@@ -3,10 +3,10 @@
 
 #include "corefixture.h"
 
-#include "app/cliarguments.h"
+#include "cli/cliarguments.h"
 #include "device_link/diagcommands.h"
-#include "ui/filechooser.h"
-#include "ui/frmquillon4.h"
+#include "gui/filechooser.h"
+#include "gui/frmquillon4.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -5,10 +5,10 @@
 #include "simprocess.h"
 #include "windowtraffic.h"
 
-#include "app/settingsstore.h"
+#include "settings/settingsstore.h"
 #include "device_link/clock.h"
 #include "device_link/systemserialport.h"
-#include "ui/frmquillon4.h"
+#include "gui/frmquillon4.h"
 
 #include <QImage>
 #include <QJsonDocument>

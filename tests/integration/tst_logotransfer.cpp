@@ -2,7 +2,7 @@
 #include "bitmapmaker.h"
 #include "simwindow.h"
 
-#include "ui/filechooser.h"
+#include "gui/filechooser.h"
 
 #include <QFile>
 #include <QImage>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "simwindow.h"
 
-#include "ui/frmenterdata.h"
+#include "gui/frmenterdata.h"
 
 #include <QLabel>
 #include <QLineEdit>

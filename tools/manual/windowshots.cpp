@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "windowshots.h"
 
-#include "app/settingsstore.h"
+#include "settings/settingsstore.h"
 #include "device_link/clock.h"
 #include "device_link/serialport.h"
-#include "ui/frmquillon4.h"
-#include "ui/frmschedule.h"
-#include "ui/frmsplash.h"
+#include "gui/frmquillon4.h"
+#include "gui/frmschedule.h"
+#include "gui/frmsplash.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

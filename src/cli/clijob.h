@@ -1,0 +1,113 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "cli/cliarguments.h"
+#include "device_link/diagcommands.h"
+#include "device_link/protocol.h"
+#include "scheduler/conflictscan.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class LinkTimers;
+class QuillonCore;
+class Schedule;
+
+// One run of quillon-cli on a core: opens the port, lets the link wake the
+// device as the program does at start, checks that it answers, then does the
+// one thing asked through the same handlers as the panel, the menus and the
+// Diag menu, and finishes with an exit code once everything sent has left
+// the port. "schedule run" instead runs the schedule until interrupted.
+// Driven by the link's ticks, so tests run it on a fake port by hand.
+class CliJob : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Output {
+        std::function<void(const QString &)> out; // results: a line, JSON, a table
+        std::function<void(const QString &)> err; // errors, warnings, progress
+        bool progressBar = false;                 // err is a terminal
+    };
+
+    // Ticks to wait for the device: a settings reply or the copyright line
+    // (3 s), a logo stream to begin (15 s).
+    static constexpr int ReplyTicks = 120;
+    static constexpr int StreamTicks = 600;
+
+    // timers may be null (tests): the schedule's tick is then driven by hand.
+    CliJob(QuillonCore &core, CliRequest request, Output output, LinkTimers *timers = nullptr,
+           QObject *parent = nullptr);
+
+    // Runs the start-up and begins. The result comes with finished().
+    void start();
+    // A signal asked the program to stop.
+    void interrupt();
+    // The settings file changed: reads the schedule again ("schedule run").
+    void reloadSchedule();
+
+    bool done() const { return m_phase == Phase::Done; }
+    int exitCode() const { return m_exitCode; }
+    // The settings reply the device gave when checked.
+    std::optional<Protocol::SettingsReply> reply() const { return m_reply; }
+
+    // The status as JSON.
+    static QString statusJson(const Protocol::SettingsReply &reply, int model, const QString &port);
+    // The 20 sequences as a table, one line each.
+    static QString scheduleTable(const Schedule &schedule);
+    // One line per sequence the scan marked, naming its days; empty without.
+    static QString conflictText(const Schedule &schedule, const ConflictMarks &marks);
+
+signals:
+    void finished(int exitCode);
+
+private:
+    enum class Phase { Idle, Waking, Checking, Acting, Running, Done };
+    enum class Wait { Nothing, Copyright, Download, NvSave, Upload };
+
+    // Answers the Diag menu's question with the number the command line gave.
+    class Answer final : public Prompter
+    {
+    public:
+        QString text;
+        std::optional<QString> ask(const QString &) override { return text; }
+    };
+
+    void runOffline();
+    void onTick();
+    void onError(const QString &message, const QString &title);
+    void onReply(const QByteArray &reply);
+    void check();
+    void act();
+    void actionSent();
+    // What an unfinished download left in the device, in words.
+    QString downloadLeft() const;
+    void downloadInterrupted();
+    void drawProgress();
+    void fail(int code, const QString &message);
+    void finish(int code);
+    QString portName() const;
+    QString portFailure() const;
+
+    QuillonCore &m_core;
+    CliRequest m_request;
+    Output m_output;
+    LinkTimers *m_timers;
+    DiagCommands m_diag;
+    Answer m_answer;
+    Phase m_phase = Phase::Idle;
+    Wait m_wait = Wait::Nothing;
+    int m_ticks = 0;
+    bool m_loading = false;
+    bool m_replied = false;
+    bool m_checkedAfterWake = false;
+    bool m_interrupted = false;  // once: a download is being brought to a safe end
+    bool m_scheduleKept = false; // the settings file held no schedule at the last reload
+    std::optional<Protocol::SettingsReply> m_reply;
+    int m_exitCode = 0;
+    int m_progressDrawn = -1;
+    QString m_uploadFailure;
+};

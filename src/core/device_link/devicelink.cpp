@@ -1,0 +1,690 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "devicelink.h"
+
+#include "session/mainstate.h"
+#include "settings/settingsstore.h"
+#include "device_link/clock.h"
+#include "device_link/commandtable.h"
+#include "device_link/portlocator.h"
+#include "device_link/protocol.h"
+#include "device_link/serialport.h"
+#include "panel/panelcontroller.h"
+#include "panel/panelvalues.h"
+#include "reporting/reporter.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+const QByteArray kWakeAll = QByteArrayLiteral("00");
+constexpr int UploadLength = 2077; // progress scale of a logo stream
+} // namespace
+
+DeviceLink::DeviceLink(MainState &state, Reporter &reporter, SettingsStore &settings, SerialPort &port,
+                       const Clock &clock, QObject *parent)
+    : QObject(parent)
+    , m_state(state)
+    , m_reporter(reporter)
+    , m_settings(settings)
+    , m_port(port)
+    , m_clock(clock)
+{
+    connect(&m_port, &SerialPort::commEvent, this, &DeviceLink::MSComm1_OnComm);
+}
+
+bool DeviceLink::portOpen() const
+{
+    return m_port.isOpen();
+}
+
+QString DeviceLink::portPath() const
+{
+    return m_port.devicePath(m_state.comPort);
+}
+
+bool DeviceLink::drain(int timeoutMs)
+{
+    return m_port.isOpen() && m_port.drain(timeoutMs);
+}
+
+void DeviceLink::setIndicator(Indicator colour)
+{
+    m_state.txtComColour = colour;
+    m_state.notify();
+}
+
+void DeviceLink::setDeviceMenus(bool enabled)
+{
+    m_state.deviceMenusEnabled = enabled;
+    m_state.notify();
+}
+
+void DeviceLink::uncheckPorts()
+{
+    for (size_t i = 1; i < m_state.portMenu.size(); ++i)
+        m_state.portMenu[i].checked = false;
+    m_state.notify();
+}
+
+void DeviceLink::setComInit(bool enabled)
+{
+    if (m_comInitEnabled == enabled)
+        return;
+    m_comInitEnabled = enabled;
+    emit comInitTimerChanged(enabled);
+}
+
+void DeviceLink::saveSetting(const QString &key, const QString &value)
+{
+    m_settings.setValue(key, value);
+}
+
+// ---------------------------------------------------------------------------
+// Command set and framing
+
+void DeviceLink::CmdTree(int command)
+{
+    QByteArray empty;
+    CmdTree(command, empty);
+}
+
+void DeviceLink::CmdTree(int command, QByteArray &arg)
+{
+    using namespace CommandTable;
+    if (m_state.loading || m_state.cmdBusy)
+        return;
+    m_state.cmdBusy = true;
+    m_reporter.setUploadStatus(QString());
+
+    const CommandInfo *info = find(command);
+    const QByteArray mnemonic = info ? QByteArray(info->mnemonic) : QByteArray();
+    PanelState &panel = m_state.panel;
+
+    switch (command) {
+    case ToggleTake:
+        panel.takeOn = !panel.takeOn;
+        m_state.notify();
+        SendCom(mnemonic);
+        break;
+    case TakeOff:
+    case TakeOn:
+        SendCom(mnemonic);
+        panel.takeOn = command == TakeOn;
+        m_state.notify();
+        break;
+    case FadeRate:
+        if (!m_state.applyingReply)
+            SendCom(mnemonic + (arg.isEmpty() ? Protocol::byte(PanelValues::fadeByte(panel.fade)) : arg));
+        panel.lblFade = PanelValues::fadeLabel(panel.fade);
+        m_state.notify();
+        saveSetting(QStringLiteral("Slider-FADE"), QString::number(panel.fade));
+        break;
+    case MixLevel:
+        if (!m_state.applyingReply)
+            SendCom(mnemonic + (arg.isEmpty() ? Protocol::byte(PanelValues::mixByte(panel.mix)) : arg));
+        panel.lblRatio = QString::number(panel.mix);
+        m_state.notify();
+        emit previewRefreshRequested();
+        saveSetting(QStringLiteral("Slider-MIX"), panel.lblRatio);
+        break;
+    case IreLevel:
+        if (!m_state.applyingReply)
+            SendCom(mnemonic
+                    + (arg.isEmpty() ? Protocol::byte(PanelValues::intensityByte(panel.intensity)) : arg));
+        panel.lblIntensity = QString::number(panel.intensity);
+        m_state.notify();
+        emit previewRefreshRequested();
+        saveSetting(QStringLiteral("Slider-INT"), panel.lblIntensity);
+        break;
+    case HorizPosn:
+    case VertPosn:
+        if (!m_state.applyingReply)
+            SendCom(mnemonic + arg);
+        break;
+    case ChangeId:
+        if (arg.size() < 2)
+            arg = QByteArrayLiteral("01");
+        SendCom(mnemonic + arg);
+        break;
+    case SetTimeOn:
+    case SetTimeOff:
+    case SetModel:
+        SendCom(mnemonic + arg);
+        break;
+    case Wakeup:
+        SendCom(mnemonic + (arg.isEmpty() ? kWakeAll : arg));
+        break;
+    case SelectLogo:
+        SendCom(mnemonic + arg + QByteArray(3, '\0'));
+        break;
+    case RetrieveCopyright:
+        m_copyrightWait = 200;
+        SendCom(mnemonic);
+        break;
+    case StandardNtsc:
+    case StandardPal:
+        SendCom(mnemonic);
+        SendCom(QByteArray(info->trailerSpaces, ' '));
+        break;
+    case SendLogo:
+    case SaveSettings:
+    case SaveLogo:
+    case BlinkTest:
+    case Sleep:
+    case RetrieveSettings:
+    case RetrieveLogo:
+    case FactoryReset:
+        SendCom(mnemonic);
+        break;
+    default: // 23 and any unknown number send nothing
+        break;
+    }
+    m_state.cmdBusy = false;
+}
+
+void DeviceLink::holdCommands(bool hold)
+{
+    m_holding = hold;
+    if (hold)
+        return;
+    const QList<QByteArray> held = std::exchange(m_held, {});
+    for (const QByteArray &text : held)
+        SendCom(text);
+}
+
+void DeviceLink::sendDuringHold(const QByteArray &text)
+{
+    m_writingHeld = true;
+    SendCom(text);
+    m_writingHeld = false;
+}
+
+void DeviceLink::SendCom(const QByteArray &text)
+{
+    if (m_state.loading)
+        return;
+    if (m_holding && !m_writingHeld) {
+        m_held.append(text);
+        return;
+    }
+    if (!m_port.isOpen()) {
+        if (m_state.comPort == 0)
+            return;
+        StartCom();
+    }
+    if (m_port.isOpen()) {
+        if (m_replyWaitTicks < 600 && m_state.txtComColour == Indicator::Red)
+            setIndicator(Indicator::Cyan);
+        m_reporter.setDiagReply(QString());
+        const QString error = m_port.write(text);
+        if (!error.isEmpty())
+            m_reporter.ReportError(error, QStringLiteral("SendCom"));
+        else
+            emit bytesSent(text);
+    } else {
+        setIndicator(Indicator::Red);
+    }
+    m_reporter.setDiagSend(QStringLiteral("SendCom: ") + QString::fromLatin1(text));
+    m_reporter.countSent();
+}
+
+// ---------------------------------------------------------------------------
+// Serial port
+
+void DeviceLink::closePort()
+{
+    if (!m_port.isOpen())
+        return;
+    // What was written may still wait in the port's buffer (the sleep
+    // command of a port change, the silence cycle's wake-up): a close
+    // throws that away, so let it leave first. A full logo's worth takes
+    // about 2.2 s at 9600 baud.
+    constexpr int DrainMs = 2500;
+    m_port.drain(DrainMs);
+    m_port.close();
+}
+
+void DeviceLink::StartCom()
+{
+    if (m_state.comPort == 0)
+        return;
+    closePort();
+    const SerialPort::OpenResult result = m_port.open(m_state.comPort);
+    if (!result.ok()) {
+        const int failure = result.failure;
+        if (failure != m_lastComError) {
+            const QString port = QString::number(m_state.comPort);
+            QString message;
+            if (failure == SerialPort::NotValid) {
+                message = QStringLiteral("Invalid Port Number - ") + port
+                          + QStringLiteral(" Port not available for use as a device interface.");
+            } else if (failure == SerialPort::InUse) {
+                message = QStringLiteral("Port Already Open - Port in use - ") + port
+                          + QStringLiteral(" can't be used as a device interface.");
+            } else {
+                uncheckPorts();
+                return;
+            }
+            if (!result.detail.isEmpty())
+                message += QLatin1Char(' ') + result.detail;
+            uncheckPorts();
+            m_reporter.ReportError(message, QStringLiteral("StartCom 02"));
+            m_lastComError = failure;
+        }
+    }
+    if (!m_port.isOpen()) {
+        m_state.portReady = false;
+        setIndicator(Indicator::Red);
+    } else {
+        // A later failure, of any kind, starts a new streak to report.
+        m_lastComError = 0;
+        setIndicator(Indicator::Cyan);
+        setComInit(true);
+    }
+}
+
+void DeviceLink::DetermineValidPorts()
+{
+    for (size_t i = 1; i < m_state.portMenu.size(); ++i)
+        m_state.portMenu[i].visible = false;
+    closePort();
+    size_t k = 1;
+    for (int n = 1; n <= 255 && k < m_state.portMenu.size(); ++n) {
+        if (n == m_state.skipPort)
+            continue;
+        if (!m_port.probe(n))
+            continue;
+        PortMenuEntry &entry = m_state.portMenu[k++];
+        entry.visible = true;
+        entry.caption = QStringLiteral("COM&") + QString::number(n);
+        entry.tag = QString::number(n);
+        entry.path = m_port.devicePath(n);
+        entry.stableName = PortLocator::stableName(entry.path);
+    }
+    m_state.notify();
+    StartCom();
+}
+
+void DeviceLink::mnuCOMsel_Click(int index)
+{
+    m_reporter.setUploadStatus(QString());
+    if (index == 0) {
+        DetermineValidPorts();
+        return;
+    }
+    if (index < 1 || index >= static_cast<int>(m_state.portMenu.size()))
+        return;
+    for (size_t i = 1; i < m_state.portMenu.size(); ++i)
+        m_state.portMenu[i].checked = false;
+    PortMenuEntry &entry = m_state.portMenu[static_cast<size_t>(index)];
+    bool ok = false;
+    const int number = entry.tag.toInt(&ok);
+    if (!ok || number < 1 || number > 255) {
+        m_reporter.ReportError(QStringLiteral("No port number in this menu entry"),
+                               QStringLiteral("mnuCOMsel_Click"));
+        return;
+    }
+    entry.checked = true;
+    m_state.comPort = number;
+    CmdTree(CommandTable::Sleep);
+    StartCom();
+    CmdTree(CommandTable::Sleep);
+    saveSetting(QStringLiteral("ComPort"), QString::number(number));
+    m_state.txtCom = QString::number(number);
+    m_state.notify();
+}
+
+void DeviceLink::tmrComInit_Timer()
+{
+    if (!m_comInitEnabled || m_state.transferBusy)
+        return;
+    if (!m_comInitStarted) {
+        m_comInitStarted = true;
+        return;
+    }
+    if (m_comInitCount < 20) {
+        ++m_comInitCount;
+        return;
+    }
+    m_comInitCount = 0;
+    m_state.portReady = true;
+    m_state.cmdBusy = false;
+    QByteArray all = kWakeAll;
+    CmdTree(CommandTable::Wakeup, all);
+    setComInit(false);
+}
+
+void DeviceLink::MSComm1_OnComm(int code)
+{
+    switch (code) {
+    case SerialPort::DataReceived:
+        RecvData();
+        break;
+    case SerialPort::TransmitBufferFull:
+        // Nothing leaves a port whose buffer is full: close at once.
+        m_port.close();
+        m_reporter.ReportError(QStringLiteral("Transmit Buffer Full"), QStringLiteral("Mscomm1_OnComm"));
+        break;
+    case SerialPort::LineLost: {
+        // The device went away under an open port (a USB adapter unplugged, a
+        // line hung up). Close it; the once-a-second reopen brings it back.
+        const QString path = m_port.devicePath(m_state.comPort);
+        m_port.close();
+        m_state.portReady = false;
+        m_rxBuffer.clear();
+        setIndicator(Indicator::Red);
+        setDeviceMenus(false);
+        m_reporter.ReportError(
+            QStringLiteral("Line lost on COM%1%2: the device was disconnected or hung up.")
+                .arg(m_state.comPort)
+                .arg(path.isEmpty() ? QString() : QStringLiteral(" (") + path + QLatin1Char(')')),
+            QStringLiteral("Mscomm1_OnComm"));
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Reception
+
+void DeviceLink::armUpload(int pollTicks)
+{
+    m_state.uploadPending = true;
+    m_pollTicks = pollTicks;
+}
+
+void DeviceLink::uploadUnanswered()
+{
+    // Left armed, the upload would take the next poll's settings reply for
+    // a logo stream.
+    m_state.uploadPending = false;
+    m_port.setReceiveThreshold(ReceiveThreshold);
+    m_reporter.setProgressVisible(false);
+    m_reporter.setUploadStatus(QString());
+    m_reporter.ReportError(QStringLiteral("No logo stream came from the device in answer to \"ARM\"."),
+                           QStringLiteral("mnuUpLoadLogo_Click"));
+    m_state.notify();
+}
+
+void DeviceLink::RecvData()
+{
+    if (!m_state.portReady)
+        return;
+    if (m_rxBuffer.size() < 10 && m_state.uploadPending) {
+        m_reporter.setUploadStatus(QStringLiteral("Waiting for Reply ") + QString::number(m_pollTicks));
+        if (m_pollTicks < 2) {
+            m_reporter.setProgressVisible(false);
+            m_reporter.setUploadStatus(QString());
+        } else {
+            m_reporter.setProgressVisible(true);
+        }
+    }
+    while (m_port.isOpen() && m_port.bytesWaiting() > 0) {
+        const QByteArray bytes = m_port.readWaiting(MaxRead);
+        if (bytes.isEmpty())
+            return;
+        for (const char c : bytes) {
+            m_rxBuffer.append(c);
+            if (!m_state.uploadPending) {
+                m_pollTicks = m_rxBuffer.startsWith("(C)") ? 3 : 2;
+                continue;
+            }
+            m_pollTicks = 20;
+            const qsizetype length = m_rxBuffer.size();
+            if (length % 16 == 0) {
+                m_reporter.setProgressValue(
+                    std::min(Protocol::roundHalfEven(length * 100.0 / UploadLength), 100));
+                if (length > 10)
+                    m_reporter.setUploadStatus(QStringLiteral("Reading Data ") + QString::number(length));
+            }
+            if (length > 5000)
+                m_pollTicks = 0;
+        }
+    }
+    if (m_pollTicks > 0 || m_rxBuffer.isEmpty())
+        return;
+    completeReply();
+}
+
+void DeviceLink::completeReply()
+{
+    if (m_state.uploadPending)
+        m_reporter.setProgressVisible(false);
+    QByteArray lastReply = m_rxBuffer;
+    m_rxBuffer.clear();
+    emit replyReceived(lastReply);
+
+    if (!m_state.uploadPending) {
+        if (lastReply.size() < 11)
+            m_pollTicks = 2;
+        if (lastReply.size() > 100)
+            lastReply = lastReply.right(100);
+        m_state.txtComColour = Indicator::Green;
+        setDeviceMenus(true);
+        m_replyWaitTicks = 0;
+        ProcessData(lastReply);
+    } else {
+        if (lastReply.size() < 2051) {
+            m_reporter.setUploadStatus(QStringLiteral("Data stream too short: ")
+                                       + QString::number(lastReply.size())
+                                       + QStringLiteral(" Bytes of 2052."));
+        } else {
+            emit logoStreamReceived(lastReply);
+        }
+        m_state.uploadPending = false;
+        m_port.setReceiveThreshold(ReceiveThreshold);
+        if (m_port.isOpen())
+            m_port.readWaiting(MaxRead);
+        m_reporter.setProgressVisible(false);
+        m_state.notify();
+    }
+    // Whatever came in while the reply was handled belongs to no request.
+    if (m_port.isOpen())
+        m_port.discardInput();
+}
+
+void DeviceLink::ProcessData(const QByteArray &reply)
+{
+    const bool hasUpper = reply.contains('S');
+    const bool hasLower = reply.contains('s');
+    const bool hasCopyright = reply.contains("(C)");
+    if (!hasUpper && !hasLower && !hasCopyright)
+        return;
+    if (hasCopyright) {
+        ParseCopyright(reply);
+        return;
+    }
+    const QByteArray r = Protocol::alignReply(reply);
+    m_state.applyingReply = true;
+
+    m_reporter.countReply();
+    m_reporter.setDiagReply(Protocol::diagnosticText(r).right(80));
+
+    PanelState &panel = m_state.panel;
+    const bool pal = panel.standard == 1;
+    if (const auto settings = Protocol::parseSettingsReply(r, pal); settings && m_panel) {
+        bool shadeChanged = false;
+        if (settings->mixSlider != panel.mix) {
+            m_panel->hscrMix_Change(settings->mixSlider);
+            shadeChanged = true;
+        }
+        if (settings->fadeSlider != panel.fade) {
+            m_panel->hscrFade_Change(settings->fadeSlider);
+            shadeChanged = true;
+        }
+        if (settings->intensitySlider != panel.intensity) {
+            m_panel->hscrIntensity_Change(settings->intensitySlider);
+            shadeChanged = true;
+        }
+        if (shadeChanged)
+            emit previewRefreshRequested();
+        if (panel.lblFade == QLatin1String("000"))
+            panel.lblFade = QString::number(panel.fade);
+        if (panel.lblIntensity == QLatin1String("000"))
+            panel.lblIntensity = QString::number(panel.intensity);
+        if (panel.lblRatio == QLatin1String("000"))
+            panel.lblRatio = QString::number(panel.mix);
+        if (settings->hPercent) {
+            panel.txtHPOS = QString::number(*settings->hPercent);
+            panel.previewLeft = PanelValues::previewLeft(*settings->hPercent);
+        }
+        if (settings->vPercent) {
+            panel.txtVPOS = QString::number(*settings->vPercent);
+            panel.previewTop = PanelValues::previewTop(*settings->vPercent);
+        }
+        panel.timeSlidersEnabled = false;
+        m_panel->hscrTimeOn_Change(settings->onTime);
+        if (settings->interval)
+            m_panel->hscrTimeInt_Change(*settings->interval);
+        panel.timeSlidersEnabled = true;
+        m_panel->Time_Change();
+        if (!settings->interval) {
+            // Applied all the same, but a technician should hear of it.
+            if (!m_shortReplyReported)
+                m_reporter.ReportError(QStringLiteral("A settings reply of %1 bytes came, 11 expected; its "
+                                                      "values were taken without the on/off interval.")
+                                           .arg(r.size()),
+                                       QStringLiteral("ProcessData"));
+            m_shortReplyReported = true;
+        } else {
+            m_shortReplyReported = false;
+        }
+        panel.takeOn = settings->takeOn;
+        if (settings->takeOn)
+            panel.previewVisible = true;
+        else if (m_state.showFade)
+            panel.previewVisible = false;
+        m_state.notify();
+    }
+
+    if (r.startsWith('S') && r.size() >= 11) {
+        m_state.title = QStringLiteral("Quillon - QX1 Node Detected");
+        // One such reply may be line noise or a one-logo node beside others:
+        // the model known so far is what a later "s" reply goes back to.
+        if (m_state.modelNumber > 1)
+            m_modelBeforeSingle = m_state.modelNumber;
+        m_state.modelNumber = 1;
+        m_state.logoMenuChecked[1] = true;
+        for (int i = 2; i <= 4; ++i)
+            m_state.logoMenuVisible[static_cast<size_t>(i)] = false;
+        emit slotSelectionRequested(1);
+        for (int i = 2; i <= 4; ++i)
+            m_state.slotButtonVisible[static_cast<size_t>(i)] = false;
+        m_state.uploadMenuVisible = false;
+    } else if (r.startsWith('s') && r.size() >= 12) {
+        if (m_state.modelNumber == 1) {
+            m_state.modelNumber = m_modelBeforeSingle > 1 ? m_modelBeforeSingle : 4;
+            for (int i = 1; i <= MainState::MaxSlots; ++i)
+                m_state.logoMenuVisible[static_cast<size_t>(i)] = i <= m_state.modelNumber;
+            for (int i = 1; i <= 4; ++i)
+                m_state.slotButtonVisible[static_cast<size_t>(i)] = true;
+            m_state.uploadMenuVisible = true;
+        }
+        m_state.title = QStringLiteral("Quillon - QX") + QString::number(m_state.modelNumber)
+                        + QStringLiteral(" Node Detected");
+        const int slot = Protocol::parseSettingsReply(r, pal)->slot.value_or(0);
+        if (slot > 0 && slot != m_state.currentSlot)
+            emit slotSelectionRequested(slot);
+    } else {
+        m_state.title = QStringLiteral("Quillon");
+        if (m_state.modelNumber > 1)
+            m_state.title = QStringLiteral("Quillon - QX-") + QString::number(m_state.modelNumber)
+                            + QStringLiteral(" Selected");
+    }
+    m_state.applyingReply = false;
+    m_state.notify();
+}
+
+void DeviceLink::ParseCopyright(const QByteArray &reply)
+{
+    const auto copyright = Protocol::parseCopyright(reply);
+    if (!copyright)
+        return;
+    m_reporter.setCopyright(copyright->line);
+    if (!copyright->model || !m_state.modelMenuChecked[0])
+        return;
+    // A model number outside the known set would leave the program with no
+    // usable slot (or more slots than it has); such a line only shows.
+    const int n = *copyright->model;
+    if (!Protocol::isModelNumber(n))
+        return;
+    m_state.modelNumber = n;
+    m_state.title = QStringLiteral("Quillon - QX-") + QString::number(n) + QStringLiteral(" Detected");
+    for (int i = 1; i <= MainState::MaxSlots; ++i)
+        m_state.logoMenuVisible[static_cast<size_t>(i)] = i <= n;
+    m_state.notify();
+}
+
+void DeviceLink::tmr_Delay_Timer()
+{
+    if (m_delayTicks > 0)
+        --m_delayTicks;
+    if (m_pollTicks > 0) {
+        --m_pollTicks;
+        RecvData();
+        if (m_pollTicks == 0 && m_state.uploadPending && m_rxBuffer.isEmpty())
+            uploadUnanswered();
+    }
+    if (m_dragThrottle > 0)
+        --m_dragThrottle;
+
+    if (!m_state.portReady) {
+        if (m_portRetry == 1) {
+            StartCom();
+            m_portRetry = 0;
+        } else if (m_portRetry == 0) {
+            m_portRetry = 40;
+        } else {
+            --m_portRetry;
+        }
+    }
+
+    ++m_replyWaitTicks;
+    if (m_replyWaitTicks == 800) {
+        setIndicator(Indicator::Cyan);
+        setDeviceMenus(false);
+    } else if (m_replyWaitTicks == 1200) {
+        closePort();
+        setIndicator(Indicator::Red);
+        m_replyWaitTicks = 601;
+    } else if (m_replyWaitTicks > 600) {
+        if (m_replyWaitTicks % 200 == 0)
+            CmdTree(CommandTable::Wakeup);
+        else if (m_replyWaitTicks % 200 == 100)
+            SendCom(QByteArrayLiteral("ARS"));
+    }
+
+    if (m_clockCount <= 0) {
+        m_reporter.setCurrentTime(m_clock.now().time().toString(QStringLiteral("H:mm:ss")));
+        m_clockCount = 5;
+    } else {
+        --m_clockCount;
+    }
+
+    if (m_copyrightWait > 0) {
+        if (--m_copyrightWait == 0) {
+            m_reporter.setCopyright(QString());
+            m_copyrightWait = -1;
+        }
+    }
+    m_reporter.tick();
+
+    if (!m_state.transferBusy && m_state.portReady) {
+        if (m_pollTickCount < 50) {
+            ++m_pollTickCount;
+        } else {
+            m_pollTickCount = 0;
+            ++m_pollCycle;
+            if (m_pollCycle == 1) {
+                CmdTree(CommandTable::RetrieveCopyright);
+            } else if (m_pollCycle == 2) {
+                CmdTree(CommandTable::RetrieveSettings);
+            } else {
+                m_pollCycle = 0;
+            }
+        }
+    }
+    emit ticked();
+}

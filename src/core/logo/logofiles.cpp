@@ -1,0 +1,142 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "logofiles.h"
+
+#include "session/mainstate.h"
+#include "settings/settingsstore.h"
+#include "logo/bitmapfile.h"
+#include "reporting/reporter.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+LogoFiles::LogoFiles(MainState &state, Reporter &reporter, SettingsStore &settings, QObject *parent)
+    : QObject(parent)
+    , m_state(state)
+    , m_reporter(reporter)
+    , m_settings(settings)
+{
+}
+
+QString LogoFiles::fileFilter()
+{
+    return QStringLiteral("BMP Files (*.bmp);;All Files (*)");
+}
+
+bool LogoFiles::Read_File(QString &name)
+{
+    name = name.trimmed();
+    const QString extension = name.right(3);
+    if (extension.toUpper() != QLatin1String("BMP") || name.isEmpty()) {
+        if (!name.isEmpty() || !extension.isEmpty())
+            m_reporter.ReportError(QStringLiteral("Invalid File Name or Missing File!"),
+                                   QStringLiteral("Read_File-B"));
+        return true;
+    }
+
+    // Anything that keeps the file from being read is reported, whether or
+    // not the program is loading, and the load fails; nothing is changed.
+    const auto fail = [this](const QString &description) {
+        m_reporter.ReportError(description, QStringLiteral("Read_File"));
+        return true;
+    };
+    const QFileInfo info(name);
+    if (info.isDir())
+        return fail(QStringLiteral("%1 is a folder, not a bitmap file.").arg(name));
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("Cannot read %1: %2").arg(name, file.errorString()));
+    const BitmapFile::Result bitmap = BitmapFile::read(file);
+    file.close();
+    if (bitmap.problem == BitmapFile::Problem::NotLogo) {
+        m_reporter.ReportError(QStringLiteral("Logo must be a 256x32 or 256x64 Monochrome bitmap!"),
+                               QStringLiteral("Read_File-A"));
+        return true;
+    }
+    if (bitmap.problem == BitmapFile::Problem::Truncated)
+        return fail(
+            QStringLiteral("%1 is cut short: it ends after %2 bytes.").arg(name).arg(bitmap.bytesRead));
+
+    const int slot = m_state.currentSlot;
+    if (slot < 0 || slot >= LogoSlots)
+        return fail(QStringLiteral("There is no logo slot %1.").arg(slot));
+    const auto s = static_cast<size_t>(slot);
+    m_state.logoHeight[s] = bitmap.height;
+    m_state.logos[s].assign(bitmap.pixels);
+    m_state.slotFile[s] = name;
+    m_state.logoName[s] = info.fileName();
+    m_state.selectedSlotButton = slot;
+    m_reporter.setUploadStatus(QString()); // drawing the picture clears the status line
+    m_state.lastPicture = LogoBitmap();
+    m_state.lastPicture.assign(bitmap.pixels);
+    m_state.lastPictureHeight = bitmap.height;
+
+    if (!m_state.loading && m_state.scheduleOn && m_state.platformCode <= 1) {
+        m_state.notify();
+        return false;
+    }
+    m_state.viewHeight[s] = bitmap.height;
+    m_state.panel.previewVisible = true;
+    if (!m_state.loading)
+        moveToTop(name);
+    m_settings.setValue(QStringLiteral("BMPpath") + QString::number(slot), name);
+    m_state.notify();
+    return false;
+}
+
+void LogoFiles::setRecent(int index, const QString &name)
+{
+    m_state.recentFiles[static_cast<size_t>(index)] = name;
+    m_settings.setValue(QStringLiteral("FileSelect") + QString::number(index + 1), name);
+}
+
+void LogoFiles::moveToTop(const QString &name)
+{
+    auto &recent = m_state.recentFiles;
+    if (recent[0].trimmed() == name)
+        return;
+    int p = RecentCount - 1;
+    for (int i = 0; i < RecentCount; ++i) {
+        if (recent[static_cast<size_t>(i)] == name) {
+            p = i;
+            break;
+        }
+    }
+    for (int j = p; j >= 1; --j) {
+        const QString &above = recent[static_cast<size_t>(j - 1)];
+        if (!above.isEmpty())
+            setRecent(j, above);
+    }
+    setRecent(0, name);
+}
+
+void LogoFiles::SelectLocationForLogo()
+{
+    if (m_state.loading || m_state.modelNumber <= 1)
+        m_state.currentSlot = 1;
+}
+
+void LogoFiles::mnuOpenLogoFile(const QString &chosen)
+{
+    m_reporter.setUploadStatus(QString());
+    // A cancelled dialog is not a failed read.
+    if (chosen.trimmed().isEmpty())
+        return;
+    SelectLocationForLogo();
+    if (m_state.currentSlot == 0)
+        return;
+    QString name = chosen.trimmed();
+    if (Read_File(name))
+        m_reporter.ReportError(QStringLiteral("Read of image file failed."),
+                               QStringLiteral("mnuOpenLogoFile"));
+}
+
+void LogoFiles::MnuRecentFile(int index)
+{
+    m_reporter.setUploadStatus(QString());
+    SelectLocationForLogo();
+    if (m_state.currentSlot == 0 || index < 0 || index >= RecentCount)
+        return;
+    QString name = m_settings.value(QStringLiteral("FileSelect") + QString::number(index + 1));
+    if (Read_File(name))
+        m_reporter.ReportError(QStringLiteral("Read of image file failed."), QStringLiteral("MnuRecentFile"));
+}

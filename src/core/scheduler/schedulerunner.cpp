@@ -1,0 +1,219 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "schedulerunner.h"
+
+#include "session/mainstate.h"
+#include "settings/settingsstore.h"
+#include "device_link/clock.h"
+#include "device_link/commandtable.h"
+#include "device_link/devicelink.h"
+#include "device_link/protocol.h"
+#include "panel/slotcontroller.h"
+#include "reporting/reporter.h"
+#include "scheduler/asrunlog.h"
+
+#include <utility>
+
+ScheduleRunner::ScheduleRunner(MainState &state, Reporter &reporter, SettingsStore &settings,
+                               DeviceLink &link, SlotController &slotControl, const Clock &clock,
+                               QObject *parent)
+    : QObject(parent)
+    , m_state(state)
+    , m_reporter(reporter)
+    , m_settings(settings)
+    , m_link(link)
+    , m_slots(slotControl)
+    , m_clock(clock)
+{
+}
+
+void ScheduleRunner::tmrSchedule_Timer()
+{
+    m_lookAhead = !m_lookAhead;
+    Scan_Schedule();
+    m_state.runningLabelYellow = !m_state.runningLabelYellow;
+    m_state.notify();
+}
+
+int ScheduleRunner::msUntilNextTick() const
+{
+    constexpr int Late = 5;
+    const int within = m_clock.now().time().msecsSinceStartOfDay() % 1000;
+    // The tick after this one flips the phase: a look-ahead tick falls on the
+    // half second, a present tick on the whole second.
+    const int target = !m_lookAhead ? 500 + Late : Late;
+    return (target - within + 1000) % 1000;
+}
+
+void ScheduleRunner::setEditorOpen(bool open)
+{
+    m_editorOpen = open;
+    if (open)
+        return;
+    for (int row = 0; row < static_cast<int>(m_highlight.size()); ++row)
+        setHighlight(row, Highlight::None);
+}
+
+void ScheduleRunner::setHighlight(int row, Highlight value)
+{
+    auto &slot = m_highlight[static_cast<size_t>(row)];
+    if (slot == value)
+        return;
+    slot = value;
+    emit highlightChanged(row);
+}
+
+bool ScheduleRunner::Scan_Schedule()
+{
+    const QDateTime now = m_clock.now();
+    int day = now.date().dayOfWeek() % 7; // 0 Sunday
+    const double seconds = now.time().msecsSinceStartOfDay() / 1000.0;
+    int t = 0;
+    if (m_lookAhead) {
+        t = Protocol::roundHalfEven(seconds + 8);
+        if (t > 86399) {
+            t -= 86400;
+            day = (day + 1) % 7;
+        }
+    } else {
+        t = Protocol::roundHalfEven(seconds);
+    }
+
+    // Until the link has woken the nodes (the first wake-up after the port
+    // opened), sleeping nodes would miss what is sent: switches wait, and
+    // go out at the first tick after it.
+    const bool linkAwake = m_state.portReady;
+    bool failed = false;
+    for (int i = 0; i < Schedule::Count; ++i) {
+        ScheduleSequence &s = m_state.schedule[i];
+        m_stepLabel = QStringLiteral("x0");
+        bool on = false;
+        if (s.enabledOn(day)) {
+            m_stepLabel = QStringLiteral("x2");
+            if (t < s.Start * 15LL || t >= s.End * 15LL)
+                m_stepLabel = QStringLiteral("x3");
+            else
+                on = s.onAt(t);
+        }
+        m_stepLabel = QStringLiteral("x4");
+        const bool logoValid = s.Logo >= 1 && s.Logo <= MainState::MaxSlots;
+        if (logoValid)
+            m_reportedLogo[static_cast<size_t>(i)] = 0; // a later bad logo is news again
+        if (on && !logoValid) {
+            // The window has no logo button or on-air mark for this logo. The
+            // sequence is skipped and reported once; the rest still runs.
+            m_stepLabel = QStringLiteral("x5a");
+            if (m_reportedLogo[static_cast<size_t>(i)] != s.Logo) {
+                m_reportedLogo[static_cast<size_t>(i)] = s.Logo;
+                m_reporter.ReportError(
+                    QStringLiteral("Sequence %1 calls for logo %2, which has no logo button.")
+                        .arg(i + 1)
+                        .arg(s.Logo),
+                    QStringLiteral("Scan_Schedule ") + m_stepLabel);
+            }
+            failed = true;
+            continue;
+        }
+        // Only logos 1 to 15 have a button and an on-air mark; the logo of a
+        // running sequence can have changed to any value since it went on.
+        const auto logo = static_cast<size_t>(logoValid ? s.Logo : 0);
+        if (on && m_lookAhead) {
+            m_stepLabel = QStringLiteral("x5a");
+            if (m_scheduledLogo != s.Logo && linkAwake)
+                selectLogo(i, s.Logo);
+        } else if (on) {
+            m_stepLabel = QStringLiteral("x5");
+            if (!s.Running && linkAwake) {
+                m_stepLabel = QStringLiteral("x5a");
+                // No look-ahead saw it coming (a clock step, the program
+                // started or the line came back inside the on period): the
+                // logo is selected first, so no other logo goes on air.
+                if (m_scheduledLogo != s.Logo)
+                    selectLogo(i, s.Logo);
+                m_state.onAirMark[logo] = true;
+                m_onAirLogo[static_cast<size_t>(i)] = s.Logo;
+                m_stepLabel = QStringLiteral("x5d");
+                s.Running = true;
+                m_link.CmdTree(CommandTable::TakeOn);
+                asRun(i, s.Logo, QStringLiteral("TAKE ON"));
+            }
+            if (m_editorOpen) {
+                m_stepLabel = QStringLiteral("x6");
+                setHighlight(i, Highlight::OnTime);
+            }
+        } else if (!m_lookAhead) {
+            m_stepLabel = QStringLiteral("x7");
+            if (s.Running && linkAwake) {
+                // Whatever its logo has become, a sequence that holds TAKE on
+                // takes it off, and clears the mark of the logo it went on with.
+                const int marked = std::exchange(m_onAirLogo[static_cast<size_t>(i)], 0);
+                if (marked >= 1 && marked <= MainState::MaxSlots)
+                    m_state.onAirMark[static_cast<size_t>(marked)] = false;
+                s.Running = false;
+                m_link.CmdTree(CommandTable::TakeOff);
+                asRun(i, s.Logo, QStringLiteral("TAKE OFF"));
+            }
+            if (m_editorOpen) {
+                m_stepLabel = QStringLiteral("x8");
+                setHighlight(i, s.Logo <= 0 || s.Start < 0 ? Highlight::None : Highlight::RepeatTime);
+            }
+        }
+    }
+    m_state.notify();
+    return failed;
+}
+
+void ScheduleRunner::selectLogo(int row, int logo)
+{
+    if (m_scheduledLogo == 0)
+        m_scheduledLogo = 1;
+    m_state.runnerLogoButton = logo;
+    QByteArray arg = Protocol::dec2(logo);
+    m_link.CmdTree(CommandTable::SelectLogo, arg);
+    asRun(row, logo, QStringLiteral("SELECT"));
+    m_state.logoMenuChecked[static_cast<size_t>(m_scheduledLogo)] = false;
+    m_scheduledLogo = logo;
+    m_state.logoMenuChecked[static_cast<size_t>(logo)] = true;
+    m_slots.optLOGO_Click(m_scheduledLogo);
+}
+
+void ScheduleRunner::mnuScheduleOnOff_Click()
+{
+    m_reporter.setUploadStatus(QString());
+    m_state.scheduleOn = !m_state.scheduleOn;
+    m_settings.setValue(QStringLiteral("ScheduleOn"), SettingsStore::flagText(m_state.scheduleOn));
+    m_state.runningLabelVisible = m_state.scheduleOn;
+    emit timerChanged(m_state.scheduleOn);
+    if (m_state.runnerLogoButton >= 1 && m_state.runnerLogoButton <= 4)
+        m_state.runnerLogoButton = 0;
+    for (size_t n = 1; n <= 4; ++n)
+        m_state.onAirMark[n] = false;
+    m_state.notify();
+}
+
+void ScheduleRunner::setAsRunLog(AsRunWriter *log)
+{
+    if (m_asRunLog)
+        disconnect(m_asRunLog, nullptr, this, nullptr);
+    m_asRunLog = log;
+    if (m_asRunLog)
+        connect(m_asRunLog, &AsRunWriter::written, this, &ScheduleRunner::asRunWritten);
+}
+
+void ScheduleRunner::asRun(int row, int logo, const QString &command)
+{
+    if (m_asRunLog)
+        m_asRunLog->post({m_clock.now(), row + 1, logo, command, m_link.portOpen()});
+}
+
+void ScheduleRunner::asRunWritten(const QString &failure)
+{
+    if (failure.isEmpty()) {
+        m_asRunFailing = false;
+    } else if (!m_asRunFailing) {
+        m_asRunFailing = true;
+        m_reporter.ReportError(QStringLiteral("The as-run log could not be written: ") + failure
+                                   + QStringLiteral(". The schedule goes on; logging resumes when the "
+                                                    "file can be written again."),
+                               QStringLiteral("As-Run Log"));
+    }
+}

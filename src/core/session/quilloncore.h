@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "session/mainstate.h"
+#include "session/startup.h"
+#include "device_link/devicelink.h"
+#include "logo/logodownload.h"
+#include "logo/logofiles.h"
+#include "logo/logofilewriter.h"
+#include "logo/logoupload.h"
+#include "logo/paintlauncher.h"
+#include "panel/panelcontroller.h"
+#include "panel/slotcontroller.h"
+#include "reporting/reporter.h"
+#include "scheduler/schedulerunner.h"
+
+class Clock;
+class SerialPort;
+class SettingsStore;
+
+// Everything the main window decides, wired together: the window holds one
+// and draws its state; tests hold one with a fake port and clock.
+class QuillonCore
+{
+public:
+    QuillonCore(SettingsStore &settings, SerialPort &port, const Clock &clock);
+
+    QuillonCore(const QuillonCore &) = delete;
+    QuillonCore &operator=(const QuillonCore &) = delete;
+
+    SettingsStore &settings;
+    MainState state;
+    Reporter reporter;
+    DeviceLink link;
+    LogoFiles logoFiles;
+    PanelController panel;
+    SlotController slotControl;
+    LogoDownload download;
+    LogoUpload upload;
+    LogoFileWriter writer;
+    PaintLauncher paint;
+    ScheduleRunner runner;
+    Startup startup;
+
+private:
+    // A settings file that cannot be written is reported at the first write
+    // that fails, and again only after a write has got through.
+    bool m_settingsFailureReported = false;
+};

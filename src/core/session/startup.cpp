@@ -1,0 +1,325 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "startup.h"
+
+#include "session/mainstate.h"
+#include "settings/settingsstore.h"
+#include "device_link/devicelink.h"
+#include "device_link/protocol.h"
+#include "logo/logofiles.h"
+#include "panel/panelcontroller.h"
+#include "panel/panelvalues.h"
+#include "panel/slotcontroller.h"
+#include "reporting/reporter.h"
+
+#include <optional>
+
+namespace {
+
+// A stored whole number: the trimmed text as a number, rounded half to even;
+// nothing when the text is not a number.
+std::optional<int> storedWholeNumber(const QString &text)
+{
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    if (!ok)
+        return std::nullopt;
+    return Protocol::roundHalfEven(value);
+}
+
+} // namespace
+
+Startup::Startup(MainState &state, Reporter &reporter, SettingsStore &settings, DeviceLink &link,
+                 PanelController &panel, SlotController &slotControl, LogoFiles &files)
+    : m_state(state)
+    , m_reporter(reporter)
+    , m_settings(settings)
+    , m_link(link)
+    , m_panel(panel)
+    , m_slots(slotControl)
+    , m_files(files)
+{
+}
+
+int Startup::skipPortFromCommandLine(const QStringList &arguments)
+{
+    const QString line = arguments.join(QLatin1Char(' ')).toUpper().trimmed();
+    const QString word = QStringLiteral("SKIPCOM");
+    const qsizetype at = line.indexOf(word);
+    if (at < 0)
+        return -1;
+    const QString rest = line.mid(at + word.size()).trimmed();
+    if (rest.isEmpty())
+        return -1;
+    const QChar first = rest.at(0);
+    return first.isDigit() && first.unicode() < 128 ? first.unicode() - '0' : 0;
+}
+
+QList<QPair<QString, QString>> Startup::featureEnables(const QString &names, const QString &values)
+{
+    QList<QPair<QString, QString>> pairs;
+    const QString a = names.trimmed();
+    const QString b = values.trimmed();
+    qsizetype posA = 0;
+    qsizetype posB = 0;
+    for (;;) {
+        const qsizetype commaA = a.indexOf(QLatin1Char(','), posA);
+        const qsizetype commaB = b.indexOf(QLatin1Char(','), posB);
+        if (commaA < 0 || commaB < 0)
+            break;
+        pairs.append({a.mid(posA, commaA - posA).toUpper(), b.mid(posB, commaB - posB).toUpper()});
+        posA = commaA + 1;
+        posB = commaB + 1;
+    }
+    return pairs;
+}
+
+void Startup::Form_Load(const QStringList &arguments)
+{
+    m_state.platformCode = 2;
+    m_state.loading = true;
+    restoreSlot();
+    m_state.panel.previewVisible = true;
+
+    m_state.panel.timeOn = 100;
+    m_state.panel.timeInt = 100;
+    m_panel.Time_Change();
+
+    for (int n = 8; n >= 1; --n)
+        m_state.recentFiles[static_cast<size_t>(n - 1)]
+            = m_settings.value(QStringLiteral("FileSelect") + QString::number(n));
+
+    m_state.skipPort = skipPortFromCommandLine(arguments);
+    m_link.DetermineValidPorts();
+
+    openPort(std::nullopt);
+
+    m_state.heightTwips = 5650;
+    Form_SetUp();
+    m_state.loading = false;
+    m_panel.RefreshPreview();
+    m_reporter.setDiagReply(QStringLiteral("No Reply"));
+    m_state.notify();
+}
+
+void Startup::restoreSlot()
+{
+    if (!m_settings.setAsideFile().isEmpty())
+        m_reporter.ReportError(
+            QStringLiteral("The settings file could not be read. It was kept as %1, and Quillon "
+                           "starts from its defaults.")
+                .arg(m_settings.setAsideFile()),
+            QStringLiteral("Settings"));
+
+    // The restored slot. A value that names no slot button would leave the
+    // program loading for good, so it is reported and slot 1 is used.
+    const QString logoSelect = m_settings.value(QStringLiteral("LogoSelect"), QStringLiteral("1"));
+    if (!logoSelect.isEmpty()) {
+        std::optional<int> slot = storedWholeNumber(logoSelect);
+        if (!slot || *slot < 1 || *slot > MainState::MaxSlots) {
+            m_reporter.ReportError(
+                QStringLiteral("The stored logo slot \"%1\" is not a slot from 1 to 15; slot 1 is used.")
+                    .arg(logoSelect),
+                QStringLiteral("Form_Load"));
+            slot = 1;
+        }
+        m_state.logoMenuChecked[static_cast<size_t>(*slot)] = true;
+        m_state.currentSlot = *slot;
+        m_state.selectedSlotButton = *slot;
+    }
+}
+
+void Startup::openPort(std::optional<int> given)
+{
+    if (given) {
+        m_state.comPort = *given;
+        m_state.txtCom = QString::number(*given);
+        m_link.StartCom();
+        return;
+    }
+    const QString comPort = m_settings.value(QStringLiteral("ComPort"));
+    if (!comPort.isEmpty()) {
+        const std::optional<int> number = storedWholeNumber(comPort);
+        if (!number || *number < 1 || *number > 255) {
+            m_reporter.ReportError(
+                QStringLiteral(
+                    "The stored port \"%1\" is not a port number from 1 to 255; no port is opened.")
+                    .arg(comPort),
+                QStringLiteral("Form_Load"));
+            m_state.comPort = 0;
+        } else {
+            for (size_t i = 1; i < m_state.portMenu.size(); ++i) {
+                if (m_state.portMenu[i].visible && m_state.portMenu[i].tag == comPort.trimmed()) {
+                    m_state.portMenu[i].checked = true;
+                    break;
+                }
+            }
+            m_state.comPort = *number;
+            m_state.txtCom = QString::number(*number);
+            m_link.StartCom();
+        }
+    } else {
+        m_state.comPort = 0;
+    }
+}
+
+void Startup::Form_LoadHeadless(std::optional<int> comPort)
+{
+    m_state.platformCode = 2;
+    m_state.loading = true;
+    restoreSlot();
+    m_state.panel.timeOn = 100;
+    m_state.panel.timeInt = 100;
+    m_panel.Time_Change();
+    openPort(comPort);
+    Form_SetUp(false);
+    m_state.loading = false;
+}
+
+void Startup::Form_SetUp(bool readLogos)
+{
+    m_state.uploadPending = false;
+    m_reporter.setCopyright(QString());
+    m_state.saveLogoDiskVisible = false;
+    m_state.deviceMenusEnabled = false;
+
+    // A day mask that is not a number costs its sequence the days, and is
+    // reported; every setting after it is still read.
+    const Schedule::LoadProblem scheduleProblem = m_state.schedule.LoadSchedule(m_settings);
+    if (scheduleProblem.bad)
+        m_reporter.ReportError(scheduleProblem.message, QStringLiteral("Form_SetUp"));
+
+    m_state.showInt
+        = SettingsStore::trueTest(m_settings.value(QStringLiteral("ShowInt"), QStringLiteral("True")));
+    m_state.showMix
+        = SettingsStore::trueTest(m_settings.value(QStringLiteral("ShowMix"), QStringLiteral("False")));
+    m_state.showFade
+        = SettingsStore::trueTest(m_settings.value(QStringLiteral("ShowFade"), QStringLiteral("False")));
+
+    if (SettingsStore::trueTest(m_settings.value(QStringLiteral("ShowReply"), QStringLiteral("False")))) {
+        m_state.showDialogChecked = true;
+        m_state.heightTwips = std::max(m_state.heightTwips, 6125);
+    } else {
+        m_state.showDialogChecked = false;
+        m_state.heightTwips = 5650;
+    }
+
+    const double model
+        = Protocol::leadingNumber(m_settings.value(QStringLiteral("QX_Model"), QStringLiteral("4")));
+    const int m = static_cast<int>(model);
+    if (model == m && Protocol::isModelNumber(m)) {
+        m_state.modelNumber = m;
+        m_state.modelMenuChecked[static_cast<size_t>(m)] = true;
+        m_slots.showLogoEntries();
+    } else if (model == 0.0) {
+        m_state.modelNumber = 1;
+        m_state.modelMenuChecked[0] = true;
+        m_state.logoMenuChecked[1] = true;
+        m_slots.showLogoEntries();
+    }
+
+    m_state.diagMenuVisible = false;
+    m_state.diagToolsChecked
+        = SettingsStore::trueTest(m_settings.value(QStringLiteral("DiagTools"), QStringLiteral("False")));
+    m_state.diagMenuVisible = m_state.diagToolsChecked;
+
+    m_state.factoryResetVisible = false;
+    m_state.setModelVisible = false;
+    m_state.nodeMenuVisible = false;
+    m_state.wakeUpNodeVisible = false;
+
+    applyFeatureEnables();
+
+    m_state.scheduleOn
+        = SettingsStore::trueTest(m_settings.value(QStringLiteral("ScheduleOn"), QStringLiteral("False")));
+    m_state.runningLabelVisible = m_state.scheduleOn;
+    m_state.scheduleLocked
+        = SettingsStore::falseTest(m_settings.value(QStringLiteral("Locked"), QStringLiteral("False")));
+    m_state.panel.locked
+        = SettingsStore::falseTest(m_settings.value(QStringLiteral("PanelLock"), QStringLiteral("False")));
+    m_state.panel.lockedViewSlot = m_state.panel.locked ? m_state.currentSlot : 0;
+
+    for (int i = 2; i <= 4; ++i)
+        m_state.slotButtonVisible[static_cast<size_t>(i)] = false;
+
+    const QString standard = m_settings.value(QStringLiteral("NTSC_PAL"), QStringLiteral("0"));
+    const std::optional<int> standardIndex = storedWholeNumber(standard);
+    if (!standardIndex || (*standardIndex != 0 && *standardIndex != 1)) {
+        m_reporter.ReportError(
+            QStringLiteral("The stored video standard \"%1\" is neither 0 (NTSC) nor 1 (PAL); NTSC is used.")
+                .arg(standard),
+            QStringLiteral("Form_SetUp"));
+        m_state.panel.standard = 0;
+    } else {
+        m_state.panel.standard = *standardIndex;
+        m_settings.setValue(QStringLiteral("NTSC_PAL"), QString::number(*standardIndex));
+    }
+
+    // From here on a bad value only skips its own step. Loading the stored
+    // bitmaps moves the current slot through the slots; afterwards the view,
+    // uploads, the file writer and downloads all work on the slot the user
+    // chose last (slot 1 when the model has no button for it).
+    int selected = m_state.selectedSlotButton;
+    if (m_state.modelNumber >= 1 && selected > m_state.modelNumber) {
+        m_state.logoMenuChecked[static_cast<size_t>(selected)] = false;
+        m_state.logoMenuChecked[1] = true;
+        selected = 1;
+    }
+    for (int n = m_state.modelNumber; n >= 1 && readLogos; --n) {
+        if (n > 32)
+            continue;
+        QString path = m_settings.value(QStringLiteral("BMPpath") + QString::number(n));
+        m_state.slotFile[static_cast<size_t>(n)] = path;
+        if (path.size() > 6) {
+            m_state.currentSlot = n;
+            m_files.Read_File(path);
+        }
+    }
+    m_state.selectedSlotButton = selected;
+    m_state.currentSlot = selected;
+    readSliders();
+    m_state.notify();
+}
+
+void Startup::readSliders()
+{
+    const auto stored = [this](const char *key, int min, int max) -> std::optional<int> {
+        const std::optional<int> value
+            = storedWholeNumber(m_settings.value(QString::fromLatin1(key), QStringLiteral("100")));
+        if (!value || *value < min || *value > max)
+            return std::nullopt;
+        return value;
+    };
+    using namespace PanelValues;
+    if (const auto v = stored("Slider-INT", IntensityMin, IntensityMax))
+        m_panel.hscrIntensity_Change(*v);
+    if (const auto v = stored("Slider-MIX", MixMin, MixMax))
+        m_panel.hscrMix_Change(*v);
+    if (const auto v = stored("Slider-FADE", FadeMin, FadeMax))
+        m_panel.hscrFade_Change(*v);
+    if (const auto v = stored("TimeInt", TimeMin, TimeMax))
+        m_panel.hscrTimeInt_Change(*v);
+    if (const auto v = stored("TimeOn", TimeMin, TimeMax))
+        m_panel.hscrTimeOn_Change(*v);
+}
+
+void Startup::applyFeatureEnables()
+{
+    const auto pairs = featureEnables(m_settings.value(QStringLiteral("Enables_A"), QStringLiteral("0,")),
+                                      m_settings.value(QStringLiteral("Enables_B"), QStringLiteral("0,")));
+    for (const auto &[name, value] : pairs) {
+        if (name == QLatin1String("DIAG")) {
+            if (value == QLatin1String("1")) {
+                m_state.factoryResetVisible = true;
+                m_state.setModelVisible = true;
+            }
+        } else if (name == QLatin1String("NODE")) {
+            if (value == QLatin1String("1"))
+                m_state.nodeMenuVisible = true;
+        } else {
+            bool ok = false;
+            const int model = name.toInt(&ok);
+            if (ok && Protocol::isModelNumber(model) && name == QString::number(model))
+                m_state.modelMenuVisible[static_cast<size_t>(model)] = value == QLatin1String("1");
+        }
+    }
+}
