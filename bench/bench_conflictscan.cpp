@@ -26,11 +26,11 @@ template<typename Scan> double microsecondsPerScan(Scan scan, int rounds)
 int main()
 {
     const Schedule schedule = busySchedule();
-    if (!(ConflictScan::Scan_Conflicts(schedule) == ConflictScan::sampled(schedule))) {
+    if (!(ConflictScan::scanConflicts(schedule) == ConflictScan::sampled(schedule))) {
         QTextStream(stderr) << "the two scans disagree\n";
         return 1;
     }
-    const double fast = microsecondsPerScan([&] { return ConflictScan::Scan_Conflicts(schedule); }, 2000);
+    const double fast = microsecondsPerScan([&] { return ConflictScan::scanConflicts(schedule); }, 2000);
     const double plain = microsecondsPerScan([&] { return ConflictScan::sampled(schedule); }, 20);
     QTextStream out(stdout);
     out << "conflict scan, 20 busy sequences: " << QString::number(fast, 'f', 1) << " us per scan\n";

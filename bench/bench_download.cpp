@@ -41,7 +41,7 @@ int main(int argc, char *argv[])
     for (int round = 0; round < rounds; ++round) {
         const qsizetype before = w.sim->received().size();
         const qint64 start = QDateTime::currentMSecsSinceEpoch();
-        w.core().download.PicToQX();
+        w.core().download.start();
         qint64 lastByte = -1;
         (void)QTest::qWaitFor(
             [&] {

@@ -69,7 +69,7 @@ int main(int argc, char *argv[])
     TrafficRecorder recorder(core.link, f.clock);
     const QByteArray command = QByteArrayLiteral("AFR") + char(40);
     const auto send = [&](int r) {
-        core.link.SendCom(command);
+        core.link.writeText(command);
         if (r % 1000 == 0)
             f.port.writes.clear();
         return 0;

@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const uint8_t record = data[at++];
         if (record & 0x80) {
             if (record & 0x40)
-                core.link.CmdTree(record % CommandTable::CommandCount);
+                core.link.sendCommand(record % CommandTable::CommandCount);
             fixture.ticks((record & 0x07) * ((record & 0x20) ? 40 : 1));
             continue;
         }

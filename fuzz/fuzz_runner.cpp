@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     core.state.scheduleOn = true;
     fixture.clock.time = QDateTime(QDate(2026, 12, 7), QTime(7, 59, 0, 505));
     const auto tick = [&] {
-        core.runner.tmrSchedule_Timer();
+        core.runner.tick();
         fixture.clock.time = fixture.clock.time.addMSecs(core.runner.msUntilNextTick());
     };
     size_t at = 0;

@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     SettingsStore settings(fileName);
     Schedule schedule;
     schedule.LoadSchedule(settings);
-    const ConflictMarks marks = ConflictScan::Scan_Conflicts(schedule);
+    const ConflictMarks marks = ConflictScan::scanConflicts(schedule);
     // Only a sequence that runs on a day can conflict on it.
     for (int i = 0; i < Schedule::Count; ++i)
         for (int day = 0; day < 7; ++day)

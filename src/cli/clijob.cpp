@@ -45,9 +45,7 @@ CliJob::CliJob(QuillonCore &core, CliRequest request, Output output, LinkTimers 
     , m_request(std::move(request))
     , m_output(std::move(output))
     , m_timers(timers)
-    , m_diag(core.state, core.reporter, core.settings, core.link, core.download)
 {
-    m_diag.setPrompter(&m_answer);
 }
 
 QString CliJob::portName() const
@@ -122,11 +120,8 @@ void CliJob::start()
         // The link has sent its start-up wake-up to every node. A running
         // schedule wakes its one node after each of them, before any of its
         // switches go out.
-        if (m_request.node) {
-            m_core.state.factoryResetVisible = true; // the Diag entry then asks for one node
-            m_answer.text = QString::number(*m_request.node);
-            m_diag.mnuDiagSub_Click(CommandTable::Wakeup);
-        }
+        if (m_request.node)
+            m_core.ops.wake(*m_request.node);
         if (m_phase == Phase::Running)
             return;
         if (m_request.checksDevice())
@@ -148,7 +143,7 @@ void CliJob::start()
     std::optional<int> port = m_request.port;
     if (!m_request.device.isEmpty())
         port = 1; // the program's locator puts the device behind port 1
-    m_core.startup.Form_LoadHeadless(port);
+    m_core.startup.startHeadless(port);
     m_loading = false;
     if (!m_core.link.portOpen()) {
         fail(CliArguments::PortProblem, portFailure());
@@ -194,7 +189,7 @@ void CliJob::runOffline()
         finish(CliArguments::Ok);
         return;
     }
-    const QString conflicts = conflictText(schedule, ConflictScan::Scan_Conflicts(schedule));
+    const QString conflicts = conflictText(schedule, ConflictScan::scanConflicts(schedule));
     m_output.out(conflicts.isEmpty() ? QStringLiteral("No conflicts.\n") : conflicts);
     finish(conflicts.isEmpty() ? CliArguments::Ok : CliArguments::Conflicts);
 }
@@ -204,7 +199,7 @@ void CliJob::check()
     m_phase = Phase::Checking;
     m_ticks = 0;
     m_replied = false;
-    m_core.link.CmdTree(CommandTable::RetrieveSettings);
+    m_core.ops.askSettings();
 }
 
 void CliJob::onReply(const QByteArray &reply)
@@ -290,60 +285,56 @@ void CliJob::act()
     case Command::Copyright:
         m_wait = Wait::Copyright;
         c.reporter.setCopyright(QString());
-        m_diag.mnuCopyright_Click();
+        c.ops.askCopyright();
         return;
     case Command::Download: {
         // Into the slot the device has selected, as the window would hold it.
         QString name = m_request.file;
-        c.state.loading = true;
-        c.logoFiles.Read_File(name);
-        c.state.loading = false;
+        c.logoFiles.readFile(name, LogoFiles::Origin::Stored);
         if (done())
             return;
         c.state.panel.negate = m_request.negative;
         m_wait = Wait::Download;
-        c.download.PicToQX();
+        c.ops.downloadLogo();
         if (!done() && !c.download.running())
             fail(CliArguments::DeviceProblem, QStringLiteral("the download did not start"));
         return;
     }
     case Command::StoreLogo:
         m_wait = Wait::NvSave;
-        c.download.mnuSaveLogoinNVRAM_Click();
+        c.ops.storeLogoInNvram();
         return;
     case Command::Upload:
         m_wait = Wait::Upload;
-        c.upload.mnuUpLoadLogo_Click();
+        c.ops.readLogoBack();
         return;
     case Command::Set:
         switch (m_request.setting) {
         case Setting::Fade:
-            c.panel.hscrFade_Change(m_request.value);
+            c.ops.setFade(m_request.value);
             break;
         case Setting::Mix:
-            c.panel.hscrMix_Change(m_request.value);
+            c.ops.setMix(m_request.value);
             break;
         case Setting::Intensity:
-            c.panel.hscrIntensity_Change(m_request.value);
+            c.ops.setIntensity(m_request.value);
             break;
         case Setting::HPos:
-        case Setting::VPos: {
-            const bool horizontal = m_request.setting == Setting::HPos;
-            c.panel.setPositionText(horizontal, QString::number(m_request.value));
-            horizontal ? c.panel.txtHPOS_Click() : c.panel.txtVPOS_Click();
+        case Setting::VPos:
+            c.ops.setPosition(m_request.setting == Setting::HPos, m_request.value);
             break;
-        }
         }
         break;
     case Command::Standard:
-        c.panel.NTSC_PAL_Click(m_request.pal ? 1 : 0);
+        c.ops.setStandard(m_request.pal);
         break;
     case Command::Take:
         if (m_request.take == CliRequest::TakeMode::Toggle)
-            c.panel.optTAKE_Click();
+            c.ops.toggleTake();
+        else if (m_request.take == CliRequest::TakeMode::On)
+            c.ops.takeOn();
         else
-            m_diag.mnuDiagSub_Click(m_request.take == CliRequest::TakeMode::On ? CommandTable::TakeOn
-                                                                               : CommandTable::TakeOff);
+            c.ops.takeOff();
         break;
     case Command::Select:
         if (m_request.value > c.state.modelNumber) {
@@ -352,24 +343,20 @@ void CliJob::act()
                                           .arg(c.state.modelNumber));
             return;
         }
-        c.slotControl.optLOGO_Click(m_request.value);
+        c.ops.selectSlot(m_request.value);
         break;
     case Command::Wake:
-        if (m_request.value > 0) {
-            m_core.state.factoryResetVisible = true; // the Diag entry then asks for one node
-            m_answer.text = QString::number(m_request.value);
-            m_diag.mnuDiagSub_Click(CommandTable::Wakeup);
-        } else {
-            m_diag.mnuWakeUpAllNodes_Click();
-        }
+        if (m_request.value > 0)
+            c.ops.wake(m_request.value);
+        else
+            c.ops.wakeAll();
         check();
         return;
     case Command::Sleep:
-        m_diag.mnuAllNodesSleep_Click();
+        c.ops.sleepAll();
         break;
     case Command::SetId:
-        m_answer.text = QString::number(m_request.value);
-        m_diag.mnuSetIDtoCurrentNode_Click();
+        c.ops.setNodeId(m_request.value);
         break;
     default:
         return;

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "cli/cliarguments.h"
-#include "device_link/diagcommands.h"
 #include "device_link/protocol.h"
 #include "scheduler/conflictscan.h"
 
@@ -18,8 +17,8 @@ class Schedule;
 
 // One run of quillon-cli on a core: opens the port, lets the link wake the
 // device as the program does at start, checks that it answers, then does the
-// one thing asked through the same handlers as the panel, the menus and the
-// Diag menu, and finishes with an exit code once everything sent has left
+// one thing asked through the device operations the window calls too, and
+// finishes with an exit code once everything sent has left
 // the port. "schedule run" instead runs the schedule until interrupted.
 // Driven by the link's ticks, so tests run it on a fake port by hand.
 class CliJob : public QObject
@@ -68,14 +67,6 @@ private:
     enum class Phase { Idle, Waking, Checking, Acting, Running, Done };
     enum class Wait { Nothing, Copyright, Download, NvSave, Upload };
 
-    // Answers the Diag menu's question with the number the command line gave.
-    class Answer final : public Prompter
-    {
-    public:
-        QString text;
-        std::optional<QString> ask(const QString &) override { return text; }
-    };
-
     void runOffline();
     void onTick();
     void onError(const QString &message, const QString &title);
@@ -96,8 +87,6 @@ private:
     CliRequest m_request;
     Output m_output;
     LinkTimers *m_timers;
-    DiagCommands m_diag;
-    Answer m_answer;
     Phase m_phase = Phase::Idle;
     Wait m_wait = Wait::Nothing;
     int m_ticks = 0;

@@ -35,7 +35,7 @@ ErrorPanel::ErrorPanel(Reporter &reporter, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(scroll, 1);
     layout->addWidget(m_cmdErrOK, 0, Qt::AlignHCenter);
-    connect(m_cmdErrOK, &QPushButton::clicked, &m_reporter, &Reporter::cmdErrOK_Click);
+    connect(m_cmdErrOK, &QPushButton::clicked, &m_reporter, &Reporter::closePanel);
     hide();
 }
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "device_link/diagcommands.h"
+#include "gui/diagcommands.h"
 
 #include <QDialog>
 

@@ -137,7 +137,7 @@ FrmQuillon4::FrmQuillon4(SettingsStore &settings, SerialPort &port, const Clock 
     , m_traffic(m_core.link, clock)
     , m_options(options)
     , m_dialogs(std::make_unique<DialogFileChooser>())
-    , m_diag(m_core.state, m_core.reporter, settings, m_core.link, m_core.download)
+    , m_diag(m_core.state, m_core.reporter, settings, m_core.ops)
     , m_enterData(std::make_unique<DialogPrompter>(this))
 {
     m_chooser = m_dialogs.get();
@@ -156,7 +156,7 @@ FrmQuillon4::FrmQuillon4(SettingsStore &settings, SerialPort &port, const Clock 
 
     if (options.showSplash && options.startTimers)
         m_tmrSplash->start();
-    m_core.startup.Form_Load(options.arguments);
+    m_core.startup.start(options.arguments);
     m_timers->armSchedule();
     applyHeight();
     sync();
@@ -547,19 +547,20 @@ void FrmQuillon4::syncNextTake()
 void FrmQuillon4::wireControls()
 {
     PanelController &panel = m_core.panel;
+    DeviceOperations &ops = m_core.ops;
     DeviceLink &link = m_core.link;
-    connect(m_hscrFade, &QScrollBar::valueChanged, &panel, &PanelController::hscrFade_Change);
-    connect(m_hscrMix, &QScrollBar::valueChanged, &panel, &PanelController::hscrMix_Change);
-    connect(m_hscrIntensity, &QScrollBar::valueChanged, &panel, &PanelController::hscrIntensity_Change);
-    connect(m_hscrTimeOn, &QScrollBar::sliderMoved, &panel, &PanelController::hscrTimeOn_Scroll);
-    connect(m_hscrTimeInt, &QScrollBar::sliderMoved, &panel, &PanelController::hscrTimeInt_Scroll);
-    connect(m_hscrTimeOn, &QScrollBar::valueChanged, &panel, &PanelController::hscrTimeOn_Change);
-    connect(m_hscrTimeInt, &QScrollBar::valueChanged, &panel, &PanelController::hscrTimeInt_Change);
-    connect(m_optTAKE, &QPushButton::clicked, &panel, &PanelController::optTAKE_Click);
+    connect(m_hscrFade, &QScrollBar::valueChanged, &ops, &DeviceOperations::setFade);
+    connect(m_hscrMix, &QScrollBar::valueChanged, &ops, &DeviceOperations::setMix);
+    connect(m_hscrIntensity, &QScrollBar::valueChanged, &ops, &DeviceOperations::setIntensity);
+    connect(m_hscrTimeOn, &QScrollBar::sliderMoved, &panel, &PanelController::showOnTime);
+    connect(m_hscrTimeInt, &QScrollBar::sliderMoved, &panel, &PanelController::showIntervalTime);
+    connect(m_hscrTimeOn, &QScrollBar::valueChanged, &ops, &DeviceOperations::setOnTime);
+    connect(m_hscrTimeInt, &QScrollBar::valueChanged, &ops, &DeviceOperations::setIntervalTime);
+    connect(m_optTAKE, &QPushButton::clicked, &m_core.ops, &DeviceOperations::toggleTake);
     for (int i = 0; i < 2; ++i)
         connect(m_NTSC_PAL[static_cast<size_t>(i)], &QRadioButton::clicked, &panel,
-                [&panel, i] { panel.NTSC_PAL_Click(i); });
-    connect(m_NEGATE, &QCheckBox::clicked, &panel, &PanelController::NEGATE_Click);
+                [&panel, i] { panel.setStandard(i); });
+    connect(m_NEGATE, &QCheckBox::clicked, &panel, &PanelController::setNegative);
     connect(&panel, &PanelController::beepRequested, this, [] { QApplication::beep(); });
     for (QLineEdit *box : {m_txtHPOS, m_txtVPOS}) {
         const bool horizontal = box == m_txtHPOS;
@@ -567,54 +568,51 @@ void FrmQuillon4::wireControls()
         connect(box, &QLineEdit::textEdited, &panel,
                 [&panel, horizontal](const QString &text) { panel.setPositionText(horizontal, text); });
     }
-    connect(m_mnuPanelLock, &QAction::triggered, &panel, &PanelController::mnuPanelLock_Click);
+    connect(m_mnuPanelLock, &QAction::triggered, &panel, &PanelController::toggleLock);
     connect(m_mnuOpenLogoFile, &QAction::triggered, this, &FrmQuillon4::openLogoFile);
     connect(m_mnuImportImage, &QAction::triggered, this, &FrmQuillon4::importImage);
-    LogoDownload &download = m_core.download;
-    connect(m_mnuDownloadLogotoRam, &QAction::triggered, &download,
-            &LogoDownload::mnuDownloadLogotoRam_Click);
-    connect(m_mnuSaveLogoinNVRAM, &QAction::triggered, &download, &LogoDownload::mnuSaveLogoinNVRAM_Click);
-    connect(m_mnuUpLoadLogo, &QAction::triggered, &m_core.upload, &LogoUpload::mnuUpLoadLogo_Click);
+    connect(m_mnuDownloadLogotoRam, &QAction::triggered, &ops, &DeviceOperations::downloadLogo);
+    connect(m_mnuSaveLogoinNVRAM, &QAction::triggered, &ops, &DeviceOperations::storeLogoInNvram);
+    connect(m_mnuUpLoadLogo, &QAction::triggered, &ops, &DeviceOperations::readLogoBack);
     // The save dialog opens once the reception that brought the stream is over.
     connect(&m_core.upload, &LogoUpload::saveRequested, this, &FrmQuillon4::saveUploadedLogo,
             Qt::QueuedConnection);
     connect(m_mnuSaveLogoDisk, &QAction::triggered, this, &FrmQuillon4::saveLogoDisk);
-    connect(m_mnuPaintBrush, &QAction::triggered, this, [this] { m_core.paint.mnuPaintBrush_Click(); });
-    connect(m_mnuZoomOff, &QAction::triggered, &panel, &PanelController::mnuZoomOff_Click);
-    connect(m_mnuZoomOn, &QAction::triggered, &panel, &PanelController::mnuZoomOn_Click);
+    connect(m_mnuPaintBrush, &QAction::triggered, this, [this] { m_core.paint.editInPaint(); });
+    connect(m_mnuZoomOff, &QAction::triggered, &panel, &PanelController::hideFullView);
+    connect(m_mnuZoomOn, &QAction::triggered, &panel, &PanelController::showFullView);
     connect(m_picPicture2, &LogoView::pressed, &panel,
-            [&panel](QPoint at) { panel.picPicture2_MouseDown(toTwips(at.x()), toTwips(at.y())); });
+            [&panel](QPoint at) { panel.startDrag(toTwips(at.x()), toTwips(at.y())); });
     connect(m_picPicture2, &LogoView::moved, &panel,
-            [&panel](QPoint at) { panel.picPicture2_MouseMove(toTwips(at.x()), toTwips(at.y())); });
-    connect(m_picPicture2, &LogoView::released, &panel, &PanelController::picPicture2_MouseUp);
+            [&panel](QPoint at) { panel.dragTo(toTwips(at.x()), toTwips(at.y())); });
+    connect(m_picPicture2, &LogoView::released, &panel, &PanelController::endDrag);
     for (size_t i = 0; i < m_mnuRecentFile.size(); ++i) {
         connect(m_mnuRecentFile[i], &QAction::triggered, this,
-                [this, i] { m_core.logoFiles.MnuRecentFile(static_cast<int>(i)); });
+                [this, i] { m_core.logoFiles.openRecent(static_cast<int>(i)); });
     }
 
     connect(m_mnuExit, &QAction::triggered, this, &QWidget::close);
-    connect(m_mnuSaveCurrentSettings, &QAction::triggered, &panel,
-            &PanelController::mnuSaveCurrentSettings_Click);
+    connect(m_mnuSaveCurrentSettings, &QAction::triggered, &ops, &DeviceOperations::saveSettings);
     for (size_t i = 0; i < m_mnuCOMsel.size(); ++i)
         connect(m_mnuCOMsel[i], &QAction::triggered, this,
-                [&link, i] { link.mnuCOMsel_Click(static_cast<int>(i)); });
+                [&link, i] { link.choosePort(static_cast<int>(i)); });
     for (int i = 1; i <= MainState::MaxSlots; ++i) {
         connect(m_mnuLogoSel[static_cast<size_t>(i)], &QAction::triggered, this, [this, i] {
-            m_core.slotControl.mnuLogoSel_Click(i);
+            m_core.ops.selectSlot(i);
             sync();
         });
         connect(m_optLOGO[static_cast<size_t>(i)], &QRadioButton::clicked, this,
-                [this, i] { m_core.slotControl.optLOGO_Click(i); });
+                [this, i] { m_core.ops.selectSlot(i); });
     }
     for (int index : MainState::ModelIndexes) {
         connect(m_mnuSetQXx[static_cast<size_t>(index)], &QAction::triggered, this, [this, index] {
-            m_core.slotControl.mnuSetQXx_Click(index);
+            m_core.slotControl.chooseModel(index);
             sync();
         });
     }
     for (size_t i = 0; i < m_mnuShowMode.size(); ++i)
         connect(m_mnuShowMode[i], &QAction::triggered, &panel,
-                [&panel, i] { panel.mnuShowMode_Click(static_cast<int>(i)); });
+                [&panel, i] { panel.toggleShowMode(static_cast<int>(i)); });
     for (size_t i = 0; i < m_mnuDiagSub.size(); ++i) {
         if (m_mnuDiagSub[i])
             connect(m_mnuDiagSub[i], &QAction::triggered, this,
@@ -628,7 +626,7 @@ void FrmQuillon4::wireControls()
     connect(m_mnuCopyright, &QAction::triggered, &m_diag, &DiagCommands::mnuCopyright_Click);
     connect(&m_diag, &DiagCommands::replyStripToggled, this, &FrmQuillon4::fitReplyStrip);
     connect(m_mnuDiagTools, &QAction::triggered, this, &FrmQuillon4::mnuDiagTools_Click);
-    connect(m_mnuScheduleOnOff, &QAction::triggered, &m_core.runner, &ScheduleRunner::mnuScheduleOnOff_Click);
+    connect(m_mnuScheduleOnOff, &QAction::triggered, &m_core.runner, &ScheduleRunner::toggleRunning);
     connect(m_mnuScheduleView, &QAction::triggered, this, [this] {
         m_core.reporter.setUploadStatus(QString());
         QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -687,7 +685,7 @@ void FrmQuillon4::openLogoFile()
     const QString chosen
         = m_chooser->openFileName(this, QStringLiteral("Open Logo File"),
                                   preset.isEmpty() ? presetFolder() : preset, LogoFiles::fileFilter());
-    m_core.logoFiles.mnuOpenLogoFile(chosen);
+    m_core.logoFiles.openChosenFile(chosen);
 }
 
 // Any picture made into a logo bitmap beside it, which then loads into the
@@ -721,7 +719,7 @@ void FrmQuillon4::importImage()
     else
         dialog.exec();
     if (dialog.result() == QDialog::Accepted)
-        m_core.logoFiles.mnuOpenLogoFile(dialog.outputName());
+        m_core.logoFiles.openChosenFile(dialog.outputName());
 }
 
 void FrmQuillon4::saveLogoDisk()
@@ -764,10 +762,7 @@ bool FrmQuillon4::eventFilter(QObject *watched, QEvent *event)
         if (click || keyUp) {
             auto *box = static_cast<QLineEdit *>(watched);
             m_core.panel.setPositionText(horizontal, box->text());
-            if (horizontal)
-                m_core.panel.txtHPOS_Click();
-            else
-                m_core.panel.txtVPOS_Click();
+            m_core.panel.enterPosition(horizontal);
         }
     }
     return QMainWindow::eventFilter(watched, event);

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "session/quilloncore.h"
-#include "device_link/diagcommands.h"
+#include "gui/diagcommands.h"
 #include "device_link/trafficrecorder.h"
 
 #include <QMainWindow>

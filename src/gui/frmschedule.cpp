@@ -128,7 +128,7 @@ FrmSchedule::FrmSchedule(QuillonCore &core, const Clock &clock, QWidget *parent)
     wire();
     m_Timer1->start();
 
-    m_editor.Form_Load();
+    m_editor.open();
     syncAll();
     m_core.runner.setEditorOpen(true);
 }
@@ -361,19 +361,19 @@ QWidget *FrmSchedule::buildButtons()
 void FrmSchedule::wire()
 {
     ScheduleEditor &e = m_editor;
-    connect(m_rowGroup, &QButtonGroup::idClicked, &e, &ScheduleEditor::Option1_Click);
+    connect(m_rowGroup, &QButtonGroup::idClicked, &e, &ScheduleEditor::chooseRow);
     for (int i = 0; i < 4; ++i)
         connect(m_VScroll1[static_cast<size_t>(i)], &QScrollBar::valueChanged, &e,
-                [&e, i](int value) { e.VScroll_Do(i, value); });
+                [&e, i](int value) { e.changeSlider(i, value); });
     for (int index = 0; index < ScheduleEditor::DayButtons; ++index)
         connect(m_Command1[static_cast<size_t>(index)], &QPushButton::clicked, &e,
-                [&e, index] { e.Command1_Click(index); });
+                [&e, index] { e.toggleDay(index); });
     for (int i = 0; i < 2; ++i)
         connect(m_cmdButtons[static_cast<size_t>(i)], &QPushButton::clicked, &e,
-                [&e, i] { e.cmdButtons_Click(i); });
-    connect(m_chkAutoScan, &QCheckBox::clicked, &e, &ScheduleEditor::chkAutoScan_Click);
-    connect(m_cmdScan, &QPushButton::clicked, &e, &ScheduleEditor::cmdScan_Click);
-    connect(m_Timer1, &QTimer::timeout, &e, &ScheduleEditor::Timer1_Timer);
+                [&e, i] { e.pressButton(i); });
+    connect(m_chkAutoScan, &QCheckBox::clicked, &e, &ScheduleEditor::setAutoScan);
+    connect(m_cmdScan, &QPushButton::clicked, &e, &ScheduleEditor::scanNow);
+    connect(m_Timer1, &QTimer::timeout, &e, &ScheduleEditor::tick);
     connect(m_mnuUndo, &QAction::triggered, &e, &ScheduleEditor::undo);
     connect(m_mnuRedo, &QAction::triggered, &e, &ScheduleEditor::redo);
 
@@ -415,9 +415,9 @@ bool FrmSchedule::eventFilter(QObject *watched, QEvent *event)
     for (int i = 0; i < Rows; ++i) {
         if (watched == at(m_txtLogo, i)) {
             if (type == QEvent::MouseButtonPress)
-                m_editor.txtLogo_MouseDown(i);
+                m_editor.pressLogo(i);
             else if (type == QEvent::MouseButtonDblClick)
-                m_editor.txtLogo_DblClick(i);
+                m_editor.doubleClickLogo(i);
             return true;
         }
         for (QLineEdit *cell : {at(m_txtStart, i), at(m_txtTON, i), at(m_txtOFF, i), at(m_txtEnd, i)}) {
@@ -427,7 +427,7 @@ bool FrmSchedule::eventFilter(QObject *watched, QEvent *event)
             const auto *press = static_cast<QMouseEvent *>(event);
             if (type == QEvent::MouseButtonRelease && press->button() == Qt::LeftButton
                 && cell->rect().contains(press->position().toPoint()))
-                m_editor.Option1_Click(i);
+                m_editor.chooseRow(i);
             return true;
         }
     }
@@ -466,7 +466,7 @@ void FrmSchedule::Form_Unload()
         return;
     m_unloaded = true;
     m_Timer1->stop();
-    m_editor.Form_Unload();
+    m_editor.close();
     m_core.runner.setEditorOpen(false);
 }
 
@@ -542,7 +542,7 @@ void FrmSchedule::syncControls()
         QSignalBlocker block(m_chkAutoScan);
         m_chkAutoScan->setChecked(m_editor.autoScanTicked());
     }
-    m_cmdScan->setEnabled(m_editor.cmdScanEnabled());
+    m_cmdScan->setEnabled(m_editor.scanButtonEnabled());
 }
 
 void FrmSchedule::syncHistory()

@@ -91,12 +91,12 @@ class TestCli : public QObject
         FakeDevice device{run->f.port};
         run->job->start();
         for (int i = 0; i < 30 && !run->job->done(); ++i) {
-            core.link.tmrComInit_Timer();
+            core.link.wakeUpTick();
             if (deviceAnswers)
                 device.answer();
         }
         for (int i = 0; i < 3000 && !run->job->done(); ++i) {
-            core.link.tmr_Delay_Timer();
+            core.link.tick();
             if (deviceAnswers)
                 device.answer();
         }
@@ -361,7 +361,7 @@ private slots:
         run.f.wake();
         device.answer();
         for (int i = 0; i < 100 && run.f.port.writes.count(after) < count; ++i) {
-            core.link.tmr_Delay_Timer();
+            core.link.tick();
             device.answer();
         }
         QVERIFY(core.download.running());
@@ -371,7 +371,7 @@ private slots:
         for (int i = 0; i < how; ++i)
             job.interrupt();
         for (int i = 0; i < 200 && !job.done(); ++i)
-            core.link.tmr_Delay_Timer();
+            core.link.tick();
         QVERIFY(job.done());
         QCOMPARE(job.exitCode(), exit);
         QVERIFY2(run.err.contains(told), qPrintable(run.err));

@@ -81,7 +81,7 @@ private slots:
                                           FrmQuillon4::Options{{}, false, false});
         w->show();
         for (int i = 0; i < 30; ++i)
-            w->core().link.tmrComInit_Timer();
+            w->core().link.wakeUpTick();
         f->port.writes.clear();
     }
 
@@ -260,7 +260,7 @@ private slots:
     {
         f->port.receive(QByteArray("S\x32\x31\x63\x5E\x37\x01\x30\x30\x14\x28", 11));
         for (int i = 0; i < 3; ++i)
-            w->core().link.tmr_Delay_Timer();
+            w->core().link.tick();
         QCOMPARE(child<QScrollBar>(QStringLiteral("hscrMix"))->value(), 49);
         QCOMPARE(child<QScrollBar>(QStringLiteral("hscrFade"))->value(), 51);
         QCOMPARE(child<QScrollBar>(QStringLiteral("hscrTimeInt"))->value(), 40);
@@ -283,7 +283,7 @@ private slots:
         QCOMPARE(panel->title(), QStringLiteral("B"));
         QCOMPARE(child<QLabel>(QStringLiteral("lblErrMsg"))->text(), QStringLiteral("one\ntwo"));
         for (int i = 0; i < 200; ++i)
-            w->core().link.tmr_Delay_Timer();
+            w->core().link.tick();
         QVERIFY(!panel->isVisible());
         w->core().reporter.ReportError(QStringLiteral("three"), QStringLiteral("C"));
         QTest::mouseClick(child<QPushButton>(QStringLiteral("cmdErrOK")), Qt::LeftButton);
@@ -345,7 +345,7 @@ private slots:
         auto *view = child<LogoView>(QStringLiteral("picPicture2"));
         const auto drag = [&](QPoint from, QPoint to) {
             for (int i = 0; i < 3; ++i) // a move every three ticks at most
-                w->core().link.tmr_Delay_Timer();
+                w->core().link.tick();
             f->port.writes.clear();
             const auto send = [view](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
                 QMouseEvent event(type, at, view->mapToGlobal(at),
@@ -420,7 +420,7 @@ private slots:
         QVERIFY(!action(QStringLiteral("mnuDownloadLogotoRam"))->isEnabled()); // no reply yet
         action(QStringLiteral("mnuDiagSub8"))->trigger();                      // "Send Logo"
         for (int i = 0; i < 30; ++i)
-            w->core().link.tmr_Delay_Timer();
+            w->core().link.tick();
         QVERIFY(w->core().download.running());
         QVERIFY(QApplication::overrideCursor());
         w->close();

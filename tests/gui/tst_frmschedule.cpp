@@ -86,8 +86,8 @@ private slots:
         QCOMPARE(end->pageStep(), 240);
         QVERIFY(w->width() <= 1024 && w->height() <= 700);
 
-        f->core->runner.tmrSchedule_Timer(); // look ahead
-        f->core->runner.tmrSchedule_Timer(); // present: the T-ON cell turns yellow
+        f->core->runner.tick(); // look ahead
+        f->core->runner.tick(); // present: the T-ON cell turns yellow
         QCOMPARE(cell("txtTON", 0)->palette().color(QPalette::Base), QColor(255, 255, 0));
         const QColor normal = QApplication::palette().color(QPalette::Base);
         QCOMPARE(cell("txtOFF", 0)->palette().color(QPalette::Base), normal);

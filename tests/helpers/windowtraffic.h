@@ -4,7 +4,7 @@
 #include "corefixture.h"
 
 #include "cli/cliarguments.h"
-#include "device_link/diagcommands.h"
+#include "gui/diagcommands.h"
 #include "gui/filechooser.h"
 #include "gui/frmquillon4.h"
 
@@ -203,16 +203,16 @@ inline QList<QByteArray> windowWrites(const Case &c, int port, const QByteArray 
     answer.text = c.answer;
     w.setPrompter(&answer);
     for (int i = 0; i < 30; ++i)
-        w.core().link.tmrComInit_Timer();
+        w.core().link.wakeUpTick();
     FakeDevice device{f.port, settingsReply};
     f.port.receive(device.settings);
     for (int i = 0; i < 2; ++i)
-        w.core().link.tmr_Delay_Timer();
+        w.core().link.tick();
     f.port.writes.clear();
     c.action(w);
     for (int i = 0; i < 3000 && c.busy && c.busy(w); ++i) {
         device.answer();
-        w.core().link.tmr_Delay_Timer();
+        w.core().link.tick();
     }
     device.answer();
     QCoreApplication::processEvents(); // the save of an upload is queued

@@ -157,7 +157,7 @@ private slots:
             const int delayMs = int(random.bounded(2500));
             const QByteArray what = "trial " + QByteArray::number(trial) + ", hang-up after "
                                     + QByteArray::number(delayMs) + " ms";
-            core().download.PicToQX();
+            core().download.start();
             QVERIFY2(core().download.running(), what);
             QTest::qWait(delayMs);
             const int ups = w.count("#", "up");
@@ -194,7 +194,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(action("mnuDownloadLogotoRam")->isEnabled(), 15000);
         // A download after all that goes through whole.
         const qsizetype before = w.sim->received().size();
-        core().download.PicToQX();
+        core().download.start();
         QTRY_VERIFY_WITH_TIMEOUT(!core().download.running(), 15000);
         const auto payloadArrived = [&] {
             const auto after = w.sim->received().mid(before);

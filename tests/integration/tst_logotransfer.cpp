@@ -45,7 +45,7 @@ class TestLogoTransfer : public QObject
 
     bool downloadToEnd(int timeoutMs)
     {
-        core().download.PicToQX();
+        core().download.start();
         return QTest::qWaitFor([this] { return !core().download.running(); }, timeoutMs);
     }
 

@@ -129,14 +129,14 @@ QHash<QString, QImage> WindowShots::take(const QString &demoLogo, QString *error
     FixedClock clock;
     FrmQuillon4 window(settings, port, clock, {{}, false, false});
     QuillonCore &core = window.core();
-    core.slotControl.mnuSetQXx_Click(4);
-    core.panel.hscrFade_Change(80);
-    core.panel.hscrMix_Change(75);
-    core.panel.hscrIntensity_Change(90);
+    core.slotControl.chooseModel(4);
+    core.panel.setFade(80);
+    core.panel.setMix(75);
+    core.panel.setIntensity(90);
     core.panel.setPositionText(true, QStringLiteral("88"));
-    core.panel.txtHPOS_Click();
+    core.panel.enterPosition(true);
     core.panel.setPositionText(false, QStringLiteral("6"));
-    core.panel.txtVPOS_Click();
+    core.panel.enterPosition(false);
     core.reporter.setCurrentTime(QStringLiteral("8:00:05"));
     window.sync();
 

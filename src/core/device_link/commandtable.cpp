@@ -46,6 +46,12 @@ std::span<const CommandInfo> all()
     return kCommands;
 }
 
+QByteArray text(int number, const QByteArray &argument)
+{
+    const CommandInfo *info = find(number);
+    return info ? QByteArray(info->mnemonic) + argument : QByteArray();
+}
+
 const CommandInfo *find(int number)
 {
     if (number < 0 || number >= CommandCount)

@@ -57,6 +57,9 @@ enum Number : int {
 
 std::span<const CommandInfo> all();
 
+// A command's text as it goes on the line: its mnemonic and the argument.
+QByteArray text(int number, const QByteArray &argument = {});
+
 // The entry for a command number, or nullptr for a number outside 0..25.
 const CommandInfo *find(int number);
 

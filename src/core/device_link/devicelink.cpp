@@ -8,8 +8,6 @@
 #include "device_link/portlocator.h"
 #include "device_link/protocol.h"
 #include "device_link/serialport.h"
-#include "panel/panelcontroller.h"
-#include "panel/panelvalues.h"
 #include "reporting/reporter.h"
 
 #include <algorithm>
@@ -29,7 +27,7 @@ DeviceLink::DeviceLink(MainState &state, Reporter &reporter, SettingsStore &sett
     , m_port(port)
     , m_clock(clock)
 {
-    connect(&m_port, &SerialPort::commEvent, this, &DeviceLink::MSComm1_OnComm);
+    connect(&m_port, &SerialPort::commEvent, this, &DeviceLink::onPortEvent);
 }
 
 bool DeviceLink::portOpen() const
@@ -82,104 +80,61 @@ void DeviceLink::saveSetting(const QString &key, const QString &value)
 // ---------------------------------------------------------------------------
 // Command set and framing
 
-void DeviceLink::CmdTree(int command)
-{
-    QByteArray empty;
-    CmdTree(command, empty);
-}
-
-void DeviceLink::CmdTree(int command, QByteArray &arg)
+void DeviceLink::sendCommand(int command, const QByteArray &argument)
 {
     using namespace CommandTable;
-    if (m_state.loading || m_state.cmdBusy)
+    if (m_state.loading)
         return;
-    m_state.cmdBusy = true;
     m_reporter.setUploadStatus(QString());
 
     const CommandInfo *info = find(command);
     const QByteArray mnemonic = info ? QByteArray(info->mnemonic) : QByteArray();
-    PanelState &panel = m_state.panel;
+    QByteArray arg = argument;
 
     switch (command) {
     case ToggleTake:
-        panel.takeOn = !panel.takeOn;
-        m_state.notify();
-        SendCom(mnemonic);
+        setTake(!m_state.panel.takeOn);
+        writeText(mnemonic);
         break;
     case TakeOff:
     case TakeOn:
-        SendCom(mnemonic);
-        panel.takeOn = command == TakeOn;
-        m_state.notify();
-        break;
-    case FadeRate:
-        if (!m_state.applyingReply)
-            SendCom(mnemonic + (arg.isEmpty() ? Protocol::byte(PanelValues::fadeByte(panel.fade)) : arg));
-        panel.lblFade = PanelValues::fadeLabel(panel.fade);
-        m_state.notify();
-        saveSetting(QStringLiteral("Slider-FADE"), QString::number(panel.fade));
-        break;
-    case MixLevel:
-        if (!m_state.applyingReply)
-            SendCom(mnemonic + (arg.isEmpty() ? Protocol::byte(PanelValues::mixByte(panel.mix)) : arg));
-        panel.lblRatio = QString::number(panel.mix);
-        m_state.notify();
-        emit previewRefreshRequested();
-        saveSetting(QStringLiteral("Slider-MIX"), panel.lblRatio);
-        break;
-    case IreLevel:
-        if (!m_state.applyingReply)
-            SendCom(mnemonic
-                    + (arg.isEmpty() ? Protocol::byte(PanelValues::intensityByte(panel.intensity)) : arg));
-        panel.lblIntensity = QString::number(panel.intensity);
-        m_state.notify();
-        emit previewRefreshRequested();
-        saveSetting(QStringLiteral("Slider-INT"), panel.lblIntensity);
-        break;
-    case HorizPosn:
-    case VertPosn:
-        if (!m_state.applyingReply)
-            SendCom(mnemonic + arg);
+        writeText(mnemonic);
+        setTake(command == TakeOn);
         break;
     case ChangeId:
         if (arg.size() < 2)
             arg = QByteArrayLiteral("01");
-        SendCom(mnemonic + arg);
-        break;
-    case SetTimeOn:
-    case SetTimeOff:
-    case SetModel:
-        SendCom(mnemonic + arg);
+        writeText(mnemonic + arg);
         break;
     case Wakeup:
-        SendCom(mnemonic + (arg.isEmpty() ? kWakeAll : arg));
+        writeText(mnemonic + (arg.isEmpty() ? kWakeAll : arg));
         break;
     case SelectLogo:
-        SendCom(mnemonic + arg + QByteArray(3, '\0'));
+        writeText(mnemonic + arg + QByteArray(3, '\0'));
         break;
     case RetrieveCopyright:
         m_copyrightWait = 200;
-        SendCom(mnemonic);
+        writeText(mnemonic);
         break;
     case StandardNtsc:
     case StandardPal:
-        SendCom(mnemonic);
-        SendCom(QByteArray(info->trailerSpaces, ' '));
+        writeText(mnemonic);
+        writeText(QByteArray(info->trailerSpaces, ' '));
         break;
-    case SendLogo:
-    case SaveSettings:
-    case SaveLogo:
-    case BlinkTest:
-    case Sleep:
-    case RetrieveSettings:
-    case RetrieveLogo:
-    case FactoryReset:
-        SendCom(mnemonic);
+    case ShowDialog: // a Diag entry of the window's own: nothing goes out
         break;
-    default: // 23 and any unknown number send nothing
+    default:
+        if (info)
+            writeText(mnemonic + arg);
         break;
     }
-    m_state.cmdBusy = false;
+}
+
+void DeviceLink::setTake(bool on)
+{
+    m_state.panel.takeOn = on;
+    m_state.notify();
+    emit takeChanged(on);
 }
 
 void DeviceLink::holdCommands(bool hold)
@@ -189,17 +144,17 @@ void DeviceLink::holdCommands(bool hold)
         return;
     const QList<QByteArray> held = std::exchange(m_held, {});
     for (const QByteArray &text : held)
-        SendCom(text);
+        writeText(text);
 }
 
 void DeviceLink::sendDuringHold(const QByteArray &text)
 {
     m_writingHeld = true;
-    SendCom(text);
+    writeText(text);
     m_writingHeld = false;
 }
 
-void DeviceLink::SendCom(const QByteArray &text)
+void DeviceLink::writeText(const QByteArray &text)
 {
     if (m_state.loading)
         return;
@@ -210,7 +165,7 @@ void DeviceLink::SendCom(const QByteArray &text)
     if (!m_port.isOpen()) {
         if (m_state.comPort == 0)
             return;
-        StartCom();
+        openPort();
     }
     if (m_port.isOpen()) {
         if (m_replyWaitTicks < 600 && m_state.txtComColour == Indicator::Red)
@@ -244,7 +199,7 @@ void DeviceLink::closePort()
     m_port.close();
 }
 
-void DeviceLink::StartCom()
+void DeviceLink::openPort()
 {
     if (m_state.comPort == 0)
         return;
@@ -283,7 +238,7 @@ void DeviceLink::StartCom()
     }
 }
 
-void DeviceLink::DetermineValidPorts()
+void DeviceLink::findPorts()
 {
     for (size_t i = 1; i < m_state.portMenu.size(); ++i)
         m_state.portMenu[i].visible = false;
@@ -302,14 +257,14 @@ void DeviceLink::DetermineValidPorts()
         entry.stableName = PortLocator::stableName(entry.path);
     }
     m_state.notify();
-    StartCom();
+    openPort();
 }
 
-void DeviceLink::mnuCOMsel_Click(int index)
+void DeviceLink::choosePort(int index)
 {
     m_reporter.setUploadStatus(QString());
     if (index == 0) {
-        DetermineValidPorts();
+        findPorts();
         return;
     }
     if (index < 1 || index >= static_cast<int>(m_state.portMenu.size()))
@@ -326,15 +281,15 @@ void DeviceLink::mnuCOMsel_Click(int index)
     }
     entry.checked = true;
     m_state.comPort = number;
-    CmdTree(CommandTable::Sleep);
-    StartCom();
-    CmdTree(CommandTable::Sleep);
+    sendCommand(CommandTable::Sleep);
+    openPort();
+    sendCommand(CommandTable::Sleep);
     saveSetting(QStringLiteral("ComPort"), QString::number(number));
     m_state.txtCom = QString::number(number);
     m_state.notify();
 }
 
-void DeviceLink::tmrComInit_Timer()
+void DeviceLink::wakeUpTick()
 {
     if (!m_comInitEnabled || m_state.transferBusy)
         return;
@@ -348,17 +303,15 @@ void DeviceLink::tmrComInit_Timer()
     }
     m_comInitCount = 0;
     m_state.portReady = true;
-    m_state.cmdBusy = false;
-    QByteArray all = kWakeAll;
-    CmdTree(CommandTable::Wakeup, all);
+    sendCommand(CommandTable::Wakeup, kWakeAll);
     setComInit(false);
 }
 
-void DeviceLink::MSComm1_OnComm(int code)
+void DeviceLink::onPortEvent(int code)
 {
     switch (code) {
     case SerialPort::DataReceived:
-        RecvData();
+        readReplies();
         break;
     case SerialPort::TransmitBufferFull:
         // Nothing leaves a port whose buffer is full: close at once.
@@ -408,7 +361,7 @@ void DeviceLink::uploadUnanswered()
     m_state.notify();
 }
 
-void DeviceLink::RecvData()
+void DeviceLink::readReplies()
 {
     if (!m_state.portReady)
         return;
@@ -464,7 +417,7 @@ void DeviceLink::completeReply()
         m_state.txtComColour = Indicator::Green;
         setDeviceMenus(true);
         m_replyWaitTicks = 0;
-        ProcessData(lastReply);
+        processReply(lastReply);
     } else {
         if (lastReply.size() < 2051) {
             m_reporter.setUploadStatus(QStringLiteral("Data stream too short: ")
@@ -485,7 +438,7 @@ void DeviceLink::completeReply()
         m_port.discardInput();
 }
 
-void DeviceLink::ProcessData(const QByteArray &reply)
+void DeviceLink::processReply(const QByteArray &reply)
 {
     const bool hasUpper = reply.contains('S');
     const bool hasLower = reply.contains('s');
@@ -493,53 +446,17 @@ void DeviceLink::ProcessData(const QByteArray &reply)
     if (!hasUpper && !hasLower && !hasCopyright)
         return;
     if (hasCopyright) {
-        ParseCopyright(reply);
+        processCopyright(reply);
         return;
     }
     const QByteArray r = Protocol::alignReply(reply);
-    m_state.applyingReply = true;
 
     m_reporter.countReply();
     m_reporter.setDiagReply(Protocol::diagnosticText(r).right(80));
 
-    PanelState &panel = m_state.panel;
-    const bool pal = panel.standard == 1;
-    if (const auto settings = Protocol::parseSettingsReply(r, pal); settings && m_panel) {
-        bool shadeChanged = false;
-        if (settings->mixSlider != panel.mix) {
-            m_panel->hscrMix_Change(settings->mixSlider);
-            shadeChanged = true;
-        }
-        if (settings->fadeSlider != panel.fade) {
-            m_panel->hscrFade_Change(settings->fadeSlider);
-            shadeChanged = true;
-        }
-        if (settings->intensitySlider != panel.intensity) {
-            m_panel->hscrIntensity_Change(settings->intensitySlider);
-            shadeChanged = true;
-        }
-        if (shadeChanged)
-            emit previewRefreshRequested();
-        if (panel.lblFade == QLatin1String("000"))
-            panel.lblFade = QString::number(panel.fade);
-        if (panel.lblIntensity == QLatin1String("000"))
-            panel.lblIntensity = QString::number(panel.intensity);
-        if (panel.lblRatio == QLatin1String("000"))
-            panel.lblRatio = QString::number(panel.mix);
-        if (settings->hPercent) {
-            panel.txtHPOS = QString::number(*settings->hPercent);
-            panel.previewLeft = PanelValues::previewLeft(*settings->hPercent);
-        }
-        if (settings->vPercent) {
-            panel.txtVPOS = QString::number(*settings->vPercent);
-            panel.previewTop = PanelValues::previewTop(*settings->vPercent);
-        }
-        panel.timeSlidersEnabled = false;
-        m_panel->hscrTimeOn_Change(settings->onTime);
-        if (settings->interval)
-            m_panel->hscrTimeInt_Change(*settings->interval);
-        panel.timeSlidersEnabled = true;
-        m_panel->Time_Change();
+    const bool pal = m_state.panel.standard == 1;
+    if (const auto settings = Protocol::parseSettingsReply(r, pal)) {
+        emit settingsReceived(*settings);
         if (!settings->interval) {
             // Applied all the same, but a technician should hear of it.
             if (!m_shortReplyReported)
@@ -551,12 +468,6 @@ void DeviceLink::ProcessData(const QByteArray &reply)
         } else {
             m_shortReplyReported = false;
         }
-        panel.takeOn = settings->takeOn;
-        if (settings->takeOn)
-            panel.previewVisible = true;
-        else if (m_state.showFade)
-            panel.previewVisible = false;
-        m_state.notify();
     }
 
     if (r.startsWith('S') && r.size() >= 11) {
@@ -569,7 +480,7 @@ void DeviceLink::ProcessData(const QByteArray &reply)
         m_state.logoMenuChecked[1] = true;
         for (int i = 2; i <= 4; ++i)
             m_state.logoMenuVisible[static_cast<size_t>(i)] = false;
-        emit slotSelectionRequested(1);
+        emit slotReported(1);
         for (int i = 2; i <= 4; ++i)
             m_state.slotButtonVisible[static_cast<size_t>(i)] = false;
         m_state.uploadMenuVisible = false;
@@ -586,18 +497,17 @@ void DeviceLink::ProcessData(const QByteArray &reply)
                         + QStringLiteral(" Node Detected");
         const int slot = Protocol::parseSettingsReply(r, pal)->slot.value_or(0);
         if (slot > 0 && slot != m_state.currentSlot)
-            emit slotSelectionRequested(slot);
+            emit slotReported(slot);
     } else {
         m_state.title = QStringLiteral("Quillon");
         if (m_state.modelNumber > 1)
             m_state.title = QStringLiteral("Quillon - QX-") + QString::number(m_state.modelNumber)
                             + QStringLiteral(" Selected");
     }
-    m_state.applyingReply = false;
     m_state.notify();
 }
 
-void DeviceLink::ParseCopyright(const QByteArray &reply)
+void DeviceLink::processCopyright(const QByteArray &reply)
 {
     const auto copyright = Protocol::parseCopyright(reply);
     if (!copyright)
@@ -617,22 +527,18 @@ void DeviceLink::ParseCopyright(const QByteArray &reply)
     m_state.notify();
 }
 
-void DeviceLink::tmr_Delay_Timer()
+void DeviceLink::tick()
 {
-    if (m_delayTicks > 0)
-        --m_delayTicks;
     if (m_pollTicks > 0) {
         --m_pollTicks;
-        RecvData();
+        readReplies();
         if (m_pollTicks == 0 && m_state.uploadPending && m_rxBuffer.isEmpty())
             uploadUnanswered();
     }
-    if (m_dragThrottle > 0)
-        --m_dragThrottle;
 
     if (!m_state.portReady) {
         if (m_portRetry == 1) {
-            StartCom();
+            openPort();
             m_portRetry = 0;
         } else if (m_portRetry == 0) {
             m_portRetry = 40;
@@ -651,9 +557,9 @@ void DeviceLink::tmr_Delay_Timer()
         m_replyWaitTicks = 601;
     } else if (m_replyWaitTicks > 600) {
         if (m_replyWaitTicks % 200 == 0)
-            CmdTree(CommandTable::Wakeup);
+            sendCommand(CommandTable::Wakeup);
         else if (m_replyWaitTicks % 200 == 100)
-            SendCom(QByteArrayLiteral("ARS"));
+            writeText(QByteArrayLiteral("ARS"));
     }
 
     if (m_clockCount <= 0) {
@@ -678,9 +584,9 @@ void DeviceLink::tmr_Delay_Timer()
             m_pollTickCount = 0;
             ++m_pollCycle;
             if (m_pollCycle == 1) {
-                CmdTree(CommandTable::RetrieveCopyright);
+                sendCommand(CommandTable::RetrieveCopyright);
             } else if (m_pollCycle == 2) {
-                CmdTree(CommandTable::RetrieveSettings);
+                sendCommand(CommandTable::RetrieveSettings);
             } else {
                 m_pollCycle = 0;
             }

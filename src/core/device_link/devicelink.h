@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "device_link/protocol.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QObject>
@@ -9,7 +11,6 @@
 enum class Indicator;
 class Clock;
 class MainState;
-class PanelController;
 class Reporter;
 class SerialPort;
 class SettingsStore;
@@ -30,12 +31,11 @@ public:
     DeviceLink(MainState &state, Reporter &reporter, SettingsStore &settings, SerialPort &port,
                const Clock &clock, QObject *parent = nullptr);
 
-    void setPanel(PanelController *panel) { m_panel = panel; }
-
     // Command set and framing.
-    void CmdTree(int command, QByteArray &arg);
-    void CmdTree(int command);
-    void SendCom(const QByteArray &text);
+    // Sends a command of the command table with its argument bytes. TAKE
+    // commands also set the TAKE state the panel shows.
+    void sendCommand(int command, const QByteArray &argument = {});
+    void writeText(const QByteArray &text);
     // While held, every command waits and goes out, in order, when the hold
     // ends; only sendDuringHold() writes meanwhile. A logo download holds the
     // line from "ALD" to its last line byte.
@@ -44,19 +44,19 @@ public:
     bool holding() const { return m_holding; }
 
     // Serial port.
-    void StartCom();
-    void DetermineValidPorts();
-    void mnuCOMsel_Click(int index);
-    void tmrComInit_Timer();
+    void openPort();
+    void findPorts();
+    void choosePort(int index);
+    void wakeUpTick();
     bool comInitEnabled() const { return m_comInitEnabled; }
-    void MSComm1_OnComm(int code);
+    void onPortEvent(int code);
     void closePort();
 
     // Reception.
-    void RecvData();
-    void ProcessData(const QByteArray &reply);
-    void ParseCopyright(const QByteArray &reply);
-    void tmr_Delay_Timer();
+    void readReplies();
+    void processReply(const QByteArray &reply);
+    void processCopyright(const QByteArray &reply);
+    void tick();
 
     // Called by the logo upload when it asks for a stream.
     void armUpload(int pollTicks);
@@ -64,10 +64,6 @@ public:
     int pollTicks() const { return m_pollTicks; }
     void setPollTicks(int ticks) { m_pollTicks = ticks; }
     int replyWaitTicks() const { return m_replyWaitTicks; }
-    int delayTicks() const { return m_delayTicks; }
-    void setDelayTicks(int ticks) { m_delayTicks = ticks; }
-    int dragThrottle() const { return m_dragThrottle; }
-    void setDragThrottle(int ticks) { m_dragThrottle = ticks; }
     int copyrightWait() const { return m_copyrightWait; }
     void setCopyrightWait(int ticks) { m_copyrightWait = ticks; }
     int lastComError() const { return m_lastComError; }
@@ -81,8 +77,10 @@ public:
 
 signals:
     void comInitTimerChanged(bool enabled);
-    void previewRefreshRequested();
-    void slotSelectionRequested(int slot);
+    // A reply told the device's settings, or the slot it has selected.
+    void settingsReceived(const Protocol::SettingsReply &settings);
+    void slotReported(int slot);
+    void takeChanged(bool on);
     void logoStreamReceived(const QByteArray &stream);
     void beepRequested();
     // After every tick of the 25 ms clock, for the waits of the transfers.
@@ -94,6 +92,7 @@ signals:
 
 private:
     void setIndicator(Indicator colour);
+    void setTake(bool on);
     void setDeviceMenus(bool enabled);
     void uncheckPorts();
     void setComInit(bool enabled);
@@ -106,7 +105,6 @@ private:
     SettingsStore &m_settings;
     SerialPort &m_port;
     const Clock &m_clock;
-    PanelController *m_panel = nullptr;
 
     // Port.
     int m_lastComError = 0; // reported once until a port opens again
@@ -124,8 +122,6 @@ private:
     int m_modelBeforeSingle = 0;       // the model an "S" reply set aside
     int m_pollTicks = 0;
     int m_replyWaitTicks = 0;
-    int m_delayTicks = 0;
-    int m_dragThrottle = 0;
     int m_copyrightWait = 0;
     int m_portRetry = 0;
     int m_clockCount = 0;

@@ -2,21 +2,19 @@
 #include "logodownload.h"
 
 #include "session/mainstate.h"
+#include "device_link/commandtable.h"
 #include "device_link/devicelink.h"
 #include "device_link/protocol.h"
-#include "panel/panelcontroller.h"
 #include "panel/panelvalues.h"
 #include "reporting/reporter.h"
 
 #include <utility>
 
-LogoDownload::LogoDownload(MainState &state, Reporter &reporter, DeviceLink &link, PanelController &panel,
-                           QObject *parent)
+LogoDownload::LogoDownload(MainState &state, Reporter &reporter, DeviceLink &link, QObject *parent)
     : QObject(parent)
     , m_state(state)
     , m_reporter(reporter)
     , m_link(link)
-    , m_panel(panel)
 {
     connect(&m_link, &DeviceLink::ticked, this, &LogoDownload::onTick);
 }
@@ -58,16 +56,10 @@ void LogoDownload::progress(double value)
 void LogoDownload::wait(Step next, int ticks)
 {
     m_step = next;
-    m_link.setDelayTicks(ticks);
+    m_countdown = ticks;
 }
 
-void LogoDownload::mnuDownloadLogotoRam_Click()
-{
-    m_reporter.setUploadStatus(QString());
-    PicToQX();
-}
-
-void LogoDownload::PicToQX()
+void LogoDownload::start()
 {
     if (m_state.loading)
         return;
@@ -114,7 +106,7 @@ void LogoDownload::PicToQX()
     status(QStringLiteral("Preparing For Download"));
     progress(10);
     m_state.notify();
-    m_link.SendCom(QByteArrayLiteral("ARS"));
+    m_link.writeText(CommandTable::text(CommandTable::RetrieveSettings));
     wait(Step::Settings, 12);
 }
 
@@ -122,7 +114,9 @@ void LogoDownload::onTick()
 {
     if (m_step == Step::Idle)
         return;
-    const int left = m_link.delayTicks();
+    if (m_countdown > 0)
+        --m_countdown;
+    const int left = m_countdown;
     if (m_step == Step::Settle)
         progress((5 - left) / 5.0 * 10 + 70);
     else if (m_step == Step::RestoreTake)
@@ -136,20 +130,20 @@ void LogoDownload::onTick()
     case Step::Settings:
         m_takeWasOn = m_state.panel.takeOn;
         if (!m_takeWasOn)
-            m_panel.optTAKE_Click();
+            m_link.sendCommand(CommandTable::ToggleTake);
         m_fade = m_state.panel.fade;
-        m_link.SendCom(QByteArrayLiteral("AFR") + Protocol::byte(0));
+        m_link.writeText(CommandTable::text(CommandTable::FadeRate, Protocol::byte(0)));
         wait(Step::FastFade, 10);
         break;
     case Step::FastFade:
         status(QStringLiteral("Turning TAKE OFF"));
-        m_link.SendCom(QByteArrayLiteral("AT0"));
+        m_link.writeText(CommandTable::text(CommandTable::TakeOff));
         progress(20);
         wait(Step::TakeOff, 10);
         break;
     case Step::TakeOff:
         status(QStringLiteral("Starting Download"));
-        m_link.SendCom(QByteArrayLiteral("ALD"));
+        m_link.writeText(CommandTable::text(CommandTable::SendLogo));
         m_load = Load::Partial;
         // From here to the last line byte the device takes whatever comes as
         // logo data: every other command waits until the lines are out.
@@ -168,7 +162,7 @@ void LogoDownload::onTick()
         progress(40);
         if (m_takeWasOn) {
             status(QStringLiteral("Restoring Settings"));
-            m_link.SendCom(QByteArrayLiteral("AT1"));
+            m_link.writeText(CommandTable::text(CommandTable::TakeOn));
             wait(Step::RestoreTake, 12);
         } else {
             restoreFade();
@@ -178,7 +172,7 @@ void LogoDownload::onTick()
         restoreFade();
         break;
     case Step::FirstFade:
-        m_link.SendCom(QByteArrayLiteral("AFR") + Protocol::byte(PanelValues::fadeByte(m_fade)));
+        m_link.writeText(CommandTable::text(CommandTable::FadeRate, Protocol::byte(PanelValues::fadeByte(m_fade))));
         progress(100);
         wait(Step::SecondFade, 6);
         break;
@@ -189,7 +183,7 @@ void LogoDownload::onTick()
         m_reporter.setProgressVisible(false);
         m_step = Step::Idle;
         if (std::exchange(m_downloadAfterSave, false))
-            PicToQX();
+            start();
         break;
     case Step::Idle:
         break;
@@ -221,7 +215,7 @@ void LogoDownload::sendFields()
 
 void LogoDownload::restoreFade()
 {
-    m_link.SendCom(QByteArrayLiteral("AFR") + Protocol::byte(PanelValues::fadeByte(m_fade)));
+    m_link.writeText(CommandTable::text(CommandTable::FadeRate, Protocol::byte(PanelValues::fadeByte(m_fade))));
     wait(Step::FirstFade, 12);
 }
 
@@ -248,7 +242,7 @@ void LogoDownload::interrupt()
         // The fade is at its fastest, TAKE may be off: put both back and
         // leave the logo alone.
         status(QStringLiteral("Restoring Settings"));
-        m_link.SendCom(m_takeWasOn ? QByteArrayLiteral("AT1") : QByteArrayLiteral("AT0"));
+        m_link.writeText(CommandTable::text(m_takeWasOn ? CommandTable::TakeOn : CommandTable::TakeOff));
         wait(Step::RestoreTake, 12);
         break;
     default:
@@ -257,12 +251,12 @@ void LogoDownload::interrupt()
     }
 }
 
-void LogoDownload::mnuSaveLogoinNVRAM_Click()
+void LogoDownload::storeInNvram()
 {
-    m_link.CmdTree(10);
+    m_link.sendCommand(CommandTable::SaveLogo);
     if (running())
         return;
-    m_link.setDelayTicks(120);
+    m_countdown = 120;
     m_reporter.setProgressVisible(true);
     m_step = Step::NvSave;
 }

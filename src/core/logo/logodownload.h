@@ -9,25 +9,26 @@
 
 class DeviceLink;
 class MainState;
-class PanelController;
 class Reporter;
 
 // Sends the logo of the selected slot into the device's logo RAM: settings
 // request, fastest fade, TAKE off, "ALD", the 64 line writes of the two
 // fields, then TAKE and the fade put back. The waits between the steps are
-// counted in ticks of the 25 ms clock; the window goes on working meanwhile.
+// counted in ticks of the shared 25 ms clock; the window goes on working
+// meanwhile.
 // Also the non-volatile save of the logo with its 3-second progress.
 class LogoDownload : public QObject
 {
     Q_OBJECT
 
 public:
-    LogoDownload(MainState &state, Reporter &reporter, DeviceLink &link, PanelController &panel,
-                 QObject *parent = nullptr);
+    LogoDownload(MainState &state, Reporter &reporter, DeviceLink &link, QObject *parent = nullptr);
 
-    void PicToQX();
-    void mnuDownloadLogotoRam_Click();
-    void mnuSaveLogoinNVRAM_Click();
+    // Downloads the selected slot's logo.
+    void start();
+    // Stores the logo in the device's non-volatile memory, with 3 s of
+    // progress.
+    void storeInNvram();
     // A download or the NVRAM save's progress is under way.
     bool running() const { return m_step != Step::Idle; }
 
@@ -73,8 +74,8 @@ private:
     MainState &m_state;
     Reporter &m_reporter;
     DeviceLink &m_link;
-    PanelController &m_panel;
     Step m_step = Step::Idle;
+    int m_countdown = 0; // ticks of the 25 ms clock before the next step
     int m_slot = 0;
     bool m_takeWasOn = false;
     int m_fade = 100;

@@ -22,7 +22,7 @@ QString LogoFiles::fileFilter()
     return QStringLiteral("BMP Files (*.bmp);;All Files (*)");
 }
 
-bool LogoFiles::Read_File(QString &name)
+bool LogoFiles::readFile(QString &name, Origin origin)
 {
     name = name.trimmed();
     const QString extension = name.right(3);
@@ -70,13 +70,14 @@ bool LogoFiles::Read_File(QString &name)
     m_state.lastPicture.assign(bitmap.pixels);
     m_state.lastPictureHeight = bitmap.height;
 
-    if (!m_state.loading && m_state.scheduleOn && m_state.platformCode <= 1) {
+    const bool stored = origin == Origin::Stored;
+    if (!stored && m_state.scheduleOn && m_state.platformCode <= 1) {
         m_state.notify();
         return false;
     }
     m_state.viewHeight[s] = bitmap.height;
     m_state.panel.previewVisible = true;
-    if (!m_state.loading)
+    if (!stored)
         moveToTop(name);
     m_settings.setValue(QStringLiteral("BMPpath") + QString::number(slot), name);
     m_state.notify();
@@ -115,7 +116,7 @@ void LogoFiles::SelectLocationForLogo()
         m_state.currentSlot = 1;
 }
 
-void LogoFiles::mnuOpenLogoFile(const QString &chosen)
+void LogoFiles::openChosenFile(const QString &chosen)
 {
     m_reporter.setUploadStatus(QString());
     // A cancelled dialog is not a failed read.
@@ -125,18 +126,18 @@ void LogoFiles::mnuOpenLogoFile(const QString &chosen)
     if (m_state.currentSlot == 0)
         return;
     QString name = chosen.trimmed();
-    if (Read_File(name))
+    if (readFile(name))
         m_reporter.ReportError(QStringLiteral("Read of image file failed."),
                                QStringLiteral("mnuOpenLogoFile"));
 }
 
-void LogoFiles::MnuRecentFile(int index)
+void LogoFiles::openRecent(int index)
 {
     m_reporter.setUploadStatus(QString());
     SelectLocationForLogo();
     if (m_state.currentSlot == 0 || index < 0 || index >= RecentCount)
         return;
     QString name = m_settings.value(QStringLiteral("FileSelect") + QString::number(index + 1));
-    if (Read_File(name))
+    if (readFile(name))
         m_reporter.ReportError(QStringLiteral("Read of image file failed."), QStringLiteral("MnuRecentFile"));
 }

@@ -20,14 +20,19 @@ public:
 
     LogoFiles(MainState &state, Reporter &reporter, SettingsStore &settings, QObject *parent = nullptr);
 
+    // Where a file to load comes from: chosen by the user now, or the file
+    // a slot held when the program last ran (not a recent file again, and
+    // drawn even while the schedule runs).
+    enum class Origin { Chosen, Stored };
+
     // Loads the named file into the current slot. The name is trimmed in
     // place. True when the load FAILED.
-    bool Read_File(QString &name);
+    bool readFile(QString &name, Origin origin = Origin::Chosen);
     void SelectLocationForLogo();
     // "&Open Logo File" once the dialog has given a name (empty: cancelled).
-    void mnuOpenLogoFile(const QString &chosen);
+    void openChosenFile(const QString &chosen);
     // Recent-file entry i (0 to 7).
-    void MnuRecentFile(int index);
+    void openRecent(int index);
 
     // The file filter of the open dialog.
     static QString fileFilter();

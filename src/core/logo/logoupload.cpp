@@ -12,10 +12,10 @@ LogoUpload::LogoUpload(MainState &state, Reporter &reporter, DeviceLink &link, Q
     , m_reporter(reporter)
     , m_link(link)
 {
-    connect(&m_link, &DeviceLink::logoStreamReceived, this, &LogoUpload::Save_Picture);
+    connect(&m_link, &DeviceLink::logoStreamReceived, this, &LogoUpload::takeStream);
 }
 
-void LogoUpload::mnuUpLoadLogo_Click()
+void LogoUpload::request()
 {
     m_reporter.setUploadStatus(QString());
     if (m_state.modelNumber <= 1) {
@@ -26,7 +26,7 @@ void LogoUpload::mnuUpLoadLogo_Click()
     m_link.setPollTicks(WaitTicks);
     m_reporter.setUploadStatus(QStringLiteral("Waiting for Reply"));
     m_state.uploadPending = true;
-    m_link.CmdTree(CommandTable::RetrieveLogo);
+    m_link.sendCommand(CommandTable::RetrieveLogo);
 }
 
 std::optional<LogoBitmap> LogoUpload::decode(const QByteArray &stream, qsizetype *available)
@@ -53,7 +53,7 @@ std::optional<LogoBitmap> LogoUpload::decode(const QByteArray &stream, qsizetype
     return logo;
 }
 
-void LogoUpload::Save_Picture(const QByteArray &stream)
+void LogoUpload::takeStream(const QByteArray &stream)
 {
     m_state.uploadPending = false;
     if (m_state.modelNumber > 1)

@@ -24,8 +24,8 @@ public:
 
     LogoUpload(MainState &state, Reporter &reporter, DeviceLink &link, QObject *parent = nullptr);
 
-    void mnuUpLoadLogo_Click();
-    void Save_Picture(const QByteArray &stream);
+    void request();
+    void takeStream(const QByteArray &stream);
 
     // The logo a stream carries, already inverted; nothing when the stream
     // has no marker or too few bytes after it.

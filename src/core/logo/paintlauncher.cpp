@@ -26,7 +26,7 @@ QStringList PaintLauncher::candidates()
     return programs;
 }
 
-QString PaintLauncher::mnuPaintBrush_Click()
+QString PaintLauncher::editInPaint()
 {
     m_reporter.setUploadStatus(QString());
     QString path;

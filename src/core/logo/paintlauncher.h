@@ -24,7 +24,7 @@ public:
 
     static QStringList candidates();
     // The program that was started, empty when none could be.
-    QString mnuPaintBrush_Click();
+    QString editInPaint();
 
 private:
     MainState &m_state;

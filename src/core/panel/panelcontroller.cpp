@@ -21,61 +21,95 @@ PanelController::PanelController(MainState &state, DeviceLink &link, Reporter &r
     , m_reporter(reporter)
     , m_settings(settings)
 {
-    connect(&m_link, &DeviceLink::previewRefreshRequested, this, &PanelController::RefreshPreview);
+    connect(&m_link, &DeviceLink::settingsReceived, this, &PanelController::applyDeviceSettings);
+    connect(&m_link, &DeviceLink::ticked, this, [this] {
+        if (m_dragThrottle > 0)
+            --m_dragThrottle;
+    });
 }
 
-void PanelController::hscrFade_Change(int value)
+void PanelController::send(int command, int value)
 {
-    m_state.panel.fade = std::clamp(value, PanelValues::FadeMin, PanelValues::FadeMax);
-    m_link.CmdTree(CommandTable::FadeRate);
-    m_state.notify();
+    m_link.sendCommand(command, Protocol::byte(value));
 }
 
-void PanelController::hscrMix_Change(int value)
+void PanelController::setFade(int value)
 {
-    m_state.panel.mix = std::clamp(value, PanelValues::MixMin, PanelValues::MixMax);
-    m_link.CmdTree(CommandTable::MixLevel);
-    m_state.notify();
+    PanelState &panel = m_state.panel;
+    panel.fade = std::clamp(value, PanelValues::FadeMin, PanelValues::FadeMax);
+    send(CommandTable::FadeRate, PanelValues::fadeByte(panel.fade));
+    showFade();
 }
 
-void PanelController::hscrIntensity_Change(int value)
+void PanelController::setMix(int value)
 {
-    m_state.panel.intensity = std::clamp(value, PanelValues::IntensityMin, PanelValues::IntensityMax);
-    m_link.CmdTree(CommandTable::IreLevel);
-    m_state.notify();
+    PanelState &panel = m_state.panel;
+    panel.mix = std::clamp(value, PanelValues::MixMin, PanelValues::MixMax);
+    send(CommandTable::MixLevel, PanelValues::mixByte(panel.mix));
+    showMix();
 }
 
-void PanelController::hscrTimeOn_Scroll(int value)
+void PanelController::setIntensity(int value)
+{
+    PanelState &panel = m_state.panel;
+    panel.intensity = std::clamp(value, PanelValues::IntensityMin, PanelValues::IntensityMax);
+    send(CommandTable::IreLevel, PanelValues::intensityByte(panel.intensity));
+    showIntensity();
+}
+
+// The label, the stored value and the preview of a slider that has moved,
+// whether the user or the device moved it.
+void PanelController::showFade()
+{
+    PanelState &panel = m_state.panel;
+    panel.lblFade = PanelValues::fadeLabel(panel.fade);
+    m_state.notify();
+    m_settings.setValue(QStringLiteral("Slider-FADE"), QString::number(panel.fade));
+}
+
+void PanelController::showMix()
+{
+    PanelState &panel = m_state.panel;
+    panel.lblRatio = QString::number(panel.mix);
+    m_state.notify();
+    refreshPreview();
+    m_settings.setValue(QStringLiteral("Slider-MIX"), panel.lblRatio);
+}
+
+void PanelController::showIntensity()
+{
+    PanelState &panel = m_state.panel;
+    panel.lblIntensity = QString::number(panel.intensity);
+    m_state.notify();
+    refreshPreview();
+    m_settings.setValue(QStringLiteral("Slider-INT"), panel.lblIntensity);
+}
+
+void PanelController::showOnTime(int value)
 {
     m_state.panel.timeOn = std::clamp(value, PanelValues::TimeMin, PanelValues::TimeMax);
-    Time_Change();
+    updateTimeLabels();
 }
 
-void PanelController::hscrTimeInt_Scroll(int value)
+void PanelController::showIntervalTime(int value)
 {
     m_state.panel.timeInt = std::clamp(value, PanelValues::TimeMin, PanelValues::TimeMax);
-    Time_Change();
+    updateTimeLabels();
 }
 
-void PanelController::hscrTimeOn_Change(int value)
+void PanelController::setOnTime(int value)
 {
-    hscrTimeOn_Scroll(value);
-    if (!m_state.applyingReply) {
-        QByteArray arg = Protocol::byte(m_state.panel.timeOn);
-        m_link.CmdTree(CommandTable::SetTimeOn, arg);
-    }
+    showOnTime(value);
+    send(CommandTable::SetTimeOn, m_state.panel.timeOn);
 }
 
-void PanelController::hscrTimeInt_Change(int value)
+void PanelController::setIntervalTime(int value)
 {
-    hscrTimeInt_Scroll(value);
-    if (!m_state.applyingReply) {
-        QByteArray arg = Protocol::byte(m_state.panel.timeInt);
-        m_link.CmdTree(CommandTable::SetTimeOff, arg);
-    }
+    showIntervalTime(value);
+    send(CommandTable::SetTimeOff, m_state.panel.timeInt);
 }
 
-void PanelController::Time_Change()
+void PanelController::updateTimeLabels()
 {
     PanelState &panel = m_state.panel;
     panel.lblOnTime = PanelValues::timeText(panel.timeOn);
@@ -83,27 +117,12 @@ void PanelController::Time_Change()
     m_state.notify();
 }
 
-void PanelController::optTAKE_Click()
-{
-    m_link.CmdTree(CommandTable::ToggleTake);
-}
-
 void PanelController::setPositionText(bool horizontal, const QString &text)
 {
     (horizontal ? m_state.panel.txtHPOS : m_state.panel.txtVPOS) = text;
 }
 
-void PanelController::txtHPOS_Click()
-{
-    positionBoxClick(true);
-}
-
-void PanelController::txtVPOS_Click()
-{
-    positionBoxClick(false);
-}
-
-void PanelController::positionBoxClick(bool horizontal)
+void PanelController::enterPosition(bool horizontal)
 {
     PanelState &panel = m_state.panel;
     QString &text = horizontal ? panel.txtHPOS : panel.txtVPOS;
@@ -126,39 +145,43 @@ void PanelController::positionBoxClick(bool horizontal)
         m_reporter.ReportError(QStringLiteral("Overflow"), source);
         return;
     }
-    const int percent = std::clamp(Protocol::roundHalfEven(typed), 0, 100);
-    text = QString::number(percent);
+    setPosition(horizontal, Protocol::roundHalfEven(typed));
+}
+
+void PanelController::setPosition(bool horizontal, int value)
+{
+    PanelState &panel = m_state.panel;
+    const int percent = std::clamp(value, 0, 100);
+    (horizontal ? panel.txtHPOS : panel.txtVPOS) = QString::number(percent);
     const bool pal = panel.standard == 1;
     if (horizontal) {
-        QByteArray arg = Protocol::hex2(PanelValues::hposDeviceValue(percent, pal));
-        m_link.CmdTree(CommandTable::HorizPosn, arg);
+        m_link.sendCommand(CommandTable::HorizPosn, Protocol::hex2(PanelValues::hposDeviceValue(percent, pal)));
         panel.previewLeft = percent * 4020 / 100 + 60;
     } else {
-        QByteArray arg = Protocol::hex2(PanelValues::vposDeviceValue(percent, pal));
-        m_link.CmdTree(CommandTable::VertPosn, arg);
+        m_link.sendCommand(CommandTable::VertPosn, Protocol::hex2(PanelValues::vposDeviceValue(percent, pal)));
         panel.previewTop = Protocol::roundHalfEven(percent / 100.0 * 2880.0) + 240;
     }
     m_state.notify();
 }
 
-void PanelController::NTSC_PAL_Click(int index)
+void PanelController::setStandard(int index)
 {
     if (index != 0 && index != 1)
         return;
     m_state.panel.standard = index;
     m_settings.setValue(QStringLiteral("NTSC_PAL"), QString::number(index));
-    m_link.CmdTree(index == 1 ? CommandTable::StandardPal : CommandTable::StandardNtsc);
+    m_link.sendCommand(index == 1 ? CommandTable::StandardPal : CommandTable::StandardNtsc);
     m_state.notify();
 }
 
-void PanelController::NEGATE_Click(bool checked)
+void PanelController::setNegative(bool checked)
 {
     m_state.panel.negate = checked;
-    RefreshPreview();
+    refreshPreview();
     m_state.notify();
 }
 
-void PanelController::mnuPanelLock_Click()
+void PanelController::toggleLock()
 {
     m_reporter.setUploadStatus(QString());
     m_state.panel.locked = !m_state.panel.locked;
@@ -169,12 +192,7 @@ void PanelController::mnuPanelLock_Click()
     m_state.notify();
 }
 
-void PanelController::mnuSaveCurrentSettings_Click()
-{
-    m_link.CmdTree(CommandTable::SaveSettings);
-}
-
-void PanelController::mnuShowMode_Click(int index)
+void PanelController::toggleShowMode(int index)
 {
     static constexpr std::array<const char *, 3> keys{"ShowInt", "ShowMix", "ShowFade"};
     if (index < 0 || index > 2)
@@ -187,7 +205,7 @@ void PanelController::mnuShowMode_Click(int index)
     m_state.notify();
 }
 
-void PanelController::RefreshPreview()
+void PanelController::refreshPreview()
 {
     if ((m_state.scheduleOn && m_state.platformCode < 2) || m_state.loading || m_state.refreshingPreview)
         return;
@@ -201,7 +219,7 @@ void PanelController::RefreshPreview()
     m_state.refreshingPreview = false;
 }
 
-void PanelController::picPicture2_MouseDown(int x, int y)
+void PanelController::startDrag(int x, int y)
 {
     m_drag.dragging = true;
     m_drag.grabX = x;
@@ -209,7 +227,7 @@ void PanelController::picPicture2_MouseDown(int x, int y)
     m_drag.firstMove = false;
 }
 
-void PanelController::picPicture2_MouseMove(int x, int y)
+void PanelController::dragTo(int x, int y)
 {
     PanelState &panel = m_state.panel;
     if (!m_drag.firstMove) {
@@ -218,9 +236,9 @@ void PanelController::picPicture2_MouseMove(int x, int y)
         m_drag.top = panel.previewTop;
     }
     // At most one move every three ticks of the 25 ms clock.
-    if (m_link.dragThrottle() > 0)
+    if (m_dragThrottle > 0)
         return;
-    m_link.setDragThrottle(3);
+    m_dragThrottle = 3;
     if (m_drag.dragging && !panel.locked) {
         m_drag.left = std::clamp(x - m_drag.grabX + m_drag.left, 60, 4080);
         m_drag.top = std::clamp(y - m_drag.grabY + m_drag.top, 240, 3120);
@@ -233,22 +251,20 @@ void PanelController::picPicture2_MouseMove(int x, int y)
         const bool pal = panel.standard == 1;
         const int deviceV = pal ? std::clamp(Protocol::roundHalfEven(v * 62 / 100.0 + 6), 6, 68)
                                 : std::clamp(Protocol::roundHalfEven(v * 51 / 100.0 + 4), 4, 55);
-        QByteArray vArg = Protocol::hex2(deviceV);
-        m_link.CmdTree(CommandTable::VertPosn, vArg);
+        m_link.sendCommand(CommandTable::VertPosn, Protocol::hex2(deviceV));
         const int deviceH
             = pal ? std::clamp(h * 164 / 100 + 42, 42, 206) : std::clamp(h * 120 / 100 + 34, 34, 154);
-        QByteArray hArg = Protocol::hex2(deviceH);
-        m_link.CmdTree(CommandTable::HorizPosn, hArg);
+        m_link.sendCommand(CommandTable::HorizPosn, Protocol::hex2(deviceH));
         m_state.notify();
     }
 }
 
-void PanelController::picPicture2_MouseUp()
+void PanelController::endDrag()
 {
     m_drag.dragging = false;
 }
 
-void PanelController::mnuZoomOff_Click()
+void PanelController::hideFullView()
 {
     m_reporter.setUploadStatus(QString());
     m_state.panel.previewVisible = true;
@@ -256,11 +272,66 @@ void PanelController::mnuZoomOff_Click()
     m_state.notify();
 }
 
-void PanelController::mnuZoomOn_Click()
+void PanelController::showFullView()
 {
     m_reporter.setUploadStatus(QString());
     if (!m_state.panel.previewVisible)
         return;
     m_state.zoomOn = true;
+    m_state.notify();
+}
+
+void PanelController::applyDeviceSettings(const Protocol::SettingsReply &settings)
+{
+    PanelState &panel = m_state.panel;
+    // A slider the device has moved shows its new value without sending it
+    // back.
+    bool shadeChanged = false;
+    if (settings.mixSlider != panel.mix) {
+        m_reporter.setUploadStatus(QString());
+        panel.mix = std::clamp(settings.mixSlider, PanelValues::MixMin, PanelValues::MixMax);
+        showMix();
+        shadeChanged = true;
+    }
+    if (settings.fadeSlider != panel.fade) {
+        m_reporter.setUploadStatus(QString());
+        panel.fade = std::clamp(settings.fadeSlider, PanelValues::FadeMin, PanelValues::FadeMax);
+        showFade();
+        shadeChanged = true;
+    }
+    if (settings.intensitySlider != panel.intensity) {
+        m_reporter.setUploadStatus(QString());
+        panel.intensity
+            = std::clamp(settings.intensitySlider, PanelValues::IntensityMin, PanelValues::IntensityMax);
+        showIntensity();
+        shadeChanged = true;
+    }
+    if (shadeChanged)
+        refreshPreview();
+    if (panel.lblFade == QLatin1String("000"))
+        panel.lblFade = QString::number(panel.fade);
+    if (panel.lblIntensity == QLatin1String("000"))
+        panel.lblIntensity = QString::number(panel.intensity);
+    if (panel.lblRatio == QLatin1String("000"))
+        panel.lblRatio = QString::number(panel.mix);
+    if (settings.hPercent) {
+        panel.txtHPOS = QString::number(*settings.hPercent);
+        panel.previewLeft = PanelValues::previewLeft(*settings.hPercent);
+    }
+    if (settings.vPercent) {
+        panel.txtVPOS = QString::number(*settings.vPercent);
+        panel.previewTop = PanelValues::previewTop(*settings.vPercent);
+    }
+    panel.timeSlidersEnabled = false;
+    showOnTime(settings.onTime);
+    if (settings.interval)
+        showIntervalTime(*settings.interval);
+    panel.timeSlidersEnabled = true;
+    updateTimeLabels();
+    panel.takeOn = settings.takeOn;
+    if (settings.takeOn)
+        panel.previewVisible = true;
+    else if (m_state.showFade)
+        panel.previewVisible = false;
     m_state.notify();
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "device_link/protocol.h"
+
 #include <QObject>
 
 class DeviceLink;
@@ -8,9 +10,11 @@ class MainState;
 class Reporter;
 class SettingsStore;
 
-// The control panel's change handlers: each turns a control's new value into
-// a command through the link (which also updates the labels and stores the
-// value) and keeps the time labels drawn.
+// The control panel's values: the keying sliders, the on/off times, the
+// position, the standard, Negative and the panel lock. Setting a value sends
+// it to the device, shows it in its label and stores it; values the device
+// reports come in through applyDeviceSettings() and are shown and stored,
+// never sent back.
 class PanelController : public QObject
 {
     Q_OBJECT
@@ -19,56 +23,63 @@ public:
     PanelController(MainState &state, DeviceLink &link, Reporter &reporter, SettingsStore &settings,
                     QObject *parent = nullptr);
 
-    // Fade, mix and intensity send at every thumb movement and every change.
-    void hscrFade_Change(int value);
-    void hscrMix_Change(int value);
-    void hscrIntensity_Change(int value);
+    // Fade, mix and intensity, in slider steps.
+    void setFade(int value);
+    void setMix(int value);
+    void setIntensity(int value);
 
-    // The time sliders redraw their labels while dragged and send when set.
-    void hscrTimeOn_Scroll(int value);
-    void hscrTimeInt_Scroll(int value);
-    void hscrTimeOn_Change(int value);
-    void hscrTimeInt_Change(int value);
-    void Time_Change();
+    // The on and interval times, in steps of 15 s: show*() only redraws the
+    // labels (a slider being dragged), set*() also sends.
+    void showOnTime(int value);
+    void showIntervalTime(int value);
+    void setOnTime(int value);
+    void setIntervalTime(int value);
+    void updateTimeLabels();
 
-    void optTAKE_Click();
-
-    // The position boxes: the text is checked, clamped to 0..100 and written
-    // back, then sent and the logo view moved. Run on a click and on every
-    // key released in the box.
-    void txtHPOS_Click();
-    void txtVPOS_Click();
+    // The position boxes: the typed text is checked, clamped to 0..100 and
+    // written back, then sent and the logo view moved. Run on a click and on
+    // every key released in the box.
     void setPositionText(bool horizontal, const QString &text);
+    void enterPosition(bool horizontal);
+    // A position in percent, clamped to 0..100.
+    void setPosition(bool horizontal, int percent);
 
-    void NTSC_PAL_Click(int index);
-    void NEGATE_Click(bool checked);
-    void mnuPanelLock_Click();
-    void mnuSaveCurrentSettings_Click();
-    void mnuShowMode_Click(int index);
+    // 0 NTSC, 1 PAL.
+    void setStandard(int standard);
+    void setNegative(bool checked);
+    void toggleLock();
+    void toggleShowMode(int index);
+
+    // The settings a reply carried.
+    void applyDeviceSettings(const Protocol::SettingsReply &settings);
 
     // Recolours the logo view for the mix, the intensity and Negative.
-    void RefreshPreview();
+    void refreshPreview();
 
     // Dragging the current logo view moves the logo on air. Positions are
     // the mouse's in the view's own coordinates, in twips; the point pressed
     // stays under the mouse.
-    void picPicture2_MouseDown(int x, int y);
-    void picPicture2_MouseMove(int x, int y);
-    void picPicture2_MouseUp();
-    void mnuZoomOff_Click();
-    void mnuZoomOn_Click();
+    void startDrag(int x, int y);
+    void dragTo(int x, int y);
+    void endDrag();
+    void hideFullView();
+    void showFullView();
 
 signals:
     void beepRequested();
 
 private:
-    void positionBoxClick(bool horizontal);
+    void send(int command, int value);
+    void showFade();
+    void showMix();
+    void showIntensity();
 
     MainState &m_state;
     DeviceLink &m_link;
     Reporter &m_reporter;
     SettingsStore &m_settings;
 
+    int m_dragThrottle = 0; // ticks until the next drag step may send
     struct Drag {
         bool dragging = false;
         bool firstMove = false;

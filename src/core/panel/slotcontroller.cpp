@@ -18,10 +18,20 @@ SlotController::SlotController(MainState &state, DeviceLink &link, LogoFiles &fi
     , m_reporter(reporter)
     , m_settings(settings)
 {
-    connect(&m_link, &DeviceLink::slotSelectionRequested, this, &SlotController::optLOGO_Click);
+    connect(&m_link, &DeviceLink::slotReported, this, &SlotController::showSlot);
 }
 
-void SlotController::optLOGO_Click(int index)
+void SlotController::selectSlot(int index)
+{
+    select(index, true);
+}
+
+void SlotController::showSlot(int index)
+{
+    select(index, false);
+}
+
+void SlotController::select(int index, bool tellDevice)
 {
     if (index <= 0 || index > m_state.modelNumber || index > MainState::MaxSlots)
         return;
@@ -36,17 +46,12 @@ void SlotController::optLOGO_Click(int index)
     m_state.selectedSlotButton = index;
 
     if (!m_state.loading) {
-        if (!m_state.applyingReply) {
-            QByteArray arg = Protocol::dec2(index);
-            m_link.CmdTree(CommandTable::SelectLogo, arg);
-        }
+        if (tellDevice)
+            m_link.sendCommand(CommandTable::SelectLogo, Protocol::dec2(index));
         m_settings.setValue(QStringLiteral("LogoSelect"), QString::number(index));
         QString path = m_state.slotFile[static_cast<size_t>(index)];
-        if (!path.isEmpty()) {
-            m_state.loading = true;
-            m_files.Read_File(path);
-            m_state.loading = false;
-        }
+        if (!path.isEmpty())
+            m_files.readFile(path, LogoFiles::Origin::Stored);
     }
     showGroupOfFour(index);
     m_state.notify();
@@ -61,12 +66,7 @@ void SlotController::showGroupOfFour(int slot)
             = j >= first && j <= last && j <= m_state.modelNumber;
 }
 
-void SlotController::mnuLogoSel_Click(int index)
-{
-    optLOGO_Click(index);
-}
-
-void SlotController::mnuSetQXx_Click(int index)
+void SlotController::chooseModel(int index)
 {
     m_reporter.setUploadStatus(QString());
     m_state.modelMenuChecked.fill(false);

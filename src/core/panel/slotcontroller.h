@@ -19,14 +19,17 @@ public:
     SlotController(MainState &state, DeviceLink &link, LogoFiles &files, Reporter &reporter,
                    SettingsStore &settings, QObject *parent = nullptr);
 
-    void optLOGO_Click(int index);
-    void mnuLogoSel_Click(int index);
-    void mnuSetQXx_Click(int index);
+    // Makes a slot current and selects it in the device.
+    void selectSlot(int index);
+    // Makes current the slot the device reported it has selected.
+    void showSlot(int index);
+    void chooseModel(int index);
 
     // Shows Logo menu entries 1 to the model number and hides the rest.
     void showLogoEntries();
 
 private:
+    void select(int index, bool tellDevice);
     void showGroupOfFour(int slot);
 
     MainState &m_state;

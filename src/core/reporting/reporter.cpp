@@ -21,7 +21,7 @@ void Reporter::ReportError(const QString &message, const QString &title)
     emit errorReported(message, title);
 }
 
-void Reporter::cmdErrOK_Click()
+void Reporter::closePanel()
 {
     m_errorPanelTicks = 0;
     m_panelVisible = false;

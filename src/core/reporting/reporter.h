@@ -22,7 +22,7 @@ public:
     // open pile up under the latest title, and each restarts the 5 seconds.
     void ReportError(const QString &message, const QString &title);
     // The panel's OK button.
-    void cmdErrOK_Click();
+    void closePanel();
     // One 25 ms tick of the panel countdown.
     void tick();
 

@@ -42,7 +42,7 @@ DayBits onSteps(const ScheduleSequence &s)
 
 namespace ConflictScan {
 
-ConflictMarks Scan_Conflicts(const Schedule &schedule)
+ConflictMarks scanConflicts(const Schedule &schedule)
 {
     ConflictMarks marks;
     std::array<DayBits, Schedule::Count> bits;

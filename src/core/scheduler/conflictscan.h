@@ -19,7 +19,7 @@ struct ConflictMarks {
 namespace ConflictScan {
 
 // Each sequence's on-steps as a bit set per day, intersected word by word.
-ConflictMarks Scan_Conflicts(const Schedule &schedule);
+ConflictMarks scanConflicts(const Schedule &schedule);
 
 // The same marks by sampling every second asked for, one by one.
 ConflictMarks sampled(const Schedule &schedule);

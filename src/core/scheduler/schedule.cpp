@@ -113,7 +113,7 @@ QString Schedule::listText(int list) const
     return text;
 }
 
-bool Schedule::Save_Settings(SettingsStore &settings) const
+bool Schedule::save(SettingsStore &settings) const
 {
     bool saved = true;
     for (int list = 0; list < 6; ++list)

@@ -47,7 +47,7 @@ public:
     // number is read as no days and named in the returned problem.
     LoadProblem LoadSchedule(const SettingsStore &settings);
     // Writes the six lists; false when they did not all reach the disk.
-    bool Save_Settings(SettingsStore &settings) const;
+    bool save(SettingsStore &settings) const;
 
     // The list keys in their stored order.
     static const std::array<QString, 6> &listKeys();

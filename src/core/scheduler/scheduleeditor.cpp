@@ -60,10 +60,10 @@ QString ScheduleEditor::StepsToText(int steps)
 // ---------------------------------------------------------------------------
 // Opening and closing
 
-void ScheduleEditor::Form_Load()
+void ScheduleEditor::open()
 {
     m_setupInProgress = true;
-    Form_SetUp();
+    fill();
     selectRow(NoRow);
     m_editorOpen = true;
 }
@@ -73,7 +73,7 @@ bool ScheduleEditor::locked() const
     return !m_controlsEnabled || m_state.scheduleLocked;
 }
 
-void ScheduleEditor::Form_SetUp()
+void ScheduleEditor::fill()
 {
     m_setupInProgress = true;
     const bool locked = m_state.scheduleLocked;
@@ -91,7 +91,7 @@ void ScheduleEditor::Form_SetUp()
         m_cmdScanEnabled = !m_autoScan;
     }
     emit controlsChanged();
-    Scan_Conflicts();
+    scanConflicts();
     m_setupInProgress = false;
 }
 
@@ -110,7 +110,7 @@ void ScheduleEditor::fillRow(int row)
     emit cellsChanged(row);
 }
 
-void ScheduleEditor::Form_Unload()
+void ScheduleEditor::close()
 {
     m_editorOpen = false;
 }
@@ -123,7 +123,7 @@ ScheduleSequence &ScheduleEditor::selected()
     return m_state.schedule[m_selectedRow];
 }
 
-void ScheduleEditor::Option1_Click(int row)
+void ScheduleEditor::chooseRow(int row)
 {
     if (locked()) {
         // The selector the user chose goes back to "none".
@@ -168,7 +168,7 @@ void ScheduleEditor::setCell(QString &cell, const QString &text, int row)
     emit cellsChanged(row);
 }
 
-void ScheduleEditor::VScroll_Do(int index, int value)
+void ScheduleEditor::changeSlider(int index, int value)
 {
     if (index < StartSlider || index > EndSlider)
         return;
@@ -244,21 +244,21 @@ void ScheduleEditor::applySlider(int index, int value)
 // ---------------------------------------------------------------------------
 // Logo and day cells
 
-void ScheduleEditor::txtLogo_MouseDown(int row)
+void ScheduleEditor::pressLogo(int row)
 {
     if (m_logoClickBusy)
         return;
     m_logoClickBusy = true;
-    txtLogo_Do(row);
+    advanceLogo(row);
     m_logoClickBusy = false;
 }
 
-void ScheduleEditor::txtLogo_DblClick(int row)
+void ScheduleEditor::doubleClickLogo(int row)
 {
-    txtLogo_MouseDown(row);
+    pressLogo(row);
 }
 
-void ScheduleEditor::txtLogo_Do(int row)
+void ScheduleEditor::advanceLogo(int row)
 {
     if (row < 0 || row >= Rows || locked())
         return;
@@ -274,7 +274,7 @@ void ScheduleEditor::txtLogo_Do(int row)
     endChange();
 }
 
-void ScheduleEditor::Command1_Click(int index)
+void ScheduleEditor::toggleDay(int index)
 {
     if (m_setupInProgress || index < 0 || index >= DayButtons || locked())
         return;
@@ -291,24 +291,24 @@ void ScheduleEditor::Command1_Click(int index)
 // ---------------------------------------------------------------------------
 // Buttons and timer
 
-void ScheduleEditor::cmdButtons_Click(int index)
+void ScheduleEditor::pressButton(int index)
 {
     if (index == 0)
         emit closeRequested();
     else if (index == 1)
-        Save_Settings();
+        save();
 }
 
-void ScheduleEditor::Save_Settings()
+void ScheduleEditor::save()
 {
     if (locked())
         return;
-    if (!m_state.schedule.Save_Settings(m_settings))
+    if (!m_state.schedule.save(m_settings))
         emit failed(QStringLiteral("Save_Settings"),
                     QStringLiteral("The schedule is not saved. %1.").arg(m_settings.writeProblem()));
 }
 
-void ScheduleEditor::Timer1_Timer()
+void ScheduleEditor::tick()
 {
     const QTime now = m_clock.now().time();
     const QString text = timeText(now.hour(), now.minute(), now.second());
@@ -323,11 +323,11 @@ void ScheduleEditor::Timer1_Timer()
         ++m_scanCountdown;
     } else {
         m_scanCountdown = 0;
-        Scan_Conflicts();
+        scanConflicts();
     }
 }
 
-void ScheduleEditor::chkAutoScan_Click(bool ticked)
+void ScheduleEditor::setAutoScan(bool ticked)
 {
     const bool changed = m_autoScan != ticked;
     m_autoScan = ticked;
@@ -341,19 +341,19 @@ void ScheduleEditor::chkAutoScan_Click(bool ticked)
     emit controlsChanged();
 }
 
-void ScheduleEditor::cmdScan_Click()
+void ScheduleEditor::scanNow()
 {
-    Scan_Conflicts();
+    scanConflicts();
 }
 
-void ScheduleEditor::Scan_Conflicts()
+void ScheduleEditor::scanConflicts()
 {
     if (m_scanBusy)
         return;
     m_scanBusy = true;
     emit scanningChanged(true);
 
-    const ConflictMarks found = ConflictScan::Scan_Conflicts(m_state.schedule);
+    const ConflictMarks found = ConflictScan::scanConflicts(m_state.schedule);
     QList<int> dayButtons;
     QList<int> logoRows;
     for (size_t i = 0; i < static_cast<size_t>(Rows); ++i) {
@@ -461,7 +461,7 @@ void ScheduleEditor::restore(const Snapshot &state)
         }
     }
     // The sliders show the selected row as it now stands. Moving them through
-    // VScroll_Do would apply the rules again, a change of its own.
+    // changeSlider would apply the rules again, a change of its own.
     if (m_selectedRow != NoRow) {
         bool moved = false;
         for (int index : {StartSlider, OnSlider, RepeatSlider, EndSlider}) {
@@ -478,5 +478,5 @@ void ScheduleEditor::restore(const Snapshot &state)
     m_mergeKey = NoMerge;
     // As after a slider move, the automatic scan waits; the marks follow now.
     m_scanCountdown = 0;
-    Scan_Conflicts();
+    scanConflicts();
 }

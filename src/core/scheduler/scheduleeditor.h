@@ -66,38 +66,34 @@ public:
     static QString StepsToText(int steps);
 
     // Opening: fills the cells from the table, runs one conflict scan and
-    // leaves no row selected. Form_Unload ends the live highlight.
-    void Form_Load();
-    void Form_SetUp();
-    void Form_Unload();
+    // leaves no row selected. close() ends the live highlight.
+    void open();
+    void fill();
+    void close();
 
     // Row selection: the sliders take the row's values.
-    void Option1_Click(int row);
-    void txtStart_Click(int row) { Option1_Click(row); }
-    void txtTON_Click(int row) { Option1_Click(row); }
-    void txtOFF_Click(int row) { Option1_Click(row); }
-    void txtEnd_Click(int row) { Option1_Click(row); }
+    void chooseRow(int row);
 
     // Slider `index` now stands at `value`: applies it to the selected row,
     // keeping Start < End and Repeat >= T-ON.
-    void VScroll_Do(int index, int value);
+    void changeSlider(int index, int value);
 
     // A press or a double-click on a logo cell advances its logo.
-    void txtLogo_MouseDown(int row);
-    void txtLogo_DblClick(int row);
-    void txtLogo_Do(int row);
+    void pressLogo(int row);
+    void doubleClickLogo(int row);
+    void advanceLogo(int row);
 
     // Day button row * 7 + day.
-    void Command1_Click(int index);
+    void toggleDay(int index);
     // 0 EXIT, 1 SAVE.
-    void cmdButtons_Click(int index);
-    void Save_Settings();
+    void pressButton(int index);
+    void save();
 
     // Every 500 ms: the clock, then the auto-scan countdown.
-    void Timer1_Timer();
-    void chkAutoScan_Click(bool ticked);
-    void cmdScan_Click();
-    void Scan_Conflicts();
+    void tick();
+    void setAutoScan(bool ticked);
+    void scanNow();
+    void scanConflicts();
 
     // Takes back the last change, or makes it again: the table and the cells
     // as they were, then a conflict scan. Moves of one slider on one row, one
@@ -121,7 +117,7 @@ public:
     bool locked() const;
     bool lblLockedVisible() const { return m_lblLockedVisible; }
     bool autoScanTicked() const { return m_autoScan; }
-    bool cmdScanEnabled() const { return m_cmdScanEnabled; }
+    bool scanButtonEnabled() const { return m_cmdScanEnabled; }
     // Set while a scan runs; the Auto Scan box is green meanwhile.
     bool scanBusy() const { return m_scanBusy; }
     int scanCountdown() const { return m_scanCountdown; }

@@ -4,32 +4,31 @@
 #include "session/mainstate.h"
 #include "settings/settingsstore.h"
 #include "device_link/clock.h"
-#include "device_link/commandtable.h"
 #include "device_link/devicelink.h"
 #include "device_link/protocol.h"
-#include "panel/slotcontroller.h"
+#include "session/deviceoperations.h"
 #include "reporting/reporter.h"
 #include "scheduler/asrunlog.h"
 
 #include <utility>
 
 ScheduleRunner::ScheduleRunner(MainState &state, Reporter &reporter, SettingsStore &settings,
-                               DeviceLink &link, SlotController &slotControl, const Clock &clock,
+                               DeviceLink &link, DeviceOperations &operations, const Clock &clock,
                                QObject *parent)
     : QObject(parent)
     , m_state(state)
     , m_reporter(reporter)
     , m_settings(settings)
     , m_link(link)
-    , m_slots(slotControl)
+    , m_ops(operations)
     , m_clock(clock)
 {
 }
 
-void ScheduleRunner::tmrSchedule_Timer()
+void ScheduleRunner::tick()
 {
     m_lookAhead = !m_lookAhead;
-    Scan_Schedule();
+    runPass();
     m_state.runningLabelYellow = !m_state.runningLabelYellow;
     m_state.notify();
 }
@@ -62,7 +61,7 @@ void ScheduleRunner::setHighlight(int row, Highlight value)
     emit highlightChanged(row);
 }
 
-bool ScheduleRunner::Scan_Schedule()
+bool ScheduleRunner::runPass()
 {
     const QDateTime now = m_clock.now();
     int day = now.date().dayOfWeek() % 7; // 0 Sunday
@@ -133,7 +132,7 @@ bool ScheduleRunner::Scan_Schedule()
                 m_onAirLogo[static_cast<size_t>(i)] = s.Logo;
                 m_stepLabel = QStringLiteral("x5d");
                 s.Running = true;
-                m_link.CmdTree(CommandTable::TakeOn);
+                m_ops.takeOn();
                 asRun(i, s.Logo, QStringLiteral("TAKE ON"));
             }
             if (m_editorOpen) {
@@ -149,7 +148,7 @@ bool ScheduleRunner::Scan_Schedule()
                 if (marked >= 1 && marked <= MainState::MaxSlots)
                     m_state.onAirMark[static_cast<size_t>(marked)] = false;
                 s.Running = false;
-                m_link.CmdTree(CommandTable::TakeOff);
+                m_ops.takeOff();
                 asRun(i, s.Logo, QStringLiteral("TAKE OFF"));
             }
             if (m_editorOpen) {
@@ -167,16 +166,15 @@ void ScheduleRunner::selectLogo(int row, int logo)
     if (m_scheduledLogo == 0)
         m_scheduledLogo = 1;
     m_state.runnerLogoButton = logo;
-    QByteArray arg = Protocol::dec2(logo);
-    m_link.CmdTree(CommandTable::SelectLogo, arg);
+    m_ops.sendSlotSelection(logo);
     asRun(row, logo, QStringLiteral("SELECT"));
     m_state.logoMenuChecked[static_cast<size_t>(m_scheduledLogo)] = false;
     m_scheduledLogo = logo;
     m_state.logoMenuChecked[static_cast<size_t>(logo)] = true;
-    m_slots.optLOGO_Click(m_scheduledLogo);
+    m_ops.selectSlot(m_scheduledLogo);
 }
 
-void ScheduleRunner::mnuScheduleOnOff_Click()
+void ScheduleRunner::toggleRunning()
 {
     m_reporter.setUploadStatus(QString());
     m_state.scheduleOn = !m_state.scheduleOn;

@@ -12,7 +12,7 @@ class DeviceLink;
 class MainState;
 class Reporter;
 class SettingsStore;
-class SlotController;
+class DeviceOperations;
 
 // Carries the weekly schedule out from a half-second tick. The ticks take
 // turns: a look-ahead tick selects, 8 seconds early, the logo of every
@@ -27,12 +27,12 @@ public:
     enum class Highlight { None, OnTime, RepeatTime };
 
     ScheduleRunner(MainState &state, Reporter &reporter, SettingsStore &settings, DeviceLink &link,
-                   SlotController &slotControl, const Clock &clock, QObject *parent = nullptr);
+                   DeviceOperations &operations, const Clock &clock, QObject *parent = nullptr);
 
-    void tmrSchedule_Timer();
+    void tick();
     // One pass over the 20 sequences; true after a failure.
-    bool Scan_Schedule();
-    void mnuScheduleOnOff_Click();
+    bool runPass();
+    void toggleRunning();
     // Every selection and TAKE the runner sends is also written here, by
     // the writer's own thread; a failing streak is reported once.
     void setAsRunLog(AsRunWriter *log);
@@ -66,7 +66,7 @@ private:
     Reporter &m_reporter;
     SettingsStore &m_settings;
     DeviceLink &m_link;
-    SlotController &m_slots;
+    DeviceOperations &m_ops;
     const Clock &m_clock;
     AsRunWriter *m_asRunLog = nullptr;
     bool m_asRunFailing = false; // reported once until a write works again

@@ -19,18 +19,18 @@ LinkTimers::LinkTimers(DeviceLink &link, ScheduleRunner &runner, const MainState
     m_tmrDelay->setObjectName(QStringLiteral("tmr_Delay"));
     m_tmrDelay->setInterval(25);
     m_tmrDelay->setTimerType(Qt::PreciseTimer);
-    connect(m_tmrDelay, &QTimer::timeout, &m_link, &DeviceLink::tmr_Delay_Timer);
+    connect(m_tmrDelay, &QTimer::timeout, &m_link, &DeviceLink::tick);
 
     m_tmrComInit->setObjectName(QStringLiteral("tmrComInit"));
     m_tmrComInit->setInterval(100);
     m_tmrComInit->setTimerType(Qt::PreciseTimer);
-    connect(m_tmrComInit, &QTimer::timeout, &m_link, &DeviceLink::tmrComInit_Timer);
+    connect(m_tmrComInit, &QTimer::timeout, &m_link, &DeviceLink::wakeUpTick);
 
     m_tmrSchedule->setObjectName(QStringLiteral("tmrSchedule"));
     m_tmrSchedule->setSingleShot(true);
     m_tmrSchedule->setTimerType(Qt::PreciseTimer);
     connect(m_tmrSchedule, &QTimer::timeout, this, [this] {
-        m_runner.tmrSchedule_Timer();
+        m_runner.tick();
         armSchedule();
     });
 }

@@ -65,8 +65,6 @@ public:
 
     // Global flags.
     bool loading = false;
-    bool applyingReply = false;
-    bool cmdBusy = false;
     bool portReady = false;
     bool transferBusy = false;
     bool uploadPending = false;

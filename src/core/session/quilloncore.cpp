@@ -11,14 +11,14 @@ QuillonCore::QuillonCore(SettingsStore &settingsStore, SerialPort &port, const C
     , logoFiles(state, reporter, settingsStore)
     , panel(state, link, reporter, settingsStore)
     , slotControl(state, link, logoFiles, reporter, settingsStore)
-    , download(state, reporter, link, panel)
+    , download(state, reporter, link)
     , upload(state, reporter, link)
+    , ops(state, reporter, link, panel, slotControl, download, upload)
     , writer(state, reporter)
     , paint(state, reporter)
-    , runner(state, reporter, settingsStore, link, slotControl, clock)
+    , runner(state, reporter, settingsStore, link, ops, clock)
     , startup(state, reporter, settingsStore, link, panel, slotControl, logoFiles)
 {
-    link.setPanel(&panel);
     QObject::connect(&settingsStore, &SettingsStore::writeFailed, &reporter, [this](const QString &problem) {
         if (std::exchange(m_settingsFailureReported, true))
             return;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "session/mainstate.h"
+#include "session/deviceoperations.h"
 #include "session/startup.h"
 #include "device_link/devicelink.h"
 #include "logo/logodownload.h"
@@ -18,8 +19,9 @@ class Clock;
 class SerialPort;
 class SettingsStore;
 
-// Everything the main window decides, wired together: the window holds one
-// and draws its state; tests hold one with a fake port and clock.
+// The core for one line, wired together: the models, the link, the timed
+// transfers and the operations every front end calls. The window and
+// quillon-cli each hold one; tests hold one with a fake port and clock.
 class QuillonCore
 {
 public:
@@ -37,6 +39,7 @@ public:
     SlotController slotControl;
     LogoDownload download;
     LogoUpload upload;
+    DeviceOperations ops;
     LogoFileWriter writer;
     PaintLauncher paint;
     ScheduleRunner runner;

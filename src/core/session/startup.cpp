@@ -73,7 +73,7 @@ QList<QPair<QString, QString>> Startup::featureEnables(const QString &names, con
     return pairs;
 }
 
-void Startup::Form_Load(const QStringList &arguments)
+void Startup::start(const QStringList &arguments)
 {
     m_state.platformCode = 2;
     m_state.loading = true;
@@ -82,21 +82,21 @@ void Startup::Form_Load(const QStringList &arguments)
 
     m_state.panel.timeOn = 100;
     m_state.panel.timeInt = 100;
-    m_panel.Time_Change();
+    m_panel.updateTimeLabels();
 
     for (int n = 8; n >= 1; --n)
         m_state.recentFiles[static_cast<size_t>(n - 1)]
             = m_settings.value(QStringLiteral("FileSelect") + QString::number(n));
 
     m_state.skipPort = skipPortFromCommandLine(arguments);
-    m_link.DetermineValidPorts();
+    m_link.findPorts();
 
     openPort(std::nullopt);
 
     m_state.heightTwips = 5650;
-    Form_SetUp();
+    setUp();
     m_state.loading = false;
-    m_panel.RefreshPreview();
+    m_panel.refreshPreview();
     m_reporter.setDiagReply(QStringLiteral("No Reply"));
     m_state.notify();
 }
@@ -133,7 +133,7 @@ void Startup::openPort(std::optional<int> given)
     if (given) {
         m_state.comPort = *given;
         m_state.txtCom = QString::number(*given);
-        m_link.StartCom();
+        m_link.openPort();
         return;
     }
     const QString comPort = m_settings.value(QStringLiteral("ComPort"));
@@ -155,27 +155,27 @@ void Startup::openPort(std::optional<int> given)
             }
             m_state.comPort = *number;
             m_state.txtCom = QString::number(*number);
-            m_link.StartCom();
+            m_link.openPort();
         }
     } else {
         m_state.comPort = 0;
     }
 }
 
-void Startup::Form_LoadHeadless(std::optional<int> comPort)
+void Startup::startHeadless(std::optional<int> comPort)
 {
     m_state.platformCode = 2;
     m_state.loading = true;
     restoreSlot();
     m_state.panel.timeOn = 100;
     m_state.panel.timeInt = 100;
-    m_panel.Time_Change();
+    m_panel.updateTimeLabels();
     openPort(comPort);
-    Form_SetUp(false);
+    setUp(false);
     m_state.loading = false;
 }
 
-void Startup::Form_SetUp(bool readLogos)
+void Startup::setUp(bool readLogos)
 {
     m_state.uploadPending = false;
     m_reporter.setCopyright(QString());
@@ -271,7 +271,7 @@ void Startup::Form_SetUp(bool readLogos)
         m_state.slotFile[static_cast<size_t>(n)] = path;
         if (path.size() > 6) {
             m_state.currentSlot = n;
-            m_files.Read_File(path);
+            m_files.readFile(path, LogoFiles::Origin::Stored);
         }
     }
     m_state.selectedSlotButton = selected;
@@ -289,17 +289,20 @@ void Startup::readSliders()
             return std::nullopt;
         return value;
     };
+    // The stored values only: their labels wait for the device's first
+    // reply, and nothing is sent before the wake-up.
     using namespace PanelValues;
+    PanelState &panel = m_state.panel;
     if (const auto v = stored("Slider-INT", IntensityMin, IntensityMax))
-        m_panel.hscrIntensity_Change(*v);
+        panel.intensity = *v;
     if (const auto v = stored("Slider-MIX", MixMin, MixMax))
-        m_panel.hscrMix_Change(*v);
+        panel.mix = *v;
     if (const auto v = stored("Slider-FADE", FadeMin, FadeMax))
-        m_panel.hscrFade_Change(*v);
+        panel.fade = *v;
     if (const auto v = stored("TimeInt", TimeMin, TimeMax))
-        m_panel.hscrTimeInt_Change(*v);
+        m_panel.showIntervalTime(*v);
     if (const auto v = stored("TimeOn", TimeMin, TimeMax))
-        m_panel.hscrTimeOn_Change(*v);
+        m_panel.showOnTime(*v);
 }
 
 void Startup::applyFeatureEnables()

@@ -26,12 +26,12 @@ public:
             PanelController &panel, SlotController &slotControl, LogoFiles &files);
 
     // The arguments are the process's command line without the program name.
-    void Form_Load(const QStringList &arguments);
+    void start(const QStringList &arguments);
     // The start of the command-line program: the same stored settings, but
     // no search of every port, no bitmap files read into the slots, and the
     // port given (the stored one when none is).
-    void Form_LoadHeadless(std::optional<int> comPort);
-    void Form_SetUp(bool readLogos = true);
+    void startHeadless(std::optional<int> comPort);
+    void setUp(bool readLogos = true);
 
     // The port that "SKIPCOM" on the command line keeps out of discovery, or -1.
     static int skipPortFromCommandLine(const QStringList &arguments);

@@ -8,7 +8,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-// What goes on the wire for every command, and what CmdTree and SendCom do
+// What goes on the wire for every command, and what sendCommand and SendCom do
 // to the window around it.
 class TestCommandEncoding : public QObject
 {
@@ -20,7 +20,7 @@ class TestCommandEncoding : public QObject
     QList<QByteArray> send(int command, QByteArray arg = {})
     {
         f->port.writes.clear();
-        core().link.CmdTree(command, arg);
+        core().link.sendCommand(command, arg);
         return f->port.writes;
     }
 
@@ -80,11 +80,11 @@ private slots:
     {
         auto &panel = core().panel;
         f->port.writes.clear();
-        panel.hscrFade_Change(1);
-        panel.hscrFade_Change(100);
-        panel.hscrMix_Change(0);
-        panel.hscrMix_Change(99);
-        panel.hscrIntensity_Change(0);
+        panel.setFade(1);
+        panel.setFade(100);
+        panel.setMix(0);
+        panel.setMix(99);
+        panel.setIntensity(0);
         const QList<QByteArray> expected{QByteArray("AFR\x63", 4), QByteArray("AFR\0", 4),
                                          QByteArray("AFL\x64", 4), QByteArray("AFL\x01", 4),
                                          QByteArray("AIR\0", 4)};
@@ -104,14 +104,12 @@ private slots:
         QCOMPARE(PanelValues::fadeLabel(80), QStringLiteral("1.05"));
     }
 
-    void changeIdPadsShortArgumentsInTheCallersText()
+    void changeIdPadsShortArguments()
     {
         for (const QByteArray &given : {QByteArray(), QByteArray("7")}) {
-            QByteArray arg = given;
             f->port.writes.clear();
-            core().link.CmdTree(CommandTable::ChangeId, arg);
+            core().link.sendCommand(CommandTable::ChangeId, given);
             QCOMPARE(f->port.writes, QList<QByteArray>{QByteArray("ANI,01")});
-            QCOMPARE(arg, QByteArray("01"));
         }
     }
 
@@ -152,49 +150,38 @@ private slots:
         QCOMPARE(core().link.copyrightWait(), 200);
     }
 
-    void loadingSuppressesEverything()
+    void loadingSendsNothing()
     {
-        auto &state = core().state;
-        const QString label = state.panel.lblFade;
-        f->setSetting(QStringLiteral("Slider-FADE"), QStringLiteral("55"));
-        state.loading = true;
+        core().state.loading = true;
         f->port.writes.clear();
-        core().panel.hscrFade_Change(10);
-        core().link.SendCom("ARS");
+        core().link.sendCommand(CommandTable::FadeRate, Protocol::byte(10));
+        core().link.writeText("ARS");
+        core().state.loading = false;
         QVERIFY(f->port.writes.isEmpty());
-        QCOMPARE(state.panel.lblFade, label);
-        QCOMPARE(f->setting(QStringLiteral("Slider-FADE")), QStringLiteral("55"));
     }
 
-    void applyingReplyKeepsLabelsAndSettingsButSendsNothing()
+    void deviceSettingsAreShownAndStoredButNotSentBack()
     {
         auto &state = core().state;
-        state.applyingReply = true;
         f->port.writes.clear();
-        core().panel.hscrFade_Change(1);
-        core().panel.hscrMix_Change(20);
-        QByteArray h("5E");
-        core().link.CmdTree(CommandTable::HorizPosn, h);
+        Protocol::SettingsReply reply;
+        reply.fadeSlider = 1;
+        reply.mixSlider = 20;
+        reply.intensitySlider = state.panel.intensity;
+        reply.interval = 4;
+        core().panel.applyDeviceSettings(reply);
         QVERIFY(f->port.writes.isEmpty());
         QCOMPARE(state.panel.lblFade, QStringLiteral("5.00"));
         QCOMPARE(f->setting(QStringLiteral("Slider-FADE")), QStringLiteral("1"));
         QCOMPARE(f->setting(QStringLiteral("Slider-MIX")), QStringLiteral("20"));
-        state.applyingReply = false;
-    }
-
-    void busyCommandIsDropped()
-    {
-        core().state.cmdBusy = true;
-        QVERIFY(send(CommandTable::RetrieveSettings).isEmpty());
-        core().state.cmdBusy = false;
     }
 
     void counterWrapsAfter9999()
     {
         for (int i = core().reporter.sentCount().toInt(); i < 9999; ++i)
-            core().link.SendCom("SP");
+            core().link.writeText("SP");
         QCOMPARE(core().reporter.sentCount(), QStringLiteral("9999"));
-        core().link.SendCom("SP");
+        core().link.writeText("SP");
         QCOMPARE(core().reporter.sentCount(), QStringLiteral("0"));
     }
 
@@ -204,7 +191,7 @@ private slots:
         core().state.comPort = 0;
         const QString count = core().reporter.sentCount();
         const QString line = core().reporter.diagSend();
-        core().link.SendCom("ARS");
+        core().link.writeText("ARS");
         QCOMPARE(core().reporter.sentCount(), count);
         QCOMPARE(core().reporter.diagSend(), line);
         QVERIFY(!f->port.isOpen());
@@ -214,14 +201,14 @@ private slots:
     {
         core().link.closePort();
         f->port.writes.clear();
-        core().link.SendCom("ARS");
+        core().link.writeText("ARS");
         QVERIFY(f->port.isOpen());
         QCOMPARE(f->port.writes, QList<QByteArray>{"ARS"});
 
         core().link.closePort();
         f->port.present.clear();
         const int count = core().reporter.sentCount().toInt();
-        core().link.SendCom("ARC");
+        core().link.writeText("ARC");
         QCOMPARE(core().state.txtComColour, Indicator::Red);
         QCOMPARE(core().reporter.diagSend(), QStringLiteral("SendCom: ARC"));
         QCOMPARE(core().reporter.sentCount().toInt(), count + 1);

@@ -45,20 +45,20 @@ private slots:
         QVERIFY(core().link.comInitEnabled());
         QSignalSpy timer(&core().link, &DeviceLink::comInitTimerChanged);
         for (int i = 1; i <= 21; ++i)
-            core().link.tmrComInit_Timer();
+            core().link.wakeUpTick();
         QVERIFY(f->port.writes.isEmpty());
-        core().link.tmrComInit_Timer();
+        core().link.wakeUpTick();
         QCOMPARE(f->port.writes, QList<QByteArray>{"WK,00"});
         QVERIFY(core().state.portReady);
         QVERIFY(!core().link.comInitEnabled());
         QCOMPARE(timer.count(), 1);
 
         // A later opening wakes after 21 ticks.
-        core().link.StartCom();
+        core().link.openPort();
         for (int i = 1; i <= 20; ++i)
-            core().link.tmrComInit_Timer();
+            core().link.wakeUpTick();
         QCOMPARE(f->port.writes.size(), 1);
-        core().link.tmrComInit_Timer();
+        core().link.wakeUpTick();
         QCOMPARE(f->port.writes.size(), 2);
     }
 
@@ -66,7 +66,7 @@ private slots:
     {
         core().state.transferBusy = true;
         for (int i = 0; i < 50; ++i)
-            core().link.tmrComInit_Timer();
+            core().link.wakeUpTick();
         QVERIFY(f->port.writes.isEmpty());
         core().state.transferBusy = false;
         f->wake();
@@ -225,7 +225,7 @@ private slots:
     void unansweredUploadDisarms()
     {
         f->wake();
-        core().upload.mnuUpLoadLogo_Click();
+        core().upload.request();
         f->ticks(499);
         QVERIFY(core().state.uploadPending);
         f->ticks(1);
@@ -265,15 +265,15 @@ private slots:
             = [this] { return core().reporter.panelText().count(QStringLiteral("Port Already Open")); };
         f->port.failing.insert(2, SerialPort::InUse);
         core().state.comPort = 2;
-        core().link.StartCom();
-        core().link.StartCom();
+        core().link.openPort();
+        core().link.openPort();
         QCOMPARE(failures(), 1);
         f->port.failing.clear();
         f->port.present.insert(2);
-        core().link.StartCom();
+        core().link.openPort();
         QVERIFY(f->port.isOpen());
         f->port.failing.insert(2, SerialPort::InUse);
-        core().link.StartCom();
+        core().link.openPort();
         QCOMPARE(failures(), 2);
     }
 
@@ -296,14 +296,14 @@ private slots:
         const int closes = f->port.closes;
         switch (path) {
         case 0:
-            core().link.mnuCOMsel_Click(2);
+            core().link.choosePort(2);
             QVERIFY(f->port.wire().startsWith("WK,00ARCSP"));
             break;
         case 1:
-            core().link.mnuCOMsel_Click(0);
+            core().link.choosePort(0);
             break;
         case 2:
-            core().link.StartCom();
+            core().link.openPort();
             break;
         default:
             f->ticks(1200);
@@ -344,7 +344,7 @@ private slots:
         QVERIFY(!f->port.isOpen());
         QCOMPARE(core().reporter.panelTitle(), QStringLiteral("Mscomm1_OnComm"));
         QCOMPARE(core().reporter.panelText(), QStringLiteral("Transmit Buffer Full"));
-        core().link.CmdTree(CommandTable::RetrieveSettings);
+        core().link.sendCommand(CommandTable::RetrieveSettings);
         QVERIFY(f->port.isOpen());
     }
 
@@ -357,7 +357,7 @@ private slots:
         QVERIFY(recorder.lines().empty());
 
         recorder.setRecording(true);
-        core().link.CmdTree(CommandTable::RetrieveSettings);
+        core().link.sendCommand(CommandTable::RetrieveSettings);
         f->port.receive(QByteArray("s\x00\x32\x63\x5E\x1E\x01\x30\x30\x14\x28", 11) + "01");
         f->ticks(3);
         QCOMPARE(recorder.lines().size(), size_t(2));
@@ -367,15 +367,15 @@ private slots:
                  QStringLiteral("09:05:07.000  RX  73 00 32 63 5E 1E 01 30 30 14 28 30 31  s.2c^..00.(01"));
 
         recorder.setPaused(true);
-        core().link.CmdTree(CommandTable::TakeOn);
+        core().link.sendCommand(CommandTable::TakeOn);
         recorder.setPaused(false);
         recorder.setRecording(false);
-        core().link.CmdTree(CommandTable::TakeOff);
+        core().link.sendCommand(CommandTable::TakeOff);
         QCOMPARE(recorder.lines().size(), size_t(2));
 
         recorder.setRecording(true);
         for (int i = 0; i < TrafficRecorder::MaxLines + 10; ++i)
-            core().link.SendCom(QByteArray::number(i));
+            core().link.writeText(QByteArray::number(i));
         QCOMPARE(recorder.lines().size(), size_t(TrafficRecorder::MaxLines));
         QCOMPARE(recorder.lines().back().bytes, QByteArray::number(TrafficRecorder::MaxLines + 9));
 

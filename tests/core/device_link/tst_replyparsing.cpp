@@ -30,7 +30,7 @@ class TestReplyParsing : public QObject
     void arrive(const QByteArray &reply)
     {
         f->port.receive(reply);
-        core().link.RecvData();
+        core().link.readReplies();
         f->ticks(3);
     }
 
@@ -152,7 +152,7 @@ private slots:
 
     void tenByteReplyKeepsTheInterval()
     {
-        core().panel.hscrTimeInt_Scroll(77);
+        core().panel.showIntervalTime(77);
         arrive(QByteArray("S") + bytes({50, 49, 99, 94, 55, 1, 48, 48, 20}));
         QCOMPARE(core().state.panel.timeOn, 20);
         QCOMPARE(core().state.panel.timeInt, 77);
@@ -204,7 +204,7 @@ private slots:
     void copyrightLabelClearsAfter200Ticks()
     {
         core().state.transferBusy = true; // no poll to re-arm the countdown
-        core().link.CmdTree(22);
+        core().link.sendCommand(22);
         arrive(QByteArray("(C) 2026 X QX04 V1\r\n"));
         QVERIFY(!core().reporter.copyright().isEmpty());
         f->ticks(200);

@@ -29,7 +29,7 @@ class TestLogoDownload : public QObject
     int runDownload()
     {
         f->port.writes.clear();
-        core().download.PicToQX();
+        core().download.start();
         int ticks = 0;
         while (core().download.running() && ticks < 1000) {
             f->ticks(1);
@@ -45,7 +45,7 @@ private slots:
     {
         f = std::make_unique<CoreFixture>();
         f->startConnected();
-        core().panel.hscrFade_Change(40);
+        core().panel.setFade(40);
         // A 64-line logo whose top line (row 63) is all set.
         for (int k = 0; k < 32; ++k)
             core().state.logos[1].bytes[static_cast<size_t>(63 * 32 + k)] = 0xFF;
@@ -115,7 +115,7 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bitmap.bytes()) > 0);
             file.close();
             core().state.currentSlot = slot;
-            QVERIFY(!core().logoFiles.Read_File(name));
+            QVERIFY(!core().logoFiles.readFile(name));
         };
         read(2, 64);
         read(1, 32);
@@ -125,7 +125,7 @@ private slots:
             core().state.currentSlot = 1;
             LogoBitmap uploaded;
             uploaded.assign(BitmapMaker{}.pixels());
-            core().upload.Save_Picture(QByteArray(2, '\0') + "SD"
+            core().upload.takeStream(QByteArray(2, '\0') + "SD"
                                        + LogoFileWriter::qx1Bytes(uploaded, false));
             QCOMPARE(core().state.viewHeight[1], 64);
         }
@@ -158,7 +158,7 @@ private slots:
         QCOMPARE(core().reporter.panelText(), QStringLiteral("No logo was selected for download"));
         QVERIFY(!core().state.transferBusy);
 
-        core().reporter.cmdErrOK_Click();
+        core().reporter.closePanel();
         core().state.selectedSlotButton = 2;
         core().link.closePort();
         core().state.comPort = 0;
@@ -167,7 +167,7 @@ private slots:
         QCOMPARE(core().reporter.panelTitle(), QStringLiteral("Communication Error!"));
         QCOMPARE(core().reporter.panelText(), QStringLiteral("No Valid COM Port Selected"));
 
-        core().reporter.cmdErrOK_Click();
+        core().reporter.closePanel();
         core().state.portReady = false;
         runDownload();
         QVERIFY(writes().isEmpty());
@@ -178,9 +178,9 @@ private slots:
     void aSecondDownloadIsRefusedWhileOneRuns()
     {
         f->port.writes.clear();
-        core().download.PicToQX();
+        core().download.start();
         f->ticks(20);
-        core().download.PicToQX();
+        core().download.start();
         QCOMPARE(core().reporter.panelTitle(), QStringLiteral("Download Running"));
         while (core().download.running())
             f->ticks(1);
@@ -191,7 +191,7 @@ private slots:
     void theLineClosingMidwayEndsCleanly()
     {
         f->port.writes.clear();
-        core().download.PicToQX();
+        core().download.start();
         f->ticks(25);
         emit f->port.commEvent(SerialPort::LineLost);
         f->port.present.clear(); // and it does not come back
@@ -209,12 +209,12 @@ private slots:
     void commandsWaitForTheLogoLines()
     {
         f->port.writes.clear();
-        core().download.PicToQX();
+        core().download.start();
         while (!f->port.writes.contains("ALD"))
             f->ticks(1);
-        core().panel.hscrMix_Change(50);
-        core().panel.optTAKE_Click();
-        core().download.mnuSaveLogoinNVRAM_Click();
+        core().panel.setMix(50);
+        core().ops.toggleTake();
+        core().download.storeInNvram();
         QCOMPARE(f->port.writes.last(), "ALD");
         while (core().download.running())
             f->ticks(1);
@@ -226,21 +226,21 @@ private slots:
         QCOMPARE(w.mid(at + 64, 3), (QList<QByteArray>{mix, "ATT", "ASI"}));
         // After the lines nothing waits any more.
         f->port.writes.clear();
-        core().panel.optTAKE_Click();
+        core().ops.toggleTake();
         QCOMPARE(f->port.writes, QList<QByteArray>{"ATT"});
     }
 
     void nvramSaveShowsThreeSecondsOfProgress()
     {
         f->port.writes.clear();
-        core().download.mnuSaveLogoinNVRAM_Click();
+        core().download.storeInNvram();
         QCOMPARE(f->port.writes, QList<QByteArray>{"ASI"});
         f->ticks(60);
         QVERIFY(core().reporter.progressVisible());
         QCOMPARE(core().reporter.progressValue(), 50);
         // A download asked for meanwhile is no second download: it starts
         // when the progress has ended.
-        core().download.PicToQX();
+        core().download.start();
         QVERIFY(!core().reporter.panelVisible());
         QVERIFY(!f->port.writes.contains("ARS"));
         f->ticks(60);
@@ -254,17 +254,17 @@ private slots:
 
     void pollAndWakeupStayQuietDuringTheDownload()
     {
-        core().link.StartCom(); // arms the start-up wake-up again
+        core().link.openPort(); // arms the start-up wake-up again
         f->port.writes.clear();
-        core().download.PicToQX();
+        core().download.start();
         for (int i = 0; i < 60; ++i)
-            core().link.tmrComInit_Timer();
+            core().link.wakeUpTick();
         while (core().download.running())
             f->ticks(1);
         QVERIFY(!f->port.writes.contains(QByteArray("ARC")));
         QCOMPARE(f->port.writes.count(QByteArray("WK,00")), 0);
         for (int i = 0; i < 30; ++i)
-            core().link.tmrComInit_Timer();
+            core().link.wakeUpTick();
         QCOMPARE(f->port.writes.count(QByteArray("WK,00")), 1);
     }
 };

@@ -27,7 +27,7 @@ class TestLogoFiles : public QObject
         file.write(bytes);
         return path;
     }
-    bool read(QString name) { return core().logoFiles.Read_File(name); }
+    bool read(QString name) { return core().logoFiles.readFile(name); }
     // Everything a refused load must leave as it was.
     struct Snapshot {
         LogoBitmap slot;
@@ -149,7 +149,7 @@ private slots:
         // inside the rows: the rows run past the end, no logo.
         for (qsizetype length : {qsizetype(0), qsizetype(1), qsizetype(30), qsizetype(61), qsizetype(62),
                                  qsizetype(63), qsizetype(1024 + 62), whole.size() - 1}) {
-            core().reporter.cmdErrOK_Click();
+            core().reporter.closePanel();
             QVERIFY(read(write(QStringLiteral("cut.bmp"), whole.left(length))));
             QCOMPARE(core().reporter.panelTitle(),
                      length < 62 ? QStringLiteral("Read_File") : QStringLiteral("Read_File-A"));
@@ -171,7 +171,7 @@ private slots:
         QVERIFY(read(QStringLiteral("logo.dib")));
         QCOMPARE(core().reporter.panelTitle(), QStringLiteral("Read_File-B"));
         QCOMPARE(core().reporter.panelText(), QStringLiteral("Invalid File Name or Missing File!"));
-        core().reporter.cmdErrOK_Click();
+        core().reporter.closePanel();
         QVERIFY(read(QStringLiteral("   ")));
         QVERIFY(!core().reporter.panelVisible());
     }
@@ -205,27 +205,26 @@ private slots:
         QCOMPARE(recent[0], paths[8]);
         QCOMPARE(recent[7], paths[1]);
 
-        // While loading, the list stays as it is.
-        core().state.loading = true;
-        QVERIFY(!read(paths[0]));
-        core().state.loading = false;
+        // A slot's stored file leaves the list as it is.
+        QString stored = paths[0];
+        QVERIFY(!core().logoFiles.readFile(stored, LogoFiles::Origin::Stored));
         QCOMPARE(recent[0], paths[8]);
     }
 
     void menusChooseTheSlot()
     {
         const QString path = write(QStringLiteral("one.bmp"), BitmapMaker().bytes());
-        core().slotControl.mnuSetQXx_Click(1);
+        core().slotControl.chooseModel(1);
         core().state.currentSlot = 3;
-        core().logoFiles.mnuOpenLogoFile(path);
+        core().logoFiles.openChosenFile(path);
         QCOMPARE(core().state.currentSlot, 1);
         QCOMPARE(core().state.slotFile[1], path);
 
         // A cancelled dialog is no failure.
-        core().logoFiles.mnuOpenLogoFile(QString());
+        core().logoFiles.openChosenFile(QString());
         QVERIFY(!core().reporter.panelVisible());
 
-        core().logoFiles.MnuRecentFile(3); // empty entry
+        core().logoFiles.openRecent(3); // empty entry
         QCOMPARE(core().reporter.panelTitle(), QStringLiteral("MnuRecentFile"));
         QCOMPARE(core().reporter.panelText(), QStringLiteral("Read of image file failed."));
     }

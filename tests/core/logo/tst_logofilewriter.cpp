@@ -136,19 +136,19 @@ private slots:
         LogoBitmap logo;
         logo.bytes.fill(0x3C);
         core.state.currentSlot = 9; // model 4
-        core.upload.Save_Picture(streamOf(logo));
+        core.upload.takeStream(streamOf(logo));
         QCOMPARE(core.state.currentSlot, 4);
         QVERIFY(core.state.logos[4] == logo);
         QCOMPARE(save.count(), 1);
         QCOMPARE(save.first().first().toInt(), 4);
 
         const LogoBitmap before = core.state.logos[4];
-        core.upload.Save_Picture(QByteArray(60, 'x') + "SD" + QByteArray(2038, '\0'));
+        core.upload.takeStream(QByteArray(60, 'x') + "SD" + QByteArray(2038, '\0'));
         QCOMPARE(core.reporter.panelTitle(), QStringLiteral("Save_Picture"));
         QVERIFY(core.reporter.panelText().endsWith(QStringLiteral(" 02")));
         QVERIFY(core.state.logos[4] == before);
 
-        core.upload.Save_Picture(QByteArray(2060, 'x'));
+        core.upload.takeStream(QByteArray(2060, 'x'));
         QVERIFY(core.reporter.progressVisible());
         QCOMPARE(core.reporter.progressValue(), 0);
         QVERIFY(core.state.logos[4] == before);
@@ -159,14 +159,14 @@ private slots:
     {
         CoreFixture f;
         f.startConnected();
-        f.core->upload.mnuUpLoadLogo_Click();
+        f.core->upload.request();
         QCOMPARE(f.port.writes, QList<QByteArray>{"ARM"});
         QVERIFY(f.core->state.uploadPending);
         QCOMPARE(f.core->link.pollTicks(), 500);
 
-        f.core->slotControl.mnuSetQXx_Click(1);
+        f.core->slotControl.chooseModel(1);
         f.port.writes.clear();
-        f.core->upload.mnuUpLoadLogo_Click();
+        f.core->upload.request();
         QVERIFY(f.port.writes.isEmpty());
         QCOMPARE(f.core->reporter.panelTitle(), QStringLiteral("QX-1: No Can Do"));
     }

@@ -21,9 +21,9 @@ class TestPanel : public QObject
         f->port.writes.clear();
         core().panel.setPositionText(horizontal, text);
         if (horizontal)
-            core().panel.txtHPOS_Click();
+            core().panel.enterPosition(true);
         else
-            core().panel.txtVPOS_Click();
+            core().panel.enterPosition(false);
         return f->port.writes;
     }
 
@@ -90,7 +90,7 @@ private slots:
         QCOMPARE(core().reporter.panelTitle(), QStringLiteral("txtVPOS"));
         QCOMPARE(core().reporter.panelText(), QStringLiteral("Allowable Range 0 to 100%"));
 
-        core().reporter.cmdErrOK_Click();
+        core().reporter.closePanel();
         QVERIFY(typeInto(true, QString()).isEmpty());
         QCOMPARE(beeps.count(), 2);
         QVERIFY(!core().reporter.panelVisible());
@@ -99,7 +99,7 @@ private slots:
         QCOMPARE(core().reporter.panelText(), QStringLiteral("Allowable Range 34 to 154  "));
         QCOMPARE(core().state.panel.txtHPOS, QStringLiteral("0"));
 
-        core().reporter.cmdErrOK_Click();
+        core().reporter.closePanel();
         QVERIFY(typeInto(true, QStringLiteral("40000")).isEmpty());
         QCOMPARE(core().reporter.panelTitle(), QStringLiteral("txtHPOS"));
         QCOMPARE(core().state.panel.txtHPOS, QStringLiteral("40000"));
@@ -125,8 +125,8 @@ private slots:
         QFETCH(QByteArray, horizontal);
         core().state.panel.standard = standard;
         f->port.writes.clear();
-        core().panel.picPicture2_MouseDown(0, 0);
-        core().panel.picPicture2_MouseMove(to, to);
+        core().panel.startDrag(0, 0);
+        core().panel.dragTo(to, to);
         QCOMPARE(f->port.writes, (QList<QByteArray>{vertical, horizontal}));
         const QString percent = to > 0 ? QStringLiteral("100") : QStringLiteral("0");
         QCOMPARE(core().state.panel.txtHPOS, percent);
@@ -138,20 +138,20 @@ private slots:
     void dragIsThrottledAndLocked()
     {
         f->port.writes.clear();
-        core().panel.picPicture2_MouseDown(0, 0);
-        core().panel.picPicture2_MouseMove(100, 100);
-        core().panel.picPicture2_MouseMove(200, 200);
+        core().panel.startDrag(0, 0);
+        core().panel.dragTo(100, 100);
+        core().panel.dragTo(200, 200);
         QCOMPARE(f->port.writes.size(), 2); // the second move came within three ticks
         f->ticks(3);
-        core().panel.picPicture2_MouseMove(300, 300);
+        core().panel.dragTo(300, 300);
         QCOMPARE(f->port.writes.size(), 4);
-        core().panel.picPicture2_MouseUp();
+        core().panel.endDrag();
 
-        core().panel.mnuPanelLock_Click();
+        core().panel.toggleLock();
         f->ticks(3);
         const int left = core().state.panel.previewLeft;
-        core().panel.picPicture2_MouseDown(0, 0);
-        core().panel.picPicture2_MouseMove(2000, 2000);
+        core().panel.startDrag(0, 0);
+        core().panel.dragTo(2000, 2000);
         QCOMPARE(f->port.writes.size(), 4);
         QCOMPARE(core().state.panel.previewLeft, left);
     }
@@ -159,11 +159,11 @@ private slots:
     void zoomNeedsAVisibleView()
     {
         core().state.panel.previewVisible = false;
-        core().panel.mnuZoomOn_Click();
+        core().panel.showFullView();
         QVERIFY(!core().state.zoomOn);
-        core().panel.mnuZoomOff_Click();
+        core().panel.hideFullView();
         QVERIFY(core().state.panel.previewVisible);
-        core().panel.mnuZoomOn_Click();
+        core().panel.showFullView();
         QVERIFY(core().state.zoomOn);
     }
 
@@ -178,7 +178,7 @@ private slots:
         });
         core().state.slotFile[1] = QStringLiteral("/tmp/some logo.bmp");
         qputenv("QUILLON_PAINT", "my-editor");
-        QCOMPARE(core().paint.mnuPaintBrush_Click(), QStringLiteral("pinta"));
+        QCOMPARE(core().paint.editInPaint(), QStringLiteral("pinta"));
         QCOMPARE(tried, (QStringList{QStringLiteral("my-editor"), QStringLiteral("kolourpaint"),
                                      QStringLiteral("pinta")}));
         QCOMPARE(arguments, QStringList{QStringLiteral("/tmp/some logo.bmp")});
@@ -188,7 +188,7 @@ private slots:
     void standardButtonsSaveAndSend()
     {
         f->port.writes.clear();
-        core().panel.NTSC_PAL_Click(1);
+        core().panel.setStandard(1);
         QCOMPARE(f->port.writes, (QList<QByteArray>{"ATP", QByteArray(10, ' ')}));
         QCOMPARE(f->setting(QStringLiteral("NTSC_PAL")), QStringLiteral("1"));
         QCOMPARE(core().state.panel.standard, 1);
@@ -197,10 +197,10 @@ private slots:
     void panelLockTogglesAndSendsNothing()
     {
         f->port.writes.clear();
-        core().panel.mnuPanelLock_Click();
+        core().panel.toggleLock();
         QVERIFY(core().state.panel.locked);
         QCOMPARE(f->setting(QStringLiteral("PanelLock")), QStringLiteral("True"));
-        core().panel.mnuPanelLock_Click();
+        core().panel.toggleLock();
         QVERIFY(!core().state.panel.locked);
         QCOMPARE(f->setting(QStringLiteral("PanelLock")), QStringLiteral("False"));
         QVERIFY(f->port.writes.isEmpty());
@@ -212,8 +212,8 @@ private slots:
         QCOMPARE(PanelValues::timeText(2), QStringLiteral("0:00:30"));
         QCOMPARE(PanelValues::timeText(255), QStringLiteral("1:03:45"));
         QCOMPARE(PanelValues::timeText(510), QStringLiteral("2:07:30"));
-        core().panel.hscrTimeOn_Change(1);
-        core().panel.hscrTimeInt_Change(1);
+        core().panel.setOnTime(1);
+        core().panel.setIntervalTime(1);
         QCOMPARE(core().state.panel.lblOnTime, QStringLiteral("0:00:15"));
         QCOMPARE(core().state.panel.lblCycTime, QStringLiteral("0:00:30"));
     }
@@ -236,27 +236,27 @@ private slots:
     void sliderChangesRecolourTheView()
     {
         core().state.showMix = true;
-        core().panel.hscrMix_Change(0);
+        core().panel.setMix(0);
         QCOMPARE(core().state.viewColours.foreground, (Rgb{0, 0, 255}));
-        core().panel.NEGATE_Click(true);
+        core().panel.setNegative(true);
         QCOMPARE(core().state.viewColours.background, (Rgb{0, 0, 255}));
         QCOMPARE(core().state.fullViewColours.foreground, (Rgb{0, 0, 224}));
 
         // A running schedule on a platform below 2 leaves the colours alone.
         core().state.scheduleOn = true;
         core().state.platformCode = 1;
-        core().panel.hscrMix_Change(99);
+        core().panel.setMix(99);
         QCOMPARE(core().state.viewColours.background, (Rgb{0, 0, 255}));
     }
 
     void showMenuFlags()
     {
-        core().panel.mnuShowMode_Click(1);
+        core().panel.toggleShowMode(1);
         QVERIFY(core().state.showMix);
         QCOMPARE(f->setting(QStringLiteral("ShowMix")), QStringLiteral("True"));
         core().state.showFade = true;
         core().state.panel.previewVisible = false;
-        core().panel.mnuShowMode_Click(2);
+        core().panel.toggleShowMode(2);
         QVERIFY(core().state.panel.previewVisible);
         QCOMPARE(f->setting(QStringLiteral("ShowFade")), QStringLiteral("False"));
     }

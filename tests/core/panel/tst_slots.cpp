@@ -29,11 +29,11 @@ private slots:
 
     void selectingSendsOnceAndStores()
     {
-        core().slotControl.mnuLogoSel_Click(3);
+        core().slotControl.selectSlot(3);
         f->port.writes.clear();
-        core().slotControl.mnuLogoSel_Click(3);
+        core().slotControl.selectSlot(3);
         QVERIFY(f->port.writes.isEmpty());
-        core().slotControl.mnuLogoSel_Click(4);
+        core().slotControl.selectSlot(4);
         QCOMPARE(f->port.writes, QList<QByteArray>{QByteArray("AJ04\0\0\0", 7)});
         QCOMPARE(f->setting(QStringLiteral("LogoSelect")), QStringLiteral("4"));
         QCOMPARE(core().state.currentSlot, 4);
@@ -43,27 +43,27 @@ private slots:
 
     void slotsAboveTheModelAreRefused()
     {
-        core().slotControl.optLOGO_Click(5);
-        core().slotControl.optLOGO_Click(0);
+        core().slotControl.selectSlot(5);
+        core().slotControl.selectSlot(0);
         QVERIFY(f->port.writes.isEmpty());
         QCOMPARE(core().state.currentSlot, 1);
     }
 
     void groupsOfFour()
     {
-        core().slotControl.mnuSetQXx_Click(15);
-        core().slotControl.optLOGO_Click(6);
+        core().slotControl.chooseModel(15);
+        core().slotControl.selectSlot(6);
         QCOMPARE(visibleButtons(), (QList<int>{5, 6, 7, 8}));
-        core().slotControl.optLOGO_Click(13);
+        core().slotControl.selectSlot(13);
         QCOMPARE(visibleButtons(), (QList<int>{13, 14, 15}));
-        core().slotControl.mnuSetQXx_Click(7);
-        core().slotControl.optLOGO_Click(5);
+        core().slotControl.chooseModel(7);
+        core().slotControl.selectSlot(5);
         QCOMPARE(visibleButtons(), (QList<int>{5, 6, 7}));
     }
 
     void modelMenu()
     {
-        core().slotControl.mnuSetQXx_Click(7);
+        core().slotControl.chooseModel(7);
         QCOMPARE(core().state.title, QStringLiteral("Quillon - QX7 Selected"));
         QCOMPARE(core().state.modelNumber, 7);
         QVERIFY(core().state.logoMenuVisible[7]);
@@ -72,13 +72,13 @@ private slots:
         QVERIFY(!core().state.modelMenuChecked[4]);
         QCOMPARE(f->setting(QStringLiteral("QX_Model")), QStringLiteral("7"));
 
-        core().slotControl.mnuSetQXx_Click(0);
+        core().slotControl.chooseModel(0);
         QCOMPARE(core().state.modelNumber, 1);
         QVERIFY(core().state.modelMenuChecked[0]);
         QCOMPARE(f->setting(QStringLiteral("QX_Model")), QStringLiteral("0"));
         QVERIFY(!core().state.logoMenuVisible[2]);
 
-        core().slotControl.mnuSetQXx_Click(5);
+        core().slotControl.chooseModel(5);
         QCOMPARE(core().state.modelNumber, 1);
         QVERIFY(core().state.modelMenuChecked[1]);
         QCOMPARE(f->setting(QStringLiteral("QX_Model")), QStringLiteral("1"));

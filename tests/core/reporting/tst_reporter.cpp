@@ -36,7 +36,7 @@ private slots:
     {
         Reporter r;
         r.ReportError(QStringLiteral("x"), QStringLiteral("t"));
-        r.cmdErrOK_Click();
+        r.closePanel();
         QVERIFY(!r.panelVisible());
         QCOMPARE(r.errorPanelTicks(), 0);
         r.tick();

@@ -57,7 +57,7 @@ private slots:
         QCOMPARE(schedule[3].daysMask(), 0);
         QCOMPARE(schedule[4].daysMask(), 62);
 
-        schedule.Save_Settings(*f.settings);
+        schedule.save(*f.settings);
         QCOMPARE(f.setting(QStringLiteral("S_Days")),
                  QStringLiteral("65,127,0,0,62,") + QStringLiteral("0,").repeated(15));
         Schedule again;
@@ -103,22 +103,22 @@ private slots:
     {
         Schedule schedule;
         schedule[0] = makeSequence(1920, 4, 480, 2000, 1, Monday);
-        QVERIFY(ConflictScan::Scan_Conflicts(schedule) == ConflictMarks());
+        QVERIFY(ConflictScan::scanConflicts(schedule) == ConflictMarks());
         schedule[1] = makeSequence(1924, 4, 480, 2000, 2, Monday);
-        ConflictMarks marks = ConflictScan::Scan_Conflicts(schedule);
+        ConflictMarks marks = ConflictScan::scanConflicts(schedule);
         QVERIFY(marks.days[0][1] && marks.days[1][1] && marks.logos[0] && marks.logos[1]);
         QVERIFY(!marks.days[0][2]);
         schedule[1].Start = 1925;
-        QVERIFY(ConflictScan::Scan_Conflicts(schedule) == ConflictMarks());
+        QVERIFY(ConflictScan::scanConflicts(schedule) == ConflictMarks());
         schedule[1] = makeSequence(1924, 4, 480, 2000, 2, Tuesday);
-        QVERIFY(ConflictScan::Scan_Conflicts(schedule) == ConflictMarks());
+        QVERIFY(ConflictScan::scanConflicts(schedule) == ConflictMarks());
         // Disabled sequences never take part.
         for (auto disabled :
              {makeSequence(1920, 4, 480, 2000, 0, Monday), makeSequence(-1, 4, 480, 2000, 2, Monday),
               makeSequence(1920, 0, 480, 2000, 2, Monday), makeSequence(1920, 4, 0, 2000, 2, Monday),
               makeSequence(1920, 4, 480, 2000, 2, 0)}) {
             schedule[1] = disabled;
-            QVERIFY(ConflictScan::Scan_Conflicts(schedule) == ConflictMarks());
+            QVERIFY(ConflictScan::scanConflicts(schedule) == ConflictMarks());
         }
     }
 
@@ -139,7 +139,7 @@ private slots:
                 const int repeat = pick({-7, 0, 1, 2, 5, 40, 480, random.bounded(481)});
                 schedule[i] = makeSequence(start, on, repeat, end, pick({0, 1, 2, 16}), random.bounded(128));
             }
-            QVERIFY2(ConflictScan::Scan_Conflicts(schedule) == ConflictScan::sampled(schedule),
+            QVERIFY2(ConflictScan::scanConflicts(schedule) == ConflictScan::sampled(schedule),
                      qPrintable(QStringLiteral("round %1").arg(round)));
         }
     }

@@ -25,7 +25,7 @@ class TestScheduleEditor : public QObject
     void open()
     {
         create();
-        e->Form_Load();
+        e->open();
     }
     void setRow(int i, int start, int end, int on, int repeat, int logo, std::initializer_list<int> days)
     {
@@ -42,7 +42,7 @@ class TestScheduleEditor : public QObject
     {
         QSignalSpy spy(e.get(), &ScheduleEditor::scanningChanged);
         for (int i = 0; i < ticks; ++i)
-            e->Timer1_Timer();
+            e->tick();
         return static_cast<int>(spy.count()) / 2;
     }
 
@@ -93,11 +93,11 @@ private slots:
         }
         QCOMPARE(e->selectedRow(), ScheduleEditor::NoRow);
         QVERIFY(e->editorOpen() && !e->setupInProgress());
-        QVERIFY(e->controlsEnabled() && e->cmdScanEnabled());
+        QVERIFY(e->controlsEnabled() && e->scanButtonEnabled());
         QVERIFY(!e->lblLockedVisible() && !e->autoScanTicked());
 
         // With no row selected the sliders move alone.
-        e->VScroll_Do(ScheduleEditor::StartSlider, 100);
+        e->changeSlider(ScheduleEditor::StartSlider, 100);
         QCOMPARE(e->slider(ScheduleEditor::StartSlider), 100);
         QCOMPARE(table()[0].Start, -1);
         QCOMPARE(e->cells(0).start, QStringLiteral("Off     "));
@@ -107,21 +107,21 @@ private slots:
     {
         setRow(2, 1920, 2000, 4, 40, 1, {1});
         open();
-        e->Option1_Click(2);
-        e->VScroll_Do(ScheduleEditor::StartSlider, 2400);
+        e->chooseRow(2);
+        e->changeSlider(ScheduleEditor::StartSlider, 2400);
         QCOMPARE(table()[2].End, 2401);
         QCOMPARE(e->slider(ScheduleEditor::EndSlider), 2401);
         QCOMPARE(e->cells(2).end, QStringLiteral("10:00:15 "));
 
         // End at midnight turns Start off; Start pushes End out again.
-        e->VScroll_Do(ScheduleEditor::EndSlider, 0);
+        e->changeSlider(ScheduleEditor::EndSlider, 0);
         QCOMPARE(table()[2].Start, -1);
         QCOMPARE(e->cells(2).start, QStringLiteral("Off     "));
-        e->VScroll_Do(ScheduleEditor::StartSlider, 100);
+        e->changeSlider(ScheduleEditor::StartSlider, 100);
         QCOMPARE(table()[2].End, 101);
 
         // End at the top: END blank, START off.
-        e->VScroll_Do(ScheduleEditor::EndSlider, -1);
+        e->changeSlider(ScheduleEditor::EndSlider, -1);
         QCOMPARE(e->cells(2).end, QString());
         QCOMPARE(e->cells(2).start, QStringLiteral("Off     "));
         QCOMPARE(table()[2].Start, -1);
@@ -132,8 +132,8 @@ private slots:
     {
         setRow(3, 1920, 2400, 4, 40, 1, {1});
         open();
-        e->Option1_Click(3);
-        e->VScroll_Do(ScheduleEditor::EndSlider, 1920);
+        e->chooseRow(3);
+        e->changeSlider(ScheduleEditor::EndSlider, 1920);
         QCOMPARE(table()[3].Start, 1919);
         QCOMPARE(e->cells(3).start, QStringLiteral("7:59:45 "));
     }
@@ -142,11 +142,11 @@ private slots:
     {
         setRow(1, 1920, 2400, 0, 20, 1, {1});
         open();
-        e->Option1_Click(1);
-        e->VScroll_Do(ScheduleEditor::OnSlider, 40);
+        e->chooseRow(1);
+        e->changeSlider(ScheduleEditor::OnSlider, 40);
         QCOMPARE(table()[1].RepeatSteps, 40);
         QCOMPARE(e->cells(1).off, QStringLiteral("0:10:00 "));
-        e->VScroll_Do(ScheduleEditor::RepeatSlider, 10);
+        e->changeSlider(ScheduleEditor::RepeatSlider, 10);
         QCOMPARE(table()[1].OnSteps, 10);
         QCOMPARE(e->slider(ScheduleEditor::OnSlider), 10);
         QCOMPARE(e->cells(1).ton, QStringLiteral("0:02:30 "));
@@ -157,11 +157,11 @@ private slots:
         setRow(4, 3000, 2000, 40, 20, 1, {});
         setRow(6, 6000, 6100, 4, 40, 1, {}); // beyond what the sliders show
         open();
-        e->Option1_Click(4);
+        e->chooseRow(4);
         QCOMPARE(table()[4].End, 3001);
         QCOMPARE(table()[4].RepeatSteps, 40);
 
-        e->Option1_Click(6);
+        e->chooseRow(6);
         QCOMPARE(e->slider(ScheduleEditor::StartSlider), 3000);
         QCOMPARE(e->slider(ScheduleEditor::EndSlider), 3001);
         QCOMPARE(e->slider(ScheduleEditor::OnSlider), 4);
@@ -174,7 +174,7 @@ private slots:
         open();
         QStringList shown;
         for (int press = 0; press < 6; ++press) {
-            e->txtLogo_MouseDown(7);
+            e->pressLogo(7);
             shown << e->cells(7).logo;
         }
         QCOMPARE(shown, (QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
@@ -187,11 +187,11 @@ private slots:
     void dayButtonToggles()
     {
         open();
-        e->Command1_Click(38);
+        e->toggleDay(38);
         QVERIFY(table()[5].Days[3]);
         QCOMPARE(e->cells(5).days[3], QStringLiteral("x"));
         QCOMPARE(e->selectedRow(), ScheduleEditor::NoRow);
-        e->Command1_Click(38);
+        e->toggleDay(38);
         QVERIFY(!table()[5].Days[3]);
         QCOMPARE(e->cells(5).days[3], QString());
     }
@@ -203,11 +203,11 @@ private slots:
         open();
         QVERIFY(!e->controlsEnabled());
         QVERIFY(e->lblLockedVisible());
-        QVERIFY(!e->cmdScanEnabled());
+        QVERIFY(!e->scanButtonEnabled());
         QVERIFY(!e->autoScanTicked());
-        e->chkAutoScan_Click(true);
-        e->chkAutoScan_Click(false);
-        QVERIFY(e->cmdScanEnabled());
+        e->setAutoScan(true);
+        e->setAutoScan(false);
+        QVERIFY(e->scanButtonEnabled());
         QCOMPARE(f->setting(QStringLiteral("AutoScan")), QStringLiteral("0"));
     }
 
@@ -227,12 +227,12 @@ private slots:
         open();
         // Something to undo and something to redo, and a row selected, when
         // the lock comes.
-        e->Command1_Click(4 * 7 + 2);
-        e->Command1_Click(4 * 7 + 3);
+        e->toggleDay(4 * 7 + 2);
+        e->toggleDay(4 * 7 + 3);
         e->undo();
-        e->Option1_Click(4);
+        e->chooseRow(4);
         f->core->state.scheduleLocked = true;
-        e->Form_SetUp();
+        e->fill();
         QCOMPARE(e->selectedRow(), ScheduleEditor::NoRow);
 
         const auto lists = [this] {
@@ -250,31 +250,31 @@ private slots:
         const QStringList sliders{QStringLiteral("Start slider"), QStringLiteral("T-ON slider"),
                                   QStringLiteral("Repeat slider"), QStringLiteral("End slider")};
         if (change == QLatin1String("row selector"))
-            e->Option1_Click(4);
+            e->chooseRow(4);
         else if (change == QLatin1String("START cell"))
-            e->txtStart_Click(4);
+            e->chooseRow(4);
         else if (change == QLatin1String("T-ON cell"))
-            e->txtTON_Click(4);
+            e->chooseRow(4);
         else if (change == QLatin1String("REPEAT cell"))
-            e->txtOFF_Click(4);
+            e->chooseRow(4);
         else if (change == QLatin1String("END cell"))
-            e->txtEnd_Click(4);
+            e->chooseRow(4);
         else if (sliders.contains(change))
-            e->VScroll_Do(static_cast<int>(sliders.indexOf(change)), 100);
+            e->changeSlider(static_cast<int>(sliders.indexOf(change)), 100);
         else if (change == QLatin1String("logo press"))
-            e->txtLogo_MouseDown(4);
+            e->pressLogo(4);
         else if (change == QLatin1String("logo double-click"))
-            e->txtLogo_DblClick(4);
+            e->doubleClickLogo(4);
         else if (change == QLatin1String("logo"))
-            e->txtLogo_Do(4);
+            e->advanceLogo(4);
         else if (change == QLatin1String("day button"))
-            e->Command1_Click(4 * 7);
+            e->toggleDay(4 * 7);
         else if (change == QLatin1String("undo"))
             e->undo();
         else if (change == QLatin1String("redo"))
             e->redo();
         else
-            e->cmdButtons_Click(1);
+            e->pressButton(1);
 
         QCOMPARE(lists(), listsBefore);
         for (int i = 0; i < ScheduleEditor::Rows; ++i)
@@ -287,17 +287,17 @@ private slots:
     void saveWritesTheSixLists()
     {
         open();
-        e->Option1_Click(0);
-        e->VScroll_Do(ScheduleEditor::StartSlider, 1920);
-        e->VScroll_Do(ScheduleEditor::OnSlider, 4);
-        e->VScroll_Do(ScheduleEditor::RepeatSlider, 40);
-        e->VScroll_Do(ScheduleEditor::EndSlider, 2400);
-        e->txtLogo_MouseDown(0);
-        e->txtLogo_MouseDown(0);
-        e->Command1_Click(1);
+        e->chooseRow(0);
+        e->changeSlider(ScheduleEditor::StartSlider, 1920);
+        e->changeSlider(ScheduleEditor::OnSlider, 4);
+        e->changeSlider(ScheduleEditor::RepeatSlider, 40);
+        e->changeSlider(ScheduleEditor::EndSlider, 2400);
+        e->pressLogo(0);
+        e->pressLogo(0);
+        e->toggleDay(1);
         QCOMPARE(f->setting(QStringLiteral("S_Start")), QStringLiteral("<missing>"));
 
-        e->cmdButtons_Click(1);
+        e->pressButton(1);
         const auto list = [](const QString &first, const QString &rest) {
             return first + QLatin1Char(',') + (rest + QLatin1Char(',')).repeated(19);
         };
@@ -314,18 +314,18 @@ private slots:
         f->setSetting(QStringLiteral("AutoScan"), QStringLiteral(" 1 "));
         open();
         QVERIFY(e->autoScanTicked());
-        QVERIFY(!e->cmdScanEnabled());
+        QVERIFY(!e->scanButtonEnabled());
         QCOMPARE(scansDuring(4), 0);
         QCOMPARE(scansDuring(1), 1);
         QCOMPARE(e->clockText(), QStringLiteral("9:05:07"));
 
         QCOMPARE(scansDuring(3), 0);
-        e->VScroll_Do(ScheduleEditor::OnSlider, 5);
+        e->changeSlider(ScheduleEditor::OnSlider, 5);
         QCOMPARE(scansDuring(4), 0);
         QCOMPARE(scansDuring(1), 1);
 
-        e->chkAutoScan_Click(false);
-        QVERIFY(e->cmdScanEnabled());
+        e->setAutoScan(false);
+        QVERIFY(e->scanButtonEnabled());
         QCOMPARE(f->setting(QStringLiteral("AutoScan")), QStringLiteral("0"));
         QCOMPARE(scansDuring(10), 0);
     }
@@ -337,16 +337,16 @@ private slots:
         setRow(1, 1924, 2000, 4, 480, 2, {1});
         create();
         QSignalSpy spy(e.get(), &ScheduleEditor::marksChanged);
-        e->Form_Load();
+        e->open();
         QCOMPARE(spy.count(), 1);
         QCOMPARE(spy.at(0).at(0).value<QList<int>>(), (QList<int>{1, 8}));
         QCOMPARE(spy.at(0).at(1).value<QList<int>>(), (QList<int>{0, 1}));
 
-        e->cmdScan_Click();
+        e->scanNow();
         QCOMPARE(spy.count(), 1);
 
         table()[1].Start = 1925;
-        e->cmdScan_Click();
+        e->scanNow();
         QCOMPARE(spy.count(), 2);
         QCOMPARE(spy.at(1).at(0).value<QList<int>>(), (QList<int>{1, 8}));
         QVERIFY(!e->marks().logos[0] && !e->marks().days[1][1]);
@@ -472,12 +472,12 @@ private slots:
     {
         setRow(2, 1920, 2400, 4, 40, 1, {1});
         open();
-        e->Option1_Click(2);
+        e->chooseRow(2);
         QVERIFY(!e->canUndo() && !e->canRedo());
         QSignalSpy history(e.get(), &ScheduleEditor::historyChanged);
         for (int value = 2300; value <= 2500; value += 50)
-            e->VScroll_Do(ScheduleEditor::StartSlider, value); // pushes End along
-        e->VScroll_Do(ScheduleEditor::OnSlider, 8);
+            e->changeSlider(ScheduleEditor::StartSlider, value); // pushes End along
+        e->changeSlider(ScheduleEditor::OnSlider, 8);
         QCOMPARE(history.count(), 1);
         QCOMPARE(table()[2].End, 2501);
 
@@ -498,9 +498,9 @@ private slots:
         QCOMPARE(e->slider(ScheduleEditor::EndSlider), 2501);
 
         // Another row between two moves of the same slider ends the run.
-        e->Option1_Click(3);
-        e->Option1_Click(2);
-        e->VScroll_Do(ScheduleEditor::StartSlider, 2000);
+        e->chooseRow(3);
+        e->chooseRow(2);
+        e->changeSlider(ScheduleEditor::StartSlider, 2000);
         e->undo();
         QCOMPARE(table()[2].Start, 2500);
     }
@@ -508,8 +508,8 @@ private slots:
     void logoAndDayUndoAndRedo()
     {
         open();
-        e->txtLogo_MouseDown(7);
-        e->Command1_Click(7 * 7 + 2);
+        e->pressLogo(7);
+        e->toggleDay(7 * 7 + 2);
         e->undo();
         QVERIFY(!table()[7].Days[2]);
         QCOMPARE(e->cells(7).days[2], QString());
@@ -523,7 +523,7 @@ private slots:
 
         // A new change drops what was left to redo.
         QVERIFY(e->canRedo());
-        e->Command1_Click(0);
+        e->toggleDay(0);
         QVERIFY(!e->canRedo());
         e->redo();
         QVERIFY(!table()[7].Days[2]);
@@ -535,11 +535,11 @@ private slots:
         setRow(1, 1924, 2000, 4, 480, 2, {2});
         open();
         table()[0].Running = true;
-        e->Command1_Click(1 * 7 + 1); // B on Monday as well
-        e->cmdScan_Click();
+        e->toggleDay(1 * 7 + 1); // B on Monday as well
+        e->scanNow();
         QVERIFY(e->marks().logos[1]);
-        e->Option1_Click(1);
-        e->VScroll_Do(ScheduleEditor::EndSlider, -1); // END blank, START off
+        e->chooseRow(1);
+        e->changeSlider(ScheduleEditor::EndSlider, -1); // END blank, START off
         const ScheduleEditor::RowCells edited = e->cells(1);
         QCOMPARE(edited.end, QString());
 
@@ -564,7 +564,7 @@ private slots:
     {
         open();
         for (int i = 0; i < ScheduleEditor::HistoryLimit + 5; ++i)
-            e->Command1_Click(0);
+            e->toggleDay(0);
         int steps = 0;
         for (; e->canUndo(); ++steps)
             e->undo();
@@ -572,7 +572,7 @@ private slots:
         QVERIFY(table()[0].Days[0]); // five toggles stay
 
         f->core->state.scheduleLocked = true;
-        e->Form_SetUp();
+        e->fill();
         QVERIFY(!e->canUndo() && !e->canRedo());
         e->redo();
         QVERIFY(table()[0].Days[0]);

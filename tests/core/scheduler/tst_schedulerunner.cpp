@@ -47,7 +47,7 @@ class TestScheduleRunner : public QObject
         f->clock.time = from;
         while (f->clock.time < to) {
             const qsizetype before = f->port.writes.size();
-            core().runner.tmrSchedule_Timer();
+            core().runner.tick();
             for (qsizetype i = before; i < f->port.writes.size(); ++i)
                 sent.append({f->clock.time.toString(QStringLiteral("ddd HH:mm:ss.zzz")), f->port.writes[i]});
             f->clock.time = f->clock.time.addMSecs(core().runner.msUntilNextTick());
@@ -185,7 +185,7 @@ private slots:
         const auto before = [&](const QDateTime &from) {
             const QList<Sent> sent = run(from, from.addSecs(3));
             if (!core().runner.lookAheadPhase())
-                core().runner.tmrSchedule_Timer();
+                core().runner.tick();
             return sent;
         };
         if (started) {
@@ -283,13 +283,13 @@ private slots:
             QDateTime(QDate(2026, 12, 7), QTime(8, 0, 5)));
         QVERIFY(core().state.schedule[0].Running);
         f->port.writes.clear();
-        core().runner.mnuScheduleOnOff_Click();
+        core().runner.toggleRunning();
         QVERIFY(!core().state.scheduleOn);
         QVERIFY(!core().state.runningLabelVisible);
         QVERIFY(f->port.writes.isEmpty());
         QCOMPARE(f->setting(QStringLiteral("ScheduleOn")), QStringLiteral("False"));
         // Back on after the sequence ended: TAKE OFF at the next present tick.
-        core().runner.mnuScheduleOnOff_Click();
+        core().runner.toggleRunning();
         const QList<QByteArray> sent = commands(run(QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0, 505)),
                                                     QDateTime(QDate(2026, 12, 7), QTime(10, 0, 3))));
         QCOMPARE(sent, QList<QByteArray>{"AT0"});

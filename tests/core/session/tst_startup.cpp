@@ -177,7 +177,7 @@ private slots:
                  QStringLiteral("Invalid Port Number - 9 Port not available for use as a device interface."));
         QCOMPARE(core.state.txtComColour, Indicator::Red);
         QVERIFY(!core.state.portReady);
-        core.link.StartCom();
+        core.link.openPort();
         QCOMPARE(core.reporter.panelText(),
                  QStringLiteral("Invalid Port Number - 9 Port not available for use as a device interface."));
     }
@@ -190,14 +190,14 @@ private slots:
         QuillonCore &core = f.start();
         core.state.portMenu[2]
             = {true, false, QStringLiteral("COM&3"), QStringLiteral("3"), QString(), QString()};
-        core.link.mnuCOMsel_Click(2);
+        core.link.choosePort(2);
         const QString message
             = QStringLiteral("Port Already Open - Port in use - 3 can't be used as a device interface.");
         QCOMPARE(core.reporter.panelText(), message);
         QCOMPARE(core.state.txtComColour, Indicator::Red);
         QCOMPARE(f.setting(QStringLiteral("ComPort")), QStringLiteral("3"));
-        core.reporter.cmdErrOK_Click();
-        core.link.mnuCOMsel_Click(2);
+        core.reporter.closePanel();
+        core.link.choosePort(2);
         QVERIFY(!core.reporter.panelVisible());
     }
 
@@ -207,7 +207,7 @@ private slots:
         f.port.present = {1, 3};
         f.setSetting(QStringLiteral("ComPort"), QStringLiteral("1"));
         QuillonCore &core = f.start();
-        core.link.mnuCOMsel_Click(2);
+        core.link.choosePort(2);
         QCOMPARE(f.port.writes, (QList<QByteArray>{"SP", "SP"}));
         QCOMPARE(f.port.opened, (QList<int>{1, 3}));
         QVERIFY(core.state.portMenu[2].checked);

@@ -117,7 +117,7 @@ private slots:
         CoreFixture f;
         QuillonCore &core = f.start();
         QSignalSpy reports(&core.reporter, &Reporter::errorReported);
-        const auto toggleScheduler = [&core] { core.runner.mnuScheduleOnOff_Click(); };
+        const auto toggleScheduler = [&core] { core.runner.toggleRunning(); };
         const auto onDisk = [&f] {
             QFile file(f.settings->fileName());
             return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();

@@ -2,7 +2,7 @@
 #include "corefixture.h"
 
 #include "device_link/commandtable.h"
-#include "device_link/diagcommands.h"
+#include "gui/diagcommands.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -36,7 +36,7 @@ private slots:
     {
         f = std::make_unique<CoreFixture>();
         QuillonCore &c = f->startConnected();
-        diag = std::make_unique<DiagCommands>(c.state, c.reporter, *f->settings, c.link, c.download);
+        diag = std::make_unique<DiagCommands>(c.state, c.reporter, *f->settings, c.ops);
         diag->setPrompter(&prompter);
         prompter = ScriptedPrompter();
     }

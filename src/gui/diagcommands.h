@@ -6,8 +6,7 @@
 
 #include <optional>
 
-class DeviceLink;
-class LogoDownload;
+class DeviceOperations;
 class MainState;
 class Reporter;
 class SettingsStore;
@@ -34,8 +33,8 @@ class DiagCommands : public QObject
 public:
     static constexpr int EntryCount = 24; // Diag entries 0..23, by command number
 
-    DiagCommands(MainState &state, Reporter &reporter, SettingsStore &settings, DeviceLink &link,
-                 LogoDownload &download, QObject *parent = nullptr);
+    DiagCommands(MainState &state, Reporter &reporter, SettingsStore &settings, DeviceOperations &operations,
+                 QObject *parent = nullptr);
 
     // Not owned; without one, the entries that need a value report and stop.
     void setPrompter(Prompter *prompter) { m_prompter = prompter; }
@@ -64,7 +63,6 @@ private:
     MainState &m_state;
     Reporter &m_reporter;
     SettingsStore &m_settings;
-    DeviceLink &m_link;
-    LogoDownload &m_download;
+    DeviceOperations &m_ops;
     Prompter *m_prompter = nullptr;
 };

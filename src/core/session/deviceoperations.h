@@ -1,0 +1,83 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "device_link/protocol.h"
+
+#include <QObject>
+#include <QString>
+
+class DeviceLink;
+class LogoDownload;
+class LogoUpload;
+class MainState;
+class PanelController;
+class Reporter;
+class SlotController;
+
+// What a front end can do with the logo generators on one line, each named
+// by what it does: the window's handlers, quillon-cli and the schedule
+// runner all come here. Asking the user for a value, and which menu entries
+// show, is the front end's business; these take the value.
+class DeviceOperations : public QObject
+{
+    Q_OBJECT
+
+public:
+    DeviceOperations(MainState &state, Reporter &reporter, DeviceLink &link, PanelController &panel,
+                     SlotController &slotControl, LogoDownload &download, LogoUpload &upload,
+                     QObject *parent = nullptr);
+
+    // Nodes. wake() puts every node to sleep, then wakes the one named.
+    void wakeAll();
+    void wake(int node);
+    void sleepAll();
+    void setNodeId(int id);
+
+    // Keying, in the panel's units (sliders 0-99, times in 15 s steps,
+    // positions in percent). Each is sent, shown and stored.
+    void setFade(int value);
+    void setMix(int value);
+    void setIntensity(int value);
+    void setOnTime(int steps);
+    void setIntervalTime(int steps);
+    void setPosition(bool horizontal, int percent);
+    void setStandard(bool pal);
+    void takeOn();
+    void takeOff();
+    void toggleTake();
+    void saveSettings();
+
+    // Logos.
+    void selectSlot(int slot);
+    // Tells the device to select a logo, whatever the program holds current.
+    void sendSlotSelection(int slot);
+    void downloadLogo();
+    void storeLogoInNvram();
+    void readLogoBack();
+    // The device answers a factory reset with a logo stream, which is taken
+    // as an upload.
+    void factoryReset();
+    void setModel(int model);
+
+    void askSettings();
+    void askCopyright();
+
+    // Any command of the command table with the one value the Diag menu
+    // asks for (a percentage, seconds, a node, a logo or a model number;
+    // ignored by commands that take none).
+    void sendDiagnostic(int command, int value = 0);
+
+signals:
+    void settingsReceived(const Protocol::SettingsReply &settings);
+    void takeChanged(bool on);
+    void reported(const QString &message, const QString &title);
+
+private:
+    MainState &m_state;
+    Reporter &m_reporter;
+    DeviceLink &m_link;
+    PanelController &m_panel;
+    SlotController &m_slots;
+    LogoDownload &m_download;
+    LogoUpload &m_upload;
+};
