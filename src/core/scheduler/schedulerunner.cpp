@@ -84,30 +84,22 @@ bool ScheduleRunner::runPass()
     bool failed = false;
     for (int i = 0; i < Schedule::Count; ++i) {
         ScheduleSequence &s = m_state.schedule[i];
-        m_stepLabel = QStringLiteral("x0");
         bool on = false;
-        if (s.enabledOn(day)) {
-            m_stepLabel = QStringLiteral("x2");
-            if (t < s.Start * 15LL || t >= s.End * 15LL)
-                m_stepLabel = QStringLiteral("x3");
-            else
-                on = s.onAt(t);
-        }
-        m_stepLabel = QStringLiteral("x4");
+        if (s.enabledOn(day) && t >= s.Start * 15LL && t < s.End * 15LL)
+            on = s.onAt(t);
         const bool logoValid = s.Logo >= 1 && s.Logo <= MainState::MaxSlots;
         if (logoValid)
             m_reportedLogo[static_cast<size_t>(i)] = 0; // a later bad logo is news again
         if (on && !logoValid) {
             // The window has no logo button or on-air mark for this logo. The
             // sequence is skipped and reported once; the rest still runs.
-            m_stepLabel = QStringLiteral("x5a");
             if (m_reportedLogo[static_cast<size_t>(i)] != s.Logo) {
                 m_reportedLogo[static_cast<size_t>(i)] = s.Logo;
                 m_reporter.ReportError(
                     QStringLiteral("Sequence %1 calls for logo %2, which has no logo button.")
                         .arg(i + 1)
                         .arg(s.Logo),
-                    QStringLiteral("Scan_Schedule ") + m_stepLabel);
+                    QStringLiteral("Scan_Schedule x5a"));
             }
             failed = true;
             continue;
@@ -116,13 +108,10 @@ bool ScheduleRunner::runPass()
         // running sequence can have changed to any value since it went on.
         const auto logo = static_cast<size_t>(logoValid ? s.Logo : 0);
         if (on && m_lookAhead) {
-            m_stepLabel = QStringLiteral("x5a");
             if (m_scheduledLogo != s.Logo && linkAwake)
                 selectLogo(i, s.Logo);
         } else if (on) {
-            m_stepLabel = QStringLiteral("x5");
             if (!s.Running && linkAwake) {
-                m_stepLabel = QStringLiteral("x5a");
                 // No look-ahead saw it coming (a clock step, the program
                 // started or the line came back inside the on period): the
                 // logo is selected first, so no other logo goes on air.
@@ -130,17 +119,13 @@ bool ScheduleRunner::runPass()
                     selectLogo(i, s.Logo);
                 m_state.onAirMark[logo] = true;
                 m_onAirLogo[static_cast<size_t>(i)] = s.Logo;
-                m_stepLabel = QStringLiteral("x5d");
                 s.Running = true;
                 m_ops.takeOn();
                 asRun(i, s.Logo, QStringLiteral("TAKE ON"));
             }
-            if (m_editorOpen) {
-                m_stepLabel = QStringLiteral("x6");
+            if (m_editorOpen)
                 setHighlight(i, Highlight::OnTime);
-            }
         } else if (!m_lookAhead) {
-            m_stepLabel = QStringLiteral("x7");
             if (s.Running && linkAwake) {
                 // Whatever its logo has become, a sequence that holds TAKE on
                 // takes it off, and clears the mark of the logo it went on with.
@@ -151,10 +136,8 @@ bool ScheduleRunner::runPass()
                 m_ops.takeOff();
                 asRun(i, s.Logo, QStringLiteral("TAKE OFF"));
             }
-            if (m_editorOpen) {
-                m_stepLabel = QStringLiteral("x8");
+            if (m_editorOpen)
                 setHighlight(i, s.Logo <= 0 || s.Start < 0 ? Highlight::None : Highlight::RepeatTime);
-            }
         }
     }
     m_state.notify();

@@ -40,7 +40,6 @@ public:
 
     bool lookAheadPhase() const { return m_lookAhead; }
     int scheduledLogo() const { return m_scheduledLogo; }
-    QString stepLabel() const { return m_stepLabel; }
     // Closing the editor clears its highlight, so the next one opens clean.
     void setEditorOpen(bool open);
     Highlight highlight(int row) const { return m_highlight[static_cast<size_t>(row)]; }
@@ -72,7 +71,6 @@ private:
     bool m_asRunFailing = false; // reported once until a write works again
     bool m_lookAhead = false;
     int m_scheduledLogo = 0;
-    QString m_stepLabel;
     bool m_editorOpen = false;
     std::array<Highlight, 20> m_highlight{};
     std::array<int, 20> m_reportedLogo{}; // the bad logo last reported per sequence
