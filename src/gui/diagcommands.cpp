@@ -5,13 +5,15 @@
 #include "device_link/protocol.h"
 #include "reporting/reporter.h"
 #include "session/deviceoperations.h"
+#include "gui/windowstate.h"
 #include "session/mainstate.h"
 #include "settings/settingsstore.h"
 
-DiagCommands::DiagCommands(MainState &state, Reporter &reporter, SettingsStore &settings,
-                           DeviceOperations &operations, QObject *parent)
+DiagCommands::DiagCommands(const MainState &state, WindowState &window, Reporter &reporter,
+                           SettingsStore &settings, DeviceOperations &operations, QObject *parent)
     : QObject(parent)
     , m_state(state)
+    , m_window(window)
     , m_reporter(reporter)
     , m_settings(settings)
     , m_ops(operations)
@@ -53,7 +55,7 @@ QString DiagCommands::prompt(int index) const
         return QStringLiteral("Enter Take OFF Time (15-3825)Seconds");
     case Wakeup:
         // With "Factory Reset" hidden the entry wakes every node unasked.
-        return m_state.factoryResetVisible ? QStringLiteral("Enter Node to Wake-up (1-255) 0=All.")
+        return m_window.factoryResetVisible ? QStringLiteral("Enter Node to Wake-up (1-255) 0=All.")
                                            : QString();
     case SelectLogo:
         return QStringLiteral("Enter a Logo number (1-") + QString::number(m_state.modelNumber)
@@ -81,7 +83,7 @@ void DiagCommands::mnuDiagSub_Click(int index)
         toggleReplyStrip();
     // With "Factory Reset" hidden the wake-up entry asks nothing and wakes
     // every node.
-    if (index == Wakeup && !m_state.factoryResetVisible)
+    if (index == Wakeup && !m_window.factoryResetVisible)
         m_ops.wakeAll();
     else
         m_ops.sendDiagnostic(index, v);
@@ -89,10 +91,9 @@ void DiagCommands::mnuDiagSub_Click(int index)
 
 void DiagCommands::toggleReplyStrip()
 {
-    m_state.showDialogChecked = !m_state.showDialogChecked;
-    m_settings.setValue(QStringLiteral("ShowReply"), SettingsStore::flagText(m_state.showDialogChecked));
-    emit replyStripToggled(m_state.showDialogChecked);
-    m_state.notify();
+    m_window.showDialogChecked = !m_window.showDialogChecked;
+    m_settings.setValue(QStringLiteral("ShowReply"), SettingsStore::flagText(m_window.showDialogChecked));
+    emit replyStripToggled(m_window.showDialogChecked);
 }
 
 void DiagCommands::mnuWakeUpNode_Click()

@@ -8,6 +8,7 @@
 
 class DeviceOperations;
 class MainState;
+struct WindowState;
 class Reporter;
 class SettingsStore;
 
@@ -33,8 +34,8 @@ class DiagCommands : public QObject
 public:
     static constexpr int EntryCount = 24; // Diag entries 0..23, by command number
 
-    DiagCommands(MainState &state, Reporter &reporter, SettingsStore &settings, DeviceOperations &operations,
-                 QObject *parent = nullptr);
+    DiagCommands(const MainState &state, WindowState &window, Reporter &reporter, SettingsStore &settings,
+                 DeviceOperations &operations, QObject *parent = nullptr);
 
     // Not owned; without one, the entries that need a value report and stop.
     void setPrompter(Prompter *prompter) { m_prompter = prompter; }
@@ -60,7 +61,8 @@ private:
     std::optional<int> askNumber(const QString &prompt);
     void toggleReplyStrip();
 
-    MainState &m_state;
+    const MainState &m_state;
+    WindowState &m_window;
     Reporter &m_reporter;
     SettingsStore &m_settings;
     DeviceOperations &m_ops;

@@ -137,7 +137,7 @@ FrmQuillon4::FrmQuillon4(SettingsStore &settings, SerialPort &port, const Clock 
     , m_traffic(m_core.link, clock)
     , m_options(options)
     , m_dialogs(std::make_unique<DialogFileChooser>())
-    , m_diag(m_core.state, m_core.reporter, settings, m_core.ops)
+    , m_diag(m_core.state, m_window, m_core.reporter, settings, m_core.ops)
     , m_enterData(std::make_unique<DialogPrompter>(this))
 {
     m_chooser = m_dialogs.get();
@@ -157,6 +157,7 @@ FrmQuillon4::FrmQuillon4(SettingsStore &settings, SerialPort &port, const Clock 
     if (options.showSplash && options.startTimers)
         m_tmrSplash->start();
     m_core.startup.start(options.arguments);
+    m_window.apply(m_core.startup.menuOptions());
     m_timers->armSchedule();
     applyHeight();
     sync();
@@ -579,8 +580,8 @@ void FrmQuillon4::wireControls()
             Qt::QueuedConnection);
     connect(m_mnuSaveLogoDisk, &QAction::triggered, this, &FrmQuillon4::saveLogoDisk);
     connect(m_mnuPaintBrush, &QAction::triggered, this, [this] { m_core.paint.editInPaint(); });
-    connect(m_mnuZoomOff, &QAction::triggered, &panel, &PanelController::hideFullView);
-    connect(m_mnuZoomOn, &QAction::triggered, &panel, &PanelController::showFullView);
+    connect(m_mnuZoomOff, &QAction::triggered, this, &FrmQuillon4::mnuZoomOff_Click);
+    connect(m_mnuZoomOn, &QAction::triggered, this, &FrmQuillon4::mnuZoomOn_Click);
     connect(m_picPicture2, &LogoView::pressed, &panel,
             [&panel](QPoint at) { panel.startDrag(toTwips(at.x()), toTwips(at.y())); });
     connect(m_picPicture2, &LogoView::moved, &panel,
@@ -663,17 +664,16 @@ void FrmQuillon4::mnuDiagSub_Click(int index)
 // shows or hides it.
 void FrmQuillon4::fitReplyStrip(bool shown)
 {
-    m_core.state.heightTwips = shown ? std::max(toTwips(height()), 6125) : 5650;
+    m_window.heightTwips = shown ? std::max(toTwips(height()), 6125) : 5650;
     applyHeight();
     sync();
 }
 
 void FrmQuillon4::mnuDiagTools_Click()
 {
-    MainState &state = m_core.state;
-    state.diagMenuVisible = !state.diagMenuVisible;
-    state.diagToolsChecked = state.diagMenuVisible;
-    m_core.settings.setValue(QStringLiteral("DiagTools"), SettingsStore::flagText(state.diagMenuVisible));
+    m_window.diagMenuVisible = !m_window.diagMenuVisible;
+    m_window.diagToolsChecked = m_window.diagMenuVisible;
+    m_core.settings.setValue(QStringLiteral("DiagTools"), SettingsStore::flagText(m_window.diagMenuVisible));
     sync();
 }
 
@@ -768,6 +768,23 @@ bool FrmQuillon4::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
+void FrmQuillon4::mnuZoomOff_Click()
+{
+    m_core.reporter.setUploadStatus(QString());
+    m_core.state.panel.previewVisible = true;
+    m_window.zoomOn = false;
+    sync();
+}
+
+void FrmQuillon4::mnuZoomOn_Click()
+{
+    m_core.reporter.setUploadStatus(QString());
+    if (!m_core.state.panel.previewVisible)
+        return;
+    m_window.zoomOn = true;
+    sync();
+}
+
 void FrmQuillon4::mnuAbout_Click()
 {
     FrmSplash about(FrmSplash::Role::About, this);
@@ -852,13 +869,14 @@ void FrmQuillon4::syncMenus()
     m_mnuScheduleLock->setChecked(s.scheduleLocked);
     m_mnuScheduleOnOff->setChecked(s.scheduleOn);
 
-    m_mnuDiag->menuAction()->setVisible(s.diagMenuVisible);
-    m_mnuDiagTools->setChecked(s.diagToolsChecked);
-    m_mnuDiagSub[CommandTable::ShowDialog]->setChecked(s.showDialogChecked);
-    m_mnuDiagSub[CommandTable::FactoryReset]->setVisible(s.factoryResetVisible);
-    m_mnuDiagSub[CommandTable::SetModel]->setVisible(s.setModelVisible);
-    m_mnuNode->menuAction()->setVisible(s.nodeMenuVisible);
-    m_mnuWakeUpNode->setVisible(s.wakeUpNodeVisible);
+    const WindowState &w = m_window;
+    m_mnuDiag->menuAction()->setVisible(w.diagMenuVisible);
+    m_mnuDiagTools->setChecked(w.diagToolsChecked);
+    m_mnuDiagSub[CommandTable::ShowDialog]->setChecked(w.showDialogChecked);
+    m_mnuDiagSub[CommandTable::FactoryReset]->setVisible(w.factoryResetVisible);
+    m_mnuDiagSub[CommandTable::SetModel]->setVisible(w.setModelVisible);
+    m_mnuNode->menuAction()->setVisible(w.nodeMenuVisible);
+    m_mnuWakeUpNode->setVisible(w.wakeUpNodeVisible);
 }
 
 void FrmQuillon4::syncPanel()
@@ -913,13 +931,14 @@ void FrmQuillon4::syncPanel()
     m_picPicture2->setLogo(state.logos[slot], state.viewHeight[slot], state.viewColours,
                            QStringLiteral("Logo %1").arg(state.currentSlot));
     m_PicPicture1->setLogo(state.lastPicture, state.lastPictureHeight, state.fullViewColours, QString());
-    m_PicPicture1->setVisible(state.zoomOn);
-    if (state.zoomOn)
+    m_PicPicture1->setVisible(m_window.zoomOn);
+    if (m_window.zoomOn)
         m_PicPicture1->raise();
-    m_mnuZoomOn->setChecked(state.zoomOn);
-    m_mnuZoomOff->setChecked(!state.zoomOn);
-    if (state.busyPointer != (QApplication::overrideCursor() != nullptr)) {
-        if (state.busyPointer)
+    m_mnuZoomOn->setChecked(m_window.zoomOn);
+    m_mnuZoomOff->setChecked(!m_window.zoomOn);
+    // The hourglass while a download runs.
+    if (state.transferBusy != (QApplication::overrideCursor() != nullptr)) {
+        if (state.transferBusy)
             QApplication::setOverrideCursor(Qt::WaitCursor);
         else
             QApplication::restoreOverrideCursor();
@@ -984,7 +1003,7 @@ void FrmQuillon4::syncStrips()
         }
     }
     m_txtCom->setToolTip(tip);
-    m_replyStrip->setVisible(s.showDialogChecked);
+    m_replyStrip->setVisible(m_window.showDialogChecked);
     m_frameError->sync();
     placeErrorPanel();
 }
@@ -998,7 +1017,7 @@ void FrmQuillon4::placeErrorPanel()
 
 void FrmQuillon4::applyHeight()
 {
-    resize(twips(WindowWidthTwips), twips(m_core.state.heightTwips));
+    resize(twips(WindowWidthTwips), twips(m_window.heightTwips));
 }
 
 void FrmQuillon4::resizeEvent(QResizeEvent *event)

@@ -3,6 +3,7 @@
 
 #include "session/quilloncore.h"
 #include "gui/diagcommands.h"
+#include "gui/windowstate.h"
 #include "device_link/trafficrecorder.h"
 
 #include <QMainWindow>
@@ -54,6 +55,7 @@ public:
     ~FrmQuillon4() override;
 
     QuillonCore &core() { return m_core; }
+    WindowState &windowState() { return m_window; }
     // Tests answer the file dialogs through their own chooser.
     void setFileChooser(FileChooser *chooser) { m_chooser = chooser; }
     // Tests answer "Additional Data Needed" through their own prompter.
@@ -99,6 +101,8 @@ private:
     void saveUploadedLogo(int slot);
     QString presetFolder() const;
     void mnuAbout_Click();
+    void mnuZoomOff_Click();
+    void mnuZoomOn_Click();
     void tmrSplash_Timer();
 
     QuillonCore m_core;
@@ -109,6 +113,7 @@ private:
     bool m_unloaded = false;
     FileChooser *m_chooser = nullptr;
     std::unique_ptr<FileChooser> m_dialogs;
+    WindowState m_window;
     DiagCommands m_diag;
     std::unique_ptr<DialogPrompter> m_enterData;
 

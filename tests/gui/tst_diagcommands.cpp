@@ -3,6 +3,7 @@
 
 #include "device_link/commandtable.h"
 #include "gui/diagcommands.h"
+#include "gui/windowstate.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -28,6 +29,7 @@ class TestDiagCommands : public QObject
     std::unique_ptr<CoreFixture> f;
     std::unique_ptr<DiagCommands> diag;
     ScriptedPrompter prompter;
+    WindowState window;
 
     QuillonCore &core() { return *f->core; }
 
@@ -36,7 +38,8 @@ private slots:
     {
         f = std::make_unique<CoreFixture>();
         QuillonCore &c = f->startConnected();
-        diag = std::make_unique<DiagCommands>(c.state, c.reporter, *f->settings, c.ops);
+        window = WindowState{};
+        diag = std::make_unique<DiagCommands>(c.state, window, c.reporter, *f->settings, c.ops);
         diag->setPrompter(&prompter);
         prompter = ScriptedPrompter();
     }
@@ -119,7 +122,7 @@ private slots:
         MainState &state = core().state;
         state.panel.standard = setup == QStringLiteral("pal") ? 1 : 0;
         state.modelNumber = setup == QStringLiteral("model1") ? 1 : 4;
-        state.factoryResetVisible = setup != QStringLiteral("reset hidden");
+        window.factoryResetVisible = setup != QStringLiteral("reset hidden");
         prompter.answers = {answer};
         diag->mnuDiagSub_Click(index);
         QCOMPARE(prompter.asked, prompt.isEmpty() ? QStringList() : QStringList{prompt});
@@ -130,7 +133,7 @@ private slots:
     // and a closed window never acts on the answer given before.
     void emptyOrClosedSendsNothing()
     {
-        core().state.factoryResetVisible = true;
+        window.factoryResetVisible = true;
         for (int index : {3, 4, 5, 6, 7, 12, 13, 14, 15, 18, 21}) {
             prompter.answers = {QStringLiteral("20"), QStringLiteral(""), QString()};
             for (int i = 0; i < 3; ++i)
@@ -160,7 +163,7 @@ private slots:
         QCOMPARE(c.reporter.copyright(), QString());
 
         QSignalSpy strip(diag.get(), &DiagCommands::replyStripToggled);
-        const bool before = c.state.showDialogChecked;
+        const bool before = window.showDialogChecked;
         diag->mnuDiagSub_Click(CommandTable::ShowDialog);
         QCOMPARE(strip.size(), 1);
         QCOMPARE(strip.at(0).at(0).toBool(), !before);

@@ -433,6 +433,12 @@ private slots:
     {
         auto *full = child<QWidget>(QStringLiteral("PicPicture1"));
         QVERIFY(!full->isVisible());
+        // Only a visible logo view can be zoomed; zooming out shows it again.
+        w->core().state.panel.previewVisible = false;
+        action(QStringLiteral("mnuZoomOn"))->trigger();
+        QVERIFY(!full->isVisible());
+        action(QStringLiteral("mnuZoomOff"))->trigger();
+        QVERIFY(w->core().state.panel.previewVisible);
         action(QStringLiteral("mnuZoomOn"))->trigger();
         QVERIFY(full->isVisible());
         QVERIFY(action(QStringLiteral("mnuZoomOn"))->isChecked());

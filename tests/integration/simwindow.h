@@ -51,6 +51,7 @@ struct SimWindow {
     }
 
     QuillonCore &core() { return window->core(); }
+    WindowState &windowState() { return window->windowState(); }
     QAction *action(const char *name) { return window->findChild<QAction *>(QString::fromLatin1(name)); }
     template<typename T> T *child(const char *name)
     {

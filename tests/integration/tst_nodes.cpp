@@ -83,7 +83,7 @@ private slots:
         for (const QByteArray &line : before)
             QVERIFY2(line.contains(" awake=1 "), line.constData());
 
-        w.core().state.factoryResetVisible = true; // Diag "Wakeup QX" then asks for a node
+        w.windowState().factoryResetVisible = true; // Diag "Wakeup QX" then asks for a node
         const int wakeAll = w.count("rx", "WK,00");
         w.action("mnuAllNodesSleep")->trigger();
         answer("mnuDiagSub15", QStringLiteral("2"));

@@ -99,7 +99,6 @@ void LogoDownload::start()
     m_state.currentSlot = slot;
     m_slot = slot;
     m_load = Load::Untouched;
-    m_state.busyPointer = true;
     m_reporter.setProgressValue(0);
     m_reporter.setProgressVisible(true);
     progress(1);
@@ -224,7 +223,6 @@ void LogoDownload::finish()
     m_step = Step::Idle;
     m_reporter.setProgressVisible(false);
     m_reporter.setUploadStatus(QString());
-    m_state.busyPointer = false;
     m_state.transferBusy = false;
     m_state.notify();
     emit finished();

@@ -264,23 +264,6 @@ void PanelController::endDrag()
     m_drag.dragging = false;
 }
 
-void PanelController::hideFullView()
-{
-    m_reporter.setUploadStatus(QString());
-    m_state.panel.previewVisible = true;
-    m_state.zoomOn = false;
-    m_state.notify();
-}
-
-void PanelController::showFullView()
-{
-    m_reporter.setUploadStatus(QString());
-    if (!m_state.panel.previewVisible)
-        return;
-    m_state.zoomOn = true;
-    m_state.notify();
-}
-
 void PanelController::applyDeviceSettings(const Protocol::SettingsReply &settings)
 {
     PanelState &panel = m_state.panel;

@@ -62,8 +62,6 @@ public:
     void startDrag(int x, int y);
     void dragTo(int x, int y);
     void endDrag();
-    void hideFullView();
-    void showFullView();
 
 signals:
     void beepRequested();

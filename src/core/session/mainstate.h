@@ -74,8 +74,6 @@ public:
     int currentSlot = 1;
     int previousSlotButton = 0;
     int selectedSlotButton = 1; // the slot button that is selected
-    bool busyPointer = false;   // the hourglass of a running transfer
-    bool zoomOn = false;        // the full-size view is shown
     std::array<QString, LogoSlots> slotFile{};
 
     // Logos: one per slot, each slot's height (32 or 64 lines: that of the
@@ -93,7 +91,6 @@ public:
     bool refreshingPreview = false;
 
     QString title = QStringLiteral("Quillon");
-    int heightTwips = 5650;
 
     PanelState panel;
 
@@ -117,13 +114,6 @@ public:
     bool showInt = true;
     bool showMix = false;
     bool showFade = false;
-    bool diagMenuVisible = true;
-    bool diagToolsChecked = false;
-    bool showDialogChecked = false;
-    bool factoryResetVisible = true;
-    bool setModelVisible = true;
-    bool nodeMenuVisible = true;
-    bool wakeUpNodeVisible = true;
     std::array<QString, 8> recentFiles{};
     // The weekly schedule, shared by the runner and the editor, and what the
     // runner shows: the blinking "Running" label, the logo it selected last

@@ -93,7 +93,6 @@ void Startup::start(const QStringList &arguments)
 
     openPort(std::nullopt);
 
-    m_state.heightTwips = 5650;
     setUp();
     m_state.loading = false;
     m_panel.refreshPreview();
@@ -195,13 +194,9 @@ void Startup::setUp(bool readLogos)
     m_state.showFade
         = SettingsStore::trueTest(m_settings.value(QStringLiteral("ShowFade"), QStringLiteral("False")));
 
-    if (SettingsStore::trueTest(m_settings.value(QStringLiteral("ShowReply"), QStringLiteral("False")))) {
-        m_state.showDialogChecked = true;
-        m_state.heightTwips = std::max(m_state.heightTwips, 6125);
-    } else {
-        m_state.showDialogChecked = false;
-        m_state.heightTwips = 5650;
-    }
+    m_menuOptions = MenuOptions{};
+    m_menuOptions.showReply
+        = SettingsStore::trueTest(m_settings.value(QStringLiteral("ShowReply"), QStringLiteral("False")));
 
     const double model
         = Protocol::leadingNumber(m_settings.value(QStringLiteral("QX_Model"), QStringLiteral("4")));
@@ -217,16 +212,8 @@ void Startup::setUp(bool readLogos)
         m_slots.showLogoEntries();
     }
 
-    m_state.diagMenuVisible = false;
-    m_state.diagToolsChecked
+    m_menuOptions.diagTools
         = SettingsStore::trueTest(m_settings.value(QStringLiteral("DiagTools"), QStringLiteral("False")));
-    m_state.diagMenuVisible = m_state.diagToolsChecked;
-
-    m_state.factoryResetVisible = false;
-    m_state.setModelVisible = false;
-    m_state.nodeMenuVisible = false;
-    m_state.wakeUpNodeVisible = false;
-
     applyFeatureEnables();
 
     m_state.scheduleOn
@@ -311,13 +298,11 @@ void Startup::applyFeatureEnables()
                                       m_settings.value(QStringLiteral("Enables_B"), QStringLiteral("0,")));
     for (const auto &[name, value] : pairs) {
         if (name == QLatin1String("DIAG")) {
-            if (value == QLatin1String("1")) {
-                m_state.factoryResetVisible = true;
-                m_state.setModelVisible = true;
-            }
+            if (value == QLatin1String("1"))
+                m_menuOptions.factoryReset = true;
         } else if (name == QLatin1String("NODE")) {
             if (value == QLatin1String("1"))
-                m_state.nodeMenuVisible = true;
+                m_menuOptions.nodeMenu = true;
         } else {
             bool ok = false;
             const int model = name.toInt(&ok);

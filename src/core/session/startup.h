@@ -16,6 +16,14 @@ class Reporter;
 class SettingsStore;
 class SlotController;
 
+// What the stored settings turn on in the window's menus.
+struct MenuOptions {
+    bool diagTools = false;    // "DiagTools": the Diag menu shows
+    bool showReply = false;    // "ShowReply": the reply strip shows
+    bool factoryReset = false; // "Enables" DIAG=1: Factory Reset and Set Model
+    bool nodeMenu = false;     // "Enables" NODE=1: the Node menu
+};
+
 // The start-up of the main window: restores every stored setting into the
 // program's state with Loading set, so that nothing reaches the device, finds
 // and opens the serial port, and clears Loading at the end.
@@ -32,6 +40,8 @@ public:
     // port given (the stored one when none is).
     void startHeadless(std::optional<int> comPort);
     void setUp(bool readLogos = true);
+    // As the stored settings left them at the last setUp().
+    const MenuOptions &menuOptions() const { return m_menuOptions; }
 
     // The port that "SKIPCOM" on the command line keeps out of discovery, or -1.
     static int skipPortFromCommandLine(const QStringList &arguments);
@@ -52,4 +62,5 @@ private:
     PanelController &m_panel;
     SlotController &m_slots;
     LogoFiles &m_files;
+    MenuOptions m_menuOptions;
 };

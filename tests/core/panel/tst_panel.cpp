@@ -156,17 +156,6 @@ private slots:
         QCOMPARE(core().state.panel.previewLeft, left);
     }
 
-    void zoomNeedsAVisibleView()
-    {
-        core().state.panel.previewVisible = false;
-        core().panel.showFullView();
-        QVERIFY(!core().state.zoomOn);
-        core().panel.hideFullView();
-        QVERIFY(core().state.panel.previewVisible);
-        core().panel.showFullView();
-        QVERIFY(core().state.zoomOn);
-    }
-
     void paintBrushStartsOneEditor()
     {
         QStringList tried;

@@ -44,11 +44,9 @@ private slots:
         // Loading kept the value labels at their design text and sent nothing.
         QCOMPARE(s.panel.lblFade, QStringLiteral("000"));
         QVERIFY(!s.loading);
-        QVERIFY(!s.diagMenuVisible);
-        QVERIFY(!s.nodeMenuVisible);
-        QVERIFY(!s.factoryResetVisible);
+        const MenuOptions &menus = core.startup.menuOptions();
+        QVERIFY(!menus.diagTools && !menus.nodeMenu && !menus.factoryReset && !menus.showReply);
         QVERIFY(!s.deviceMenusEnabled);
-        QCOMPARE(s.heightTwips, 5650);
         QCOMPARE(core.reporter.diagReply(), QStringLiteral("No Reply"));
         QVERIFY(!core.reporter.panelVisible());
         // Nothing at start-up writes a setting that was not there.
@@ -98,10 +96,8 @@ private slots:
         QVERIFY(!core.state.showInt);
         QVERIFY(core.state.showFade);
         QVERIFY(!core.state.scheduleLocked);
-        QVERIFY(core.state.diagMenuVisible);
-        QVERIFY(core.state.diagToolsChecked);
-        QVERIFY(core.state.showDialogChecked);
-        QCOMPARE(core.state.heightTwips, 6125);
+        QVERIFY(core.startup.menuOptions().diagTools);
+        QVERIFY(core.startup.menuOptions().showReply);
     }
 
     void storedSliders()
@@ -278,11 +274,10 @@ private slots:
         f.setSetting(QStringLiteral("Enables_A"), QStringLiteral("NODE,7,DIAG,"));
         f.setSetting(QStringLiteral("Enables_B"), QStringLiteral("1,0,1,"));
         QuillonCore &core = f.start();
-        QVERIFY(core.state.nodeMenuVisible);
+        QVERIFY(core.startup.menuOptions().nodeMenu);
         QVERIFY(!core.state.modelMenuVisible[7]);
         QVERIFY(core.state.modelMenuVisible[4]);
-        QVERIFY(core.state.factoryResetVisible);
-        QVERIFY(core.state.setModelVisible);
+        QVERIFY(core.startup.menuOptions().factoryReset);
     }
 };
 
