@@ -3,11 +3,11 @@
 // the schedule editor open.
 #include "bitmapmaker.h"
 
-#include "settings/settingsstore.h"
 #include "device_link/clock.h"
 #include "device_link/systemserialport.h"
 #include "gui/frmquillon4.h"
 #include "gui/frmschedule.h"
+#include "settings/settingsstore.h"
 
 #include <QApplication>
 #include <QEventLoop>

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "clijob.h"
 
-#include "session/linktimers.h"
-#include "session/quilloncore.h"
-#include "settings/settingsstore.h"
 #include "device_link/commandtable.h"
 #include "device_link/portholder.h"
 #include "device_link/serialport.h"
 #include "logo/bitmapfile.h"
 #include "panel/panelvalues.h"
+#include "session/linktimers.h"
+#include "session/quilloncore.h"
+#include "settings/settingsstore.h"
 
 #include <QCoreApplication>
 #include <QFile>

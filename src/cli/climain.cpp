@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/cliarguments.h"
 #include "cli/clijob.h"
-#include "session/linktimers.h"
-#include "session/quilloncore.h"
-#include "settings/settingsstore.h"
 #include "device_link/clock.h"
 #include "device_link/systemserialport.h"
 #include "scheduler/asrunlog.h"
+#include "session/linktimers.h"
+#include "session/quilloncore.h"
+#include "settings/settingsstore.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

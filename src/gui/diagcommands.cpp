@@ -3,9 +3,9 @@
 
 #include "device_link/commandtable.h"
 #include "device_link/protocol.h"
+#include "gui/windowstate.h"
 #include "reporting/reporter.h"
 #include "session/deviceoperations.h"
-#include "gui/windowstate.h"
 #include "session/mainstate.h"
 #include "settings/settingsstore.h"
 
@@ -56,7 +56,7 @@ QString DiagCommands::prompt(int index) const
     case Wakeup:
         // With "Factory Reset" hidden the entry wakes every node unasked.
         return m_window.factoryResetVisible ? QStringLiteral("Enter Node to Wake-up (1-255) 0=All.")
-                                           : QString();
+                                            : QString();
     case SelectLogo:
         return QStringLiteral("Enter a Logo number (1-") + QString::number(m_state.modelNumber)
                + QStringLiteral(")");

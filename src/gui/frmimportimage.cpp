@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "frmimportimage.h"
 
-#include "panel/previewcolours.h"
 #include "gui/filechooser.h"
 #include "gui/logoview.h"
+#include "panel/previewcolours.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -1,13 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "frmquillon4.h"
 
-#include "session/linktimers.h"
-#include "settings/settingsstore.h"
 #include "device_link/clock.h"
 #include "device_link/commandtable.h"
 #include "gui/errorpanel.h"
-#include "scheduler/asrunlog.h"
-#include "scheduler/nextswitch.h"
 #include "gui/filechooser.h"
 #include "gui/frmenterdata.h"
 #include "gui/frmimportimage.h"
@@ -17,6 +13,10 @@
 #include "gui/logoview.h"
 #include "gui/manuallauncher.h"
 #include "gui/twips.h"
+#include "scheduler/asrunlog.h"
+#include "scheduler/nextswitch.h"
+#include "session/linktimers.h"
+#include "settings/settingsstore.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "session/quilloncore.h"
+#include "device_link/trafficrecorder.h"
 #include "gui/diagcommands.h"
 #include "gui/windowstate.h"
-#include "device_link/trafficrecorder.h"
+#include "session/quilloncore.h"
 
 #include <QMainWindow>
 

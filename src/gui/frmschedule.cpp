@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "frmschedule.h"
 
-#include "session/quilloncore.h"
 #include "device_link/clock.h"
 #include "gui/frmhelpschedule.h"
 #include "gui/frmsplash.h"
 #include "gui/weektimelineview.h"
+#include "session/quilloncore.h"
 
 #include <QApplication>
 #include <QButtonGroup>

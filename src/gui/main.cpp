@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "gui/launchoptions.h"
-#include "settings/settingsstore.h"
-#include "gui/singleinstance.h"
 #include "device_link/clock.h"
 #include "device_link/systemserialport.h"
-#include "scheduler/asrunlog.h"
 #include "gui/frmquillon4.h"
+#include "gui/launchoptions.h"
+#include "gui/singleinstance.h"
+#include "scheduler/asrunlog.h"
+#include "settings/settingsstore.h"
 
 #include <QApplication>
 

@@ -4,12 +4,12 @@
 #include "bitmapmaker.h"
 #include "readonlyfolder.h"
 
-#include "logo/imageimport.h"
-#include "scheduler/asrunlog.h"
 #include "gui/filechooser.h"
 #include "gui/frmimportimage.h"
 #include "gui/frmquillon4.h"
 #include "gui/logoview.h"
+#include "logo/imageimport.h"
+#include "scheduler/asrunlog.h"
 
 #include <QAction>
 #include <QApplication>

@@ -5,10 +5,10 @@
 #include "simprocess.h"
 #include "windowtraffic.h"
 
-#include "settings/settingsstore.h"
 #include "device_link/clock.h"
 #include "device_link/systemserialport.h"
 #include "gui/frmquillon4.h"
+#include "settings/settingsstore.h"
 
 #include <QImage>
 #include <QJsonDocument>

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "windowshots.h"
 
-#include "settings/settingsstore.h"
 #include "device_link/clock.h"
 #include "device_link/serialport.h"
 #include "gui/frmquillon4.h"
 #include "gui/frmschedule.h"
 #include "gui/frmsplash.h"
+#include "settings/settingsstore.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "devicelink.h"
 
-#include "session/mainstate.h"
-#include "settings/settingsstore.h"
 #include "device_link/clock.h"
 #include "device_link/commandtable.h"
 #include "device_link/portlocator.h"
 #include "device_link/protocol.h"
 #include "device_link/serialport.h"
 #include "reporting/reporter.h"
+#include "session/mainstate.h"
+#include "settings/settingsstore.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "logodownload.h"
 
-#include "session/mainstate.h"
 #include "device_link/commandtable.h"
 #include "device_link/devicelink.h"
 #include "device_link/protocol.h"
 #include "panel/panelvalues.h"
 #include "reporting/reporter.h"
+#include "session/mainstate.h"
 
 #include <utility>
 
@@ -171,7 +171,8 @@ void LogoDownload::onTick()
         restoreFade();
         break;
     case Step::FirstFade:
-        m_link.writeText(CommandTable::text(CommandTable::FadeRate, Protocol::byte(PanelValues::fadeByte(m_fade))));
+        m_link.writeText(
+            CommandTable::text(CommandTable::FadeRate, Protocol::byte(PanelValues::fadeByte(m_fade))));
         progress(100);
         wait(Step::SecondFade, 6);
         break;
@@ -214,7 +215,8 @@ void LogoDownload::sendFields()
 
 void LogoDownload::restoreFade()
 {
-    m_link.writeText(CommandTable::text(CommandTable::FadeRate, Protocol::byte(PanelValues::fadeByte(m_fade))));
+    m_link.writeText(
+        CommandTable::text(CommandTable::FadeRate, Protocol::byte(PanelValues::fadeByte(m_fade))));
     wait(Step::FirstFade, 12);
 }
 

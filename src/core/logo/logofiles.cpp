@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "logofiles.h"
 
-#include "session/mainstate.h"
-#include "settings/settingsstore.h"
 #include "logo/bitmapfile.h"
 #include "reporting/reporter.h"
+#include "session/mainstate.h"
+#include "settings/settingsstore.h"
 
 #include <QFile>
 #include <QFileInfo>

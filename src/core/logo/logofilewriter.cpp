@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "logofilewriter.h"
 
-#include "session/mainstate.h"
 #include "device_link/protocol.h"
 #include "logo/logodownload.h"
 #include "reporting/reporter.h"
+#include "session/mainstate.h"
 
 #include <QSaveFile>
 #include <QtEndian>

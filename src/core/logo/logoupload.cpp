@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "logoupload.h"
 
-#include "session/mainstate.h"
 #include "device_link/commandtable.h"
 #include "device_link/devicelink.h"
 #include "reporting/reporter.h"
+#include "session/mainstate.h"
 
 LogoUpload::LogoUpload(MainState &state, Reporter &reporter, DeviceLink &link, QObject *parent)
     : QObject(parent)

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "paintlauncher.h"
 
-#include "session/mainstate.h"
 #include "reporting/reporter.h"
+#include "session/mainstate.h"
 
 #include <QProcess>
 

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "panelcontroller.h"
 
-#include "session/mainstate.h"
-#include "settings/settingsstore.h"
 #include "device_link/commandtable.h"
 #include "device_link/devicelink.h"
 #include "device_link/protocol.h"
 #include "panel/panelvalues.h"
 #include "panel/previewcolours.h"
 #include "reporting/reporter.h"
+#include "session/mainstate.h"
+#include "settings/settingsstore.h"
 
 #include <algorithm>
 #include <array>
@@ -155,10 +155,12 @@ void PanelController::setPosition(bool horizontal, int value)
     (horizontal ? panel.txtHPOS : panel.txtVPOS) = QString::number(percent);
     const bool pal = panel.standard == 1;
     if (horizontal) {
-        m_link.sendCommand(CommandTable::HorizPosn, Protocol::hex2(PanelValues::hposDeviceValue(percent, pal)));
+        m_link.sendCommand(CommandTable::HorizPosn,
+                           Protocol::hex2(PanelValues::hposDeviceValue(percent, pal)));
         panel.previewLeft = percent * 4020 / 100 + 60;
     } else {
-        m_link.sendCommand(CommandTable::VertPosn, Protocol::hex2(PanelValues::vposDeviceValue(percent, pal)));
+        m_link.sendCommand(CommandTable::VertPosn,
+                           Protocol::hex2(PanelValues::vposDeviceValue(percent, pal)));
         panel.previewTop = Protocol::roundHalfEven(percent / 100.0 * 2880.0) + 240;
     }
     m_state.notify();

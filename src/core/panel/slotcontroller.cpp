@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "slotcontroller.h"
 
-#include "session/mainstate.h"
-#include "settings/settingsstore.h"
 #include "device_link/commandtable.h"
 #include "device_link/devicelink.h"
 #include "device_link/protocol.h"
 #include "logo/logofiles.h"
 #include "reporting/reporter.h"
+#include "session/mainstate.h"
+#include "settings/settingsstore.h"
 
 SlotController::SlotController(MainState &state, DeviceLink &link, LogoFiles &files, Reporter &reporter,
                                SettingsStore &settings, QObject *parent)

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "schedule.h"
 
-#include "settings/settingsstore.h"
 #include "device_link/protocol.h"
+#include "settings/settingsstore.h"
 
 namespace {
 

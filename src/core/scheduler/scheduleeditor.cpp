@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "scheduleeditor.h"
 
+#include "device_link/clock.h"
 #include "session/mainstate.h"
 #include "settings/settingsstore.h"
-#include "device_link/clock.h"
 
 namespace {
 

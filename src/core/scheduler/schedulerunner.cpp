@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "schedulerunner.h"
 
-#include "session/mainstate.h"
-#include "settings/settingsstore.h"
 #include "device_link/clock.h"
 #include "device_link/devicelink.h"
 #include "device_link/protocol.h"
-#include "session/deviceoperations.h"
 #include "reporting/reporter.h"
 #include "scheduler/asrunlog.h"
+#include "session/deviceoperations.h"
+#include "session/mainstate.h"
+#include "settings/settingsstore.h"
 
 #include <utility>
 

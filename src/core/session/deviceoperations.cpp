@@ -40,8 +40,8 @@ int modelOrDefault(int model)
 } // namespace
 
 DeviceOperations::DeviceOperations(MainState &state, Reporter &reporter, DeviceLink &link,
-                                   PanelController &panel, SlotController &slotControl, LogoDownload &download,
-                                   LogoUpload &upload, QObject *parent)
+                                   PanelController &panel, SlotController &slotControl,
+                                   LogoDownload &download, LogoUpload &upload, QObject *parent)
     : QObject(parent)
     , m_state(state)
     , m_reporter(reporter)

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "linktimers.h"
 
-#include "session/mainstate.h"
 #include "device_link/devicelink.h"
 #include "scheduler/schedulerunner.h"
+#include "session/mainstate.h"
 
 #include <QTimer>
 

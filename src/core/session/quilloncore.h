@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "session/mainstate.h"
-#include "session/deviceoperations.h"
-#include "session/startup.h"
 #include "device_link/devicelink.h"
 #include "logo/logodownload.h"
 #include "logo/logofiles.h"
@@ -14,6 +11,9 @@
 #include "panel/slotcontroller.h"
 #include "reporting/reporter.h"
 #include "scheduler/schedulerunner.h"
+#include "session/deviceoperations.h"
+#include "session/mainstate.h"
+#include "session/startup.h"
 
 class Clock;
 class SerialPort;

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "startup.h"
 
-#include "session/mainstate.h"
-#include "settings/settingsstore.h"
 #include "device_link/devicelink.h"
 #include "device_link/protocol.h"
 #include "logo/logofiles.h"
@@ -10,6 +8,8 @@
 #include "panel/panelvalues.h"
 #include "panel/slotcontroller.h"
 #include "reporting/reporter.h"
+#include "session/mainstate.h"
+#include "settings/settingsstore.h"
 
 #include <optional>
 

@@ -124,8 +124,7 @@ private slots:
             core().state.currentSlot = 1;
             LogoBitmap uploaded;
             uploaded.assign(BitmapMaker{}.pixels());
-            core().upload.takeStream(QByteArray(2, '\0') + "SD"
-                                       + LogoFileWriter::qx1Bytes(uploaded, false));
+            core().upload.takeStream(QByteArray(2, '\0') + "SD" + LogoFileWriter::qx1Bytes(uploaded, false));
             QCOMPARE(core().state.viewHeight[1], 64);
         }
         core().state.selectedSlotButton = slot;
