@@ -3,9 +3,9 @@
 // at start-up, then scanned for conflicts.
 #include "fuzzsupport.h"
 
-#include "settings/settingsstore.h"
 #include "scheduler/conflictscan.h"
 #include "scheduler/schedule.h"
+#include "settings/settingsstore.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,10 +3,10 @@
 
 #include "simprocess.h"
 
-#include "settings/settingsstore.h"
 #include "device_link/clock.h"
 #include "device_link/systemserialport.h"
 #include "gui/frmquillon4.h"
+#include "settings/settingsstore.h"
 
 #include <QAction>
 #include <QMap>
