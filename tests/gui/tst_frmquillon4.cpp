@@ -423,7 +423,7 @@ private slots:
         for (int i = 0; i < 2; ++i)
             w->core().link.tmr_Delay_Timer();
         f->port.writes.clear();
-        QObject *target = child<QObject>(control);
+        auto *target = child<QObject>(control);
         if (auto *a = qobject_cast<QAction *>(target)) {
             a->trigger();
         } else if (auto *slider = qobject_cast<QScrollBar *>(target)) {
