@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "bitmapmaker.h"
 #include "corefixture.h"
-#include "windowtraffic.h"
 
+#include "cli/cliarguments.h"
 #include "cli/clijob.h"
 #include "device_link/protocol.h"
 #include "panel/panelvalues.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -15,45 +16,87 @@
 
 #include <functional>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr int Port = 6;
-using WindowTraffic::FakeDevice;
+
+// A device at the far end of a fake port: it answers the settings and
+// copyright requests and the logo request.
+struct FakeDevice {
+    FakeSerialPort &port;
+    // mix 99, fade 50, intensity 99, h 94, v 30, TAKE on, on 20, interval 40, slot 1
+    QByteArray settings = QByteArray("s\x00\x32\x63\x5E\x1E\x01\x30\x30\x14\x28", 11) + "01";
+    qsizetype seen = 0;
+
+    void answer()
+    {
+        for (; seen < port.writes.size(); ++seen) {
+            const QByteArray &w = port.writes[seen];
+            if (w == "ARS") {
+                port.receive(settings);
+            } else if (w == "ARC") {
+                port.receive("(C) 2026 Test QX04 V1.0\r\n");
+            } else if (w == "ARM") {
+                QByteArray stream("\x00\x01SD", 4);
+                for (int i = 0; i < 2048; ++i)
+                    stream.append(static_cast<char>(i * 7));
+                port.receive(stream);
+            }
+        }
+    }
+};
+
+QStringList words(const QString &line)
+{
+    return line.split(u' ');
+}
+
+// Logo lines on the wire: each byte of `fills` (in hex) repeated over a line.
+QByteArray lines(const char *fills)
+{
+    QByteArray out;
+    for (const char fill : QByteArray::fromHex(fills))
+        out += QByteArray(32, fill);
+    return out;
+}
 
 // Port 6, a QX-4.
 void storeCommon(CoreFixture &f)
 {
     f.port.present.insert(Port);
-    f.setSetting(QStringLiteral("ComPort"), QString::number(Port));
-    f.setSetting(QStringLiteral("Enables_A"), QStringLiteral("DIAG,"));
-    f.setSetting(QStringLiteral("Enables_B"), QStringLiteral("1,"));
+    f.setSetting(u"ComPort"_s, QString::number(Port));
+    f.setSetting(u"Enables_A"_s, u"DIAG,"_s);
+    f.setSetting(u"Enables_B"_s, u"1,"_s);
 }
 
 void storeSchedule(CoreFixture &f)
 {
     // Sequences 1 and 2 overlap on Mondays (mask 2) from 08:00 on;
     // sequence 3 stands alone on Sundays.
-    f.setSetting(QStringLiteral("S_Start"),
-                 QStringLiteral("1920,1920,2400,") + QStringLiteral("-1,").repeated(17));
-    f.setSetting(QStringLiteral("S_End"),
-                 QStringLiteral("2000,2000,2480,") + QStringLiteral("0,").repeated(17));
-    f.setSetting(QStringLiteral("S_ON"), QStringLiteral("4,4,4,") + QStringLiteral("0,").repeated(17));
-    f.setSetting(QStringLiteral("S_OFF"), QStringLiteral("8,8,8,") + QStringLiteral("0,").repeated(17));
-    f.setSetting(QStringLiteral("S_Logo"), QStringLiteral("1,2,3,") + QStringLiteral("0,").repeated(17));
-    f.setSetting(QStringLiteral("S_Days"), QStringLiteral("2,3,1,") + QStringLiteral("0,").repeated(17));
+    const auto list = [&f](const QString &key, const QString &first, const char *rest) {
+        f.setSetting(key, first + QString::fromLatin1(rest).repeated(17));
+    };
+    list(u"S_Start"_s, u"1920,1920,2400,"_s, "-1,");
+    list(u"S_End"_s, u"2000,2000,2480,"_s, "0,");
+    list(u"S_ON"_s, u"4,4,4,"_s, "0,");
+    list(u"S_OFF"_s, u"8,8,8,"_s, "0,");
+    list(u"S_Logo"_s, u"1,2,3,"_s, "0,");
+    list(u"S_Days"_s, u"2,3,1,"_s, "0,");
 }
 
 } // namespace
 
 // quillon-cli's job on a fake port: its answers, its exit codes, and for
-// every command the very bytes the window sends for the same action.
+// every command the very bytes it puts on the line.
 class TestCli : public QObject
 {
     Q_OBJECT
 
     QTemporaryDir m_files;
 
-    QString writeBitmap(const QByteArray &bytes, const QString &name = QStringLiteral("logo.bmp"))
+    QString writeBitmap(const QByteArray &bytes, const QString &name = u"logo.bmp"_s)
     {
         QString path = m_files.filePath(name);
         QFile file(path);
@@ -85,7 +128,7 @@ class TestCli : public QObject
         QuillonCore &core = run->f.make();
         CliJob::Output output;
         output.out = [r = run.get()](const QString &text) { r->out += text; };
-        output.err = [r = run.get()](const QString &text) { r->err += text + QLatin1Char('\n'); };
+        output.err = [r = run.get()](const QString &text) { r->err += text + u'\n'; };
         run->job = std::make_unique<CliJob>(core, *parsed.request, output);
         connect(run->job.get(), &CliJob::finished, this, [r = run.get()](int code) { r->exit = code; });
         FakeDevice device{run->f.port};
@@ -108,54 +151,33 @@ private slots:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("error"); // empty: accepted
-        const auto row = [](const char *name, const QStringList &args, const QString &error) {
-            QTest::newRow(name) << args << error;
+        const auto row = [](const char *name, const char *line, const char *error) {
+            QTest::newRow(name) << words(QString::fromLatin1(line)) << QString::fromLatin1(error);
         };
-        row("nothing", {}, QStringLiteral("no command"));
-        row("unknown command", {QStringLiteral("dance")}, QStringLiteral("unknown command \"dance\""));
-        row("unknown option", {QStringLiteral("--fast"), QStringLiteral("status")},
-            QStringLiteral("unknown option --fast"));
-        row("port and device",
-            {QStringLiteral("--port"), QStringLiteral("3"), QStringLiteral("--device"),
-             QStringLiteral("/dev/x"), QStringLiteral("status")},
-            QStringLiteral("not both"));
-        row("empty device", {QStringLiteral("--device"), QString(), QStringLiteral("status")},
-            QStringLiteral("--device needs a path"));
-        row("port and empty device",
-            {QStringLiteral("--port"), QStringLiteral("5"), QStringLiteral("--device"), QStringLiteral(" "),
-             QStringLiteral("status")},
-            QStringLiteral("--device needs a path"));
-        row("port out of range", {QStringLiteral("--port"), QStringLiteral("256"), QStringLiteral("status")},
-            QStringLiteral("--port must be"));
-        row("port without value", {QStringLiteral("status"), QStringLiteral("--port")},
-            QStringLiteral("--port needs a value"));
-        row("fade below range", {QStringLiteral("set"), QStringLiteral("fade"), QStringLiteral("0")},
-            QStringLiteral("fade must be a whole number from 1 to 100"));
-        row("mix not a number", {QStringLiteral("set"), QStringLiteral("mix"), QStringLiteral("5x")},
-            QStringLiteral("not \"5x\""));
-        row("unknown setting", {QStringLiteral("set"), QStringLiteral("speed"), QStringLiteral("5")},
-            QStringLiteral("not \"speed\""));
-        row("take maybe", {QStringLiteral("take"), QStringLiteral("maybe")},
-            QStringLiteral("on, off or toggle"));
-        row("standard secam", {QStringLiteral("standard"), QStringLiteral("secam")},
-            QStringLiteral("ntsc or pal"));
-        row("download without file", {QStringLiteral("download")}, QStringLiteral("needs more arguments"));
-        row("status with extra", {QStringLiteral("status"), QStringLiteral("now")},
-            QStringLiteral("takes no argument \"now\""));
-        row("negative elsewhere",
-            {QStringLiteral("upload"), QStringLiteral("x.bmp"), QStringLiteral("--negative")},
-            QStringLiteral("--negative belongs to download"));
-        row("schedule alone", {QStringLiteral("schedule")}, QStringLiteral("list, check or run"));
-        row("set-id zero", {QStringLiteral("set-id"), QStringLiteral("0")}, QStringLiteral("from 1 to 255"));
-        row("wake with node option", {QStringLiteral("--node"), QStringLiteral("2"), QStringLiteral("wake")},
-            QStringLiteral("wake ID"));
-        row("help anywhere", {QStringLiteral("set"), QStringLiteral("--help")}, QString());
-        row("all options",
-            {QStringLiteral("--device"), QStringLiteral("/dev/ttyUSB0"), QStringLiteral("--node"),
-             QStringLiteral("3"), QStringLiteral("download"), QStringLiteral("a.bmp"),
-             QStringLiteral("--negative")},
-            QString());
-        row("schedule check", {QStringLiteral("schedule"), QStringLiteral("check")}, QString());
+        QTest::newRow("nothing") << QStringList() << u"no command"_s;
+        row("unknown command", "dance", "unknown command \"dance\"");
+        row("unknown option", "--fast status", "unknown option --fast");
+        row("port and device", "--port 3 --device /dev/x status", "not both");
+        row("empty device", "--device  status", "--device needs a path");
+        QTest::newRow("port and blank device")
+            << QStringList{u"--port"_s, u"5"_s, u"--device"_s, u" "_s, u"status"_s}
+            << u"--device needs a path"_s;
+        row("port out of range", "--port 256 status", "--port must be");
+        row("port without value", "status --port", "--port needs a value");
+        row("fade below range", "set fade 0", "fade must be a whole number from 1 to 100");
+        row("mix not a number", "set mix 5x", "not \"5x\"");
+        row("unknown setting", "set speed 5", "not \"speed\"");
+        row("take maybe", "take maybe", "on, off or toggle");
+        row("standard secam", "standard secam", "ntsc or pal");
+        row("download without file", "download", "needs more arguments");
+        row("status with extra", "status now", "takes no argument \"now\"");
+        row("negative elsewhere", "upload x.bmp --negative", "--negative belongs to download");
+        row("schedule alone", "schedule", "list, check or run");
+        row("set-id zero", "set-id 0", "from 1 to 255");
+        row("wake with node option", "--node 2 wake", "wake ID");
+        row("help anywhere", "set --help", "");
+        row("all options", "--device /dev/ttyUSB0 --node 3 download a.bmp --negative", "");
+        row("schedule check", "schedule check", "");
     }
 
     void argumentsAreChecked()
@@ -168,100 +190,124 @@ private slots:
         } else {
             QVERIFY(!parsed.request.has_value());
             QVERIFY2(parsed.error.contains(error), qPrintable(parsed.error));
-            QVERIFY(!parsed.error.contains(QLatin1Char('\n')));
+            QVERIFY(!parsed.error.contains(u'\n'));
         }
     }
 
-    // Each command sends what the window sends for the same action, after the
-    // same start: the wake-up, then (for commands that need an answer) the
-    // settings request.
-    void commandsSendWhatTheWindowSends_data()
+    // The exact bytes of each command on the line, after the link's wake-up
+    // and (for the commands that need an answer) the settings request. The
+    // window sends the same for the same action: both call the core.
+    void commandsPutTheirBytesOnTheLine_data()
     {
-        QTest::addColumn<int>("index");
-        const auto all = WindowTraffic::cases(QString(), QString());
-        for (int i = 0; i < all.size(); ++i)
-            QTest::newRow(all[i].name) << i;
+        QTest::addColumn<QString>("line"); // {bitmap}: a logo file; {upload}: where the upload goes
+        QTest::addColumn<QByteArray>("wire");
+        const QByteArray start = "WK,00ARS";
+        // The logo lines of BitmapMaker's default bitmap: odd rows from the top, then even rows.
+        const QByteArray logo = lines("3f3d3b39373533312f2d2b29272523211f1d1b19171513110f0d0b0907050301"
+                                      "403e3c3a38363432302e2c2a28262422201e1c1a18161412100e0c0a08060402");
+        const QByteArray negative = lines("c0c2c4c6c8caccced0d2d4d6d8dadcdee0e2e4e6e8eaeceef0f2f4f6f8fafcfe"
+                                          "bfc1c3c5c7c9cbcdcfd1d3d5d7d9dbdddfe1e3e5e7e9ebedeff1f3f5f7f9fbfd");
+        const QByteArray download = start + QByteArray("ARSAFR\0AT0ALD", 13);
+        const auto row = [](const char *line, const QByteArray &wire) {
+            QTest::newRow(line) << QString::fromLatin1(line) << wire;
+        };
+        row("set fade 30", start + "AFRF");
+        row("set mix 0", start + "AFLd");
+        row("set intensity 42", start + "AIR*");
+        row("set hpos 37", start + "AHP4E");
+        row("set vpos 37", start + "AVP17");
+        row("take toggle", start + "ATT");
+        row("take on", start + "AT1");
+        row("take off", start + "AT0");
+        row("select 3", start + QByteArray("AJ03\0\0\0", 7));
+        row("set-id 1", start + "ANI,01");
+        row("copyright", start + "ARC");
+        row("download {bitmap}", download + logo + "AT1AFR2AFR2");
+        row("download {bitmap} --negative", download + negative + "AT1AFR2AFR2");
+        row("store-logo", start + "ASIARCARS");
+        row("upload {upload}", start + "ARM");
+        row("standard pal", start + "ATP" + QByteArray(10, ' '));
+        row("standard ntsc", start + "ATN" + QByteArray(10, ' '));
+        row("wake 1", "WK,00SPWK,01ARS");
+        row("wake", "WK,00WK,00ARS");
+        row("sleep", "WK,00SP");
     }
 
-    void commandsSendWhatTheWindowSends()
+    void commandsPutTheirBytesOnTheLine()
     {
-        QFETCH(int, index);
-        const QString bitmap = writeBitmap(BitmapMaker{}.bytes());
-        const QString upload = m_files.filePath(QStringLiteral("cli-upload.bmp"));
-        const QString windowUpload = m_files.filePath(QStringLiteral("window-upload.bmp"));
-        const WindowTraffic::Case c = WindowTraffic::cases(bitmap, upload).at(index);
-
-        const auto cli = runCli(c.arguments);
+        QFETCH(QString, line);
+        QFETCH(QByteArray, wire);
+        const QString upload = m_files.filePath(u"cli-upload.bmp"_s);
+        line.replace(u"{bitmap}"_s, writeBitmap(BitmapMaker{}.bytes())).replace(u"{upload}"_s, upload);
+        const auto cli = runCli(words(line));
         QCOMPARE(cli->exit, 0);
         QVERIFY2(cli->err.isEmpty(), qPrintable(cli->err));
-        const QList<QByteArray> window = WindowTraffic::windowWrites(
-            c, Port, FakeDevice{cli->f.port}.settings, {}, bitmap, windowUpload);
-        QVERIFY(!window.isEmpty());
-        QCOMPARE(cli->f.port.wire(), WindowTraffic::cliWire(c, window));
-
-        const CliRequest request = *CliArguments::parse(c.arguments).request;
-        if (request.command == CliRequest::Command::Upload) {
-            QFile mine(upload);
-            QFile theirs(windowUpload);
-            QVERIFY(mine.open(QIODevice::ReadOnly) && theirs.open(QIODevice::ReadOnly));
-            QCOMPARE(mine.readAll(), theirs.readAll());
-        } else if (request.command == CliRequest::Command::Copyright) {
-            QCOMPARE(cli->out, QStringLiteral("(C) 2026 Test QX04 V1.0"));
+        QCOMPARE(cli->f.port.wire(), wire);
+        if (line.startsWith(u"upload")) {
+            // The stream FakeDevice sends, as a bitmap file.
+            QFile file(upload);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QByteArray bytes = file.readAll();
+            QCOMPARE(bytes.size(), 62 + 2048);
+            QCOMPARE(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex(),
+                     "7e442d52830b0911d3c459d0c37a760f7d249fbe");
+        } else if (line == u"copyright") {
+            QCOMPARE(cli->out, u"(C) 2026 Test QX04 V1.0"_s);
         }
     }
 
     void statusPrintsTheParsedReply()
     {
-        const auto run = runCli({QStringLiteral("status")});
+        const auto run = runCli({u"status"_s});
         QCOMPARE(run->exit, 0);
         QCOMPARE(run->f.port.wire(), QByteArray("WK,00ARS"));
         const QJsonObject o = QJsonDocument::fromJson(run->out.toUtf8()).object();
-        QCOMPARE(o.value(QStringLiteral("fade")).toInt(), 50);
-        QCOMPARE(o.value(QStringLiteral("mix")).toInt(), 99);
-        QCOMPARE(o.value(QStringLiteral("hpos")).toInt(), 50);
-        QCOMPARE(o.value(QStringLiteral("vpos")).toInt(), 51);
-        QCOMPARE(o.value(QStringLiteral("take")).toBool(), true);
-        QCOMPARE(o.value(QStringLiteral("on_time_text")).toString(), QStringLiteral("0:05:00"));
-        QCOMPARE(o.value(QStringLiteral("interval")).toInt(), 40);
-        QCOMPARE(o.value(QStringLiteral("slot")).toInt(), 1);
-        QCOMPARE(o.value(QStringLiteral("model")).toInt(), 4);
-        QCOMPARE(o.value(QStringLiteral("port")).toString(), QStringLiteral("COM6 (/dev/fake6)"));
+        QCOMPARE(o.value(u"fade"_s).toInt(), 50);
+        QCOMPARE(o.value(u"mix"_s).toInt(), 99);
+        QCOMPARE(o.value(u"hpos"_s).toInt(), 50);
+        QCOMPARE(o.value(u"vpos"_s).toInt(), 51);
+        QCOMPARE(o.value(u"take"_s).toBool(), true);
+        QCOMPARE(o.value(u"on_time_text"_s).toString(), u"0:05:00"_s);
+        QCOMPARE(o.value(u"interval"_s).toInt(), 40);
+        QCOMPARE(o.value(u"slot"_s).toInt(), 1);
+        QCOMPARE(o.value(u"model"_s).toInt(), 4);
+        QCOMPARE(o.value(u"port"_s).toString(), u"COM6 (/dev/fake6)"_s);
     }
 
     // A missing or busy port, a silent device, a bad bitmap, a lost line:
     // one line on stderr, its exit code, and nothing sent that is not told.
     void failuresExitWithTheirCode()
     {
-        auto run = runCli({QStringLiteral("--port"), QStringLiteral("7"), QStringLiteral("status")});
+        auto run = runCli({u"--port"_s, u"7"_s, u"status"_s});
         QCOMPARE(run->exit, int(CliArguments::PortProblem));
-        QCOMPARE(run->err, QStringLiteral("quillon-cli: there is no serial port at COM7\n"));
+        QCOMPARE(run->err, u"quillon-cli: there is no serial port at COM7\n"_s);
 
-        run = runCli({QStringLiteral("take"), QStringLiteral("on")}, true,
+        run = runCli({u"take"_s, u"on"_s}, true,
                      [](CoreFixture &f) { f.port.failing.insert(Port, SerialPort::InUse); });
         QCOMPARE(run->exit, int(CliArguments::PortProblem));
-        QVERIFY2(run->err.contains(QStringLiteral("COM6 (/dev/fake6) is in use")), qPrintable(run->err));
-        QCOMPARE(run->err.count(QLatin1Char('\n')), 1);
+        QVERIFY2(run->err.contains(u"COM6 (/dev/fake6) is in use"_s), qPrintable(run->err));
+        QCOMPARE(run->err.count(u'\n'), 1);
 
-        run = runCli({QStringLiteral("take"), QStringLiteral("on")}, false);
+        run = runCli({u"take"_s, u"on"_s}, false);
         QCOMPARE(run->exit, int(CliArguments::DeviceProblem));
-        QVERIFY2(run->err.startsWith(QStringLiteral("quillon-cli: no reply from the device on COM6")),
+        QVERIFY2(run->err.startsWith(u"quillon-cli: no reply from the device on COM6"_s),
                  qPrintable(run->err));
         QVERIFY(!run->f.port.writes.contains("AT1"));
 
         BitmapMaker colour;
         colour.bitsPerPixel = 8;
-        run = runCli({QStringLiteral("download"), writeBitmap(colour.bytes(), QStringLiteral("colour.bmp"))});
+        run = runCli({u"download"_s, writeBitmap(colour.bytes(), u"colour.bmp"_s)});
         QCOMPARE(run->exit, int(CliArguments::FileProblem));
-        QVERIFY(run->err.contains(QStringLiteral("is not a 256 x 32 or 256 x 64 monochrome bitmap")));
+        QVERIFY(run->err.contains(u"is not a 256 x 32 or 256 x 64 monochrome bitmap"_s));
         QVERIFY(run->f.port.opened.isEmpty());
 
-        run = runCli({QStringLiteral("upload"), QStringLiteral("/nonexistent-folder/out.bmp")});
+        run = runCli({u"upload"_s, u"/nonexistent-folder/out.bmp"_s});
         QCOMPARE(run->exit, int(CliArguments::FileProblem));
         QVERIFY(run->f.port.opened.isEmpty());
 
-        run = runCli({QStringLiteral("select"), QStringLiteral("9")});
+        run = runCli({u"select"_s, u"9"_s});
         QCOMPARE(run->exit, int(CliArguments::Usage));
-        QVERIFY(run->err.contains(QStringLiteral("slot 9 is not a slot of this device (1 to 4)")));
+        QVERIFY(run->err.contains(u"slot 9 is not a slot of this device (1 to 4)"_s));
     }
 
     // The running schedule reads its settings again on a change; a file
@@ -269,7 +315,7 @@ private slots:
     // (said once), one with the keys is, even with every sequence off.
     void scheduleRunKeepsTheLastGoodSchedule()
     {
-        auto run = runCli({QStringLiteral("schedule"), QStringLiteral("run")}, true, storeSchedule);
+        auto run = runCli({u"schedule"_s, u"run"_s}, true, storeSchedule);
         CliJob &job = *run->job;
         const QString fileName = run->f.settings->fileName();
         const auto keeps = [&](const char *what, const std::function<void()> &change) {
@@ -277,7 +323,7 @@ private slots:
             job.reloadSchedule();
             job.reloadSchedule();
             QVERIFY2(run->f.core->state.schedule[0].Start == 1920, what);
-            QVERIFY2(run->err.count(QStringLiteral("the last schedule read runs on")) == 1, what);
+            QVERIFY2(run->err.count(u"the last schedule read runs on"_s) == 1, what);
             QFile::remove(fileName);
             QDir().rmdir(fileName);
             QFile file(fileName);
@@ -311,8 +357,7 @@ private slots:
 
         // With --node the running schedule wakes its node after the link's
         // wake-up, before any switch of its own.
-        run = runCli({QStringLiteral("--node"), QStringLiteral("3"), QStringLiteral("schedule"),
-                      QStringLiteral("run")});
+        run = runCli({u"--node"_s, u"3"_s, u"schedule"_s, u"run"_s});
         QCOMPARE(run->f.port.writes.mid(0, 3), (QList<QByteArray>{"WK,00", "SP", "WK,03"}));
     }
 
@@ -326,15 +371,14 @@ private slots:
         QTest::addColumn<int>("how");          // interruptions; 0: the line is lost
         QTest::addColumn<int>("exit");
         QTest::addColumn<QString>("told");
-        const QString untouched = QStringLiteral("not touched");
+        const QString untouched = u"not touched"_s;
         const int interrupted = CliArguments::Interrupted;
         QTest::newRow("settings asked") << QByteArray("ARS") << 2 << 1 << interrupted << untouched;
         QTest::newRow("fastest fade") << QByteArray("AFR\0", 4) << 1 << 1 << interrupted << untouched;
         QTest::newRow("TAKE off") << QByteArray("AT0") << 1 << 1 << interrupted << untouched;
-        QTest::newRow("load started")
-            << QByteArray("ALD") << 1 << 1 << interrupted << QStringLiteral("went out whole");
+        QTest::newRow("load started") << QByteArray("ALD") << 1 << 1 << interrupted << u"went out whole"_s;
         QTest::newRow("twice after the load started")
-            << QByteArray("ALD") << 1 << 2 << interrupted << QStringLiteral("partly written");
+            << QByteArray("ALD") << 1 << 2 << interrupted << u"partly written"_s;
         QTest::newRow("line lost after the load started")
             << QByteArray("ALD") << 1 << 0 << int(CliArguments::PortProblem)
             << QStringLiteral("hung up. The download was not finished: the logo in the device is partly "
@@ -352,10 +396,8 @@ private slots:
         QuillonCore &core = run.f.make();
         CliJob::Output output{[&](const QString &t) { run.out += t; },
                               [&](const QString &t) { run.err += t; }};
-        CliJob job(
-            core,
-            *CliArguments::parse({QStringLiteral("download"), writeBitmap(BitmapMaker{}.bytes())}).request,
-            output);
+        CliJob job(core, *CliArguments::parse({u"download"_s, writeBitmap(BitmapMaker{}.bytes())}).request,
+                   output);
         FakeDevice device{run.f.port};
         job.start();
         run.f.wake();
@@ -392,24 +434,22 @@ private slots:
 
     void scheduleListAndCheck()
     {
-        auto run = runCli({QStringLiteral("schedule"), QStringLiteral("list")}, true, storeSchedule);
+        auto run = runCli({u"schedule"_s, u"list"_s}, true, storeSchedule);
         QCOMPARE(run->exit, 0);
-        const QStringList lines = run->out.split(QLatin1Char('\n'));
+        const QStringList lines = run->out.split(u'\n');
         QCOMPARE(lines.size(), 22); // heading, 20 sequences, the final line end
-        QCOMPARE(lines[1].simplified(), QStringLiteral("1 1 8:00:00 8:20:00 0:01:00 0:02:00 Mon"));
-        QCOMPARE(lines[2].simplified(), QStringLiteral("2 2 8:00:00 8:20:00 0:01:00 0:02:00 Sun Mon"));
-        QCOMPARE(lines[4].simplified(), QStringLiteral("4 - - 0:00:00 0:00:00 0:00:00 (off)"));
+        QCOMPARE(lines[1].simplified(), u"1 1 8:00:00 8:20:00 0:01:00 0:02:00 Mon"_s);
+        QCOMPARE(lines[2].simplified(), u"2 2 8:00:00 8:20:00 0:01:00 0:02:00 Sun Mon"_s);
+        QCOMPARE(lines[4].simplified(), u"4 - - 0:00:00 0:00:00 0:00:00 (off)"_s);
         QVERIFY(run->f.port.opened.isEmpty());
 
-        run = runCli({QStringLiteral("schedule"), QStringLiteral("check")}, true, storeSchedule);
+        run = runCli({u"schedule"_s, u"check"_s}, true, storeSchedule);
         QCOMPARE(run->exit, int(CliArguments::Conflicts));
-        QCOMPARE(
-            run->out,
-            QStringLiteral("Sequence 1 (logo 1) conflicts on Mon\nSequence 2 (logo 2) conflicts on Mon\n"));
+        QCOMPARE(run->out, u"Sequence 1 (logo 1) conflicts on Mon\nSequence 2 (logo 2) conflicts on Mon\n"_s);
 
-        run = runCli({QStringLiteral("schedule"), QStringLiteral("check")});
+        run = runCli({u"schedule"_s, u"check"_s});
         QCOMPARE(run->exit, 0);
-        QCOMPARE(run->out, QStringLiteral("No conflicts.\n"));
+        QCOMPARE(run->out, u"No conflicts.\n"_s);
     }
 };
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "corefixture.h"
+#include "scriptedprompter.h"
 
 #include "device_link/commandtable.h"
 #include "gui/diagcommands.h"
@@ -7,19 +8,6 @@
 
 #include <QSignalSpy>
 #include <QTest>
-
-// Answers the questions in turn; a null text stands for the window closed
-// without Enter.
-struct ScriptedPrompter final : Prompter {
-    QStringList answers;
-    QStringList asked;
-    std::optional<QString> ask(const QString &prompt) override
-    {
-        asked << prompt;
-        const QString answer = answers.isEmpty() ? QString() : answers.takeFirst();
-        return answer.isNull() ? std::nullopt : std::optional<QString>(answer);
-    }
-};
 
 // What each Diag and Node menu entry asks and puts on the wire.
 class TestDiagCommands : public QObject

@@ -127,15 +127,11 @@ private slots:
 
         w.sim->control("silent on");
         QVERIFY(w.sim->waitForEvent("silent on", 2000));
-        const qint64 silentFrom = QDateTime::currentMSecsSinceEpoch();
-        // Greyed menus after 20 s without a reply, the port closed after 30 s.
+        // Its times are tst_linkcycles' (ticks); here: the menus grey, the
+        // real port closes, and the next request opens it again.
         QTRY_VERIFY_WITH_TIMEOUT(!action("mnuDownloadLogotoRam")->isEnabled(), 26000);
         const int closes = countEvents("close");
         QVERIFY(w.sim->waitForEvent("close", 15000, closes + 1));
-        const qint64 closedAfter = QDateTime::currentMSecsSinceEpoch() - silentFrom;
-        QVERIFY2(closedAfter > 20000, qPrintable(QString::number(closedAfter)));
-        QCOMPARE(countReceived("WK,00"), 2); // the re-request's wake-up at 25 s
-        // The next request opens the port again.
         const int opens = countEvents("open");
         QVERIFY(w.sim->waitForEvent("open", 8000, opens + 1));
         w.sim->control("silent off");

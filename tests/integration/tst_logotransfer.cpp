@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "bitmapmaker.h"
 #include "simwindow.h"
-
-#include "gui/filechooser.h"
+#include "uifakes.h"
 
 #include <QFile>
 #include <QImage>
@@ -11,23 +10,6 @@
 
 namespace {
 constexpr int Port = 9;
-
-// Answers every save dialog with one name.
-class SaveChooser final : public FileChooser
-{
-public:
-    QString answer;
-    int saves = 0;
-    QString openFileName(QWidget *, const QString &, const QString &, const QString &) override
-    {
-        return answer;
-    }
-    QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override
-    {
-        ++saves;
-        return answer;
-    }
-};
 } // namespace
 
 // A logo goes into the device and comes back: the real window on a pty
@@ -37,7 +19,7 @@ class TestLogoTransfer : public QObject
     Q_OBJECT
 
     SimWindow w;
-    SaveChooser m_chooser;
+    FixedChooser m_chooser;
     QString m_original;
 
     QuillonCore &core() { return w.core(); }

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "simwindow.h"
+#include "uifakes.h"
 
 #include "gui/frmenterdata.h"
 
@@ -9,16 +10,6 @@
 
 namespace {
 constexpr int Port = 9;
-
-struct ScriptedPrompter final : Prompter {
-    QStringList answers;
-    QStringList asked;
-    std::optional<QString> ask(const QString &prompt) override
-    {
-        asked << prompt;
-        return answers.isEmpty() ? std::nullopt : std::optional<QString>(answers.takeFirst());
-    }
-};
 } // namespace
 
 // Three nodes on one line: all put to sleep, one woken by its ID, and only

@@ -155,13 +155,12 @@ private slots:
                      length < 62 ? QStringLiteral("Read_File") : QStringLiteral("Read_File-A"));
             verifyUnchanged(before);
         }
-        // Loading clear or set, a missing file and a folder are reported.
+        // Chosen or stored, a missing file and a folder are reported.
         QVERIFY(read(f->dir.filePath(QStringLiteral("missing.bmp"))));
         QCOMPARE(core().reporter.panelTitle(), QStringLiteral("Read_File"));
         QVERIFY(QDir(f->dir.path()).mkdir(QStringLiteral("folder.bmp")));
-        core().state.loading = true;
-        QVERIFY(read(f->dir.filePath(QStringLiteral("folder.bmp"))));
-        core().state.loading = false;
+        QString folder = f->dir.filePath(QStringLiteral("folder.bmp"));
+        QVERIFY(core().logoFiles.readFile(folder, LogoFiles::Origin::Stored));
         QVERIFY(core().reporter.panelText().contains(QStringLiteral("folder")));
         verifyUnchanged(before);
     }

@@ -6,6 +6,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 // Start-up from the settings store: defaults, odd stored values, the command
 // line, port discovery and the first opening of the port.
 class TestStartup : public QObject
@@ -39,18 +41,16 @@ private slots:
         QCOMPARE(s.panel.fade, 100);
         QCOMPARE(s.panel.timeOn, 100);
         QCOMPARE(s.panel.timeInt, 100);
-        QCOMPARE(s.panel.lblOnTime, QStringLiteral("0:25:00"));
-        QCOMPARE(s.panel.lblCycTime, QStringLiteral("0:50:00"));
         // Loading kept the value labels at their design text and sent nothing.
-        QCOMPARE(s.panel.lblFade, QStringLiteral("000"));
+        QCOMPARE(s.panel.lblFade, u"000"_s);
         QVERIFY(!s.loading);
         const MenuOptions &menus = core.startup.menuOptions();
         QVERIFY(!menus.diagTools && !menus.nodeMenu && !menus.factoryReset && !menus.showReply);
         QVERIFY(!s.deviceMenusEnabled);
-        QCOMPARE(core.reporter.diagReply(), QStringLiteral("No Reply"));
+        QCOMPARE(core.reporter.diagReply(), u"No Reply"_s);
         QVERIFY(!core.reporter.panelVisible());
         // Nothing at start-up writes a setting that was not there.
-        QCOMPARE(f.setting(QStringLiteral("Slider-FADE")), QStringLiteral("<missing>"));
+        QCOMPARE(f.setting(u"Slider-FADE"_s), u"<missing>"_s);
     }
 
     void modelValues_data()
@@ -58,12 +58,12 @@ private slots:
         QTest::addColumn<QString>("stored");
         QTest::addColumn<int>("model");
         QTest::addColumn<int>("checked");
-        QTest::newRow("auto") << QStringLiteral("0") << 1 << 0;
+        QTest::newRow("auto") << u"0"_s << 1 << 0;
         QTest::newRow("empty") << QString() << 1 << 0;
-        QTest::newRow("fifteen") << QStringLiteral(" 15 ") << 15 << 15;
-        QTest::newRow("seven with text") << QStringLiteral("7x") << 7 << 7;
-        QTest::newRow("five") << QStringLiteral("5") << 0 << -1;
-        QTest::newRow("fraction") << QStringLiteral("4.5") << 0 << -1;
+        QTest::newRow("fifteen") << u" 15 "_s << 15 << 15;
+        QTest::newRow("seven with text") << u"7x"_s << 7 << 7;
+        QTest::newRow("five") << u"5"_s << 0 << -1;
+        QTest::newRow("fraction") << u"4.5"_s << 0 << -1;
     }
 
     void modelValues()
@@ -72,8 +72,8 @@ private slots:
         QFETCH(int, model);
         QFETCH(int, checked);
         CoreFixture f;
-        f.setSetting(QStringLiteral("QX_Model"), stored);
-        f.setSetting(QStringLiteral("BMPpath1"), QStringLiteral("/tmp/logo1.bmp"));
+        f.setSetting(u"QX_Model"_s, stored);
+        f.setSetting(u"BMPpath1"_s, u"/tmp/logo1.bmp"_s);
         QuillonCore &core = f.start();
         QCOMPARE(core.state.modelNumber, model);
         for (int index : MainState::ModelIndexes)
@@ -82,50 +82,74 @@ private slots:
         QCOMPARE(core.state.slotFile[1].isEmpty(), model == 0);
     }
 
-    void flagTestsOfStoredKeys()
+    // One stored value each, as start-up reads it: flags, sliders out of
+    // range or not numbers, values that are refused.
+    void storedValues_data()
     {
-        CoreFixture f;
-        f.setSetting(QStringLiteral("PanelLock"), QStringLiteral("no"));
-        f.setSetting(QStringLiteral("ShowInt"), QStringLiteral("yes"));
-        f.setSetting(QStringLiteral("ShowFade"), QStringLiteral(" TRUE "));
-        f.setSetting(QStringLiteral("Locked"), QStringLiteral("false"));
-        f.setSetting(QStringLiteral("DiagTools"), QStringLiteral("True"));
-        f.setSetting(QStringLiteral("ShowReply"), QStringLiteral("true"));
-        QuillonCore &core = f.start();
-        QVERIFY(core.state.panel.locked);
-        QVERIFY(!core.state.showInt);
-        QVERIFY(core.state.showFade);
-        QVERIFY(!core.state.scheduleLocked);
-        QVERIFY(core.startup.menuOptions().diagTools);
-        QVERIFY(core.startup.menuOptions().showReply);
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<int>("expected");
+        const auto row = [](const char *key, const char *stored, const char *field, int expected) {
+            QTest::newRow(qPrintable(u"%1=%2"_s.arg(QLatin1String(key), QLatin1String(stored))))
+                << QString::fromLatin1(key) << QString::fromLatin1(stored) << QString::fromLatin1(field)
+                << expected;
+        };
+        row("PanelLock", "no", "panel.locked", 1);
+        row("ShowInt", "yes", "showInt", 0);
+        row("ShowFade", " TRUE ", "showFade", 1);
+        row("Locked", "false", "scheduleLocked", 0);
+        row("ScheduleOn", "True", "scheduleOn", 1);
+        row("DiagTools", "True", "menus.diagTools", 1);
+        row("ShowReply", "true", "menus.showReply", 1);
+        row("Slider-INT", " 40 ", "panel.intensity", 40);
+        row("Slider-MIX", "12.5", "panel.mix", 12);
+        row("Slider-FADE", "abc", "panel.fade", 99); // not a number: the design value
+        row("TimeOn", "256", "panel.timeOn", 100);   // out of range: as Form_Load left it
+        row("TimeInt", "4", "panel.timeInt", 4);
+        row("LogoSelect", "40", "currentSlot", 1);
+        row("ComPort", "COM3", "comPort", 0);
+        row("NTSC_PAL", "7", "panel.standard", 0);
     }
-
-    void storedSliders()
+    void storedValues()
     {
+        QFETCH(QString, key);
+        QFETCH(QString, stored);
+        QFETCH(QString, field);
+        QFETCH(int, expected);
         CoreFixture f;
-        f.setSetting(QStringLiteral("Slider-INT"), QStringLiteral(" 40 "));
-        f.setSetting(QStringLiteral("Slider-MIX"), QStringLiteral("12.5"));
-        f.setSetting(QStringLiteral("Slider-FADE"), QStringLiteral("abc"));
-        f.setSetting(QStringLiteral("TimeOn"), QStringLiteral("256"));
-        f.setSetting(QStringLiteral("TimeInt"), QStringLiteral("4"));
-        QuillonCore &core = f.start();
-        QCOMPARE(core.state.panel.intensity, 40);
-        QCOMPARE(core.state.panel.mix, 12);
-        QCOMPARE(core.state.panel.fade, 99);    // not a number: design value
-        QCOMPARE(core.state.panel.timeOn, 100); // out of range: as Form_Load left it
-        QCOMPARE(core.state.panel.timeInt, 4);
-        QCOMPARE(core.state.panel.lblCycTime, QStringLiteral("0:26:00"));
-        QCOMPARE(f.setting(QStringLiteral("Slider-FADE")), QStringLiteral("abc"));
+        f.setSetting(key, stored);
+        const QuillonCore &core = f.start();
+        const MainState &s = core.state;
+        const QMap<QString, int> fields{{u"panel.locked"_s, s.panel.locked},
+                                        {u"showInt"_s, s.showInt},
+                                        {u"showFade"_s, s.showFade},
+                                        {u"scheduleLocked"_s, s.scheduleLocked},
+                                        {u"scheduleOn"_s, s.scheduleOn},
+                                        {u"menus.diagTools"_s, core.startup.menuOptions().diagTools},
+                                        {u"menus.showReply"_s, core.startup.menuOptions().showReply},
+                                        {u"panel.intensity"_s, s.panel.intensity},
+                                        {u"panel.mix"_s, s.panel.mix},
+                                        {u"panel.fade"_s, s.panel.fade},
+                                        {u"panel.timeOn"_s, s.panel.timeOn},
+                                        {u"panel.timeInt"_s, s.panel.timeInt},
+                                        {u"currentSlot"_s, s.currentSlot},
+                                        {u"comPort"_s, s.comPort},
+                                        {u"panel.standard"_s, s.panel.standard}};
+        QCOMPARE(fields.value(field, -999), expected);
+        QVERIFY(!core.state.loading);
+        // Start-up leaves the stored text as it was.
+        QCOMPARE(f.setting(key), stored);
     }
 
     void skipComForms()
     {
         QCOMPARE(Startup::skipPortFromCommandLine({}), -1);
-        QCOMPARE(Startup::skipPortFromCommandLine({QStringLiteral("skipcom"), QStringLiteral("2")}), 2);
-        QCOMPARE(Startup::skipPortFromCommandLine({QStringLiteral("SKIPCOM")}), -1);
-        QCOMPARE(Startup::skipPortFromCommandLine({QStringLiteral("SKIPCOMx")}), 0);
-        QCOMPARE(Startup::skipPortFromCommandLine({QStringLiteral("SKIPCOM12")}), 1);
-        QCOMPARE(Startup::skipPortFromCommandLine({QStringLiteral("-v"), QStringLiteral("xSkipCom3")}), 3);
+        QCOMPARE(Startup::skipPortFromCommandLine({u"skipcom"_s, u"2"_s}), 2);
+        QCOMPARE(Startup::skipPortFromCommandLine({u"SKIPCOM"_s}), -1);
+        QCOMPARE(Startup::skipPortFromCommandLine({u"SKIPCOMx"_s}), 0);
+        QCOMPARE(Startup::skipPortFromCommandLine({u"SKIPCOM12"_s}), 1);
+        QCOMPARE(Startup::skipPortFromCommandLine({u"-v"_s, u"xSkipCom3"_s}), 3);
     }
 
     void discoveryListsTwelveAndSkips()
@@ -134,31 +158,31 @@ private slots:
         f.port.present = {1, 3, 7};
         f.start();
         const MainState &s = f.core->state;
-        QCOMPARE(s.portMenu[1].caption, QStringLiteral("COM&1"));
-        QCOMPARE(s.portMenu[2].caption, QStringLiteral("COM&3"));
-        QCOMPARE(s.portMenu[3].caption, QStringLiteral("COM&7"));
-        QCOMPARE(s.portMenu[3].path, QStringLiteral("/dev/fake7"));
+        QCOMPARE(s.portMenu[1].caption, u"COM&1"_s);
+        QCOMPARE(s.portMenu[2].caption, u"COM&3"_s);
+        QCOMPARE(s.portMenu[3].caption, u"COM&7"_s);
+        QCOMPARE(s.portMenu[3].path, u"/dev/fake7"_s);
         for (size_t i = 4; i <= 12; ++i)
             QVERIFY(!s.portMenu[i].visible);
 
         CoreFixture g;
         for (int n = 1; n <= 14; ++n)
             g.port.present.insert(n * 2);
-        g.start({QStringLiteral("SKIPCOM"), QStringLiteral("2")});
-        QCOMPARE(g.core->state.portMenu[1].tag, QStringLiteral("4"));
-        QCOMPARE(g.core->state.portMenu[12].tag, QStringLiteral("26"));
+        g.start({u"SKIPCOM"_s, u"2"_s});
+        QCOMPARE(g.core->state.portMenu[1].tag, u"4"_s);
+        QCOMPARE(g.core->state.portMenu[12].tag, u"26"_s);
     }
 
     void storedPortIsOpenedAndTicked()
     {
         CoreFixture f;
         f.port.present = {2, 5};
-        f.setSetting(QStringLiteral("ComPort"), QStringLiteral("5"));
+        f.setSetting(u"ComPort"_s, u"5"_s);
         f.start();
         QCOMPARE(f.port.openPort(), 5);
         QVERIFY(f.port.isOpen());
         QVERIFY(f.core->state.portMenu[2].checked);
-        QCOMPARE(f.core->state.txtCom, QStringLiteral("5"));
+        QCOMPARE(f.core->state.txtCom, u"5"_s);
         QCOMPARE(f.core->state.txtComColour, Indicator::Cyan);
         QVERIFY(f.port.writes.isEmpty());
     }
@@ -166,16 +190,16 @@ private slots:
     void missingStoredPortIsReportedOnce()
     {
         CoreFixture f;
-        f.setSetting(QStringLiteral("ComPort"), QStringLiteral("9"));
+        f.setSetting(u"ComPort"_s, u"9"_s);
         QuillonCore &core = f.start();
-        QCOMPARE(core.reporter.panelTitle(), QStringLiteral("StartCom 02"));
+        QCOMPARE(core.reporter.panelTitle(), u"StartCom 02"_s);
         QCOMPARE(core.reporter.panelText(),
-                 QStringLiteral("Invalid Port Number - 9 Port not available for use as a device interface."));
+                 u"Invalid Port Number - 9 Port not available for use as a device interface."_s);
         QCOMPARE(core.state.txtComColour, Indicator::Red);
         QVERIFY(!core.state.portReady);
         core.link.openPort();
         QCOMPARE(core.reporter.panelText(),
-                 QStringLiteral("Invalid Port Number - 9 Port not available for use as a device interface."));
+                 u"Invalid Port Number - 9 Port not available for use as a device interface."_s);
     }
 
     void busyPortIsReportedOnceFromTheMenu()
@@ -184,14 +208,12 @@ private slots:
         f.port.present = {1, 3};
         f.port.failing.insert(3, SerialPort::InUse);
         QuillonCore &core = f.start();
-        core.state.portMenu[2]
-            = {true, false, QStringLiteral("COM&3"), QStringLiteral("3"), QString(), QString()};
+        core.state.portMenu[2] = {true, false, u"COM&3"_s, u"3"_s, QString(), QString()};
         core.link.choosePort(2);
-        const QString message
-            = QStringLiteral("Port Already Open - Port in use - 3 can't be used as a device interface.");
+        const QString message = u"Port Already Open - Port in use - 3 can't be used as a device interface."_s;
         QCOMPARE(core.reporter.panelText(), message);
         QCOMPARE(core.state.txtComColour, Indicator::Red);
-        QCOMPARE(f.setting(QStringLiteral("ComPort")), QStringLiteral("3"));
+        QCOMPARE(f.setting(u"ComPort"_s), u"3"_s);
         core.reporter.closePanel();
         core.link.choosePort(2);
         QVERIFY(!core.reporter.panelVisible());
@@ -201,31 +223,23 @@ private slots:
     {
         CoreFixture f;
         f.port.present = {1, 3};
-        f.setSetting(QStringLiteral("ComPort"), QStringLiteral("1"));
+        f.setSetting(u"ComPort"_s, u"1"_s);
         QuillonCore &core = f.start();
         core.link.choosePort(2);
         QCOMPARE(f.port.writes, (QList<QByteArray>{"SP", "SP"}));
         QCOMPARE(f.port.opened, (QList<int>{1, 3}));
         QVERIFY(core.state.portMenu[2].checked);
         QVERIFY(!core.state.portMenu[1].checked);
-        QCOMPARE(core.state.txtCom, QStringLiteral("3"));
+        QCOMPARE(core.state.txtCom, u"3"_s);
     }
 
-    void badStoredValuesAreReportedAndStartUpFinishes()
+    void badStoredValuesAreReportedTogether()
     {
         CoreFixture f;
-        f.setSetting(QStringLiteral("LogoSelect"), QStringLiteral("40"));
-        f.setSetting(QStringLiteral("ComPort"), QStringLiteral("COM3"));
-        f.setSetting(QStringLiteral("NTSC_PAL"), QStringLiteral("7"));
-        QuillonCore &core = f.start();
-        QVERIFY(!core.state.loading);
-        QCOMPARE(core.state.currentSlot, 1);
-        QCOMPARE(core.state.comPort, 0);
-        QCOMPARE(core.state.panel.standard, 0);
-        QCOMPARE(core.reporter.panelText().count(QStringLiteral("\r\n")), 2);
-        // The stored texts stay as they were.
-        QCOMPARE(f.setting(QStringLiteral("LogoSelect")), QStringLiteral("40"));
-        QCOMPARE(f.setting(QStringLiteral("ComPort")), QStringLiteral("COM3"));
+        f.setSetting(u"LogoSelect"_s, u"40"_s);
+        f.setSetting(u"ComPort"_s, u"COM3"_s);
+        f.setSetting(u"NTSC_PAL"_s, u"7"_s);
+        QCOMPARE(f.start().reporter.panelText().count(u"\r\n"_s), 2);
     }
 
     // After start-up the view, upload, writer and download all follow the
@@ -234,9 +248,9 @@ private slots:
     {
         QTest::addColumn<QString>("logoSelect");
         QTest::addColumn<int>("slot");
-        QTest::newRow("slot with a file") << QStringLiteral("3") << 3;
-        QTest::newRow("slot without a file") << QStringLiteral("2") << 2;
-        QTest::newRow("above the model's slots") << QStringLiteral("7") << 1;
+        QTest::newRow("slot with a file") << u"3"_s << 3;
+        QTest::newRow("slot without a file") << u"2"_s << 2;
+        QTest::newRow("above the model's slots") << u"7"_s << 1;
     }
     void startUpFollowsTheRestoredSlot()
     {
@@ -246,12 +260,12 @@ private slots:
         for (int n : {1, 3}) {
             BitmapMaker bitmap;
             bitmap.height = n == 1 ? 32 : 64;
-            const QString name = f.dir.filePath(QStringLiteral("logo%1.bmp").arg(n));
+            const QString name = f.dir.filePath(u"logo%1.bmp"_s.arg(n));
             QFile file(name);
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bitmap.bytes()) > 0);
-            f.setSetting(QStringLiteral("BMPpath%1").arg(n), name);
+            f.setSetting(u"BMPpath%1"_s.arg(n), name);
         }
-        f.setSetting(QStringLiteral("LogoSelect"), logoSelect);
+        f.setSetting(u"LogoSelect"_s, logoSelect);
         const MainState &s = f.start().state;
         QCOMPARE(s.currentSlot, slot);
         QCOMPARE(s.selectedSlotButton, slot);
@@ -264,15 +278,13 @@ private slots:
     void featureEnablesWalk()
     {
         using Pairs = QList<QPair<QString, QString>>;
-        QCOMPARE(Startup::featureEnables(QStringLiteral("NODE,7,"), QStringLiteral("1,0,")),
-                 (Pairs{{QStringLiteral("NODE"), QStringLiteral("1")},
-                        {QStringLiteral("7"), QStringLiteral("0")}}));
-        QCOMPARE(Startup::featureEnables(QStringLiteral("diag,1,x"), QStringLiteral("1,")),
-                 (Pairs{{QStringLiteral("DIAG"), QStringLiteral("1")}}));
+        QCOMPARE(Startup::featureEnables(u"NODE,7,"_s, u"1,0,"_s),
+                 (Pairs{{u"NODE"_s, u"1"_s}, {u"7"_s, u"0"_s}}));
+        QCOMPARE(Startup::featureEnables(u"diag,1,x"_s, u"1,"_s), (Pairs{{u"DIAG"_s, u"1"_s}}));
 
         CoreFixture f;
-        f.setSetting(QStringLiteral("Enables_A"), QStringLiteral("NODE,7,DIAG,"));
-        f.setSetting(QStringLiteral("Enables_B"), QStringLiteral("1,0,1,"));
+        f.setSetting(u"Enables_A"_s, u"NODE,7,DIAG,"_s);
+        f.setSetting(u"Enables_B"_s, u"1,0,1,"_s);
         QuillonCore &core = f.start();
         QVERIFY(core.startup.menuOptions().nodeMenu);
         QVERIFY(!core.state.modelMenuVisible[7]);
