@@ -13,25 +13,18 @@
 
 #include <sys/stat.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 constexpr int Sunday = 1, Monday = 2, Tuesday = 4, Wednesday = 8, Friday = 32, Saturday = 64, EveryDay = 127;
 
-struct Sent {
-    QString at; // local time hh:mm:ss.zzz of the tick that sent it
-    QByteArray command;
-    bool operator==(const Sent &) const = default;
-};
+QDateTime at(int year, int month, int day, int hour, int minute, int second = 0, int ms = 505)
+{
+    return QDateTime(QDate(year, month, day), QTime(hour, minute, second, ms));
+}
 } // namespace
 
-namespace QTest {
-template<> char *toString(const Sent &sent)
-{
-    return qstrdup(qPrintable(sent.at + QLatin1Char(' ') + QString::fromLatin1(sent.command.toHex(' '))));
-}
-} // namespace QTest
-
-// The runner, tick by tick on a clock the test moves: which command goes out
-// at which second.
+// The runner, ticked on a clock the test moves: which command goes out when.
 class TestScheduleRunner : public QObject
 {
     Q_OBJECT
@@ -39,126 +32,121 @@ class TestScheduleRunner : public QObject
     std::unique_ptr<CoreFixture> f;
     QuillonCore &core() { return *f->core; }
 
-    // Ticks as the window does, aligned to the wall clock, from one instant
-    // to another (milliseconds since the epoch in the clock's zone).
-    QList<Sent> run(const QDateTime &from, const QDateTime &to)
+    // Ticks as the window does; each command as "ddd HH:mm:ss.zzz AJ02%00...".
+    QStringList run(const QDateTime &from, const QDateTime &to)
     {
-        QList<Sent> sent;
+        QStringList sent;
         f->clock.time = from;
         while (f->clock.time < to) {
             const qsizetype before = f->port.writes.size();
             core().runner.tick();
             for (qsizetype i = before; i < f->port.writes.size(); ++i)
-                sent.append({f->clock.time.toString(QStringLiteral("ddd HH:mm:ss.zzz")), f->port.writes[i]});
+                sent << f->clock.time.toString(u"ddd HH:mm:ss.zzz "_s)
+                            + QString::fromLatin1(f->port.writes[i].toPercentEncoding());
             f->clock.time = f->clock.time.addMSecs(core().runner.msUntilNextTick());
         }
         return sent;
     }
-
-    static QList<QByteArray> commands(const QList<Sent> &sent)
+    static qsizetype count(const QStringList &sent, const QString &command)
     {
-        QList<QByteArray> out;
-        for (const Sent &s : sent)
-            out << s.command;
-        return out;
+        return std::count_if(sent.begin(), sent.end(),
+                             [&](const QString &s) { return s.endsWith(u' ' + command); });
     }
 
 private slots:
     void init()
     {
         f = std::make_unique<CoreFixture>();
-        f->setSetting(QStringLiteral("QX_Model"), QStringLiteral("31"));
+        f->setSetting(u"QX_Model"_s, u"31"_s);
         f->startConnected();
         core().state.scheduleOn = true;
     }
 
-    void repeatingSequenceOnItsDay()
+    // Select (twice: once more for the slot) at the look-ahead 8 s before;
+    // TAKE ON and OFF in the tick of their second, on the sequence's days only.
+    void switchTimes()
     {
+        // 2026-12-07 is a Monday: a minute every ten from 8:00 to 10:00.
         core().state.schedule[0] = makeSequence(1920, 4, 40, 2400, 2, Monday);
-        // 2026-12-07 is a Monday; the first tick looks ahead at the half second.
-        const QList<Sent> sent = run(QDateTime(QDate(2026, 12, 7), QTime(7, 59, 0, 505)),
-                                     QDateTime(QDate(2026, 12, 7), QTime(10, 30)));
-        QCOMPARE(sent.value(0), (Sent{QStringLiteral("Mon 07:59:51.505"), QByteArray("AJ02\0\0\0", 7)}));
-        QCOMPARE(sent.value(1).command, QByteArray("AJ02\0\0\0", 7)); // the slot selection sends it once more
-        QCOMPARE(sent.value(2), (Sent{QStringLiteral("Mon 08:00:00.005"), "AT1"}));
-        QCOMPARE(sent.value(3), (Sent{QStringLiteral("Mon 08:01:00.005"), "AT0"}));
-        QCOMPARE(sent.value(4), (Sent{QStringLiteral("Mon 08:10:00.005"), "AT1"}));
-        QCOMPARE(sent.last(), (Sent{QStringLiteral("Mon 09:51:00.005"), "AT0"}));
-        QCOMPARE(commands(sent).count("AT1"), 12);
-        QCOMPARE(commands(sent).count("AT0"), 12);
+        const QStringList sent = run(at(2026, 12, 7, 7, 59), at(2026, 12, 7, 10, 30));
+        QCOMPARE(sent.mid(0, 5), (QStringList{u"Mon 07:59:51.505 AJ02%00%00%00"_s,
+                                              u"Mon 07:59:51.505 AJ02%00%00%00"_s, u"Mon 08:00:00.005 AT1"_s,
+                                              u"Mon 08:01:00.005 AT0"_s, u"Mon 08:10:00.005 AT1"_s}));
+        QCOMPARE(sent.last(), u"Mon 09:51:00.005 AT0"_s);
+        QCOMPARE(count(sent, u"AT1"_s), 12);
+        QCOMPARE(count(sent, u"AT0"_s), 12);
         QCOMPARE(core().state.currentSlot, 2);
         QVERIFY(core().state.logoMenuChecked[2]);
+        QVERIFY(run(at(2026, 12, 8, 7, 59), at(2026, 12, 8, 10, 30)).isEmpty());
 
-        // The next day sends nothing.
-        QVERIFY(run(QDateTime(QDate(2026, 12, 8), QTime(7, 59, 0, 505)),
-                    QDateTime(QDate(2026, 12, 8), QTime(10, 30)))
-                    .isEmpty());
+        // From midnight, selected the day before; to 24:00, off as the next day begins.
+        core().state.schedule[0] = makeSequence(0, 20, 20, 20, 3, Sunday);
+        core().state.schedule[1] = makeSequence(5756, 480, 480, 5760, 1, Wednesday);
+        QCOMPARE(run(at(2026, 12, 12, 23, 59), at(2026, 12, 13, 0, 10)),
+                 (QStringList{u"Sat 23:59:51.505 AJ03%00%00%00"_s, u"Sat 23:59:51.505 AJ03%00%00%00"_s,
+                              u"Sun 00:00:00.005 AT1"_s, u"Sun 00:05:00.005 AT0"_s}));
+        QCOMPARE(run(at(2026, 12, 9, 23, 58), at(2026, 12, 10, 0, 1)),
+                 (QStringList{u"Wed 23:58:51.505 AJ01%00%00%00"_s, u"Wed 23:58:51.505 AJ01%00%00%00"_s,
+                              u"Wed 23:59:00.005 AT1"_s, u"Thu 00:00:00.005 AT0"_s}));
     }
 
-    // Every selection and TAKE the runner sends goes to the as-run log,
-    // after whatever the file already held.
+    // What the runner sends is appended to the as-run log.
     void asRunLogRecordsWhatTheRunnerSends()
     {
-        const QString fileName = f->dir.filePath(QStringLiteral("state/Quillon/as-run.csv"));
+        const QString fileName = f->dir.filePath(u"state/Quillon/as-run.csv"_s);
         AsRunWriter log{AsRunLog(fileName)};
         const QDateTime before(QDate(2026, 12, 6), QTime(23, 0), QTimeZone(-19800));
-        QVERIFY(log.log().append({before, 9, 9, QStringLiteral("TAKE ON"), false}).isEmpty());
+        QVERIFY(log.log().append({before, 9, 9, u"TAKE ON"_s, false}).isEmpty());
         core().runner.setAsRunLog(&log);
         core().state.schedule[2] = makeSequence(1920, 4, 40, 1928, 2, Monday);
-        const QDateTime from(QDate(2026, 12, 7), QTime(7, 59, 0, 505));
+        const QDateTime from = at(2026, 12, 7, 7, 59);
         run(from, from.addSecs(180));
         QVERIFY(log.waitUntilWritten(5000));
         const int offset = from.offsetFromUtc() / 60;
-        const QString zone = QStringLiteral("%1%2:%3")
-                                 .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+        const QString zone = u"%1%2:%3"_s.arg(QChar(offset < 0 ? u'-' : u'+'))
                                  .arg(std::abs(offset) / 60, 2, 10, QLatin1Char('0'))
                                  .arg(std::abs(offset) % 60, 2, 10, QLatin1Char('0'));
 
         QFile file(fileName);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        const QStringList lines
-            = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        QCOMPARE(
-            lines,
-            (QStringList{AsRunLog::header(), QStringLiteral("2026-12-06T23:00:00.000-05:30,9,9,TAKE ON,no"),
-                         QStringLiteral("2026-12-07T07:59:51.505%1,3,2,SELECT,yes").arg(zone),
-                         QStringLiteral("2026-12-07T08:00:00.005%1,3,2,TAKE ON,yes").arg(zone),
-                         QStringLiteral("2026-12-07T08:01:00.005%1,3,2,TAKE OFF,yes").arg(zone)}));
+        QCOMPARE(QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts),
+                 (QStringList{AsRunLog::header(), u"2026-12-06T23:00:00.000-05:30,9,9,TAKE ON,no"_s,
+                              u"2026-12-07T07:59:51.505%1,3,2,SELECT,yes"_s.arg(zone),
+                              u"2026-12-07T08:00:00.005%1,3,2,TAKE ON,yes"_s.arg(zone),
+                              u"2026-12-07T08:01:00.005%1,3,2,TAKE OFF,yes"_s.arg(zone)}));
     }
 
     // A log that cannot be written is reported once, for what it is, and the
-    // runner goes on: a file that is no regular file is never waited on (a
-    // named pipe with no reader would block an open for good).
+    // runner goes on; a named pipe with no reader is never opened (it would block).
     void asRunLogThatCannotBeWritten_data()
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("reported");
-        QTest::newRow("missing folder") << QString() << QStringLiteral("cannot create the folder");
-        QTest::newRow("named pipe") << QStringLiteral("fifo") << QStringLiteral("is a named pipe");
-        QTest::newRow("folder") << QStringLiteral("folder") << QStringLiteral("is a folder");
+        QTest::newRow("missing folder") << QString() << u"cannot create the folder"_s;
+        QTest::newRow("named pipe") << u"fifo"_s << u"is a named pipe"_s;
+        QTest::newRow("folder") << u"folder"_s << u"is a folder"_s;
     }
     void asRunLogThatCannotBeWritten()
     {
         QFETCH(QString, kind);
         QFETCH(QString, reported);
-        QString fileName = f->dir.filePath(QStringLiteral("as-run.csv"));
-        if (kind == QLatin1String("fifo"))
+        QString fileName = f->dir.filePath(u"as-run.csv"_s);
+        if (kind == "fifo"_L1)
             QCOMPARE(::mkfifo(QFile::encodeName(fileName).constData(), 0644), 0);
-        else if (kind == QLatin1String("folder"))
+        else if (kind == "folder"_L1)
             QVERIFY(QDir().mkpath(fileName));
         else
-            fileName = QStringLiteral("/proc/no-such-folder/as-run.csv");
+            fileName = u"/proc/no-such-folder/as-run.csv"_s;
         AsRunWriter log{AsRunLog(fileName)};
         core().runner.setAsRunLog(&log);
         core().state.schedule[2] = makeSequence(1920, 4, 40, 1928, 2, Monday);
-        const QList<Sent> sent = run(QDateTime(QDate(2026, 12, 14), QTime(7, 59, 0, 505)),
-                                     QDateTime(QDate(2026, 12, 14), QTime(8, 2)));
-        QCOMPARE(commands(sent).count("AT1"), 1);
-        QCOMPARE(commands(sent).count("AT0"), 1);
+        const QStringList sent = run(at(2026, 12, 14, 7, 59), at(2026, 12, 14, 8, 2, 0, 0));
+        QCOMPARE(count(sent, u"AT1"_s), 1);
+        QCOMPARE(count(sent, u"AT0"_s), 1);
         QVERIFY(log.waitUntilWritten(5000));
         QCoreApplication::processEvents();
         const QString text = core().reporter.panelText();
-        QCOMPARE(text.count(QStringLiteral("as-run log could not be written")), 1);
+        QCOMPARE(text.count(u"as-run log could not be written"_s), 1);
         QVERIFY2(text.contains(reported), qPrintable(text));
         if (kind.isEmpty())
             return;
@@ -167,10 +155,8 @@ private slots:
         QVERIFY2(tail.problem.contains(reported), qPrintable(tail.problem));
     }
 
-    // A sequence found on with no look-ahead before it (the program started
-    // inside the on period, the clock stepped forward into it) selects its
-    // logo first, in the same tick as TAKE ON; and nothing goes out before
-    // the link's wake-up, or sleeping nodes would miss it.
+    // A sequence found on without a look-ahead selects its logo in the TAKE ON
+    // tick; nothing goes out before the link's wake-up (sleeping nodes miss it).
     void goingOnUnforeseenSelectsFirst_data()
     {
         QTest::addColumn<bool>("started");
@@ -180,10 +166,10 @@ private slots:
     void goingOnUnforeseenSelectsFirst()
     {
         QFETCH(bool, started);
-        core().state.schedule[0] = makeSequence(2880, 40, 480, 2960, 3, Monday); // 12:00 for ten minutes
+        const ScheduleSequence noon = makeSequence(2880, 40, 480, 2960, 3, Monday); // ten minutes
         // Ticks before, ending so that the first tick after is a present one.
         const auto before = [&](const QDateTime &from) {
-            const QList<Sent> sent = run(from, from.addSecs(3));
+            const QStringList sent = run(from, from.addSecs(3));
             if (!core().runner.lookAheadPhase())
                 core().runner.tick();
             return sent;
@@ -191,108 +177,77 @@ private slots:
         if (started) {
             f = std::make_unique<CoreFixture>();
             f->port.present.insert(1);
-            f->setSetting(QStringLiteral("ComPort"), QStringLiteral("1"));
+            f->setSetting(u"ComPort"_s, u"1"_s);
             f->start();
-            core().state.schedule[0] = makeSequence(2880, 40, 480, 2960, 3, Monday);
-            QVERIFY(before(QDateTime(QDate(2026, 12, 7), QTime(12, 1, 0, 505))).isEmpty());
+            core().state.schedule[0] = noon;
+            QVERIFY(before(at(2026, 12, 7, 12, 1)).isEmpty());
             QVERIFY(f->port.writes.isEmpty());
             f->wake();
         } else {
-            QVERIFY(before(QDateTime(QDate(2026, 12, 7), QTime(11, 0, 0, 505))).isEmpty());
+            core().state.schedule[0] = noon;
+            QVERIFY(before(at(2026, 12, 7, 11, 0)).isEmpty());
         }
-        const QDateTime from(QDate(2026, 12, 7), QTime(12, 2, 0, 5));
-        const QList<Sent> sent = run(from, from.addSecs(2));
-        const QByteArray select("AJ03\0\0\0", 7);
-        QCOMPARE(commands(sent).mid(0, 3), (QList<QByteArray>{select, select, "AT1"}));
-        QCOMPARE(sent[0].at, sent[2].at);
-    }
-
-    void acrossMidnightAndToTheEndOfTheDay()
-    {
-        core().state.schedule[0] = makeSequence(0, 20, 20, 20, 3, Sunday);
-        core().state.schedule[1] = makeSequence(5756, 480, 480, 5760, 1, Wednesday);
-        // Saturday 2026-12-12 into Sunday.
-        const QList<Sent> weekend = run(QDateTime(QDate(2026, 12, 12), QTime(23, 59, 0, 505)),
-                                        QDateTime(QDate(2026, 12, 13), QTime(0, 10)));
-        QCOMPARE(weekend.value(0), (Sent{QStringLiteral("Sat 23:59:51.505"), QByteArray("AJ03\0\0\0", 7)}));
-        QCOMPARE(weekend.value(2), (Sent{QStringLiteral("Sun 00:00:00.005"), "AT1"}));
-        QCOMPARE(weekend.value(3), (Sent{QStringLiteral("Sun 00:05:00.005"), "AT0"}));
-        QCOMPARE(weekend.size(), 4);
-
-        const QList<Sent> wednesday = run(QDateTime(QDate(2026, 12, 9), QTime(23, 58, 0, 505)),
-                                          QDateTime(QDate(2026, 12, 10), QTime(0, 1)));
-        QCOMPARE(commands(wednesday).count("AT1"), 1);
-        QCOMPARE(wednesday.value(2), (Sent{QStringLiteral("Wed 23:59:00.005"), "AT1"}));
-        QCOMPARE(wednesday.last(), (Sent{QStringLiteral("Thu 00:00:00.005"), "AT0"}));
+        const QDateTime from = at(2026, 12, 7, 12, 2, 0, 5);
+        QCOMPARE(run(from, from.addSecs(2)).mid(0, 3),
+                 (QStringList{u"Mon 12:02:00.005 AJ03%00%00%00"_s, u"Mon 12:02:00.005 AJ03%00%00%00"_s,
+                              u"Mon 12:02:00.005 AT1"_s}));
     }
 
     void overlappingSequencesInterfere()
     {
         core().state.schedule[0] = makeSequence(1920, 8, 480, 1928, 1, Tuesday); // 08:00-08:02
         core().state.schedule[1] = makeSequence(1924, 8, 480, 1932, 2, Tuesday); // 08:01-08:03
-        const QList<QByteArray> sent = commands(run(QDateTime(QDate(2026, 12, 8), QTime(7, 59, 0, 505)),
-                                                    QDateTime(QDate(2026, 12, 8), QTime(8, 5))));
-        QCOMPARE(sent.count("AT1"), 2);
-        QCOMPARE(sent.count("AT0"), 2);
+        const QStringList sent = run(at(2026, 12, 8, 7, 59), at(2026, 12, 8, 8, 5));
+        QCOMPARE(count(sent, u"AT1"_s), 2);
+        QCOMPARE(count(sent, u"AT0"_s), 2);
         // In the overlap both logos are selected every second.
-        QVERIFY(sent.count(QByteArray("AJ01\0\0\0", 7)) > 40);
-        QVERIFY(sent.count(QByteArray("AJ02\0\0\0", 7)) > 40);
+        QVERIFY(count(sent, u"AJ01%00%00%00"_s) > 40);
+        QVERIFY(count(sent, u"AJ02%00%00%00"_s) > 40);
     }
 
-    void logoWithoutAButtonIsReportedOnceAndTheRestRuns()
+    // A logo without a button is reported once a streak and the rest runs; a
+    // sequence on air whose logo changes to such a one still goes off.
+    void logoWithoutAButton()
     {
-        core().state.schedule[0] = makeSequence(2880, 4, 480, 2900, 16, Friday);
-        core().state.schedule[1] = makeSequence(2880, 4, 480, 2900, 4, Friday);
-        const QList<QByteArray> sent = commands(run(QDateTime(QDate(2026, 12, 11), QTime(11, 59, 0, 505)),
-                                                    QDateTime(QDate(2026, 12, 11), QTime(12, 5))));
-        QCOMPARE(sent,
-                 (QList<QByteArray>{QByteArray("AJ04\0\0\0", 7), QByteArray("AJ04\0\0\0", 7), "AT1", "AT0"}));
-        QCOMPARE(core().reporter.panelTitle(), QStringLiteral("Scan_Schedule x5a"));
-        QCOMPARE(core().reporter.panelText().count(QStringLiteral("logo 16")), 1);
-    }
-
-    // The editor cycles logos up to 31 and the headless runner reloads the
-    // schedule keeping Running: a sequence on air whose logo changes to one
-    // without a button still goes off at its off time. The bad logo is
-    // reported once a streak: again after it was valid in between.
-    void logoChangedWhileOnAirStillGoesOff()
-    {
-        const auto day = [](int hour, int minute) {
-            return QDateTime(QDate(2026, 12, 11), QTime(hour, minute, 0, 505));
-        };
+        const auto friday = [](int hour, int minute) { return at(2026, 12, 11, hour, minute); };
         ScheduleSequence &s = core().state.schedule[0];
+        s = makeSequence(2880, 4, 480, 2900, 16, Friday);
+        core().state.schedule[1] = makeSequence(2880, 4, 480, 2900, 4, Friday);
+        QCOMPARE(run(friday(11, 59), friday(12, 5)),
+                 (QStringList{u"Fri 11:59:51.505 AJ04%00%00%00"_s, u"Fri 11:59:51.505 AJ04%00%00%00"_s,
+                              u"Fri 12:00:00.005 AT1"_s, u"Fri 12:01:00.005 AT0"_s}));
+        QCOMPARE(core().reporter.panelTitle(), u"Scan_Schedule x5a"_s);
+        QCOMPARE(core().reporter.panelText().count(u"logo 16"_s), 1);
+
+        core().state.schedule[1] = {};
         s = makeSequence(2880, 8, 480, 2900, 2, Friday); // 12:00 for two minutes
-        const MainState before = {};
-        QCOMPARE(commands(run(day(11, 59), day(12, 1))).count("AT1"), 1);
+        QCOMPARE(count(run(friday(11, 59), friday(12, 1)), u"AT1"_s), 1);
         s.Logo = 31;
-        QCOMPARE(commands(run(day(12, 1), day(12, 3))), QList<QByteArray>{"AT0"});
+        QCOMPARE(run(friday(12, 1), friday(12, 3)), QStringList{u"Fri 12:02:00.005 AT0"_s});
         QVERIFY(!s.Running);
-        QCOMPARE(core().state.onAirMark, before.onAirMark);
+        QCOMPARE(core().state.onAirMark, MainState().onAirMark);
         for (int logo : {20, 3, 20}) {
             s.Logo = logo;
-            run(day(12, 0), day(12, 1));
+            run(friday(12, 0), friday(12, 1));
         }
-        QCOMPARE(core().reporter.panelText().count(QStringLiteral("logo 31")), 1);
-        QCOMPARE(core().reporter.panelText().count(QStringLiteral("logo 20")), 2);
+        QCOMPARE(core().reporter.panelText().count(u"logo 31"_s), 1);
+        QCOMPARE(core().reporter.panelText().count(u"logo 20"_s), 2);
     }
 
     void switchingOffLeavesTheLogoOnAir()
     {
         core().state.schedule[0] = makeSequence(1920, 40, 480, 2400, 1, EveryDay);
-        run(QDateTime(QDate(2026, 12, 7), QTime(7, 59, 50, 505)),
-            QDateTime(QDate(2026, 12, 7), QTime(8, 0, 5)));
+        run(at(2026, 12, 7, 7, 59, 50), at(2026, 12, 7, 8, 0, 5, 0));
         QVERIFY(core().state.schedule[0].Running);
         f->port.writes.clear();
         core().runner.toggleRunning();
-        QVERIFY(!core().state.scheduleOn);
-        QVERIFY(!core().state.runningLabelVisible);
+        QVERIFY(!core().state.scheduleOn && !core().state.runningLabelVisible);
         QVERIFY(f->port.writes.isEmpty());
-        QCOMPARE(f->setting(QStringLiteral("ScheduleOn")), QStringLiteral("False"));
         // Back on after the sequence ended: TAKE OFF at the next present tick.
         core().runner.toggleRunning();
-        const QList<QByteArray> sent = commands(run(QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0, 505)),
-                                                    QDateTime(QDate(2026, 12, 7), QTime(10, 0, 3))));
-        QCOMPARE(sent, QList<QByteArray>{"AT0"});
+        const QStringList sent = run(at(2026, 12, 7, 10, 0), at(2026, 12, 7, 10, 0, 3, 0));
+        QCOMPARE(count(sent, u"AT0"_s), 1);
+        QCOMPARE(sent.size(), 1);
     }
 
     void daylightSavingChanges()
@@ -303,32 +258,25 @@ private slots:
             = makeSequence(360, 600, 600, 960, 1, EveryDay);                     // 01:30-04:00, on throughout
         core().state.schedule[1] = makeSequence(540, 60, 60, 600, 2, EveryDay);  // 02:15-02:30
         core().state.schedule[2] = makeSequence(720, 4, 480, 1000, 3, EveryDay); // 03:00 for a minute
-        const auto local = [&](QDate date, QTime time) { return QDateTime(date, time, berlin); };
+        const auto local
+            = [&](QDate date, int hour) { return QDateTime(date, QTime(hour, 0, 0, 505), berlin); };
 
-        // Spring: 02:00 becomes 03:00. The sequence across the gap switches
-        // once each way, the one inside the missing hour never, the one at
-        // 03:00 still does.
-        QList<Sent> spring
-            = run(local(QDate(2025, 3, 30), QTime(1, 0, 0, 505)), local(QDate(2025, 3, 30), QTime(5, 0)));
-        QList<QByteArray> sent = commands(spring);
-        QCOMPARE(sent.count("AT1"), 2);
-        QCOMPARE(sent.count("AT0"), 2);
-        QVERIFY(!sent.contains(QByteArray("AJ02\0\0\0", 7)));
-        QCOMPARE(spring.first(), (Sent{QStringLiteral("Sun 01:29:51.505"), QByteArray("AJ01\0\0\0", 7)}));
+        // Spring, 02:00 becomes 03:00: across the gap once each way, inside it never.
+        const QStringList spring = run(local(QDate(2025, 3, 30), 1), local(QDate(2025, 3, 30), 5));
+        QCOMPARE(count(spring, u"AT1"_s), 2);
+        QCOMPARE(count(spring, u"AT0"_s), 2);
+        QCOMPARE(count(spring, u"AJ02%00%00%00"_s), 0);
+        QCOMPARE(spring.first(), u"Sun 01:29:51.505 AJ01%00%00%00"_s);
 
-        // Autumn: 03:00 becomes 02:00 again. The hour between happens twice:
-        // the sequence inside it switches in each, the long one only once.
+        // Autumn: the repeated hour switches the one inside it twice, the long one once.
         for (ScheduleSequence &s : core().state.schedule.sequences)
             s.Running = false;
-        QList<Sent> autumn
-            = run(local(QDate(2025, 10, 26), QTime(1, 0, 0, 505)), local(QDate(2025, 10, 26), QTime(5, 0)));
-        sent = commands(autumn);
-        QCOMPARE(sent.count("AT1"), 1 + 2 + 1);
-        QCOMPARE(sent.count("AT0"), 1 + 2 + 1);
+        const QStringList autumn = run(local(QDate(2025, 10, 26), 1), local(QDate(2025, 10, 26), 5));
+        QCOMPARE(count(autumn, u"AT1"_s), 1 + 2 + 1);
+        QCOMPARE(count(autumn, u"AT0"_s), 1 + 2 + 1);
     }
 
-    // The main window's "next TAKE": the first switch after now, within the
-    // day, across midnight and across the week's end.
+    // The main window's "next TAKE", within the day and across midnight and the week.
     void nextSwitch()
     {
         const auto at = [](int day, const char *time) {
@@ -337,10 +285,10 @@ private slots:
         };
         Schedule schedule;
         // Mondays 8:00 to 8:20, one minute on every two.
-        schedule[2] = makeSequence(1920, 4, 8, 2000, 2, 1 << 1);
+        schedule[2] = makeSequence(1920, 4, 8, 2000, 2, Monday);
         // Sundays from 23:59 to midnight; Saturdays 6:00 for a minute.
-        schedule[5] = makeSequence(5756, 4, 8, 5760, 4, 1 << 0);
-        schedule[7] = makeSequence(1440, 4, 480, 1444, 16, 1 << 6); // logo 16 has no button: never switched
+        schedule[5] = makeSequence(5756, 4, 8, 5760, 4, Sunday);
+        schedule[7] = makeSequence(1440, 4, 480, 1444, 16, Saturday); // logo 16 has no button: never switched
 
         const auto check = [&](const QDateTime &now, int sequence, bool on, const QDateTime &when) {
             const auto next = NextSwitch::find(schedule, now);
@@ -360,10 +308,10 @@ private slots:
         check(at(6, "22:00:00"), 6, true, at(7, "23:59:00"));
 
         const auto next = NextSwitch::find(schedule, at(1, "07:58:50"));
-        QCOMPARE(next->text(at(1, "07:58:50")), QStringLiteral("TAKE ON logo 2 (sequence 3) in 0:01:10"));
+        QCOMPARE(next->text(at(1, "07:58:50")), u"TAKE ON logo 2 (sequence 3) in 0:01:10"_s);
 
         Schedule nothing;
-        nothing[0] = makeSequence(1440, 4, 8, 1500, 0, 0x7F); // no logo
+        nothing[0] = makeSequence(1440, 4, 8, 1500, 0, EveryDay); // no logo
         QVERIFY(!NextSwitch::find(nothing, at(3, "12:00:00")).has_value());
     }
 };
