@@ -299,7 +299,7 @@ private slots:
         };
         check(at(1, "07:59:50"), 3, true, at(1, "08:00:00"));
         check(at(1, "08:00:30"), 3, false, at(1, "08:01:00"));
-        check(at(1, "08:01:00"), 3, true, at(1, "08:02:00"));
+        check(at(1, "08:01:00"), 3, true, at(1, "08:02:00")); // strictly after now
         // After the last on time of Monday the next is Sunday's, six days on.
         check(at(1, "08:19:30"), 6, true, at(7, "23:59:00"));
         // On at midnight on Sunday: off as Monday begins (not a Monday sequence).
