@@ -368,15 +368,11 @@ private slots:
         QVERIFY(lane6.top() > bars[0].bottom());
 
         const auto tip = [&](QPoint at) { return week.toolTip(week.hitTest(g, at)); };
-        const auto line = [](const char *what, const char *from, const char *to) {
-            return u"%1: %2 %3 %4"_s.arg(QLatin1String(what), QLatin1String(from), QChar(0x2013),
-                                         QLatin1String(to));
-        };
-        QCOMPARE(tip(bars[0].center()), line("Sequence 3, logo 2", "8:00:00", "8:01:00") + u'\n'
-                                            + line("Conflict", "8:00:00", "8:01:00"));
-        QCOMPARE(tip(QPoint(522, lane6.center().y())), line("Sequence 6, logo 1", "8:00:00", "8:03:00"));
+        QCOMPARE(tip(bars[0].center()),
+                 u"Sequence 3, logo 2: 8:00:00 \u2013 8:01:00\nConflict: 8:00:00 \u2013 8:01:00"_s);
+        QCOMPARE(tip(QPoint(522, lane6.center().y())), u"Sequence 6, logo 1: 8:00:00 \u2013 8:03:00"_s);
         QCOMPARE(tip(QPoint(522, bars[0].center().y())), QString());
-        QCOMPARE(tip(QPoint(580, bars[0].center().y())), line("Sequence 3, logo 2", "9:00:00", "9:01:00"));
+        QCOMPARE(tip(QPoint(580, bars[0].center().y())), u"Sequence 3, logo 2: 9:00:00 \u2013 9:01:00"_s);
         QCOMPARE(tip(QPoint(10, 60)), QString());
         QCOMPARE(week.hitTest(WeekTimeline::Geometry(), QPoint(0, 0)).sequence, -1);
         QCOMPARE(week.barRects(WeekTimeline::Geometry(QRect(0, 0, 10, 5), 40, 20), 1, 2).size(), 1);

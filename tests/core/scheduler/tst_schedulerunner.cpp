@@ -290,29 +290,28 @@ private slots:
         schedule[5] = makeSequence(5756, 4, 8, 5760, 4, Sunday);
         schedule[7] = makeSequence(1440, 4, 480, 1444, 16, Saturday); // logo 16 has no button: never switched
 
-        const auto check = [&](const QDateTime &now, int sequence, bool on, const QDateTime &when) {
-            const auto next = NextSwitch::find(schedule, now);
-            QVERIFY(next.has_value());
-            QCOMPARE(next->sequence, sequence);
-            QCOMPARE(next->on, on);
-            QCOMPARE(next->at, when);
+        // As "sequence on|off day-of-month time".
+        const auto next = [&](const Schedule &in, int day, const char *time) {
+            const auto found = NextSwitch::find(in, at(day, time));
+            return found ? u"%1 %2 %3"_s.arg(found->sequence)
+                               .arg(found->on ? "on"_L1 : "off"_L1)
+                               .arg(found->at.toString(u"dd HH:mm:ss"_s))
+                         : QString();
         };
-        check(at(1, "07:59:50"), 3, true, at(1, "08:00:00"));
-        check(at(1, "08:00:30"), 3, false, at(1, "08:01:00"));
-        check(at(1, "08:01:00"), 3, true, at(1, "08:02:00")); // strictly after now
+        QCOMPARE(next(schedule, 1, "07:59:50"), u"3 on 07 08:00:00"_s);
+        QCOMPARE(next(schedule, 1, "08:00:30"), u"3 off 07 08:01:00"_s);
+        QCOMPARE(next(schedule, 1, "08:01:00"), u"3 on 07 08:02:00"_s); // strictly after now
         // After the last on time of Monday the next is Sunday's, six days on.
-        check(at(1, "08:19:30"), 6, true, at(7, "23:59:00"));
+        QCOMPARE(next(schedule, 1, "08:19:30"), u"6 on 13 23:59:00"_s);
         // On at midnight on Sunday: off as Monday begins (not a Monday sequence).
-        check(at(0, "23:59:10"), 6, false, at(1, "00:00:00"));
+        QCOMPARE(next(schedule, 0, "23:59:10"), u"6 off 07 00:00:00"_s);
         // Saturday evening: the week wraps to Sunday night.
-        check(at(6, "22:00:00"), 6, true, at(7, "23:59:00"));
-
-        const auto next = NextSwitch::find(schedule, at(1, "07:58:50"));
-        QCOMPARE(next->text(at(1, "07:58:50")), u"TAKE ON logo 2 (sequence 3) in 0:01:10"_s);
-
+        QCOMPARE(next(schedule, 6, "22:00:00"), u"6 on 13 23:59:00"_s);
+        QCOMPARE(NextSwitch::find(schedule, at(1, "07:58:50"))->text(at(1, "07:58:50")),
+                 u"TAKE ON logo 2 (sequence 3) in 0:01:10"_s);
         Schedule nothing;
         nothing[0] = makeSequence(1440, 4, 8, 1500, 0, EveryDay); // no logo
-        QVERIFY(!NextSwitch::find(nothing, at(3, "12:00:00")).has_value());
+        QCOMPARE(next(nothing, 3, "12:00:00"), QString());
     }
 };
 
