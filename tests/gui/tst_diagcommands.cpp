@@ -60,7 +60,7 @@ private slots:
         const char *wake = "Enter Node to Wake-up (1-255) 0=All.";
         row("fade 99", 3, "99", fade, {QByteArray("AFR\0", 4)});
         row("fade text", 3, "fast", fade, {"AFR\x63"});
-        row("fade 48.5 to even", 3, "48.5s", fade, {"AFR\x33"});
+        row("fade 48.5 to even", 3, " 48.5s", fade, {"AFR\x33"});
         row("mix 30", 4, "30", "Enter a Mix Percent (0-99)", {"AFL\x45"});
         row("ire 200", 5, "200", "Enter an Intensity Percent (0-99)", {"AIR\x63"});
         row("horiz 50 pal", 6, "50", h, {"AHP7D"}, "pal");
