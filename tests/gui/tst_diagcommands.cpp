@@ -23,18 +23,13 @@ class TestDiagCommands : public QObject
 private slots:
     void init()
     {
+        diag.reset(); // before the core it refers to
         f = std::make_unique<CoreFixture>();
         QuillonCore &c = f->startConnected();
         window = WindowState{};
         diag = std::make_unique<DiagCommands>(c.state, window, c.reporter, *f->settings, c.ops);
         diag->setPrompter(&prompter);
         prompter = ScriptedPrompter();
-    }
-
-    void cleanup()
-    {
-        diag.reset();
-        f.reset();
     }
 
     void entries_data()
