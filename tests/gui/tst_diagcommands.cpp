@@ -113,6 +113,7 @@ private slots:
         }
     }
 
+    // Retrieve Logo and Factory Reset arm the upload wait; Copyright clears the label.
     void sideEffects()
     {
         QuillonCore &c = core();
