@@ -27,9 +27,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString target = dir.filePath(QStringLiteral("device"));
-        QFile file(target);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
+        QVERIFY(QFile(target).open(QIODevice::WriteOnly));
         QVERIFY(QFile::link(target, dir.filePath(QStringLiteral("com200"))));
         QVERIFY(QFile::link(target, dir.filePath(QStringLiteral("com1"))));
         QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")), dir.filePath(QStringLiteral("com7"))));

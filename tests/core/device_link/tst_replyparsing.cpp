@@ -41,29 +41,56 @@ private slots:
         f->startConnected();
     }
 
-    void oneLogoReplySetsPanelAndModel()
+    // A settings reply sets the panel: out-of-range values are clamped or
+    // skipped, a 10-byte reply keeps the interval, PAL has its own V scale.
+    void replySetsThePanel_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<int>("standard");
+        QTest::addColumn<QList<int>>("mixFadeIntensityOnIntervalTop");
+        QTest::addColumn<QString>("hpos");
+        QTest::addColumn<QString>("vpos");
+        QTest::addColumn<bool>("take");
+        using I = QList<int>;
+        QTest::newRow("example") << kExample << 0 << I{49, 51, 99, 20, 40, 3120} << "50"
+                                 << "100" << true;
+        QTest::newRow("out of range") << QByteArray("S") + bytes({200, 250, 150, 20, 60, 0, 0, 0, 0, 0}) << 0
+                                      << I{0, 1, 99, 1, 1, 240} << "100"
+                                      << "100" << false;
+        QTest::newRow("10 bytes") << kExample.left(10) << 0 << I{49, 51, 99, 20, 77, 3120} << "50"
+                                  << "100" << true;
+        QTest::newRow("PAL") << QByteArray("S") + bytes({50, 49, 99, 94, 36, 1, 48, 48, 20, 40}) << 1
+                             << I{49, 51, 99, 20, 40, 1680} << "50"
+                             << "50" << true;
+    }
+    void replySetsThePanel()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(int, standard);
+        QFETCH(QList<int>, mixFadeIntensityOnIntervalTop);
+        core().state.panel.standard = standard;
+        core().panel.showIntervalTime(77);
+        arrive(reply);
+        const PanelState &p = core().state.panel;
+        QCOMPARE((QList<int>{p.mix, p.fade, p.intensity, p.timeOn, p.timeInt, p.previewTop}),
+                 mixFadeIntensityOnIntervalTop);
+        QTEST(p.txtHPOS, "hpos");
+        QTEST(p.txtVPOS, "vpos");
+        QTEST(p.takeOn, "take");
+        QVERIFY(f->port.writes.isEmpty()); // nothing is echoed back to the device
+    }
+
+    void oneLogoReplySetsModelAndWindow()
     {
         arrive(kExample);
-        const PanelState &p = core().state.panel;
-        QCOMPARE(p.mix, 49);
-        QCOMPARE(p.fade, 51);
-        QCOMPARE(p.intensity, 99);
-        QCOMPARE(p.txtHPOS, QStringLiteral("50"));
-        QCOMPARE(p.txtVPOS, QStringLiteral("100"));
-        QVERIFY(p.takeOn);
-        QCOMPARE(p.timeOn, 20);
-        QCOMPARE(p.timeInt, 40);
-        QCOMPARE(p.lblOnTime, QStringLiteral("0:05:00"));
-        QCOMPARE(p.lblCycTime, QStringLiteral("0:15:00"));
+        QCOMPARE(core().state.panel.lblOnTime, QStringLiteral("0:05:00"));
+        QCOMPARE(core().state.panel.lblCycTime, QStringLiteral("0:15:00"));
         QCOMPARE(core().state.modelNumber, 1);
         QCOMPARE(core().state.title, QStringLiteral("Quillon - QX1 Node Detected"));
         QVERIFY(!core().state.uploadMenuVisible);
-        QVERIFY(!core().state.logoMenuVisible[2]);
         QCOMPARE(core().state.txtComColour, Indicator::Green);
         QVERIFY(core().state.deviceMenusEnabled);
         QCOMPARE(core().reporter.diagReply(), QStringLiteral("QX Reply: 53,32,31,63,5E,37,01,30,30,14,28"));
-        // Applying the reply echoes nothing back to the device, but the values are kept.
-        QVERIFY(f->port.writes.isEmpty());
         QCOMPARE(f->setting(QStringLiteral("Slider-MIX")), QStringLiteral("49"));
         QCOMPARE(f->setting(QStringLiteral("Slider-FADE")), QStringLiteral("51"));
     }
@@ -92,78 +119,38 @@ private slots:
             arrive(copyright);
         arrive(kExample);
         QCOMPARE(core().state.modelNumber, 1);
-        arrive(QByteArray("s") + kExample.mid(1) + "01");
+        arrive(QByteArray("s") + kExample.mid(1) + "03");
         QCOMPARE(core().state.modelNumber, model);
+        QCOMPARE(core().state.title, QStringLiteral("Quillon - QX%1 Node Detected").arg(model));
         for (int i = 1; i <= 15; ++i)
             QCOMPARE(core().state.logoMenuVisible[static_cast<size_t>(i)], i <= model);
-    }
-
-    void multiLogoReplyRaisesModelAndSelectsSlot()
-    {
-        arrive(kExample);
-        arrive(QByteArray("s") + kExample.mid(1) + "03");
-        QCOMPARE(core().state.modelNumber, 4);
-        QCOMPARE(core().state.title, QStringLiteral("Quillon - QX4 Node Detected"));
+        // The "s" reply selects its slot without echoing it to the device.
         QCOMPARE(core().state.currentSlot, 3);
         QVERIFY(core().state.logoMenuChecked[3]);
         QVERIFY(core().state.uploadMenuVisible);
-        QVERIFY(f->port.writes.isEmpty()); // the slot change is not echoed either
+        QVERIFY(f->port.writes.isEmpty());
         QCOMPARE(f->setting(QStringLiteral("LogoSelect")), QStringLiteral("3"));
     }
 
+    // Bytes before the reply's letter are dropped when a whole reply follows;
+    // a reply without a letter is not counted.
     void leadingBytesAreTrimmedOnlyWhenEnoughFollows()
     {
+        const QString before = core().reporter.replyCount();
+        arrive(QByteArray("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c", 12));
+        QCOMPARE(core().reporter.replyCount(), before);
+        QCOMPARE(core().reporter.diagReply(), QString());
         arrive(QByteArray("\x01\x02", 2) + kExample);
         QCOMPARE(core().state.panel.mix, 49);
 
-        f = std::make_unique<CoreFixture>();
         init();
         const int mix = core().state.panel.mix;
-        const QString count = core().reporter.replyCount();
+        const int count = core().reporter.replyCount().toInt();
         arrive(QByteArray("\x01", 1) + kExample.left(10));
         QCOMPARE(core().state.panel.mix, mix);
-        QCOMPARE(core().reporter.replyCount().toInt(), count.toInt() + 1);
+        QCOMPARE(core().reporter.replyCount().toInt(), count + 1);
         QVERIFY(core().reporter.diagReply().startsWith(QStringLiteral("QX Reply: 01,53")));
         QCOMPARE(core().state.title, QStringLiteral("Quillon - QX-4 Selected"));
-    }
-
-    void replyWithoutMarkersIsIgnored()
-    {
-        const QString count = core().reporter.replyCount();
-        arrive(QByteArray("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c", 12));
-        QCOMPARE(core().reporter.replyCount(), count);
-        QCOMPARE(core().reporter.diagReply(), QString());
-    }
-
-    void outOfRangeValuesAreClampedOrSkipped()
-    {
-        // mix 200 -> 99, fade 250 -> 99, H and V out of their windows, times 0.
-        arrive(QByteArray("S") + bytes({200, 250, 150, 20, 60, 0, 0, 0, 0, 0}));
-        const PanelState &p = core().state.panel;
-        QCOMPARE(p.mix, 0);
-        QCOMPARE(p.fade, 1);
-        QCOMPARE(p.intensity, 99);
-        QCOMPARE(p.txtHPOS, QStringLiteral("100"));
-        QCOMPARE(p.txtVPOS, QStringLiteral("100"));
-        QCOMPARE(p.timeOn, 1);
-        QCOMPARE(p.timeInt, 1);
-        QVERIFY(!p.takeOn);
-    }
-
-    void tenByteReplyKeepsTheInterval()
-    {
-        core().panel.showIntervalTime(77);
-        arrive(QByteArray("S") + bytes({50, 49, 99, 94, 55, 1, 48, 48, 20}));
-        QCOMPARE(core().state.panel.timeOn, 20);
-        QCOMPARE(core().state.panel.timeInt, 77);
-    }
-
-    void palVerticalScale()
-    {
-        core().state.panel.standard = 1;
-        arrive(QByteArray("S") + bytes({50, 49, 99, 94, 36, 1, 48, 48, 20, 40}));
-        QCOMPARE(core().state.panel.txtVPOS, QStringLiteral("50"));
-        QCOMPARE(core().state.panel.previewTop, 1680);
     }
 
     void takeOffHidesPreviewOnlyWithShowFade()
@@ -174,31 +161,32 @@ private slots:
         QVERIFY(core().state.panel.previewVisible);
         core().state.showFade = true;
         arrive(kExample);
-        QVERIFY(core().state.panel.previewVisible);
         arrive(off);
         QVERIFY(!core().state.panel.previewVisible);
     }
 
+    // The label always shows the line; the model follows it only when
+    // "auto" is chosen and the model exists.
     void copyrightLineAndAutoSelect()
     {
-        const QByteArray line("(C) 2006 QX04 V1.2\r\nmore");
-        arrive(line);
+        arrive("(C) 2006 QX04 V1.2\r\nmore");
         QCOMPARE(core().reporter.copyright(), QStringLiteral("(C) 2006 QX04 V1.2"));
-        QCOMPARE(core().state.modelNumber, 4);
         QCOMPARE(core().state.title, QStringLiteral("Quillon"));
 
         core().state.modelMenuChecked[0] = true;
         core().state.modelNumber = 1;
-        arrive(QByteArray("(C) 2006 QX07 V1.2\r\n"));
+        arrive("(C) 2006 QX07 V1.2\r\n");
         QCOMPARE(core().state.modelNumber, 7);
         QCOMPARE(core().state.title, QStringLiteral("Quillon - QX-7 Detected"));
         QVERIFY(core().state.logoMenuVisible[7]);
         QVERIFY(!core().state.logoMenuVisible[8]);
 
-        // A model that does not exist changes nothing but the label.
-        arrive(QByteArray("(C) 2006 QX99 V1.2\r\n"));
+        arrive("(C) 2006 QX99 V1.2\r\n");
         QCOMPARE(core().state.modelNumber, 7);
         QCOMPARE(core().reporter.copyright(), QStringLiteral("(C) 2006 QX99 V1.2"));
+
+        QVERIFY(!Protocol::parseCopyright("(C) QX1")->model); // no line end: no model
+        QVERIFY(!Protocol::parseCopyright("\r\n(C) 2006 QX04 V1.2\r\n"));
     }
 
     void copyrightLabelClearsAfter200Ticks()
@@ -210,22 +198,6 @@ private slots:
         f->ticks(200);
         QCOMPARE(core().reporter.copyright(), QString());
         QCOMPARE(core().link.copyrightWait(), -1);
-    }
-
-    void protocolHelpers()
-    {
-        QCOMPARE(Protocol::roundHalfEven(52.5), 52);
-        QCOMPARE(Protocol::roundHalfEven(53.5), 54);
-        QCOMPARE(Protocol::roundHalfEven(-0.5), 0);
-        QCOMPARE(Protocol::leadingNumber(QStringLiteral(" 12abc")), 12.0);
-        QCOMPARE(Protocol::leadingNumber(QStringLiteral("abc")), 0.0);
-        QCOMPARE(Protocol::leadingNumber(QStringLiteral("-3.5x")), -3.5);
-        QCOMPARE(Protocol::hex2(10), QByteArray("0A"));
-        QCOMPARE(Protocol::hex2(300), QByteArray("FF"));
-        const auto noLineEnd = Protocol::parseCopyright("(C) QX1");
-        QVERIFY(noLineEnd);
-        QVERIFY(!noLineEnd->model);
-        QVERIFY(!Protocol::parseCopyright("\r\n(C) 2006 QX04 V1.2\r\n"));
     }
 };
 

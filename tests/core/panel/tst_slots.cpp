@@ -27,26 +27,18 @@ private slots:
         f->startConnected();
     }
 
+    // A slot is sent once and stored; slots outside the model are refused.
     void selectingSendsOnceAndStores()
     {
         core().slotControl.selectSlot(3);
         f->port.writes.clear();
-        core().slotControl.selectSlot(3);
-        QVERIFY(f->port.writes.isEmpty());
-        core().slotControl.selectSlot(4);
+        for (int slot : {3, 5, 0, 4})
+            core().slotControl.selectSlot(slot);
         QCOMPARE(f->port.writes, QList<QByteArray>{QByteArray("AJ04\0\0\0", 7)});
         QCOMPARE(f->setting(QStringLiteral("LogoSelect")), QStringLiteral("4"));
         QCOMPARE(core().state.currentSlot, 4);
         QVERIFY(core().state.logoMenuChecked[4]);
         QVERIFY(!core().state.logoMenuChecked[3]);
-    }
-
-    void slotsAboveTheModelAreRefused()
-    {
-        core().slotControl.selectSlot(5);
-        core().slotControl.selectSlot(0);
-        QVERIFY(f->port.writes.isEmpty());
-        QCOMPARE(core().state.currentSlot, 1);
     }
 
     void groupsOfFour()
@@ -61,27 +53,24 @@ private slots:
         QCOMPARE(visibleButtons(), (QList<int>{5, 6, 7}));
     }
 
+    // The model menu: "auto" (0) and models that do not exist mean one logo;
+    // the entry is stored, nothing is sent.
     void modelMenu()
     {
-        core().slotControl.chooseModel(7);
+        const auto choose = [this](int chosen, int model, const char *stored) {
+            core().slotControl.chooseModel(chosen);
+            QCOMPARE(core().state.modelNumber, model);
+            QVERIFY(!core().state.logoMenuVisible[static_cast<size_t>(model + 1)]);
+            QCOMPARE(f->setting(QStringLiteral("QX_Model")), QString::fromLatin1(stored));
+        };
+        choose(7, 7, "7");
         QCOMPARE(core().state.title, QStringLiteral("Quillon - QX7 Selected"));
-        QCOMPARE(core().state.modelNumber, 7);
-        QVERIFY(core().state.logoMenuVisible[7]);
-        QVERIFY(!core().state.logoMenuVisible[8]);
         QVERIFY(core().state.modelMenuChecked[7]);
         QVERIFY(!core().state.modelMenuChecked[4]);
-        QCOMPARE(f->setting(QStringLiteral("QX_Model")), QStringLiteral("7"));
-
-        core().slotControl.chooseModel(0);
-        QCOMPARE(core().state.modelNumber, 1);
+        choose(0, 1, "0");
         QVERIFY(core().state.modelMenuChecked[0]);
-        QCOMPARE(f->setting(QStringLiteral("QX_Model")), QStringLiteral("0"));
-        QVERIFY(!core().state.logoMenuVisible[2]);
-
-        core().slotControl.chooseModel(5);
-        QCOMPARE(core().state.modelNumber, 1);
+        choose(5, 1, "1");
         QVERIFY(core().state.modelMenuChecked[1]);
-        QCOMPARE(f->setting(QStringLiteral("QX_Model")), QStringLiteral("1"));
         QVERIFY(f->port.writes.isEmpty());
     }
 };
