@@ -95,6 +95,7 @@ private slots:
         QCOMPARE(readAll(qx1), QByteArray(2048, '\xFF'));
     }
 
+    // The upload stream decodes to what qx1Bytes (pinned above) encodes.
     void streamDecoding()
     {
         LogoBitmap logo;
@@ -105,17 +106,6 @@ private slots:
         // The marker at the very start with the two spare bytes behind.
         const auto leading = LogoUpload::decode(streamOf(logo, QByteArray()) + "zz");
         QVERIFY(leading && *leading == logo);
-
-        // Data 0x00 is stored 0xFF; the first 32 data bytes are row 62, the
-        // 1025th to 1056th row 63.
-        QByteArray stream = QByteArray("ab") + "SD" + QByteArray(2048, '\0');
-        stream.replace(4, 32, QByteArray(32, '\x11'));
-        stream.replace(4 + 1024, 32, QByteArray(32, '\x22'));
-        const auto rows = LogoUpload::decode(stream);
-        QVERIFY(rows.has_value());
-        QCOMPARE(rows->bytes[62 * 32], 0xEE);
-        QCOMPARE(rows->bytes[63 * 32], 0xDD);
-        QCOMPARE(rows->bytes[0], 0xFF);
     }
 
     void savePictureChoosesTheSlotAndReports()
@@ -180,7 +170,7 @@ private slots:
                     n += logo.pixel(x, line, o.height) ? 0 : 1;
             return n;
         };
-        const auto options = [](Fit fit, bool invert = false, int threshold = 128, int height = 64) {
+        const auto options = [](bool invert, int threshold = 128, Fit fit = Options().fit, int height = 64) {
             return Options{height, fit, false, threshold, invert};
         };
         QImage halves = solid(256, 64, Qt::black); // left half white
@@ -189,30 +179,30 @@ private slots:
                 halves.setPixel(x, y, qRgb(255, 255, 255));
         QCOMPARE(light(halves, Options(), 0, 128), 128 * 64);
         QCOMPARE(light(halves, Options(), 128, 256), 0);
-        QCOMPARE(light(halves, options(Fit::KeepAspect, true), 0, 128), 0);
-        QCOMPARE(light(halves, options(Fit::KeepAspect, true), 128, 256), 128 * 64);
+        QCOMPARE(light(halves, options(true), 0, 128), 0);
+        QCOMPARE(light(halves, options(true), 128, 256), 128 * 64);
         // A white square: kept whole and centred, stretched, or cropped.
         const QImage square = solid(100, 100, Qt::white);
         QCOMPARE(light(square, Options()), 64 * 64);
         QCOMPARE(light(square, Options(), 96, 160), 64 * 64);
-        QCOMPARE(light(square, options(Fit::Stretch)), 256 * 64);
-        QCOMPARE(light(square, options(Fit::Crop, false, 128, 32)), 256 * 32);
+        QCOMPARE(light(square, options(false, 128, Fit::Stretch)), 256 * 64);
+        QCOMPARE(light(square, options(false, 128, Fit::Crop, 32)), 256 * 32);
         // Transparent parts are background; a grey at the threshold is light.
         QCOMPARE(light(solid(40, 10, Qt::transparent), Options()), 0);
         const QImage grey = solid(256, 64, qRgb(64, 64, 64));
-        QCOMPARE(light(grey, options(Fit::KeepAspect, false, 64)), 256 * 64);
-        QCOMPARE(light(grey, options(Fit::KeepAspect, false, 65)), 0);
+        QCOMPARE(light(grey, options(false, 64)), 256 * 64);
+        QCOMPARE(light(grey, options(false, 65)), 0);
         // Dithered, a quarter grey comes out about a quarter light.
         Options dither;
         dither.dither = true;
         QVERIFY2(qAbs(light(grey, dither) - 256 * 64 / 4) < 256 * 64 / 50, "dithered");
 
-        // The file reads back as the same logo, 32 lines high here, and
-        // shows white where the picture was light.
-        const LogoBitmap logo = convert(halves, options(Fit::Stretch, false, 128, 32));
+        // The file reads back as the same logo, 32 lines high here, and shows
+        // white where the picture was light.
+        const LogoBitmap logo = convert(halves, options(false, 128, Fit::Stretch, 32));
         const QByteArray file = bmpFile(logo, 32);
         QBuffer buffer;
-        buffer.setData(file);
+        buffer.setData(file + QByteArray(1000, 'x')); // the reader stops at the logo's end
         QVERIFY(buffer.open(QIODevice::ReadOnly));
         const BitmapFile::Result read = BitmapFile::read(buffer);
         QCOMPARE(read.problem, BitmapFile::Problem::None);
