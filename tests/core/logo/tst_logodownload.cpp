@@ -10,13 +10,6 @@
 #include <QFile>
 #include <QTest>
 
-namespace {
-QByteArray line(char byte)
-{
-    return QByteArray(32, byte);
-}
-} // namespace
-
 // The download's exact traffic and its waits, tick by tick.
 class TestLogoDownload : public QObject
 {
@@ -24,6 +17,7 @@ class TestLogoDownload : public QObject
 
     std::unique_ptr<CoreFixture> f;
     QuillonCore &core() { return *f->core; }
+    static QByteArray line(char byte) { return QByteArray(32, byte); }
 
     // Ticks until the download has ended; returns the ticks it took.
     int finish()
