@@ -23,6 +23,11 @@ class TestSettingsStore : public QObject
         QFile file(path);
         return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
     }
+    static QByteArray readFile(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
 
 private slots:
     // Hand-edited lists read as written; a value set is on the disk at once
@@ -39,9 +44,7 @@ private slots:
             QCOMPARE(store.value(QStringLiteral("Quoted")), QStringLiteral("a,b"));
             store.setValue(QStringLiteral("S_Start"), QStringLiteral("1920,-1,-1,"));
             store.setValue(QStringLiteral("ShowInt"), QStringLiteral("True"));
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            const QByteArray text = file.readAll();
+            const QByteArray text = readFile(path);
             QVERIFY(text.contains("[FormInit]") && text.contains("ShowInt=True"));
         }
         SettingsStore again(path);
@@ -66,9 +69,7 @@ private slots:
         f.settings = std::make_unique<SettingsStore>(path);
         const QString aside = f.settings->setAsideFile();
         QVERIFY(aside.startsWith(path + QStringLiteral(".corrupt-")));
-        QFile kept(aside);
-        QVERIFY(kept.open(QIODevice::ReadOnly));
-        QCOMPARE(kept.readAll(), bad);
+        QCOMPARE(readFile(aside), bad);
         QuillonCore &core = f.start();
         QCOMPARE(core.reporter.panelTitle(), QStringLiteral("Settings"));
         QCOMPARE(core.state.comPort, 0);
@@ -114,10 +115,7 @@ private slots:
         QuillonCore &core = f.start();
         QSignalSpy reports(&core.reporter, &Reporter::errorReported);
         const auto toggleScheduler = [&core] { core.runner.toggleRunning(); };
-        const auto onDisk = [&f] {
-            QFile file(f.settings->fileName());
-            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        };
+        const auto onDisk = [&f] { return readFile(f.settings->fileName()); };
         {
             ReadOnlyFolder folder(f.dir.path());
             if (!folder.refusesNewFiles())
