@@ -69,16 +69,14 @@ private slots:
         QVERIFY(sim.start());
         Port port(sim.linkPath());
 
-        // One write of two commands, taken in at 9600 baud: ARC comes 3 byte
-        // times after ARS.
+        // Two commands in one write, at 9600 baud: ARC is taken 3 byte times after ARS.
         QVERIFY(port.write("ARSARC"));
         QCOMPARE(port.read(13), kSettings);
         QVERIFY(port.read(45).startsWith("(C) "));
         const QList<SimProcess::Entry> rx = sim.received();
         QVERIFY(rx.at(1).ms - rx.at(0).ms >= 3);
 
-        // Hung up, the line drops and the link goes (coming back up is
-        // tst_endtoend's); stopped, the link goes too.
+        // Hung up, the line drops and the link goes (coming back: tst_endtoend).
         sim.control("hangup");
         QVERIFY(sim.waitForEvent("hangup", Timeout));
         pollfd hungUp{port.fd, POLLIN, 0};
@@ -146,9 +144,8 @@ private slots:
         QCOMPARE(written.mid(62, 32), wire.mid(31 * 32, 32));
         QCOMPARE(written.right(32), wire.mid(32 * 32, 32));
 
-        // Lines cut short leave the RAM alone, and commands are understood
-        // again; stored and asked back after noise, the logo comes inverted
-        // behind 00 01 "SD".
+        // Lines cut short leave the RAM alone and commands are understood again;
+        // stored and asked back after noise, the logo comes inverted behind 00 01 "SD".
         QVERIFY(port.write("ALD" + wire.left(100)));
         QVERIFY(sim.waitForEvent("payload cut 100", Timeout));
         sim.control("noise-before 300");

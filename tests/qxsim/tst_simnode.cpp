@@ -116,9 +116,8 @@ private slots:
         QCOMPARE(awakeIds(nodes), (QList<int>{1, 2, 255, 10}));
     }
 
-    // ALD, then 64 lines of 32 bytes in field order: rows 62, 60, .., 0, then
-    // 63, 61, .., 1. ASI stores them in the selected slot (the stream ARM gives
-    // back: tst_qxsim).
+    // ALD, then 64 lines of 32 bytes in field order: rows 62, 60, .., 0, then 63, 61, .., 1.
+    // ASI stores them in the selected slot (the stream ARM gives back: tst_qxsim).
     void logoDownloadStoreAndUpload()
     {
         QByteArray wire; // lines that all differ, holding every byte value
