@@ -141,14 +141,6 @@ private slots:
         QCOMPARE(reports.size(), 2);
         QCOMPARE(core.reporter.panelTitle(), QStringLiteral("Settings"));
     }
-
-    void defaultFileIsUnderXdgConfigHome()
-    {
-        QTemporaryDir dir;
-        qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
-        SettingsStore store;
-        QCOMPARE(store.fileName(), dir.filePath(QStringLiteral("Quillon/Quillon.conf")));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestSettingsStore)
