@@ -10,13 +10,6 @@
 #include <QFile>
 #include <QTest>
 
-namespace {
-QByteArray line(char byte)
-{
-    return QByteArray(32, byte);
-}
-} // namespace
-
 // The download's exact traffic and its waits, tick by tick.
 class TestLogoDownload : public QObject
 {
@@ -24,21 +17,29 @@ class TestLogoDownload : public QObject
 
     std::unique_ptr<CoreFixture> f;
     QuillonCore &core() { return *f->core; }
+    static QByteArray line(char byte) { return QByteArray(32, byte); }
 
-    // Runs the download to its end; returns the ticks it took.
+    // Ticks until the download has ended; returns the ticks it took.
+    int finish()
+    {
+        int ticks = 0;
+        for (; core().download.running() && ticks < 1000; ++ticks)
+            f->ticks(1);
+        return ticks;
+    }
     int runDownload()
     {
         f->port.writes.clear();
         core().download.start();
-        int ticks = 0;
-        while (core().download.running() && ticks < 1000) {
-            f->ticks(1);
-            ++ticks;
-        }
-        return ticks;
+        return finish();
     }
-    // The writes without the poll's own requests (none run while busy).
-    QList<QByteArray> writes() const { return f->port.writes; }
+    // The 64 lines of the logo set up in init(): only row 63 set, sent 33rd.
+    static void verifyLines(const QList<QByteArray> &lines, bool inverted = false)
+    {
+        QCOMPARE(lines.size(), 64);
+        for (int i = 0; i < 64; ++i)
+            QCOMPARE(lines[i], line((i == 32) != inverted ? '\xFF' : '\0'));
+    }
 
 private slots:
     void init()
@@ -51,139 +52,93 @@ private slots:
             core().state.logos[1].bytes[static_cast<size_t>(63 * 32 + k)] = 0xFF;
     }
 
-    void fullStreamTakeOff()
+    void fullStream()
     {
+        const QByteArray fr0("AFR\0", 4), fr60("AFR\x3C", 4);
         QCOMPARE(runDownload(), 12 + 10 + 10 + 2 + 5 + 12 + 6);
-        const QList<QByteArray> w = writes();
-        QCOMPARE(w.size(), 5 + 64 + 2);
-        QCOMPARE(w.mid(0, 5), (QList<QByteArray>{"ARS", "ATT", QByteArray("AFR\0", 4), "AT0", "ALD"}));
-        for (int i = 0; i < 64; ++i)
-            QCOMPARE(w[5 + i], line(i == 32 ? '\xFF' : '\0'));
-        QCOMPARE(w[69], QByteArray("AFR\x3C", 4));
-        QCOMPARE(w[70], QByteArray("AFR\x3C", 4));
+        QList<QByteArray> w = f->port.writes;
+        QCOMPARE(w.mid(0, 5), (QList<QByteArray>{"ARS", "ATT", fr0, "AT0", "ALD"}));
+        verifyLines(w.mid(5, 64));
+        QCOMPARE(w.mid(69), (QList<QByteArray>{fr60, fr60}));
         QVERIFY(!core().state.transferBusy);
         QVERIFY(!core().reporter.progressVisible());
         // The button press left TAKE green until the device says otherwise.
         QVERIFY(core().state.panel.takeOn);
-    }
 
-    void takeOnIsRestoredAndNegativeInverts()
-    {
-        core().state.panel.takeOn = true;
+        // TAKE on goes off for the lines and on after them; negative inverts.
         core().state.panel.negate = true;
         QCOMPARE(runDownload(), 12 + 10 + 10 + 2 + 5 + 12 + 12 + 6);
-        const QList<QByteArray> w = writes();
-        QCOMPARE(w.mid(0, 4), (QList<QByteArray>{"ARS", QByteArray("AFR\0", 4), "AT0", "ALD"}));
-        for (int i = 0; i < 64; ++i)
-            QCOMPARE(w[4 + i], line(i == 32 ? '\0' : '\xFF'));
-        QCOMPARE(w.mid(68), (QList<QByteArray>{"AT1", QByteArray("AFR\x3C", 4), QByteArray("AFR\x3C", 4)}));
+        w = f->port.writes;
+        QCOMPARE(w.mid(0, 4), (QList<QByteArray>{"ARS", fr0, "AT0", "ALD"}));
+        verifyLines(w.mid(4, 64), true);
+        QCOMPARE(w.mid(68), (QList<QByteArray>{"AT1", fr60, fr60}));
     }
 
-    void thirtyTwoLineLogoSendsItsLinesInBothFields()
-    {
-        LogoBitmap &logo = core().state.logos[1];
-        logo = LogoBitmap();
-        for (int row = 0; row < 32; ++row)
-            for (int k = 0; k < 32; ++k)
-                logo.bytes[static_cast<size_t>(row * 32 + k)] = static_cast<unsigned char>(row);
-        core().state.logoHeight[1] = 32;
-        runDownload();
-        const QList<QByteArray> lines = writes().mid(5, 64);
-        for (int i = 0; i < 64; ++i)
-            QCOMPARE(lines[i], line(static_cast<char>(31 - i % 32))); // top line first, twice
-    }
-
-    // Each slot is sent with its own height, whatever file was read last:
-    // a 64-line file beside a 32-line one, and a 32-line slot after an
-    // upload filled all 64 lines.
+    // The selected button's slot goes, with its own height whatever file
+    // was read last: a 64-line file beside a 32-line one (sent in both
+    // fields), and a 32-line slot after an upload filled all 64 lines.
     void eachSlotKeepsItsOwnHeight_data()
     {
+        QTest::addColumn<int>("slot");
         QTest::addColumn<bool>("upload");
-        QTest::newRow("64-line file, a 32-line file read after it") << false;
-        QTest::newRow("upload into a slot whose file had 32 lines") << true;
+        QTest::addColumn<int>("height");
+        QTest::newRow("64-line file, a 32-line file read after it") << 2 << false << 64;
+        QTest::newRow("32-line file") << 1 << false << 32;
+        QTest::newRow("upload into a slot whose file had 32 lines") << 1 << true << 64;
     }
     void eachSlotKeepsItsOwnHeight()
     {
+        QFETCH(int, slot);
         QFETCH(bool, upload);
-        const auto read = [&](int slot, int height) {
+        QFETCH(int, height);
+        for (const int n : {2, 1}) { // read into slot 2 (64 lines), then slot 1 (32)
             BitmapMaker bitmap;
-            bitmap.height = height;
+            bitmap.height = n == 1 ? 32 : 64;
             bitmap.seed = 0;
-            QString name = f->dir.filePath(QStringLiteral("slot%1.bmp").arg(slot));
-            QFile file(name);
+            QFile file(f->dir.filePath(QStringLiteral("slot%1.bmp").arg(n)));
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bitmap.bytes()) > 0);
             file.close();
-            core().state.currentSlot = slot;
+            core().state.currentSlot = n;
+            QString name = file.fileName();
             QVERIFY(!core().logoFiles.readFile(name));
-        };
-        read(2, 64);
-        read(1, 32);
-        int slot = 2;
+        }
         if (upload) {
-            slot = 1;
-            core().state.currentSlot = 1;
             LogoBitmap uploaded;
             uploaded.assign(BitmapMaker{}.pixels());
             core().upload.takeStream(QByteArray(2, '\0') + "SD" + LogoFileWriter::qx1Bytes(uploaded, false));
             QCOMPARE(core().state.viewHeight[1], 64);
         }
         core().state.selectedSlotButton = slot;
-        runDownload();
-        const QList<QByteArray> lines = writes().mid(5, 64);
-        for (int i = 0; i < 32; ++i) {
-            const char odd = static_cast<char>(62 - 2 * i + (upload ? 1 : 0)), even = odd + 1;
-            QCOMPARE(lines[i], line(odd));
-            QCOMPARE(lines[32 + i], line(even));
-        }
-    }
-
-    void theSelectedButtonChoosesTheSlot()
-    {
-        core().state.logos[2].bytes.fill(0x55);
-        core().state.selectedSlotButton = 2;
         core().state.currentSlot = 3;
         runDownload();
-        QCOMPARE(writes()[5], line(0x55));
-        QCOMPARE(core().state.currentSlot, 2);
+        QCOMPARE(core().state.currentSlot, slot);
+        const QList<QByteArray> lines = f->port.writes.mid(5, 64);
+        for (int i = 0; i < 64; ++i) {
+            // Rows hold their number (plus one when uploaded), the top line first.
+            const int row = height == 32 ? 31 - i % 32 : i < 32 ? 62 - 2 * i : 127 - 2 * i;
+            QCOMPARE(lines[i], line(static_cast<char>(row + (upload ? 1 : 0))));
+        }
     }
 
     void refusals()
     {
+        const auto refused = [this](const QString &panel) {
+            core().reporter.closePanel();
+            runDownload();
+            QVERIFY(f->port.writes.isEmpty());
+            QVERIFY(!core().state.transferBusy);
+            const Reporter &r = core().reporter;
+            QCOMPARE(r.panelVisible() ? r.panelTitle() + QStringLiteral(": ") + r.panelText() : QString(),
+                     panel);
+        };
         core().state.selectedSlotButton = 5;
-        runDownload();
-        QVERIFY(writes().isEmpty());
-        QCOMPARE(core().reporter.panelTitle(), QStringLiteral("No Logo"));
-        QCOMPARE(core().reporter.panelText(), QStringLiteral("No logo was selected for download"));
-        QVERIFY(!core().state.transferBusy);
-
-        core().reporter.closePanel();
+        refused(QStringLiteral("No Logo: No logo was selected for download"));
         core().state.selectedSlotButton = 2;
         core().link.closePort();
         core().state.comPort = 0;
-        runDownload();
-        QVERIFY(writes().isEmpty());
-        QCOMPARE(core().reporter.panelTitle(), QStringLiteral("Communication Error!"));
-        QCOMPARE(core().reporter.panelText(), QStringLiteral("No Valid COM Port Selected"));
-
-        core().reporter.closePanel();
+        refused(QStringLiteral("Communication Error!: No Valid COM Port Selected"));
         core().state.portReady = false;
-        runDownload();
-        QVERIFY(writes().isEmpty());
-        QVERIFY(!core().reporter.panelVisible());
-        QVERIFY(!core().state.transferBusy);
-    }
-
-    void aSecondDownloadIsRefusedWhileOneRuns()
-    {
-        f->port.writes.clear();
-        core().download.start();
-        f->ticks(20);
-        core().download.start();
-        QCOMPARE(core().reporter.panelTitle(), QStringLiteral("Download Running"));
-        while (core().download.running())
-            f->ticks(1);
-        QCOMPARE(f->port.writes.count(QByteArray("ALD")), 1);
-        QCOMPARE(f->port.writes.count(QByteArray("ARS")), 1);
+        refused(QString()); // quietly
     }
 
     void theLineClosingMidwayEndsCleanly()
@@ -193,9 +148,7 @@ private slots:
         f->ticks(25);
         emit f->port.commEvent(SerialPort::LineLost);
         f->port.present.clear(); // and it does not come back
-        int ticks = 0;
-        while (core().download.running() && ticks++ < 500)
-            f->ticks(1);
+        finish();
         QVERIFY(!core().download.running());
         QVERIFY(!core().state.transferBusy);
         QVERIFY(!core().reporter.progressVisible());
@@ -203,7 +156,7 @@ private slots:
 
     // Between "ALD" and the lines the device takes every byte as logo data:
     // a slider, TAKE and the NVRAM save asked for then go out after the
-    // 64 lines, in order.
+    // 64 lines, in order. A second download is refused meanwhile.
     void commandsWaitForTheLogoLines()
     {
         f->port.writes.clear();
@@ -213,15 +166,16 @@ private slots:
         core().panel.setMix(50);
         core().ops.toggleTake();
         core().download.storeInNvram();
+        core().download.start();
+        QCOMPARE(core().reporter.panelTitle(), QStringLiteral("Download Running"));
         QCOMPARE(f->port.writes.last(), "ALD");
-        while (core().download.running())
-            f->ticks(1);
-        const QList<QByteArray> w = writes();
+        finish();
+        const QList<QByteArray> w = f->port.writes;
         const qsizetype at = w.indexOf("ALD") + 1;
-        for (int i = 0; i < 64; ++i)
-            QCOMPARE(w[at + i], line(i == 32 ? '\xFF' : '\0'));
+        verifyLines(w.mid(at, 64));
         const QByteArray mix = "AFL" + Protocol::byte(PanelValues::mixByte(50));
         QCOMPARE(w.mid(at + 64, 3), (QList<QByteArray>{mix, "ATT", "ASI"}));
+        QCOMPARE(w.count("ARS"), 1);
         // After the lines nothing waits any more.
         f->port.writes.clear();
         core().ops.toggleTake();
@@ -244,26 +198,9 @@ private slots:
         f->ticks(60);
         QVERIFY(f->port.writes.contains("ARS"));
         QVERIFY(core().reporter.progressVisible());
-        while (core().download.running())
-            f->ticks(1);
+        finish();
         QCOMPARE(f->port.writes.count("ALD"), 1);
         QVERIFY(!core().reporter.progressVisible());
-    }
-
-    void pollAndWakeupStayQuietDuringTheDownload()
-    {
-        core().link.openPort(); // arms the start-up wake-up again
-        f->port.writes.clear();
-        core().download.start();
-        for (int i = 0; i < 60; ++i)
-            core().link.wakeUpTick();
-        while (core().download.running())
-            f->ticks(1);
-        QVERIFY(!f->port.writes.contains(QByteArray("ARC")));
-        QCOMPARE(f->port.writes.count(QByteArray("WK,00")), 0);
-        for (int i = 0; i < 30; ++i)
-            core().link.wakeUpTick();
-        QCOMPARE(f->port.writes.count(QByteArray("WK,00")), 1);
     }
 };
 

@@ -18,64 +18,61 @@ class TestSettingsStore : public QObject
 {
     Q_OBJECT
 
+    static bool writeFile(const QString &path, const QByteArray &bytes)
+    {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    }
+    static QByteArray readFile(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
 private slots:
+    // Hand-edited lists read as written; a value set is on the disk at once
+    // and read back by the next store.
     void valuesRoundTripAndReachTheDiskAtOnce()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("Quillon.conf"));
+        QVERIFY(writeFile(path, "[FormInit]\nS_Logo=1,2,3,\nEnables_A=NODE,7,\nQuoted=\"a,b\"\n"));
         {
             SettingsStore store(path);
+            QCOMPARE(store.value(QStringLiteral("S_Logo")), QStringLiteral("1,2,3,"));
+            QCOMPARE(store.value(QStringLiteral("Enables_A")), QStringLiteral("NODE,7,"));
+            QCOMPARE(store.value(QStringLiteral("Quoted")), QStringLiteral("a,b"));
             store.setValue(QStringLiteral("S_Start"), QStringLiteral("1920,-1,-1,"));
             store.setValue(QStringLiteral("ShowInt"), QStringLiteral("True"));
-            // Written already, before the store goes away.
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            const QByteArray text = file.readAll();
-            QVERIFY(text.contains("[FormInit]"));
-            QVERIFY(text.contains("ShowInt=True"));
+            const QByteArray text = readFile(path);
+            QVERIFY(text.contains("[FormInit]") && text.contains("ShowInt=True"));
         }
         SettingsStore again(path);
         QCOMPARE(again.value(QStringLiteral("S_Start")), QStringLiteral("1920,-1,-1,"));
         QCOMPARE(again.value(QStringLiteral("Missing"), QStringLiteral("dflt")), QStringLiteral("dflt"));
     }
 
-    void handEditedListsReadAsWritten()
+    void unreadableFileIsKeptAsideAndReported_data()
     {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("Quillon.conf"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[FormInit]\nS_Logo=1,2,3,\nEnables_A=NODE,7,\nComPort=3\nQuoted=\"a,b\"\n");
-        file.close();
-        SettingsStore store(path);
-        QCOMPARE(store.value(QStringLiteral("S_Logo")), QStringLiteral("1,2,3,"));
-        QCOMPARE(store.value(QStringLiteral("Enables_A")), QStringLiteral("NODE,7,"));
-        QCOMPARE(store.value(QStringLiteral("ComPort")), QStringLiteral("3"));
-        QCOMPARE(store.value(QStringLiteral("Quoted")), QStringLiteral("a,b"));
+        QTest::addColumn<QByteArray>("bad");
+        QTest::newRow("no closing bracket") << QByteArray("[FormInit\nComPort=3\n");
+        QTest::newRow("NUL in a key") << QByteArray("[FormInit]\nCom\0Port=3\n", 21);
+        QTest::newRow("not UTF-8") << QByteArray("[FormInit]\nA=\xff\xfe\n");
     }
-
     void unreadableFileIsKeptAsideAndReported()
     {
-        for (const QByteArray &bad :
-             {QByteArray("[FormInit\nComPort=3\n"), QByteArray("[FormInit]\nCom\0Port=3\n", 21),
-              QByteArray("[FormInit]\nA=\xff\xfe\n")}) {
-            CoreFixture f;
-            const QString path = f.settings->fileName();
-            f.settings.reset();
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(bad);
-            file.close();
-            f.settings = std::make_unique<SettingsStore>(path);
-            const QString aside = f.settings->setAsideFile();
-            QVERIFY2(aside.startsWith(path + QStringLiteral(".corrupt-")), bad.constData());
-            QFile kept(aside);
-            QVERIFY(kept.open(QIODevice::ReadOnly));
-            QCOMPARE(kept.readAll(), bad);
-            QuillonCore &core = f.start();
-            QCOMPARE(core.reporter.panelTitle(), QStringLiteral("Settings"));
-            QCOMPARE(core.state.comPort, 0);
-        }
+        QFETCH(QByteArray, bad);
+        CoreFixture f;
+        const QString path = f.settings->fileName();
+        f.settings.reset();
+        QVERIFY(writeFile(path, bad));
+        f.settings = std::make_unique<SettingsStore>(path);
+        const QString aside = f.settings->setAsideFile();
+        QVERIFY(aside.startsWith(path + QStringLiteral(".corrupt-")));
+        QCOMPARE(readFile(aside), bad);
+        QuillonCore &core = f.start();
+        QCOMPARE(core.reporter.panelTitle(), QStringLiteral("Settings"));
+        QCOMPARE(core.state.comPort, 0);
     }
 
     // The file is replaced whole on every write: a program killed at any
@@ -118,10 +115,7 @@ private slots:
         QuillonCore &core = f.start();
         QSignalSpy reports(&core.reporter, &Reporter::errorReported);
         const auto toggleScheduler = [&core] { core.runner.toggleRunning(); };
-        const auto onDisk = [&f] {
-            QFile file(f.settings->fileName());
-            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        };
+        const auto onDisk = [&f] { return readFile(f.settings->fileName()); };
         {
             ReadOnlyFolder folder(f.dir.path());
             if (!folder.refusesNewFiles())
@@ -146,24 +140,6 @@ private slots:
         }
         QCOMPARE(reports.size(), 2);
         QCOMPARE(core.reporter.panelTitle(), QStringLiteral("Settings"));
-    }
-
-    void flagTests()
-    {
-        QVERIFY(SettingsStore::trueTest(QStringLiteral(" true ")));
-        QVERIFY(!SettingsStore::trueTest(QStringLiteral("yes")));
-        QVERIFY(!SettingsStore::trueTest(QStringLiteral("1")));
-        QVERIFY(!SettingsStore::falseTest(QStringLiteral(" False")));
-        QVERIFY(SettingsStore::falseTest(QStringLiteral("no")));
-        QVERIFY(SettingsStore::falseTest(QString()));
-    }
-
-    void defaultFileIsUnderXdgConfigHome()
-    {
-        QTemporaryDir dir;
-        qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
-        SettingsStore store;
-        QCOMPARE(store.fileName(), dir.filePath(QStringLiteral("Quillon/Quillon.conf")));
     }
 };
 
