@@ -30,13 +30,10 @@ private slots:
         QProcess first;
         QVERIFY(m_home.launch(first));
         QVERIFY(sim.waitForReceived("WK,00", 10000));
-        QCOMPARE(sim.received().first().bytes, QByteArray("WK,00"));
-        // Start-up is over and no reply has come yet (the device's own fade
-        // would be stored when it came): the stored fade is as it was.
+        // Start-up is over and no reply has come yet: the stored fade is
+        // neither rewritten nor sent.
         QVERIFY(m_home.settingsFile().contains("Slider-FADE=40"));
-        QVERIFY(sim.waitForReceived("ARC", 10000));
         QVERIFY(sim.waitForReceived("ARS", 10000));
-        // Start-up read the stored fade without sending or rewriting it.
         for (const auto &entry : sim.received())
             QVERIFY(!entry.bytes.startsWith("AFR"));
 
@@ -49,9 +46,7 @@ private slots:
         QCOMPARE(second.state(), QProcess::Running);
         second.terminate();
         QVERIFY(second.waitForFinished(5000));
-
-        const QByteArray text = m_home.settingsFile();
-        QVERIFY(text.contains("ComPort=7"));
+        QVERIFY(m_home.settingsFile().contains("ComPort=7"));
     }
 
     // Starts at the same moment end with one program, whichever it is.
