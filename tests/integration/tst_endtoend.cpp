@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "simwindow.h"
 
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QScrollBar>
 #include <QTest>
-#include <QTimer>
 
 namespace {
 constexpr int Port = 5;
@@ -60,16 +58,6 @@ private slots:
 
     void silenceRunsTheTimeoutCycle()
     {
-        // The window keeps answering all through: a timer of its event loop
-        // is never held up for anything like a second.
-        QElapsedTimer sinceLast;
-        qint64 longestGap = 0;
-        QTimer probe;
-        connect(&probe, &QTimer::timeout, this,
-                [&] { longestGap = std::max(longestGap, sinceLast.restart()); });
-        sinceLast.start();
-        probe.start(50);
-
         w.sim->control("silent on");
         QVERIFY(w.sim->waitForEvent("silent on", 2000));
         // Its times are tst_linkcycles' (ticks); here: the menus grey, the
@@ -81,7 +69,6 @@ private slots:
         QVERIFY(w.sim->waitForEvent("open", 8000, opens + 1));
         w.sim->control("silent off");
         QTRY_VERIFY_WITH_TIMEOUT(action("mnuDownloadLogotoRam")->isEnabled(), 10000);
-        QVERIFY2(longestGap < 1000, qPrintable(QString::number(longestGap)));
     }
 };
 
