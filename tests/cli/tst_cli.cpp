@@ -174,9 +174,7 @@ private slots:
         row("schedule alone", "schedule", "list, check or run");
         row("set-id zero", "set-id 0", "from 1 to 255");
         row("wake with node option", "--node 2 wake", "wake ID");
-        row("help anywhere", "set --help", "");
-        row("all options", "--device /dev/ttyUSB0 --node 3 download a.bmp --negative", "");
-        row("schedule check", "schedule check", "");
+        row("help anywhere", "set --help", ""); // the other commands are accepted by the runs below
     }
 
     void argumentsAreChecked()

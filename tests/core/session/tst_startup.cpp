@@ -138,9 +138,8 @@ private slots:
         f.port.present = {1, 3, 7};
         f.start();
         const MainState &s = f.core->state;
-        QCOMPARE(s.portMenu[1].caption, u"COM&1"_s);
-        QCOMPARE(s.portMenu[2].caption, u"COM&3"_s);
-        QCOMPARE(s.portMenu[3].caption, u"COM&7"_s);
+        QCOMPARE((QStringList{s.portMenu[1].caption, s.portMenu[2].caption, s.portMenu[3].caption}),
+                 (QStringList{u"COM&1"_s, u"COM&3"_s, u"COM&7"_s}));
         QCOMPARE(s.portMenu[3].path, u"/dev/fake7"_s);
         for (size_t i = 4; i <= 12; ++i)
             QVERIFY(!s.portMenu[i].visible);
