@@ -9,10 +9,17 @@
 #include "settings/settingsstore.h"
 
 #include <QAction>
+#include <QFile>
 #include <QMap>
 #include <QTemporaryDir>
 
 #include <memory>
+
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
 
 // The real main window on a pseudo-terminal with qxsim at the other end, in
 // a configuration folder of its own.

@@ -87,9 +87,7 @@ private slots:
         CliResult r = runCli(onPort({u"status"_s}));
         QCOMPARE(r.exit, 0);
         const QJsonObject status = QJsonDocument::fromJson(r.out).object();
-        QCOMPARE(status.value(u"model"_s).toInt(), 4);
-        QVERIFY(status.value(u"fade"_s).isDouble());
-        QVERIFY(status.value(u"take"_s).isBool());
+        QCOMPARE(status.value(u"model"_s).toInt(), 4); // the fields are tst_cli's
 
         // The device itself, by its path.
         r = runCli({u"--device"_s, m_sim->ptyPath(), u"take"_s, u"on"_s});
@@ -106,19 +104,6 @@ private slots:
         QCOMPARE(r.exit, 0);
         QVERIFY2(r.err.isEmpty(), r.err.constData());
         QVERIFY(m_sim->waitForReceived("ALD", 2000));
-    }
-
-    void silentDeviceAndMissingPort()
-    {
-        m_sim->control("silent on");
-        CliResult r = runCli(onPort({u"take"_s, u"off"_s}));
-        QCOMPARE(r.exit, 4);
-        QVERIFY(r.err.startsWith("quillon-cli: no reply from the device on COM12"));
-        QCOMPARE(r.err.count('\n'), 1);
-
-        r = runCli({u"--port"_s, u"200"_s, u"status"_s});
-        QCOMPARE(r.exit, 3);
-        QCOMPARE(r.err, QByteArray("quillon-cli: there is no serial port at COM200\n"));
     }
 
     // One program at a time on the port: the window tells who holds it when
@@ -156,9 +141,7 @@ private slots:
     }
 
     // The stored schedule runs headless on the wall clock, is read again
-    // when the settings change, and every switch lands in the as-run log:
-    // qxsim sees the logo selected about 8 seconds ahead, TAKE ON at the
-    // start and TAKE OFF at the end.
+    // when the settings change, and every switch lands in the as-run log.
     void scheduleRunsHeadless()
     {
         const QDateTime now = QDateTime::currentDateTime();
@@ -184,20 +167,19 @@ private slots:
         QCOMPARE(service.exitCode(), 0);
         QVERIFY(service.readAllStandardError().contains("the schedule was changed and is read again"));
 
-        const QDateTime startTime(now.date(), QTime(0, 0).addSecs(start * 15));
-        const auto timeOf = [&](const QByteArray &command) {
-            for (const auto &entry : m_sim->received())
-                if (entry.bytes.startsWith(command))
-                    return entry.ms - startTime.toMSecsSinceEpoch();
-            return qint64(-999999);
+        // Logo 2 selected, TAKE ON, TAKE OFF in that order (their times are
+        // tst_schedulerunner's), and logo 3 never.
+        const auto indexOf = [&](const QByteArray &command) {
+            const auto received = m_sim->received();
+            for (qsizetype i = 0; i < received.size(); ++i)
+                if (received[i].bytes.startsWith(command))
+                    return i;
+            return qsizetype(-1);
         };
-        const qint64 select = timeOf(QByteArray("AJ02\0\0\0", 7));
-        const qint64 on = timeOf("AT1");
-        const qint64 off = timeOf("AT0");
-        QVERIFY2(select >= -9000 && select <= -7000, qPrintable(QString::number(select)));
-        QVERIFY2(on >= 0 && on < 1000, qPrintable(QString::number(on)));
-        QVERIFY2(off >= 15000 && off < 16000, qPrintable(QString::number(off)));
-        QCOMPARE(timeOf(QByteArray("AJ03\0\0\0", 7)), qint64(-999999));
+        const qsizetype on = indexOf("AT1");
+        QVERIFY(indexOf(QByteArray("AJ02\0\0\0", 7)) >= 0);
+        QVERIFY(indexOf(QByteArray("AJ02\0\0\0", 7)) < on && on < indexOf("AT0"));
+        QCOMPARE(indexOf(QByteArray("AJ03\0\0\0", 7)), qsizetype(-1));
 
         QFile log(m_home.path("state/Quillon/as-run.csv"));
         QVERIFY(log.open(QIODevice::ReadOnly));
@@ -207,9 +189,6 @@ private slots:
         QVERIFY2(lines[1].endsWith(",1,2,SELECT,yes"), lines[1].constData());
         QVERIFY2(lines[2].endsWith(",1,2,TAKE ON,yes"), lines[2].constData());
         QVERIFY2(lines[3].endsWith(",1,2,TAKE OFF,yes"), lines[3].constData());
-        const QDateTime onLogged = QDateTime::fromString(
-            QString::fromLatin1(lines[2].left(lines[2].indexOf(','))), Qt::ISODateWithMs);
-        QVERIFY2(qAbs(onLogged.msecsTo(startTime)) < 1000, qPrintable(onLogged.toString(Qt::ISODateWithMs)));
     }
 };
 

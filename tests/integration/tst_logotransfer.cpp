@@ -43,11 +43,7 @@ private slots:
         qToLittleEndian<quint32>(0x00FFFFFF, bytes.data() + 54);
         qToLittleEndian<quint32>(0x00000000, bytes.data() + 58);
         m_original = w.config.filePath(QStringLiteral("original.bmp"));
-        QFile file(m_original);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        file.close();
-
+        QVERIFY(writeFile(m_original, bytes));
         QVERIFY(w.open(Port, {{QStringLiteral("BMPpath1"), m_original}}));
         w.window->setFileChooser(&m_chooser);
         QTRY_VERIFY_WITH_TIMEOUT(action("mnuDownloadLogotoRam")->isEnabled(), 15000);
