@@ -55,5 +55,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestScheduleRun)
+QUILLON_TEST_GUILESS_MAIN(TestScheduleRun)
 #include "tst_schedulerun.moc"

@@ -126,5 +126,5 @@ void TestCommandSplitter::payloadAfterAld()
     QCOMPARE(describe(feed(splitter, "ARS", 3013)), QByteArrayList{"ARS()"});
 }
 
-QTEST_APPLESS_MAIN(TestCommandSplitter)
+QUILLON_TEST_APPLESS_MAIN(TestCommandSplitter)
 #include "tst_commandsplitter.moc"

@@ -201,5 +201,5 @@ void TestQxSim::fastSharedLine()
     QCOMPARE(port.read(10), kSettingsModel1.left(5) + kSettings.left(5));
 }
 
-QTEST_GUILESS_MAIN(TestQxSim)
+QUILLON_TEST_GUILESS_MAIN(TestQxSim)
 #include "tst_qxsim.moc"

@@ -165,5 +165,5 @@ void TestSimNode::logoDownloadStoreAndUpload()
     QCOMPARE(node.describe(), SimNode(2, 4).describe());
 }
 
-QTEST_APPLESS_MAIN(TestSimNode)
+QUILLON_TEST_APPLESS_MAIN(TestSimNode)
 #include "tst_simnode.moc"

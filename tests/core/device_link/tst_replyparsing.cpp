@@ -229,5 +229,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestReplyParsing)
+QUILLON_TEST_GUILESS_MAIN(TestReplyParsing)
 #include "tst_replyparsing.moc"
