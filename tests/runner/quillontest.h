@@ -10,22 +10,21 @@
 //   QUILLON_TEST_GUILESS_MAIN(TestFoo)  like QTEST_GUILESS_MAIN
 //   QUILLON_TEST_APPLESS_MAIN(TestFoo)  like QTEST_APPLESS_MAIN
 // The build includes this header in every file of a test program, before
-// anything else; it includes nothing, so a file may still set up QTest
-// (QTEST_QPA_MOUSE_HANDLING) before it includes <QTest>. The macros expand
-// where the file has included <QTest>.
+// anything else. It holds macros only: a precompiled header may still follow
+// it, and a file may still set up QTest (QTEST_QPA_MOUSE_HANDLING) before it
+// includes <QTest>. The macros expand where the file has included <QTest>.
 
-namespace QuillonTest {
-
-using RunFunction = int (*)(int argc, char *argv[]);
-
-// Adds a test class to the program's list; file is its source file, whose
-// base name (tst_foo) also names it on the command line.
-bool add(const char *className, const char *file, RunFunction run);
-
-} // namespace QuillonTest
+// The program's list of test classes, kept by testmain.cpp: each class with
+// its source file, whose base name (tst_foo) also names it on the command line.
+#define QUILLON_TEST_DECLARATIONS                                         \
+    namespace QuillonTest {                                               \
+    using RunFunction = int (*)(int argc, char *argv[]);                  \
+    bool add(const char *className, const char *file, RunFunction run);   \
+    }
 
 // What Qt's QTEST_MAIN_WRAPPER does in main(), as a function of the list.
 #define QUILLON_TEST_ADD(TestObject, ...)                                                                  \
+    QUILLON_TEST_DECLARATIONS                                                                              \
     namespace {                                                                                            \
     int quillonRun##TestObject(int argc, char *argv[])                                                     \
     {                                                                                                      \

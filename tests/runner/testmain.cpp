@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+QUILLON_TEST_DECLARATIONS
+
 namespace {
 
 struct Entry {
