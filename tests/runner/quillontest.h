@@ -16,25 +16,25 @@
 
 // The program's list of test classes, kept by testmain.cpp: each class with
 // its source file, whose base name (tst_foo) also names it on the command line.
-#define QUILLON_TEST_DECLARATIONS                                         \
-    namespace QuillonTest {                                               \
-    using RunFunction = int (*)(int argc, char *argv[]);                  \
-    bool add(const char *className, const char *file, RunFunction run);   \
+#define QUILLON_TEST_DECLARATIONS                                                                            \
+    namespace QuillonTest {                                                                                  \
+    using RunFunction = int (*)(int argc, char *argv[]);                                                     \
+    bool add(const char *className, const char *file, RunFunction run);                                      \
     }
 
 // What Qt's QTEST_MAIN_WRAPPER does in main(), as a function of the list.
-#define QUILLON_TEST_ADD(TestObject, ...)                                                                  \
-    QUILLON_TEST_DECLARATIONS                                                                              \
-    namespace {                                                                                            \
-    int quillonRun##TestObject(int argc, char *argv[])                                                     \
-    {                                                                                                      \
-        QT_PREPEND_NAMESPACE(QTest::Internal::callInitMain)<TestObject>();                                 \
-        __VA_ARGS__                                                                                        \
-        TestObject tc;                                                                                     \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                         \
-        return QTest::qExec(&tc, argc, argv);                                                              \
-    }                                                                                                      \
-    const bool quillonAdded##TestObject = QuillonTest::add(#TestObject, __FILE__, quillonRun##TestObject); \
+#define QUILLON_TEST_ADD(TestObject, ...)                                                                    \
+    QUILLON_TEST_DECLARATIONS                                                                                \
+    namespace {                                                                                              \
+    int quillonRun##TestObject(int argc, char *argv[])                                                       \
+    {                                                                                                        \
+        QT_PREPEND_NAMESPACE(QTest::Internal::callInitMain)<TestObject>();                                   \
+        __VA_ARGS__                                                                                          \
+        TestObject tc;                                                                                       \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                           \
+        return QTest::qExec(&tc, argc, argv);                                                                \
+    }                                                                                                        \
+    const bool quillonAdded##TestObject = QuillonTest::add(#TestObject, __FILE__, quillonRun##TestObject);   \
     }
 
 #define QUILLON_TEST_MAIN(TestObject) QUILLON_TEST_ADD(TestObject, QTEST_MAIN_SETUP())
