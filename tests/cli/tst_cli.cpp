@@ -429,5 +429,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestCli)
+QUILLON_TEST_MAIN(TestCli)
 #include "tst_cli.moc"

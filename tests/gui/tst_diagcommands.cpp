@@ -139,5 +139,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestDiagCommands)
+QUILLON_TEST_GUILESS_MAIN(TestDiagCommands)
 #include "tst_diagcommands.moc"

@@ -435,5 +435,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestFrmQuillon4)
+QUILLON_TEST_MAIN(TestFrmQuillon4)
 #include "tst_frmquillon4.moc"

@@ -214,5 +214,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestFrmSchedule)
+QUILLON_TEST_MAIN(TestFrmSchedule)
 #include "tst_frmschedule.moc"

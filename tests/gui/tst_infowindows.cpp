@@ -101,5 +101,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestInfoWindows)
+QUILLON_TEST_MAIN(TestInfoWindows)
 #include "tst_infowindows.moc"

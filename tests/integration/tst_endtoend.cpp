@@ -72,5 +72,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestEndToEnd)
+QUILLON_TEST_MAIN(TestEndToEnd)
 #include "tst_endtoend.moc"

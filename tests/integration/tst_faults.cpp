@@ -158,5 +158,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestFaults)
+QUILLON_TEST_MAIN(TestFaults)
 #include "tst_faults.moc"

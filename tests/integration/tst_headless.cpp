@@ -192,5 +192,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestHeadless)
+QUILLON_TEST_MAIN(TestHeadless)
 #include "tst_headless.moc"

@@ -74,5 +74,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestLogoTransfer)
+QUILLON_TEST_MAIN(TestLogoTransfer)
 #include "tst_logotransfer.moc"

@@ -105,5 +105,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestNodes)
+QUILLON_TEST_MAIN(TestNodes)
 #include "tst_nodes.moc"

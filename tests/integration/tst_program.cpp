@@ -64,5 +64,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestProgram)
+QUILLON_TEST_GUILESS_MAIN(TestProgram)
 #include "tst_program.moc"

@@ -122,5 +122,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestCommandSplitter)
+QUILLON_TEST_APPLESS_MAIN(TestCommandSplitter)
 #include "tst_commandsplitter.moc"

@@ -162,5 +162,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestQxSim)
+QUILLON_TEST_GUILESS_MAIN(TestQxSim)
 #include "tst_qxsim.moc"

@@ -156,5 +156,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestSimNode)
+QUILLON_TEST_APPLESS_MAIN(TestSimNode)
 #include "tst_simnode.moc"

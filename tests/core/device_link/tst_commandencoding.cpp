@@ -155,5 +155,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestCommandEncoding)
+QUILLON_TEST_GUILESS_MAIN(TestCommandEncoding)
 #include "tst_commandencoding.moc"

@@ -310,5 +310,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestLinkCycles)
+QUILLON_TEST_GUILESS_MAIN(TestLinkCycles)
 #include "tst_linkcycles.moc"

@@ -66,5 +66,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestPortLocator)
+QUILLON_TEST_GUILESS_MAIN(TestPortLocator)
 #include "tst_portlocator.moc"

@@ -201,5 +201,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestReplyParsing)
+QUILLON_TEST_GUILESS_MAIN(TestReplyParsing)
 #include "tst_replyparsing.moc"

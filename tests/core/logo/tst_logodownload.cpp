@@ -204,5 +204,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestLogoDownload)
+QUILLON_TEST_GUILESS_MAIN(TestLogoDownload)
 #include "tst_logodownload.moc"

@@ -187,5 +187,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestLogoFiles)
+QUILLON_TEST_GUILESS_MAIN(TestLogoFiles)
 #include "tst_logofiles.moc"

@@ -218,5 +218,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestLogoFileWriter)
+QUILLON_TEST_GUILESS_MAIN(TestLogoFileWriter)
 #include "tst_logofilewriter.moc"

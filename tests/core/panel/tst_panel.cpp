@@ -225,5 +225,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestPanel)
+QUILLON_TEST_GUILESS_MAIN(TestPanel)
 #include "tst_panel.moc"

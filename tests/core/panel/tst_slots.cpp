@@ -75,5 +75,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSlots)
+QUILLON_TEST_GUILESS_MAIN(TestSlots)
 #include "tst_slots.moc"

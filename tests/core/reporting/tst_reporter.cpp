@@ -55,5 +55,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestReporter)
+QUILLON_TEST_GUILESS_MAIN(TestReporter)
 #include "tst_reporter.moc"

@@ -109,5 +109,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSchedule)
+QUILLON_TEST_GUILESS_MAIN(TestSchedule)
 #include "tst_schedule.moc"

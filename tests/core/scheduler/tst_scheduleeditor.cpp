@@ -490,5 +490,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestScheduleEditor)
+QUILLON_TEST_GUILESS_MAIN(TestScheduleEditor)
 #include "tst_scheduleeditor.moc"

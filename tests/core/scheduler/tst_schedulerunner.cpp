@@ -313,5 +313,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestScheduleRunner)
+QUILLON_TEST_GUILESS_MAIN(TestScheduleRunner)
 #include "tst_schedulerunner.moc"

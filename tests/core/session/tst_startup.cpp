@@ -272,5 +272,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestStartup)
+QUILLON_TEST_GUILESS_MAIN(TestStartup)
 #include "tst_startup.moc"

@@ -143,5 +143,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSettingsStore)
+QUILLON_TEST_GUILESS_MAIN(TestSettingsStore)
 #include "tst_settingsstore.moc"
