@@ -16,7 +16,7 @@ class TestCommandEncoding : public QObject
     std::unique_ptr<CoreFixture> f;
 
     QuillonCore &core() { return *f->core; }
-    QList<QByteArray> send(int command, QByteArray arg = {})
+    QList<QByteArray> send(int command, const QByteArray &arg = {})
     {
         f->port.writes.clear();
         core().link.sendCommand(command, arg);

@@ -88,8 +88,8 @@ private slots:
         QTest::addColumn<QList<int>>("after"); // Start, T-ON, Repeat, End
         QTest::addColumn<QStringList>("cells");
         const auto row
-            = [](const char *name, ScheduleSequence s, int slider, int value, QList<int> after,
-                 QStringList cells) { QTest::newRow(name) << s << slider << value << after << cells; };
+            = [](const char *name, ScheduleSequence s, int slider, int value, const QList<int> &after,
+                 const QStringList &cells) { QTest::newRow(name) << s << slider << value << after << cells; };
         const ScheduleSequence s = makeSequence(1920, 4, 40, 2000, 1, 2);
         row("start pushes end", s, ScheduleEditor::StartSlider, 2400, {2400, 4, 40, 2401},
             {u"10:00:00 "_s, u"0:01:00 "_s, u"0:10:00 "_s, u"10:00:15 "_s});

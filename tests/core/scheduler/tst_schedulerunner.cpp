@@ -167,7 +167,7 @@ private slots:
         const ScheduleSequence noon = makeSequence(2880, 40, 480, 2960, 3, Monday); // ten minutes
         // Ticks before, ending so that the first tick after is a present one.
         const auto before = [&](const QDateTime &from) {
-            const QStringList sent = run(from, from.addSecs(3));
+            QStringList sent = run(from, from.addSecs(3));
             if (!core().runner.lookAheadPhase())
                 core().runner.tick();
             return sent;
