@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     CoreFixture fixture;
     fixture.setSetting(QStringLiteral("QX_Model"), QStringLiteral("31"));
     QuillonCore &core = fixture.startConnected(1);
-    core.state.scheduleOn = true;
+    core.scheduleState.scheduleOn = true;
     fixture.clock.time = QDateTime(QDate(2026, 12, 7), QTime(7, 59, 0, 505));
     const auto tick = [&] {
         core.runner.tick();
@@ -65,18 +65,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
         if (size - at < 2)
             break;
-        setField(core.state.schedule[record % Schedule::Count], data[at] % 6, data[at + 1]);
+        setField(core.scheduleState.schedule[record % Schedule::Count], data[at] % 6, data[at + 1]);
         at += 2;
     }
     // Every sequence ends: whatever the schedule became, each TAKE ON the
     // runner sent is followed by its TAKE OFF.
-    for (ScheduleSequence &s : core.state.schedule.sequences)
+    for (ScheduleSequence &s : core.scheduleState.schedule.sequences)
         s.Days = {};
     tick();
     tick();
     const QList<QByteArray> &sent = fixture.port.writes;
     require(sent.count("AT1") == sent.count("AT0"));
-    for (const ScheduleSequence &s : core.state.schedule.sequences)
+    for (const ScheduleSequence &s : core.scheduleState.schedule.sequences)
         require(!s.Running);
     return 0;
 }

@@ -53,13 +53,13 @@ QString CliJob::portName() const
     if (!m_request.device.isEmpty())
         return m_request.device;
     const QString path = m_core.link.portPath();
-    const QString name = QStringLiteral("COM") + QString::number(m_core.state.comPort);
+    const QString name = QStringLiteral("COM") + QString::number(m_core.deviceState.comPort);
     return path.isEmpty() ? name : name + QStringLiteral(" (") + path + QLatin1Char(')');
 }
 
 QString CliJob::portFailure() const
 {
-    if (m_core.state.comPort == 0)
+    if (m_core.deviceState.comPort == 0)
         return QStringLiteral(
             "no port: give --port N or --device PATH, or choose a port in Quillon's Com menu");
     switch (m_core.link.lastComError()) {
@@ -151,8 +151,8 @@ void CliJob::start()
     }
     if (m_request.command == Command::ScheduleRun) {
         m_phase = Phase::Running;
-        m_core.state.scheduleOn = true;
-        m_core.state.runningLabelVisible = true;
+        m_core.scheduleState.scheduleOn = true;
+        m_core.scheduleState.runningLabelVisible = true;
         if (m_timers)
             m_timers->armSchedule();
         m_output.err(QStringLiteral("quillon-cli: running the schedule on %1").arg(portName()));
@@ -207,7 +207,7 @@ void CliJob::onReply(const QByteArray &reply)
     if (m_phase != Phase::Checking)
         return;
     const auto parsed
-        = Protocol::parseSettingsReply(Protocol::alignReply(reply), m_core.state.panel.standard == 1);
+        = Protocol::parseSettingsReply(Protocol::alignReply(reply), m_core.panelState.standard == 1);
     if (!parsed)
         return;
     m_reply = parsed;
@@ -256,7 +256,7 @@ void CliJob::onTick()
         }
         break;
     case Wait::Upload:
-        if (!m_core.state.uploadPending) {
+        if (!m_core.deviceState.uploadPending) {
             const QString status = m_core.reporter.uploadStatus();
             fail(CliArguments::DeviceProblem,
                  QStringLiteral("the device sent no logo")
@@ -279,7 +279,7 @@ void CliJob::act()
     QuillonCore &c = m_core;
     switch (m_request.command) {
     case Command::Status:
-        m_output.out(statusJson(*m_reply, c.state.modelNumber, portName()));
+        m_output.out(statusJson(*m_reply, c.deviceState.modelNumber, portName()));
         actionSent();
         return;
     case Command::Copyright:
@@ -293,7 +293,7 @@ void CliJob::act()
         c.logoFiles.readFile(name, LogoFiles::Origin::Stored);
         if (done())
             return;
-        c.state.panel.negate = m_request.negative;
+        c.panelState.negate = m_request.negative;
         m_wait = Wait::Download;
         c.ops.downloadLogo();
         if (!done() && !c.download.running())
@@ -337,10 +337,10 @@ void CliJob::act()
             c.ops.takeOff();
         break;
     case Command::Select:
-        if (m_request.value > c.state.modelNumber) {
+        if (m_request.value > c.deviceState.modelNumber) {
             fail(CliArguments::Usage, QStringLiteral("slot %1 is not a slot of this device (1 to %2)")
                                           .arg(m_request.value)
-                                          .arg(c.state.modelNumber));
+                                          .arg(c.deviceState.modelNumber));
             return;
         }
         c.ops.selectSlot(m_request.value);
@@ -473,7 +473,7 @@ void CliJob::reloadSchedule()
     m_scheduleKept = false;
     // A sequence the runner holds on stays held: if it is no longer on, the
     // next tick takes it off.
-    Schedule &schedule = m_core.state.schedule;
+    Schedule &schedule = m_core.scheduleState.schedule;
     QStringList before;
     for (int list = 0; list < 6; ++list)
         before.append(schedule.listText(list));

@@ -89,7 +89,7 @@ int main(int argc, char *argv[])
                                                    : PortLocator::forDevice(1, request.device));
     SystemClock clock;
     QuillonCore core(settings, port, clock);
-    LinkTimers timers(core.link, core.runner, core.state);
+    LinkTimers timers(core.link, core.runner, core.scheduleState);
     AsRunWriter asRunLog;
     core.runner.setAsRunLog(&asRunLog);
 

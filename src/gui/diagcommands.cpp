@@ -2,17 +2,17 @@
 #include "diagcommands.h"
 
 #include "device_link/commandtable.h"
+#include "device_link/devicestate.h"
 #include "device_link/protocol.h"
 #include "gui/windowstate.h"
 #include "reporting/reporter.h"
 #include "session/deviceoperations.h"
-#include "session/mainstate.h"
 #include "settings/settingsstore.h"
 
-DiagCommands::DiagCommands(const MainState &state, WindowState &window, Reporter &reporter,
+DiagCommands::DiagCommands(const DeviceState &deviceState, WindowState &window, Reporter &reporter,
                            SettingsStore &settings, DeviceOperations &operations, QObject *parent)
     : QObject(parent)
-    , m_state(state)
+    , m_deviceState(deviceState)
     , m_window(window)
     , m_reporter(reporter)
     , m_settings(settings)
@@ -58,7 +58,7 @@ QString DiagCommands::prompt(int index) const
         return m_window.factoryResetVisible ? QStringLiteral("Enter Node to Wake-up (1-255) 0=All.")
                                             : QString();
     case SelectLogo:
-        return QStringLiteral("Enter a Logo number (1-") + QString::number(m_state.modelNumber)
+        return QStringLiteral("Enter a Logo number (1-") + QString::number(m_deviceState.modelNumber)
                + QStringLiteral(")");
     case SetModel:
         return QStringLiteral("Enter a Model number (01,04,07,15,31)");

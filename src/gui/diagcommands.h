@@ -7,7 +7,7 @@
 #include <optional>
 
 class DeviceOperations;
-class MainState;
+class DeviceState;
 struct WindowState;
 class Reporter;
 class SettingsStore;
@@ -34,8 +34,8 @@ class DiagCommands : public QObject
 public:
     static constexpr int EntryCount = 24; // Diag entries 0..23, by command number
 
-    DiagCommands(const MainState &state, WindowState &window, Reporter &reporter, SettingsStore &settings,
-                 DeviceOperations &operations, QObject *parent = nullptr);
+    DiagCommands(const DeviceState &deviceState, WindowState &window, Reporter &reporter,
+                 SettingsStore &settings, DeviceOperations &operations, QObject *parent = nullptr);
 
     // Not owned; without one, the entries that need a value report and stop.
     void setPrompter(Prompter *prompter) { m_prompter = prompter; }
@@ -61,7 +61,7 @@ private:
     std::optional<int> askNumber(const QString &prompt);
     void toggleReplyStrip();
 
-    const MainState &m_state;
+    const DeviceState &m_deviceState;
     WindowState &m_window;
     Reporter &m_reporter;
     SettingsStore &m_settings;

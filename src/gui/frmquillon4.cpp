@@ -137,7 +137,7 @@ FrmQuillon4::FrmQuillon4(SettingsStore &settings, SerialPort &port, const Clock 
     , m_traffic(m_core.link, clock)
     , m_options(options)
     , m_dialogs(std::make_unique<DialogFileChooser>())
-    , m_diag(m_core.state, m_window, m_core.reporter, settings, m_core.ops)
+    , m_diag(m_core.deviceState, m_window, m_core.reporter, settings, m_core.ops)
     , m_enterData(std::make_unique<DialogPrompter>(this))
 {
     m_chooser = m_dialogs.get();
@@ -150,7 +150,10 @@ FrmQuillon4::FrmQuillon4(SettingsStore &settings, SerialPort &port, const Clock 
     buildTimers(options.startTimers);
     wireControls();
 
-    connect(&m_core.state, &MainState::changed, this, &FrmQuillon4::sync);
+    connect(&m_core.deviceState, &DeviceState::changed, this, &FrmQuillon4::sync);
+    connect(&m_core.logoState, &LogoState::changed, this, &FrmQuillon4::sync);
+    connect(&m_core.panelState, &PanelState::changed, this, &FrmQuillon4::sync);
+    connect(&m_core.scheduleState, &ScheduleState::changed, this, &FrmQuillon4::sync);
     connect(&m_core.reporter, &Reporter::changed, this, &FrmQuillon4::syncStrips);
     connect(&m_core.link, &DeviceLink::beepRequested, this, [] { QApplication::beep(); });
 
@@ -214,7 +217,7 @@ void FrmQuillon4::buildMenus()
     }
 
     m_mnuLogo = bar->addMenu(QStringLiteral("&Logo"));
-    for (int i = 1; i <= MainState::MaxSlots; ++i) {
+    for (int i = 1; i <= LogoState::MaxSlots; ++i) {
         const QString caption = i <= 9 ? QStringLiteral("Logo&%1").arg(i) : QStringLiteral("Logo%1").arg(i);
         QAction *action = m_mnuLogo->addAction(caption);
         action->setObjectName(QStringLiteral("mnuLogoSel%1").arg(i));
@@ -223,7 +226,7 @@ void FrmQuillon4::buildMenus()
     }
 
     m_mnuType = bar->addMenu(QStringLiteral("QX &Type"));
-    for (int index : MainState::ModelIndexes) {
+    for (int index : DeviceState::ModelIndexes) {
         const QString caption
             = index == 0 ? QStringLiteral("AutoSelect QX Type") : QStringLiteral("Set as QX-%1").arg(index);
         QAction *action = m_mnuType->addAction(caption);
@@ -453,7 +456,7 @@ void FrmQuillon4::buildCentral()
     m_LOGO_SELECT = new QGroupBox(QStringLiteral("Logo Selection"), central);
     m_LOGO_SELECT->setObjectName(QStringLiteral("LOGO_SELECT"));
     auto *slotsLayout = new QHBoxLayout(m_LOGO_SELECT);
-    for (int i = 1; i <= MainState::MaxSlots; ++i) {
+    for (int i = 1; i <= LogoState::MaxSlots; ++i) {
         auto *button = new QRadioButton(QStringLiteral("Logo %1").arg(i), m_LOGO_SELECT);
         button->setObjectName(QStringLiteral("optLOGO%1").arg(i));
         slotsLayout->addWidget(button);
@@ -519,7 +522,7 @@ void FrmQuillon4::buildCentral()
 
 void FrmQuillon4::buildTimers(bool start)
 {
-    m_timers = new LinkTimers(m_core.link, m_core.runner, m_core.state, this);
+    m_timers = new LinkTimers(m_core.link, m_core.runner, m_core.scheduleState, this);
     m_tmrNextTake = new QTimer(this);
     m_tmrNextTake->setInterval(1000);
     connect(m_tmrNextTake, &QTimer::timeout, this, &FrmQuillon4::syncNextTake);
@@ -535,12 +538,12 @@ void FrmQuillon4::buildTimers(bool start)
 
 void FrmQuillon4::syncNextTake()
 {
-    const bool running = m_core.state.scheduleOn;
+    const bool running = m_core.scheduleState.scheduleOn;
     m_lblNextTake->setVisible(running);
     if (!running)
         return;
     const QDateTime now = m_clock.now();
-    const std::optional<NextSwitch> next = NextSwitch::find(m_core.state.schedule, now);
+    const std::optional<NextSwitch> next = NextSwitch::find(m_core.scheduleState.schedule, now);
     m_lblNextTake->setText(next ? QStringLiteral("Next: ") + next->text(now)
                                 : QStringLiteral("Next: no TAKE within a week"));
 }
@@ -597,7 +600,7 @@ void FrmQuillon4::wireControls()
     for (size_t i = 0; i < m_mnuCOMsel.size(); ++i)
         connect(m_mnuCOMsel[i], &QAction::triggered, this,
                 [&link, i] { link.choosePort(static_cast<int>(i)); });
-    for (int i = 1; i <= MainState::MaxSlots; ++i) {
+    for (int i = 1; i <= LogoState::MaxSlots; ++i) {
         connect(m_mnuLogoSel[static_cast<size_t>(i)], &QAction::triggered, this, [this, i] {
             m_core.ops.selectSlot(i);
             sync();
@@ -605,7 +608,7 @@ void FrmQuillon4::wireControls()
         connect(m_optLOGO[static_cast<size_t>(i)], &QRadioButton::clicked, this,
                 [this, i] { m_core.ops.selectSlot(i); });
     }
-    for (int index : MainState::ModelIndexes) {
+    for (int index : DeviceState::ModelIndexes) {
         connect(m_mnuSetQXx[static_cast<size_t>(index)], &QAction::triggered, this, [this, index] {
             m_core.slotControl.chooseModel(index);
             sync();
@@ -639,9 +642,9 @@ void FrmQuillon4::wireControls()
     connect(m_mnuTrafficLog, &QAction::triggered, this, &FrmQuillon4::showTrafficLog);
     connect(m_mnuScheduleLock, &QAction::triggered, this, [this] {
         m_core.reporter.setUploadStatus(QString());
-        m_core.state.scheduleLocked = !m_core.state.scheduleLocked;
+        m_core.scheduleState.scheduleLocked = !m_core.scheduleState.scheduleLocked;
         m_core.settings.setValue(QStringLiteral("Locked"),
-                                 SettingsStore::flagText(m_core.state.scheduleLocked));
+                                 SettingsStore::flagText(m_core.scheduleState.scheduleLocked));
         sync();
     });
     connect(m_mnuAbout, &QAction::triggered, this, &FrmQuillon4::mnuAbout_Click);
@@ -681,7 +684,7 @@ void FrmQuillon4::openLogoFile()
 {
     m_core.reporter.setUploadStatus(QString());
     const QString preset
-        = m_core.state.slotFile[static_cast<size_t>(std::clamp(m_core.state.currentSlot, 0, 32))];
+        = m_core.logoState.slotFile[static_cast<size_t>(std::clamp(m_core.logoState.currentSlot, 0, 32))];
     const QString chosen
         = m_chooser->openFileName(this, QStringLiteral("Open Logo File"),
                                   preset.isEmpty() ? presetFolder() : preset, LogoFiles::fileFilter());
@@ -725,7 +728,7 @@ void FrmQuillon4::importImage()
 void FrmQuillon4::saveLogoDisk()
 {
     const QString preset
-        = m_core.state.slotFile[static_cast<size_t>(std::clamp(m_core.state.currentSlot, 0, 32))];
+        = m_core.logoState.slotFile[static_cast<size_t>(std::clamp(m_core.logoState.currentSlot, 0, 32))];
     const QString name
         = m_chooser->saveFileName(this, QStringLiteral("Save Logo to .QX1 File"),
                                   preset.isEmpty() ? presetFolder() : preset, LogoFileWriter::qx1Filter());
@@ -736,7 +739,7 @@ void FrmQuillon4::saveUploadedLogo(int slot)
 {
     if (m_unloaded)
         return;
-    const QString preset = m_core.state.slotFile[static_cast<size_t>(std::clamp(slot, 0, 32))];
+    const QString preset = m_core.logoState.slotFile[static_cast<size_t>(std::clamp(slot, 0, 32))];
     const QString name
         = m_chooser->saveFileName(this, QStringLiteral("Save Uploaded Logo"),
                                   preset.isEmpty() ? presetFolder() : preset, LogoFileWriter::bmpFilter());
@@ -746,7 +749,7 @@ void FrmQuillon4::saveUploadedLogo(int slot)
 QString FrmQuillon4::presetFolder() const
 {
     // With no file in the slot yet, start where the last logo came from.
-    const QString recent = m_core.state.recentFiles[0];
+    const QString recent = m_core.logoState.recentFiles[0];
     if (!recent.isEmpty())
         return QFileInfo(recent).absolutePath();
     return QDir::homePath();
@@ -771,7 +774,7 @@ bool FrmQuillon4::eventFilter(QObject *watched, QEvent *event)
 void FrmQuillon4::mnuZoomOff_Click()
 {
     m_core.reporter.setUploadStatus(QString());
-    m_core.state.panel.previewVisible = true;
+    m_core.panelState.previewVisible = true;
     m_window.zoomOn = false;
     sync();
 }
@@ -779,7 +782,7 @@ void FrmQuillon4::mnuZoomOff_Click()
 void FrmQuillon4::mnuZoomOn_Click()
 {
     m_core.reporter.setUploadStatus(QString());
-    if (!m_core.state.panel.previewVisible)
+    if (!m_core.panelState.previewVisible)
         return;
     m_window.zoomOn = true;
     sync();
@@ -807,33 +810,32 @@ void FrmQuillon4::sync()
     if (m_syncing)
         return;
     m_syncing = true;
-    setWindowTitle(m_core.state.title);
+    setWindowTitle(m_core.deviceState.title);
     syncMenus();
     syncPanel();
     syncStrips();
-    if (m_lblNextTake->isVisibleTo(this) != m_core.state.scheduleOn)
+    if (m_lblNextTake->isVisibleTo(this) != m_core.scheduleState.scheduleOn)
         syncNextTake();
     m_syncing = false;
 }
 
 void FrmQuillon4::syncMenus()
 {
-    const MainState &s = m_core.state;
     for (size_t i = 0; i < m_mnuRecentFile.size(); ++i) {
-        const QString &path = s.recentFiles[i];
+        const QString &path = m_core.logoState.recentFiles[i];
         m_mnuRecentFile[i]->setVisible(!path.isEmpty());
         m_mnuRecentFile[i]->setEnabled(!path.isEmpty());
         m_mnuRecentFile[i]->setText(path);
     }
     for (QAction *action :
          {m_mnuDownloadLogotoRam, m_mnuSaveCurrentSettings, m_mnuSaveLogoinNVRAM, m_mnuUpLoadLogo})
-        action->setEnabled(s.deviceMenusEnabled);
-    m_mnuUpLoadLogo->setVisible(s.uploadMenuVisible);
-    m_mnuSaveLogoDisk->setVisible(s.saveLogoDiskVisible);
-    m_mnuPanelLock->setChecked(s.panel.locked);
+        action->setEnabled(m_core.deviceState.deviceMenusEnabled);
+    m_mnuUpLoadLogo->setVisible(m_core.deviceState.uploadMenuVisible);
+    m_mnuSaveLogoDisk->setVisible(m_core.logoState.saveLogoDiskVisible);
+    m_mnuPanelLock->setChecked(m_core.panelState.locked);
 
     for (size_t i = 1; i < m_mnuCOMsel.size(); ++i) {
-        const PortMenuEntry &entry = s.portMenu[i];
+        const PortMenuEntry &entry = m_core.deviceState.portMenu[i];
         m_mnuCOMsel[i]->setVisible(entry.visible);
         if (entry.visible) {
             m_mnuCOMsel[i]->setText(entry.caption);
@@ -848,26 +850,26 @@ void FrmQuillon4::syncMenus()
     }
     m_mnuCom->setToolTipsVisible(true);
 
-    for (int i = 1; i <= MainState::MaxSlots; ++i) {
+    for (int i = 1; i <= LogoState::MaxSlots; ++i) {
         const auto n = static_cast<size_t>(i);
-        m_mnuLogoSel[n]->setVisible(s.logoMenuVisible[n]);
-        m_mnuLogoSel[n]->setChecked(s.logoMenuChecked[n]);
-        m_optLOGO[n]->setVisible(s.slotButtonVisible[n]);
+        m_mnuLogoSel[n]->setVisible(m_core.logoState.logoMenuVisible[n]);
+        m_mnuLogoSel[n]->setChecked(m_core.logoState.logoMenuChecked[n]);
+        m_optLOGO[n]->setVisible(m_core.logoState.slotButtonVisible[n]);
     }
-    if (s.currentSlot >= 1 && s.currentSlot <= MainState::MaxSlots) {
-        QSignalBlocker block(m_optLOGO[static_cast<size_t>(s.currentSlot)]);
-        m_optLOGO[static_cast<size_t>(s.currentSlot)]->setChecked(true);
+    if (m_core.logoState.currentSlot >= 1 && m_core.logoState.currentSlot <= LogoState::MaxSlots) {
+        QSignalBlocker block(m_optLOGO[static_cast<size_t>(m_core.logoState.currentSlot)]);
+        m_optLOGO[static_cast<size_t>(m_core.logoState.currentSlot)]->setChecked(true);
     }
-    for (int index : MainState::ModelIndexes) {
+    for (int index : DeviceState::ModelIndexes) {
         const auto n = static_cast<size_t>(index);
-        m_mnuSetQXx[n]->setChecked(s.modelMenuChecked[n]);
-        m_mnuSetQXx[n]->setVisible(s.modelMenuVisible[n]);
+        m_mnuSetQXx[n]->setChecked(m_core.deviceState.modelMenuChecked[n]);
+        m_mnuSetQXx[n]->setVisible(m_core.deviceState.modelMenuVisible[n]);
     }
-    m_mnuShowMode[0]->setChecked(s.showInt);
-    m_mnuShowMode[1]->setChecked(s.showMix);
-    m_mnuShowMode[2]->setChecked(s.showFade);
-    m_mnuScheduleLock->setChecked(s.scheduleLocked);
-    m_mnuScheduleOnOff->setChecked(s.scheduleOn);
+    m_mnuShowMode[0]->setChecked(m_core.panelState.showInt);
+    m_mnuShowMode[1]->setChecked(m_core.panelState.showMix);
+    m_mnuShowMode[2]->setChecked(m_core.panelState.showFade);
+    m_mnuScheduleLock->setChecked(m_core.scheduleState.scheduleLocked);
+    m_mnuScheduleOnOff->setChecked(m_core.scheduleState.scheduleOn);
 
     const WindowState &w = m_window;
     m_mnuDiag->menuAction()->setVisible(w.diagMenuVisible);
@@ -881,7 +883,7 @@ void FrmQuillon4::syncMenus()
 
 void FrmQuillon4::syncPanel()
 {
-    const PanelState &p = m_core.state.panel;
+    const PanelState &p = m_core.panelState;
     const auto setBar = [](QScrollBar *bar, int value) {
         // A bar the user is dragging keeps its thumb; its value is set when
         // it is let go.
@@ -917,7 +919,7 @@ void FrmQuillon4::syncPanel()
         m_NEGATE->setChecked(p.negate);
     }
     const bool unlocked = !p.locked;
-    m_picPicture2->setEnabled(!p.locked || p.lockedViewSlot != m_core.state.currentSlot);
+    m_picPicture2->setEnabled(!p.locked || p.lockedViewSlot != m_core.logoState.currentSlot);
     for (QWidget *w : std::initializer_list<QWidget *>{m_txtVPOS, m_txtHPOS, m_hscrTimeInt, m_lblCycTime,
                                                        m_lblOnTime, m_hscrTimeOn, m_hscrIntensity, m_hscrMix,
                                                        m_hscrFade, m_optTAKE, m_NEGATE})
@@ -926,34 +928,35 @@ void FrmQuillon4::syncPanel()
         m_hscrTimeOn->setEnabled(p.timeSlidersEnabled);
         m_hscrTimeInt->setEnabled(p.timeSlidersEnabled);
     }
-    const MainState &state = m_core.state;
-    const auto slot = static_cast<size_t>(std::clamp(state.currentSlot, 0, 32));
-    m_picPicture2->setLogo(state.logos[slot], state.viewHeight[slot], state.viewColours,
-                           QStringLiteral("Logo %1").arg(state.currentSlot));
-    m_PicPicture1->setLogo(state.lastPicture, state.lastPictureHeight, state.fullViewColours, QString());
+    const auto slot = static_cast<size_t>(std::clamp(m_core.logoState.currentSlot, 0, 32));
+    m_picPicture2->setLogo(m_core.logoState.logos[slot], m_core.logoState.viewHeight[slot],
+                           m_core.panelState.viewColours,
+                           QStringLiteral("Logo %1").arg(m_core.logoState.currentSlot));
+    m_PicPicture1->setLogo(m_core.logoState.lastPicture, m_core.logoState.lastPictureHeight,
+                           m_core.panelState.fullViewColours, QString());
     m_PicPicture1->setVisible(m_window.zoomOn);
     if (m_window.zoomOn)
         m_PicPicture1->raise();
     m_mnuZoomOn->setChecked(m_window.zoomOn);
     m_mnuZoomOff->setChecked(!m_window.zoomOn);
     // The hourglass while a download runs.
-    if (state.transferBusy != (QApplication::overrideCursor() != nullptr)) {
-        if (state.transferBusy)
+    if (m_core.deviceState.transferBusy != (QApplication::overrideCursor() != nullptr)) {
+        if (m_core.deviceState.transferBusy)
             QApplication::setOverrideCursor(Qt::WaitCursor);
         else
             QApplication::restoreOverrideCursor();
     }
     m_picPicture2->move(twips(p.previewLeft), twips(p.previewTop));
     m_picPicture2->setVisible(p.previewVisible);
-    m_lblRunning->setVisible(m_core.state.runningLabelVisible);
+    m_lblRunning->setVisible(m_core.scheduleState.runningLabelVisible);
     m_lblRunning->setStyleSheet(
-        m_core.state.runningLabelYellow
+        m_core.scheduleState.runningLabelYellow
             ? QStringLiteral("background: rgb(0,0,255); color: rgb(255,255,0); font-weight: bold;")
             : QStringLiteral("background: rgb(0,0,255); color: rgb(0,0,255); font-weight: bold;"));
-    for (int i = 1; i <= MainState::MaxSlots; ++i) {
+    for (int i = 1; i <= LogoState::MaxSlots; ++i) {
         auto *button = m_optLOGO[static_cast<size_t>(i)];
-        const bool on = m_core.state.onAirMark[static_cast<size_t>(i)];
-        const bool selected = m_core.state.runnerLogoButton == i;
+        const bool on = m_core.scheduleState.onAirMark[static_cast<size_t>(i)];
+        const bool selected = m_core.scheduleState.runnerLogoButton == i;
         button->setStyleSheet(
             on || selected ? QStringLiteral("QRadioButton { color: rgb(0,%1,0); %2 }")
                                  .arg(selected ? 255 : 0)
@@ -966,7 +969,6 @@ void FrmQuillon4::syncPanel()
 void FrmQuillon4::syncStrips()
 {
     const Reporter &r = m_core.reporter;
-    const MainState &s = m_core.state;
     m_lblDiagSend->setText(visibleText(r.diagSend()));
     m_lblDiag->setText(visibleText(r.diagReply()));
     m_lblSCount->setText(r.sentCount());
@@ -976,8 +978,8 @@ void FrmQuillon4::syncStrips()
     m_progress->setValue(r.progressValue());
     m_lblCopyright->setText(r.copyright());
     m_lblCurrentTime->setText(r.currentTime());
-    m_txtCom->setText(s.txtCom);
-    switch (s.txtComColour) {
+    m_txtCom->setText(m_core.deviceState.txtCom);
+    switch (m_core.deviceState.txtComColour) {
     case Indicator::Red:
         setBackground(m_txtCom, kRed);
         break;
@@ -992,10 +994,11 @@ void FrmQuillon4::syncStrips()
         break;
     }
     QString tip = QStringLiteral("No port chosen");
-    if (s.comPort > 0) {
-        tip = QStringLiteral("COM%1").arg(s.comPort);
-        for (const PortMenuEntry &entry : s.portMenu) {
-            if (entry.visible && entry.tag == QString::number(s.comPort) && !entry.path.isEmpty()) {
+    if (m_core.deviceState.comPort > 0) {
+        tip = QStringLiteral("COM%1").arg(m_core.deviceState.comPort);
+        for (const PortMenuEntry &entry : m_core.deviceState.portMenu) {
+            if (entry.visible && entry.tag == QString::number(m_core.deviceState.comPort)
+                && !entry.path.isEmpty()) {
                 tip += QStringLiteral(": ") + entry.path;
                 if (!entry.stableName.isEmpty() && entry.stableName != entry.path)
                     tip += QLatin1Char('\n') + entry.stableName;

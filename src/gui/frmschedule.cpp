@@ -101,7 +101,7 @@ FrmSchedule::FrmSchedule(QuillonCore &core, QWidget *parent)
 FrmSchedule::FrmSchedule(QuillonCore &core, const Clock &clock, QWidget *parent)
     : QDialog(parent)
     , m_core(core)
-    , m_editor(core.state, core.settings, clock)
+    , m_editor(core.deviceState, core.scheduleState, core.settings, clock)
 {
     setObjectName(QStringLiteral("frmSchedule"));
     setWindowTitle(QStringLiteral("QX-1 and  QX-4 Take Scheduler"));
@@ -118,7 +118,7 @@ FrmSchedule::FrmSchedule(QuillonCore &core, const Clock &clock, QWidget *parent)
     m_weekTimeline->setObjectName(QStringLiteral("weekTimeline"));
     m_weekTimeline->setContentsMargins(Margin, 0, Margin, 0);
     m_weekTimeline->setConflictColours(kConflictDay, kConflictLogo);
-    m_weekTimeline->setSchedule(&core.state.schedule);
+    m_weekTimeline->setSchedule(&core.scheduleState.schedule);
     layout->addWidget(m_weekTimeline);
     layout->addWidget(buildButtons());
 
@@ -573,7 +573,7 @@ void FrmSchedule::paintHighlight(int row)
     using Highlight = ScheduleRunner::Highlight;
     // Only a running schedule is highlighted: the runner keeps what it
     // painted last after it stops, and the editor may open long after.
-    const Highlight h = m_core.state.scheduleOn ? m_core.runner.highlight(row) : Highlight::None;
+    const Highlight h = m_core.scheduleState.scheduleOn ? m_core.runner.highlight(row) : Highlight::None;
     const QColor normal = QApplication::palette().color(QPalette::Base);
     setColour(at(m_txtTON, row), QPalette::Base, h == Highlight::OnTime ? kHighlight : normal);
     setColour(at(m_txtOFF, row), QPalette::Base, h == Highlight::RepeatTime ? kHighlight : normal);

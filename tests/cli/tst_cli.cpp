@@ -323,7 +323,7 @@ private slots:
             change();
             job.reloadSchedule();
             job.reloadSchedule();
-            QVERIFY2(run->f.core->state.schedule[0].Start == 1920, what);
+            QVERIFY2(run->f.core->scheduleState.schedule[0].Start == 1920, what);
             QVERIFY2(run->err.count(u"the last schedule read runs on"_s) == 1, what);
             QFile::remove(fileName);
             QDir().rmdir(fileName);
@@ -340,7 +340,7 @@ private slots:
         keeps("no schedule keys", [&] { writeFile("[FormInit]\nComPort=6\n", fileName); });
         writeFile("[FormInit]\nS_Start=\"-1,\"\n", fileName);
         job.reloadSchedule();
-        QCOMPARE(run->f.core->state.schedule[0].Start, -1);
+        QCOMPARE(run->f.core->scheduleState.schedule[0].Start, -1);
 
         // With --node the running schedule wakes its node after the link's
         // wake-up, before any switch of its own.

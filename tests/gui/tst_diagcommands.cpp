@@ -27,7 +27,7 @@ private slots:
         f = std::make_unique<CoreFixture>();
         QuillonCore &c = f->startConnected();
         window = WindowState{};
-        diag = std::make_unique<DiagCommands>(c.state, window, c.reporter, *f->settings, c.ops);
+        diag = std::make_unique<DiagCommands>(c.deviceState, window, c.reporter, *f->settings, c.ops);
         diag->setPrompter(&prompter);
         prompter = ScriptedPrompter();
     }
@@ -86,9 +86,8 @@ private slots:
         QFETCH(QString, prompt);
         QFETCH(QList<QByteArray>, wire);
         QFETCH(QString, setup);
-        MainState &state = core().state;
-        state.panel.standard = setup == QStringLiteral("pal") ? 1 : 0;
-        state.modelNumber = setup == QStringLiteral("model1") ? 1 : 4;
+        core().panelState.standard = setup == QStringLiteral("pal") ? 1 : 0;
+        core().deviceState.modelNumber = setup == QStringLiteral("model1") ? 1 : 4;
         window.factoryResetVisible = setup != QStringLiteral("reset hidden");
         prompter.answers = {answer};
         diag->mnuDiagSub_Click(index);
@@ -118,10 +117,10 @@ private slots:
     {
         QuillonCore &c = core();
         for (int index : {19, 20}) {
-            c.state.uploadPending = false;
+            c.deviceState.uploadPending = false;
             c.link.setPollTicks(0);
             diag->mnuDiagSub_Click(index);
-            QVERIFY(c.state.uploadPending);
+            QVERIFY(c.deviceState.uploadPending);
             QCOMPARE(c.link.pollTicks(), 500);
         }
         QCOMPARE(f->port.writes, (QList<QByteArray>{"ARM", "ACM"}));

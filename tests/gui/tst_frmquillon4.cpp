@@ -115,15 +115,15 @@ private slots:
 
         const QString output = f->dir.filePath(u"station-logo.bmp"_s);
         QVERIFY(QFile::exists(output));
-        QCOMPARE(w->core().state.logos[1], ImageImport::convert(picture, chosen));
-        QCOMPARE(w->core().state.recentFiles[0], output);
+        QCOMPARE(w->core().logoState.logos[1], ImageImport::convert(picture, chosen));
+        QCOMPARE(w->core().logoState.recentFiles[0], output);
         QCOMPARE(f->setting(u"BMPpath1"_s), output);
 
         // Not a picture: reported, nothing loaded.
         chooser.answer = writeFile(u"junk.png"_s, "not a picture");
         action(u"mnuImportImage"_s)->trigger();
         QVERIFY(w->core().reporter.panelText().startsWith(u"Cannot read "_s));
-        QCOMPARE(w->core().state.recentFiles[0], output);
+        QCOMPARE(w->core().logoState.recentFiles[0], output);
     }
 
     // Diag → Traffic Log: records while open, shows each command and reply,
@@ -353,11 +353,11 @@ private slots:
         auto *full = child<QWidget>(u"PicPicture1"_s);
         QVERIFY(!full->isVisible());
         // Only a visible logo view can be zoomed; zooming out shows it again.
-        w->core().state.panel.previewVisible = false;
+        w->core().panelState.previewVisible = false;
         action(u"mnuZoomOn"_s)->trigger();
         QVERIFY(!full->isVisible());
         action(u"mnuZoomOff"_s)->trigger();
-        QVERIFY(w->core().state.panel.previewVisible);
+        QVERIFY(w->core().panelState.previewVisible);
         action(u"mnuZoomOn"_s)->trigger();
         QVERIFY(full->isVisible());
         QVERIFY(action(u"mnuZoomOn"_s)->isChecked());

@@ -33,7 +33,7 @@ class TestFrmSchedule : public QObject
     std::unique_ptr<CoreFixture> f;
     std::unique_ptr<FrmSchedule> w;
 
-    Schedule &table() { return f->core->state.schedule; }
+    Schedule &table() { return f->core->scheduleState.schedule; }
     template<typename T> T *child(const QString &name) { return ::child<T>(*w, name); }
     QLineEdit *cell(const char *column, int row)
     {
@@ -52,7 +52,7 @@ private slots:
     {
         f = std::make_unique<CoreFixture>();
         f->start();
-        f->core->state.modelNumber = 4;
+        f->core->deviceState.modelNumber = 4;
     }
 
     void cleanup()
@@ -65,7 +65,7 @@ private slots:
     {
         // On now (Monday 09:05:07): 09:00 to 10:00, ten minutes on in ten.
         table()[0] = makeSequence(2160, 40, 40, 2400, 1, 0b10);
-        f->core->state.scheduleOn = true;
+        f->core->scheduleState.scheduleOn = true;
         open();
         QCOMPARE(cell("txtStart", 0)->text(), u"9:00:00 "_s);
         QCOMPARE(day(1)->text(), u"x"_s);
@@ -90,7 +90,7 @@ private slots:
         open();
         QCOMPARE(base("txtTON", 0), normal);
         w->close();
-        f->core->state.scheduleOn = false;
+        f->core->scheduleState.scheduleOn = false;
         open();
         QCOMPARE(base("txtTON", 0), normal);
     }
@@ -142,7 +142,7 @@ private slots:
 
     void lockedDisablesTheRowsSlidersSaveAndScan()
     {
-        f->core->state.scheduleLocked = true;
+        f->core->scheduleState.scheduleLocked = true;
         open();
         QStringList enabled;
         for (QWidget *widget : w->findChildren<QWidget *>()) {

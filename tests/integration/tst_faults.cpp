@@ -103,7 +103,7 @@ private slots:
         QVERIFY(replySeen(13, garbled));
         QTRY_COMPARE_WITH_TIMEOUT(w.child<QScrollBar>("hscrMix")->value(), mix, 3000);
         QCOMPARE(w.child<QScrollBar>("hscrFade")->value(), fade);
-        QVERIFY(core().state.txtComColour == Indicator::Green);
+        QVERIFY(core().deviceState.txtComColour == Indicator::Green);
         QVERIFY(downloadEnabled());
     }
 
@@ -127,7 +127,7 @@ private slots:
             w.sim->control("hangup 300");
             QVERIFY2(QTest::qWaitFor([this] { return !core().download.running(); }, 10000), what);
             QVERIFY2(w.sim->waitForEvent("up", 5000, ups + 1), what);
-            QVERIFY2(!core().state.transferBusy, what);
+            QVERIFY2(!core().deviceState.transferBusy, what);
             QVERIFY2(!core().reporter.progressVisible(), what);
             // Back on the new line: opened and woken.
             const int wakes = w.count("rx", "WK,00");
@@ -135,13 +135,13 @@ private slots:
         }
         // And answering again.
         QTRY_VERIFY_WITH_TIMEOUT(downloadEnabled(), 15000);
-        QTRY_VERIFY_WITH_TIMEOUT(core().state.txtComColour == Indicator::Green, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(core().deviceState.txtComColour == Indicator::Green, 15000);
     }
 
     void disconnectedCostsLittleAndRecovers()
     {
         w.sim->control("hangup");
-        QTRY_VERIFY_WITH_TIMEOUT(core().state.txtComColour == Indicator::Red, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(core().deviceState.txtComColour == Indicator::Red, 5000);
         // Only the reopen attempt once a second and the tick run now: far
         // from a core (a busy loop would show as about 100 %).
         const double cpuBefore = cpuSeconds();

@@ -53,18 +53,18 @@ private slots:
 
     void downloadStoreAndUploadGiveTheSameLogo()
     {
-        const LogoBitmap original = core().state.logos[1];
+        const LogoBitmap original = core().logoState.logos[1];
         QVERIFY(!(original == LogoBitmap()));
         QVERIFY(downloadToEnd(15000));
         QVERIFY(w.sim->waitForReceived("ALD", 1000));
         action("mnuSaveLogoinNVRAM")->trigger();
         QVERIFY(w.sim->waitForReceived("ASI", 3000));
 
-        core().state.logos[1] = LogoBitmap();
+        core().logoState.logos[1] = LogoBitmap();
         m_chooser.answer = w.config.filePath(QStringLiteral("uploaded.bmp"));
         action("mnuUpLoadLogo")->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(m_chooser.saves, 1, 15000);
-        QVERIFY(core().state.logos[1] == original);
+        QVERIFY(core().logoState.logos[1] == original);
         QTRY_VERIFY(QFile::exists(m_chooser.answer));
 
         const QImage before(m_original);

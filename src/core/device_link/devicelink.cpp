@@ -3,11 +3,13 @@
 
 #include "device_link/clock.h"
 #include "device_link/commandtable.h"
+#include "device_link/devicestate.h"
 #include "device_link/portlocator.h"
 #include "device_link/protocol.h"
 #include "device_link/serialport.h"
+#include "logo/logostate.h"
+#include "panel/panelstate.h"
 #include "reporting/reporter.h"
-#include "session/mainstate.h"
 #include "settings/settingsstore.h"
 
 #include <algorithm>
@@ -18,10 +20,13 @@ const QByteArray kWakeAll = QByteArrayLiteral("00");
 constexpr int UploadLength = 2077; // progress scale of a logo stream
 } // namespace
 
-DeviceLink::DeviceLink(MainState &state, Reporter &reporter, SettingsStore &settings, SerialPort &port,
-                       const Clock &clock, QObject *parent)
+DeviceLink::DeviceLink(DeviceState &deviceState, LogoState &logoState, PanelState &panelState,
+                       Reporter &reporter, SettingsStore &settings, SerialPort &port, const Clock &clock,
+                       QObject *parent)
     : QObject(parent)
-    , m_state(state)
+    , m_deviceState(deviceState)
+    , m_logoState(logoState)
+    , m_panelState(panelState)
     , m_reporter(reporter)
     , m_settings(settings)
     , m_port(port)
@@ -37,7 +42,7 @@ bool DeviceLink::portOpen() const
 
 QString DeviceLink::portPath() const
 {
-    return m_port.devicePath(m_state.comPort);
+    return m_port.devicePath(m_deviceState.comPort);
 }
 
 bool DeviceLink::drain(int timeoutMs)
@@ -47,21 +52,21 @@ bool DeviceLink::drain(int timeoutMs)
 
 void DeviceLink::setIndicator(Indicator colour)
 {
-    m_state.txtComColour = colour;
-    m_state.notify();
+    m_deviceState.txtComColour = colour;
+    m_deviceState.notify();
 }
 
 void DeviceLink::setDeviceMenus(bool enabled)
 {
-    m_state.deviceMenusEnabled = enabled;
-    m_state.notify();
+    m_deviceState.deviceMenusEnabled = enabled;
+    m_deviceState.notify();
 }
 
 void DeviceLink::uncheckPorts()
 {
-    for (size_t i = 1; i < m_state.portMenu.size(); ++i)
-        m_state.portMenu[i].checked = false;
-    m_state.notify();
+    for (size_t i = 1; i < m_deviceState.portMenu.size(); ++i)
+        m_deviceState.portMenu[i].checked = false;
+    m_deviceState.notify();
 }
 
 void DeviceLink::setComInit(bool enabled)
@@ -83,7 +88,7 @@ void DeviceLink::saveSetting(const QString &key, const QString &value)
 void DeviceLink::sendCommand(int command, const QByteArray &argument)
 {
     using namespace CommandTable;
-    if (m_state.loading)
+    if (m_deviceState.starting)
         return;
     m_reporter.setUploadStatus(QString());
 
@@ -93,7 +98,7 @@ void DeviceLink::sendCommand(int command, const QByteArray &argument)
 
     switch (command) {
     case ToggleTake:
-        setTake(!m_state.panel.takeOn);
+        setTake(!m_panelState.takeOn);
         writeText(mnemonic);
         break;
     case TakeOff:
@@ -132,8 +137,8 @@ void DeviceLink::sendCommand(int command, const QByteArray &argument)
 
 void DeviceLink::setTake(bool on)
 {
-    m_state.panel.takeOn = on;
-    m_state.notify();
+    m_panelState.takeOn = on;
+    m_panelState.notify();
     emit takeChanged(on);
 }
 
@@ -156,19 +161,19 @@ void DeviceLink::sendDuringHold(const QByteArray &text)
 
 void DeviceLink::writeText(const QByteArray &text)
 {
-    if (m_state.loading)
+    if (m_deviceState.starting)
         return;
     if (m_holding && !m_writingHeld) {
         m_held.append(text);
         return;
     }
     if (!m_port.isOpen()) {
-        if (m_state.comPort == 0)
+        if (m_deviceState.comPort == 0)
             return;
         openPort();
     }
     if (m_port.isOpen()) {
-        if (m_replyWaitTicks < 600 && m_state.txtComColour == Indicator::Red)
+        if (m_replyWaitTicks < 600 && m_deviceState.txtComColour == Indicator::Red)
             setIndicator(Indicator::Cyan);
         m_reporter.setDiagReply(QString());
         const QString error = m_port.write(text);
@@ -201,14 +206,14 @@ void DeviceLink::closePort()
 
 void DeviceLink::openPort()
 {
-    if (m_state.comPort == 0)
+    if (m_deviceState.comPort == 0)
         return;
     closePort();
-    const SerialPort::OpenResult result = m_port.open(m_state.comPort);
+    const SerialPort::OpenResult result = m_port.open(m_deviceState.comPort);
     if (!result.ok()) {
         const int failure = result.failure;
         if (failure != m_lastComError) {
-            const QString port = QString::number(m_state.comPort);
+            const QString port = QString::number(m_deviceState.comPort);
             QString message;
             if (failure == SerialPort::NotValid) {
                 message = QStringLiteral("Invalid Port Number - ") + port
@@ -228,7 +233,7 @@ void DeviceLink::openPort()
         }
     }
     if (!m_port.isOpen()) {
-        m_state.portReady = false;
+        m_deviceState.portReady = false;
         setIndicator(Indicator::Red);
     } else {
         // A later failure, of any kind, starts a new streak to report.
@@ -240,23 +245,23 @@ void DeviceLink::openPort()
 
 void DeviceLink::findPorts()
 {
-    for (size_t i = 1; i < m_state.portMenu.size(); ++i)
-        m_state.portMenu[i].visible = false;
+    for (size_t i = 1; i < m_deviceState.portMenu.size(); ++i)
+        m_deviceState.portMenu[i].visible = false;
     closePort();
     size_t k = 1;
-    for (int n = 1; n <= 255 && k < m_state.portMenu.size(); ++n) {
-        if (n == m_state.skipPort)
+    for (int n = 1; n <= 255 && k < m_deviceState.portMenu.size(); ++n) {
+        if (n == m_deviceState.skipPort)
             continue;
         if (!m_port.probe(n))
             continue;
-        PortMenuEntry &entry = m_state.portMenu[k++];
+        PortMenuEntry &entry = m_deviceState.portMenu[k++];
         entry.visible = true;
         entry.caption = QStringLiteral("COM&") + QString::number(n);
         entry.tag = QString::number(n);
         entry.path = m_port.devicePath(n);
         entry.stableName = PortLocator::stableName(entry.path);
     }
-    m_state.notify();
+    m_deviceState.notify();
     openPort();
 }
 
@@ -267,11 +272,11 @@ void DeviceLink::choosePort(int index)
         findPorts();
         return;
     }
-    if (index < 1 || index >= static_cast<int>(m_state.portMenu.size()))
+    if (index < 1 || index >= static_cast<int>(m_deviceState.portMenu.size()))
         return;
-    for (size_t i = 1; i < m_state.portMenu.size(); ++i)
-        m_state.portMenu[i].checked = false;
-    PortMenuEntry &entry = m_state.portMenu[static_cast<size_t>(index)];
+    for (size_t i = 1; i < m_deviceState.portMenu.size(); ++i)
+        m_deviceState.portMenu[i].checked = false;
+    PortMenuEntry &entry = m_deviceState.portMenu[static_cast<size_t>(index)];
     bool ok = false;
     const int number = entry.tag.toInt(&ok);
     if (!ok || number < 1 || number > 255) {
@@ -280,18 +285,18 @@ void DeviceLink::choosePort(int index)
         return;
     }
     entry.checked = true;
-    m_state.comPort = number;
+    m_deviceState.comPort = number;
     sendCommand(CommandTable::Sleep);
     openPort();
     sendCommand(CommandTable::Sleep);
     saveSetting(QStringLiteral("ComPort"), QString::number(number));
-    m_state.txtCom = QString::number(number);
-    m_state.notify();
+    m_deviceState.txtCom = QString::number(number);
+    m_deviceState.notify();
 }
 
 void DeviceLink::wakeUpTick()
 {
-    if (!m_comInitEnabled || m_state.transferBusy)
+    if (!m_comInitEnabled || m_deviceState.transferBusy)
         return;
     if (!m_comInitStarted) {
         m_comInitStarted = true;
@@ -302,7 +307,7 @@ void DeviceLink::wakeUpTick()
         return;
     }
     m_comInitCount = 0;
-    m_state.portReady = true;
+    m_deviceState.portReady = true;
     sendCommand(CommandTable::Wakeup, kWakeAll);
     setComInit(false);
 }
@@ -321,15 +326,15 @@ void DeviceLink::onPortEvent(int code)
     case SerialPort::LineLost: {
         // The device went away under an open port (a USB adapter unplugged, a
         // line hung up). Close it; the once-a-second reopen brings it back.
-        const QString path = m_port.devicePath(m_state.comPort);
+        const QString path = m_port.devicePath(m_deviceState.comPort);
         m_port.close();
-        m_state.portReady = false;
+        m_deviceState.portReady = false;
         m_rxBuffer.clear();
         setIndicator(Indicator::Red);
         setDeviceMenus(false);
         m_reporter.ReportError(
             QStringLiteral("Line lost on COM%1%2: the device was disconnected or hung up.")
-                .arg(m_state.comPort)
+                .arg(m_deviceState.comPort)
                 .arg(path.isEmpty() ? QString() : QStringLiteral(" (") + path + QLatin1Char(')')),
             QStringLiteral("Mscomm1_OnComm"));
         break;
@@ -344,7 +349,7 @@ void DeviceLink::onPortEvent(int code)
 
 void DeviceLink::armUpload(int pollTicks)
 {
-    m_state.uploadPending = true;
+    m_deviceState.uploadPending = true;
     m_pollTicks = pollTicks;
 }
 
@@ -352,20 +357,20 @@ void DeviceLink::uploadUnanswered()
 {
     // Left armed, the upload would take the next poll's settings reply for
     // a logo stream.
-    m_state.uploadPending = false;
+    m_deviceState.uploadPending = false;
     m_port.setReceiveThreshold(ReceiveThreshold);
     m_reporter.setProgressVisible(false);
     m_reporter.setUploadStatus(QString());
     m_reporter.ReportError(QStringLiteral("No logo stream came from the device in answer to \"ARM\"."),
                            QStringLiteral("mnuUpLoadLogo_Click"));
-    m_state.notify();
+    m_deviceState.notify();
 }
 
 void DeviceLink::readReplies()
 {
-    if (!m_state.portReady)
+    if (!m_deviceState.portReady)
         return;
-    if (m_rxBuffer.size() < 10 && m_state.uploadPending) {
+    if (m_rxBuffer.size() < 10 && m_deviceState.uploadPending) {
         m_reporter.setUploadStatus(QStringLiteral("Waiting for Reply ") + QString::number(m_pollTicks));
         if (m_pollTicks < 2) {
             m_reporter.setProgressVisible(false);
@@ -380,7 +385,7 @@ void DeviceLink::readReplies()
             return;
         for (const char c : bytes) {
             m_rxBuffer.append(c);
-            if (!m_state.uploadPending) {
+            if (!m_deviceState.uploadPending) {
                 m_pollTicks = m_rxBuffer.startsWith("(C)") ? 3 : 2;
                 continue;
             }
@@ -403,18 +408,18 @@ void DeviceLink::readReplies()
 
 void DeviceLink::completeReply()
 {
-    if (m_state.uploadPending)
+    if (m_deviceState.uploadPending)
         m_reporter.setProgressVisible(false);
     QByteArray lastReply = m_rxBuffer;
     m_rxBuffer.clear();
     emit replyReceived(lastReply);
 
-    if (!m_state.uploadPending) {
+    if (!m_deviceState.uploadPending) {
         if (lastReply.size() < 11)
             m_pollTicks = 2;
         if (lastReply.size() > 100)
             lastReply = lastReply.right(100);
-        m_state.txtComColour = Indicator::Green;
+        m_deviceState.txtComColour = Indicator::Green;
         setDeviceMenus(true);
         m_replyWaitTicks = 0;
         processReply(lastReply);
@@ -426,12 +431,12 @@ void DeviceLink::completeReply()
         } else {
             emit logoStreamReceived(lastReply);
         }
-        m_state.uploadPending = false;
+        m_deviceState.uploadPending = false;
         m_port.setReceiveThreshold(ReceiveThreshold);
         if (m_port.isOpen())
             m_port.readWaiting(MaxRead);
         m_reporter.setProgressVisible(false);
-        m_state.notify();
+        m_deviceState.notify();
     }
     // Whatever came in while the reply was handled belongs to no request.
     if (m_port.isOpen())
@@ -454,7 +459,7 @@ void DeviceLink::processReply(const QByteArray &reply)
     m_reporter.countReply();
     m_reporter.setDiagReply(Protocol::diagnosticText(r).right(80));
 
-    const bool pal = m_state.panel.standard == 1;
+    const bool pal = m_panelState.standard == 1;
     if (const auto settings = Protocol::parseSettingsReply(r, pal)) {
         emit settingsReceived(*settings);
         if (!settings->interval) {
@@ -471,40 +476,41 @@ void DeviceLink::processReply(const QByteArray &reply)
     }
 
     if (r.startsWith('S') && r.size() >= 11) {
-        m_state.title = QStringLiteral("Quillon - QX1 Node Detected");
+        m_deviceState.title = QStringLiteral("Quillon - QX1 Node Detected");
         // One such reply may be line noise or a one-logo node beside others:
         // the model known so far is what a later "s" reply goes back to.
-        if (m_state.modelNumber > 1)
-            m_modelBeforeSingle = m_state.modelNumber;
-        m_state.modelNumber = 1;
-        m_state.logoMenuChecked[1] = true;
+        if (m_deviceState.modelNumber > 1)
+            m_modelBeforeSingle = m_deviceState.modelNumber;
+        m_deviceState.modelNumber = 1;
+        m_logoState.logoMenuChecked[1] = true;
         for (int i = 2; i <= 4; ++i)
-            m_state.logoMenuVisible[static_cast<size_t>(i)] = false;
+            m_logoState.logoMenuVisible[static_cast<size_t>(i)] = false;
         emit slotReported(1);
         for (int i = 2; i <= 4; ++i)
-            m_state.slotButtonVisible[static_cast<size_t>(i)] = false;
-        m_state.uploadMenuVisible = false;
+            m_logoState.slotButtonVisible[static_cast<size_t>(i)] = false;
+        m_deviceState.uploadMenuVisible = false;
     } else if (r.startsWith('s') && r.size() >= 12) {
-        if (m_state.modelNumber == 1) {
-            m_state.modelNumber = m_modelBeforeSingle > 1 ? m_modelBeforeSingle : 4;
-            for (int i = 1; i <= MainState::MaxSlots; ++i)
-                m_state.logoMenuVisible[static_cast<size_t>(i)] = i <= m_state.modelNumber;
+        if (m_deviceState.modelNumber == 1) {
+            m_deviceState.modelNumber = m_modelBeforeSingle > 1 ? m_modelBeforeSingle : 4;
+            for (int i = 1; i <= LogoState::MaxSlots; ++i)
+                m_logoState.logoMenuVisible[static_cast<size_t>(i)] = i <= m_deviceState.modelNumber;
             for (int i = 1; i <= 4; ++i)
-                m_state.slotButtonVisible[static_cast<size_t>(i)] = true;
-            m_state.uploadMenuVisible = true;
+                m_logoState.slotButtonVisible[static_cast<size_t>(i)] = true;
+            m_deviceState.uploadMenuVisible = true;
         }
-        m_state.title = QStringLiteral("Quillon - QX") + QString::number(m_state.modelNumber)
-                        + QStringLiteral(" Node Detected");
+        m_deviceState.title = QStringLiteral("Quillon - QX") + QString::number(m_deviceState.modelNumber)
+                              + QStringLiteral(" Node Detected");
         const int slot = Protocol::parseSettingsReply(r, pal)->slot.value_or(0);
-        if (slot > 0 && slot != m_state.currentSlot)
+        if (slot > 0 && slot != m_logoState.currentSlot)
             emit slotReported(slot);
     } else {
-        m_state.title = QStringLiteral("Quillon");
-        if (m_state.modelNumber > 1)
-            m_state.title = QStringLiteral("Quillon - QX-") + QString::number(m_state.modelNumber)
-                            + QStringLiteral(" Selected");
+        m_deviceState.title = QStringLiteral("Quillon");
+        if (m_deviceState.modelNumber > 1)
+            m_deviceState.title = QStringLiteral("Quillon - QX-") + QString::number(m_deviceState.modelNumber)
+                                  + QStringLiteral(" Selected");
     }
-    m_state.notify();
+    m_deviceState.notify();
+    m_logoState.notify();
 }
 
 void DeviceLink::processCopyright(const QByteArray &reply)
@@ -513,18 +519,19 @@ void DeviceLink::processCopyright(const QByteArray &reply)
     if (!copyright)
         return;
     m_reporter.setCopyright(copyright->line);
-    if (!copyright->model || !m_state.modelMenuChecked[0])
+    if (!copyright->model || !m_deviceState.modelMenuChecked[0])
         return;
     // A model number outside the known set would leave the program with no
     // usable slot (or more slots than it has); such a line only shows.
     const int n = *copyright->model;
     if (!Protocol::isModelNumber(n))
         return;
-    m_state.modelNumber = n;
-    m_state.title = QStringLiteral("Quillon - QX-") + QString::number(n) + QStringLiteral(" Detected");
-    for (int i = 1; i <= MainState::MaxSlots; ++i)
-        m_state.logoMenuVisible[static_cast<size_t>(i)] = i <= n;
-    m_state.notify();
+    m_deviceState.modelNumber = n;
+    m_deviceState.title = QStringLiteral("Quillon - QX-") + QString::number(n) + QStringLiteral(" Detected");
+    for (int i = 1; i <= LogoState::MaxSlots; ++i)
+        m_logoState.logoMenuVisible[static_cast<size_t>(i)] = i <= n;
+    m_deviceState.notify();
+    m_logoState.notify();
 }
 
 void DeviceLink::tick()
@@ -532,11 +539,11 @@ void DeviceLink::tick()
     if (m_pollTicks > 0) {
         --m_pollTicks;
         readReplies();
-        if (m_pollTicks == 0 && m_state.uploadPending && m_rxBuffer.isEmpty())
+        if (m_pollTicks == 0 && m_deviceState.uploadPending && m_rxBuffer.isEmpty())
             uploadUnanswered();
     }
 
-    if (!m_state.portReady) {
+    if (!m_deviceState.portReady) {
         if (m_portRetry == 1) {
             openPort();
             m_portRetry = 0;
@@ -577,7 +584,7 @@ void DeviceLink::tick()
     }
     m_reporter.tick();
 
-    if (!m_state.transferBusy && m_state.portReady) {
+    if (!m_deviceState.transferBusy && m_deviceState.portReady) {
         if (m_pollTickCount < 50) {
             ++m_pollTickCount;
         } else {

@@ -10,7 +10,9 @@
 
 enum class Indicator;
 class Clock;
-class MainState;
+class DeviceState;
+class LogoState;
+class PanelState;
 class Reporter;
 class SerialPort;
 class SettingsStore;
@@ -28,8 +30,8 @@ public:
     static constexpr int ReceiveThreshold = 11;
     static constexpr int MaxRead = 2500;
 
-    DeviceLink(MainState &state, Reporter &reporter, SettingsStore &settings, SerialPort &port,
-               const Clock &clock, QObject *parent = nullptr);
+    DeviceLink(DeviceState &deviceState, LogoState &logoState, PanelState &panelState, Reporter &reporter,
+               SettingsStore &settings, SerialPort &port, const Clock &clock, QObject *parent = nullptr);
 
     // Command set and framing.
     // Sends a command of the command table with its argument bytes. TAKE
@@ -100,7 +102,9 @@ private:
     void completeReply();
     void uploadUnanswered();
 
-    MainState &m_state;
+    DeviceState &m_deviceState;
+    LogoState &m_logoState;
+    PanelState &m_panelState;
     Reporter &m_reporter;
     SettingsStore &m_settings;
     SerialPort &m_port;

@@ -3,16 +3,21 @@
 
 #include "device_link/commandtable.h"
 #include "device_link/devicelink.h"
+#include "device_link/devicestate.h"
 #include "device_link/protocol.h"
+#include "logo/logostate.h"
+#include "panel/panelstate.h"
 #include "panel/panelvalues.h"
 #include "reporting/reporter.h"
-#include "session/mainstate.h"
 
 #include <utility>
 
-LogoDownload::LogoDownload(MainState &state, Reporter &reporter, DeviceLink &link, QObject *parent)
+LogoDownload::LogoDownload(DeviceState &deviceState, LogoState &logoState, PanelState &panelState,
+                           Reporter &reporter, DeviceLink &link, QObject *parent)
     : QObject(parent)
-    , m_state(state)
+    , m_deviceState(deviceState)
+    , m_logoState(logoState)
+    , m_panelState(panelState)
     , m_reporter(reporter)
     , m_link(link)
 {
@@ -61,7 +66,7 @@ void LogoDownload::wait(Step next, int ticks)
 
 void LogoDownload::start()
 {
-    if (m_state.loading)
+    if (m_deviceState.starting)
         return;
     // One download at a time: a second one would mix its texts into the
     // first one's on the line. The non-volatile save's progress is no
@@ -76,27 +81,27 @@ void LogoDownload::start()
                                QStringLiteral("Download Running"));
         return;
     }
-    m_state.transferBusy = true;
+    m_deviceState.transferBusy = true;
     m_reporter.setUploadStatus(QString());
-    if (!m_state.portReady) {
-        m_state.transferBusy = false;
+    if (!m_deviceState.portReady) {
+        m_deviceState.transferBusy = false;
         return;
     }
     if (!m_link.portOpen()) {
         emit m_link.beepRequested();
         m_reporter.ReportError(QStringLiteral("No Valid COM Port Selected"),
                                QStringLiteral("Communication Error!"));
-        m_state.transferBusy = false;
+        m_deviceState.transferBusy = false;
         return;
     }
-    const int slot = m_state.selectedSlotButton;
+    const int slot = m_logoState.selectedSlotButton;
     if (slot < 1 || slot > 4) {
         m_reporter.ReportError(QStringLiteral("No logo was selected for download"),
                                QStringLiteral("No Logo"));
-        m_state.transferBusy = false;
+        m_deviceState.transferBusy = false;
         return;
     }
-    m_state.currentSlot = slot;
+    m_logoState.currentSlot = slot;
     m_slot = slot;
     m_load = Load::Untouched;
     m_reporter.setProgressValue(0);
@@ -104,7 +109,8 @@ void LogoDownload::start()
     progress(1);
     status(QStringLiteral("Preparing For Download"));
     progress(10);
-    m_state.notify();
+    m_deviceState.notify();
+    m_logoState.notify();
     m_link.writeText(CommandTable::text(CommandTable::RetrieveSettings));
     wait(Step::Settings, 12);
 }
@@ -127,10 +133,10 @@ void LogoDownload::onTick()
 
     switch (m_step) {
     case Step::Settings:
-        m_takeWasOn = m_state.panel.takeOn;
+        m_takeWasOn = m_panelState.takeOn;
         if (!m_takeWasOn)
             m_link.sendCommand(CommandTable::ToggleTake);
-        m_fade = m_state.panel.fade;
+        m_fade = m_panelState.fade;
         m_link.writeText(CommandTable::text(CommandTable::FadeRate, Protocol::byte(0)));
         wait(Step::FastFade, 10);
         break;
@@ -192,10 +198,11 @@ void LogoDownload::onTick()
 
 void LogoDownload::sendFields()
 {
-    const bool negative = m_state.panel.negate;
+    const bool negative = m_panelState.negate;
     status(QStringLiteral("Sending Odd Field"));
-    const int height = m_state.logoHeight[static_cast<size_t>(m_slot)] == 32 ? 32 : 64;
-    const QList<QByteArray> writes = lineWrites(m_state.logos[static_cast<size_t>(m_slot)], height, negative);
+    const int height = m_logoState.logoHeight[static_cast<size_t>(m_slot)] == 32 ? 32 : 64;
+    const QList<QByteArray> writes
+        = lineWrites(m_logoState.logos[static_cast<size_t>(m_slot)], height, negative);
     for (qsizetype i = 0; i < writes.size(); ++i) {
         if (i == 32)
             status(QStringLiteral("Sending Even Field"));
@@ -225,8 +232,8 @@ void LogoDownload::finish()
     m_step = Step::Idle;
     m_reporter.setProgressVisible(false);
     m_reporter.setUploadStatus(QString());
-    m_state.transferBusy = false;
-    m_state.notify();
+    m_deviceState.transferBusy = false;
+    m_deviceState.notify();
     emit finished();
 }
 

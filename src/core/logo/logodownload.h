@@ -8,7 +8,9 @@
 #include <QObject>
 
 class DeviceLink;
-class MainState;
+class DeviceState;
+class LogoState;
+class PanelState;
 class Reporter;
 
 // Sends the logo of the selected slot into the device's logo RAM: settings
@@ -22,7 +24,8 @@ class LogoDownload : public QObject
     Q_OBJECT
 
 public:
-    LogoDownload(MainState &state, Reporter &reporter, DeviceLink &link, QObject *parent = nullptr);
+    LogoDownload(DeviceState &deviceState, LogoState &logoState, PanelState &panelState, Reporter &reporter,
+                 DeviceLink &link, QObject *parent = nullptr);
 
     // Downloads the selected slot's logo.
     void start();
@@ -71,7 +74,9 @@ private:
     void restoreFade();
     void finish();
 
-    MainState &m_state;
+    DeviceState &m_deviceState;
+    LogoState &m_logoState;
+    PanelState &m_panelState;
     Reporter &m_reporter;
     DeviceLink &m_link;
     Step m_step = Step::Idle;

@@ -1,17 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "logofiles.h"
 
+#include "device_link/devicestate.h"
 #include "logo/bitmapfile.h"
+#include "logo/logostate.h"
+#include "panel/panelstate.h"
 #include "reporting/reporter.h"
-#include "session/mainstate.h"
+#include "scheduler/schedulestate.h"
 #include "settings/settingsstore.h"
 
 #include <QFile>
 #include <QFileInfo>
 
-LogoFiles::LogoFiles(MainState &state, Reporter &reporter, SettingsStore &settings, QObject *parent)
+LogoFiles::LogoFiles(DeviceState &deviceState, LogoState &logoState, PanelState &panelState,
+                     ScheduleState &scheduleState, Reporter &reporter, SettingsStore &settings,
+                     QObject *parent)
     : QObject(parent)
-    , m_state(state)
+    , m_deviceState(deviceState)
+    , m_logoState(logoState)
+    , m_panelState(panelState)
+    , m_scheduleState(scheduleState)
     , m_reporter(reporter)
     , m_settings(settings)
 {
@@ -56,43 +64,45 @@ bool LogoFiles::readFile(QString &name, Origin origin)
         return fail(
             QStringLiteral("%1 is cut short: it ends after %2 bytes.").arg(name).arg(bitmap.bytesRead));
 
-    const int slot = m_state.currentSlot;
+    const int slot = m_logoState.currentSlot;
     if (slot < 0 || slot >= LogoSlots)
         return fail(QStringLiteral("There is no logo slot %1.").arg(slot));
     const auto s = static_cast<size_t>(slot);
-    m_state.logoHeight[s] = bitmap.height;
-    m_state.logos[s].assign(bitmap.pixels);
-    m_state.slotFile[s] = name;
-    m_state.logoName[s] = info.fileName();
-    m_state.selectedSlotButton = slot;
+    m_logoState.logoHeight[s] = bitmap.height;
+    m_logoState.logos[s].assign(bitmap.pixels);
+    m_logoState.slotFile[s] = name;
+    m_logoState.logoName[s] = info.fileName();
+    m_logoState.selectedSlotButton = slot;
     m_reporter.setUploadStatus(QString()); // drawing the picture clears the status line
-    m_state.lastPicture = LogoBitmap();
-    m_state.lastPicture.assign(bitmap.pixels);
-    m_state.lastPictureHeight = bitmap.height;
+    m_logoState.lastPicture = LogoBitmap();
+    m_logoState.lastPicture.assign(bitmap.pixels);
+    m_logoState.lastPictureHeight = bitmap.height;
 
     const bool stored = origin == Origin::Stored;
-    if (!stored && m_state.scheduleOn && m_state.platformCode <= 1) {
-        m_state.notify();
+    if (!stored && m_scheduleState.scheduleOn && m_deviceState.platformCode <= 1) {
+        m_logoState.notify();
+        m_panelState.notify();
         return false;
     }
-    m_state.viewHeight[s] = bitmap.height;
-    m_state.panel.previewVisible = true;
+    m_logoState.viewHeight[s] = bitmap.height;
+    m_panelState.previewVisible = true;
     if (!stored)
         moveToTop(name);
     m_settings.setValue(QStringLiteral("BMPpath") + QString::number(slot), name);
-    m_state.notify();
+    m_logoState.notify();
+    m_panelState.notify();
     return false;
 }
 
 void LogoFiles::setRecent(int index, const QString &name)
 {
-    m_state.recentFiles[static_cast<size_t>(index)] = name;
+    m_logoState.recentFiles[static_cast<size_t>(index)] = name;
     m_settings.setValue(QStringLiteral("FileSelect") + QString::number(index + 1), name);
 }
 
 void LogoFiles::moveToTop(const QString &name)
 {
-    auto &recent = m_state.recentFiles;
+    auto &recent = m_logoState.recentFiles;
     if (recent[0].trimmed() == name)
         return;
     int p = RecentCount - 1;
@@ -112,8 +122,8 @@ void LogoFiles::moveToTop(const QString &name)
 
 void LogoFiles::SelectLocationForLogo()
 {
-    if (m_state.loading || m_state.modelNumber <= 1)
-        m_state.currentSlot = 1;
+    if (m_deviceState.starting || m_deviceState.modelNumber <= 1)
+        m_logoState.currentSlot = 1;
 }
 
 void LogoFiles::openChosenFile(const QString &chosen)
@@ -123,7 +133,7 @@ void LogoFiles::openChosenFile(const QString &chosen)
     if (chosen.trimmed().isEmpty())
         return;
     SelectLocationForLogo();
-    if (m_state.currentSlot == 0)
+    if (m_logoState.currentSlot == 0)
         return;
     QString name = chosen.trimmed();
     if (readFile(name))
@@ -135,7 +145,7 @@ void LogoFiles::openRecent(int index)
 {
     m_reporter.setUploadStatus(QString());
     SelectLocationForLogo();
-    if (m_state.currentSlot == 0 || index < 0 || index >= RecentCount)
+    if (m_logoState.currentSlot == 0 || index < 0 || index >= RecentCount)
         return;
     QString name = m_settings.value(QStringLiteral("FileSelect") + QString::number(index + 1));
     if (readFile(name))

@@ -4,7 +4,10 @@
 #include <QObject>
 #include <QString>
 
-class MainState;
+class DeviceState;
+class LogoState;
+class PanelState;
+class ScheduleState;
 class Reporter;
 class SettingsStore;
 
@@ -18,7 +21,9 @@ class LogoFiles : public QObject
 public:
     static constexpr int RecentCount = 8;
 
-    LogoFiles(MainState &state, Reporter &reporter, SettingsStore &settings, QObject *parent = nullptr);
+    LogoFiles(DeviceState &deviceState, LogoState &logoState, PanelState &panelState,
+              ScheduleState &scheduleState, Reporter &reporter, SettingsStore &settings,
+              QObject *parent = nullptr);
 
     // Where a file to load comes from: chosen by the user now, or the file
     // a slot held when the program last ran (not a recent file again, and
@@ -41,7 +46,10 @@ private:
     void moveToTop(const QString &name);
     void setRecent(int index, const QString &name);
 
-    MainState &m_state;
+    DeviceState &m_deviceState;
+    LogoState &m_logoState;
+    PanelState &m_panelState;
+    ScheduleState &m_scheduleState;
     Reporter &m_reporter;
     SettingsStore &m_settings;
 };

@@ -3,8 +3,9 @@
 
 #include "device_link/protocol.h"
 #include "logo/logodownload.h"
+#include "logo/logostate.h"
+#include "panel/panelstate.h"
 #include "reporting/reporter.h"
-#include "session/mainstate.h"
 
 #include <QSaveFile>
 #include <QtEndian>
@@ -21,8 +22,9 @@ template<typename T> void put(QByteArray &data, int offset, T value)
 }
 } // namespace
 
-LogoFileWriter::LogoFileWriter(MainState &state, Reporter &reporter)
-    : m_state(state)
+LogoFileWriter::LogoFileWriter(LogoState &logoState, PanelState &panelState, Reporter &reporter)
+    : m_logoState(logoState)
+    , m_panelState(panelState)
     , m_reporter(reporter)
 {
 }
@@ -84,10 +86,10 @@ bool LogoFileWriter::write(const QString &name, bool bmpMode)
         return false;
     m_reporter.setProgressValue(5);
     m_reporter.setProgressVisible(true);
-    const int slot = std::clamp(m_state.currentSlot, 0, LogoSlots - 1);
-    const LogoBitmap &logo = m_state.logos[static_cast<size_t>(slot)];
-    const int height = m_state.logoHeight[static_cast<size_t>(slot)];
-    const bool negative = m_state.panel.negate;
+    const int slot = std::clamp(m_logoState.currentSlot, 0, LogoSlots - 1);
+    const LogoBitmap &logo = m_logoState.logos[static_cast<size_t>(slot)];
+    const int height = m_logoState.logoHeight[static_cast<size_t>(slot)];
+    const bool negative = m_panelState.negate;
     QByteArray data;
     if (bmpMode) {
         data = bmpBytes(logo, negative, height);

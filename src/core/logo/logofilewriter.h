@@ -6,7 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
-class MainState;
+class LogoState;
+class PanelState;
 class Reporter;
 
 // Writes the current slot's logo to disk: as a .QX1 logo file (2048 bytes in
@@ -20,7 +21,7 @@ public:
     static constexpr int Qx1Size = 2048;
     static constexpr int BmpSize = 2110;
 
-    LogoFileWriter(MainState &state, Reporter &reporter);
+    LogoFileWriter(LogoState &logoState, PanelState &panelState, Reporter &reporter);
 
     // A 32-line logo is written as the device holds it: its 32 lines in
     // both fields, and a 32-line bitmap.
@@ -37,6 +38,7 @@ public:
     static QString bmpFilter();
 
 private:
-    MainState &m_state;
+    LogoState &m_logoState;
+    PanelState &m_panelState;
     Reporter &m_reporter;
 };

@@ -3,12 +3,15 @@
 
 #include "device_link/commandtable.h"
 #include "device_link/devicelink.h"
+#include "device_link/devicestate.h"
+#include "logo/logostate.h"
 #include "reporting/reporter.h"
-#include "session/mainstate.h"
 
-LogoUpload::LogoUpload(MainState &state, Reporter &reporter, DeviceLink &link, QObject *parent)
+LogoUpload::LogoUpload(DeviceState &deviceState, LogoState &logoState, Reporter &reporter, DeviceLink &link,
+                       QObject *parent)
     : QObject(parent)
-    , m_state(state)
+    , m_deviceState(deviceState)
+    , m_logoState(logoState)
     , m_reporter(reporter)
     , m_link(link)
 {
@@ -18,14 +21,14 @@ LogoUpload::LogoUpload(MainState &state, Reporter &reporter, DeviceLink &link, Q
 void LogoUpload::request()
 {
     m_reporter.setUploadStatus(QString());
-    if (m_state.modelNumber <= 1) {
+    if (m_deviceState.modelNumber <= 1) {
         m_reporter.ReportError(QStringLiteral("QX-1 Cannot upload logos to this program"),
                                QStringLiteral("QX-1: No Can Do"));
         return;
     }
     m_link.setPollTicks(WaitTicks);
     m_reporter.setUploadStatus(QStringLiteral("Waiting for Reply"));
-    m_state.uploadPending = true;
+    m_deviceState.uploadPending = true;
     m_link.sendCommand(CommandTable::RetrieveLogo);
 }
 
@@ -55,11 +58,11 @@ std::optional<LogoBitmap> LogoUpload::decode(const QByteArray &stream, qsizetype
 
 void LogoUpload::takeStream(const QByteArray &stream)
 {
-    m_state.uploadPending = false;
-    if (m_state.modelNumber > 1)
-        m_state.currentSlot = std::clamp(m_state.currentSlot, 1, m_state.modelNumber);
+    m_deviceState.uploadPending = false;
+    if (m_deviceState.modelNumber > 1)
+        m_logoState.currentSlot = std::clamp(m_logoState.currentSlot, 1, m_deviceState.modelNumber);
     else
-        m_state.currentSlot = 1;
+        m_logoState.currentSlot = 1;
     if (stream.size() < 2051)
         return;
     m_reporter.setProgressValue(0);
@@ -76,15 +79,16 @@ void LogoUpload::takeStream(const QByteArray &stream)
         return;
     }
     m_reporter.setUploadStatus(QStringLiteral("Inverting Image"));
-    const int slot = m_state.currentSlot;
+    const int slot = m_logoState.currentSlot;
     const auto index = static_cast<size_t>(std::clamp(slot, 0, LogoSlots - 1));
     // The device always sends all 64 lines: the slot holds a 64-line logo
     // now, and its view draws all of it.
-    m_state.logos[index] = *logo;
-    m_state.logoHeight[index] = LogoBitmap::Rows;
-    m_state.viewHeight[index] = LogoBitmap::Rows;
+    m_logoState.logos[index] = *logo;
+    m_logoState.logoHeight[index] = LogoBitmap::Rows;
+    m_logoState.viewHeight[index] = LogoBitmap::Rows;
     m_reporter.setProgressValue(100);
-    m_state.notify();
+    m_deviceState.notify();
+    m_logoState.notify();
     if (slot >= 32)
         return;
     m_reporter.setUploadStatus(QStringLiteral("Saving Image"));

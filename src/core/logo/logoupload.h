@@ -9,7 +9,8 @@
 #include <optional>
 
 class DeviceLink;
-class MainState;
+class DeviceState;
+class LogoState;
 class Reporter;
 
 // Reads the device's selected logo back: the request, and the stream it
@@ -22,7 +23,8 @@ class LogoUpload : public QObject
 public:
     static constexpr int WaitTicks = 500;
 
-    LogoUpload(MainState &state, Reporter &reporter, DeviceLink &link, QObject *parent = nullptr);
+    LogoUpload(DeviceState &deviceState, LogoState &logoState, Reporter &reporter, DeviceLink &link,
+               QObject *parent = nullptr);
 
     void request();
     void takeStream(const QByteArray &stream);
@@ -36,7 +38,8 @@ signals:
     void saveRequested(int slot);
 
 private:
-    MainState &m_state;
+    DeviceState &m_deviceState;
+    LogoState &m_logoState;
     Reporter &m_reporter;
     DeviceLink &m_link;
 };

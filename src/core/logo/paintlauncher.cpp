@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "paintlauncher.h"
 
+#include "device_link/devicestate.h"
+#include "logo/logostate.h"
 #include "reporting/reporter.h"
-#include "session/mainstate.h"
 
 #include <QProcess>
 
-PaintLauncher::PaintLauncher(MainState &state, Reporter &reporter)
-    : m_state(state)
+PaintLauncher::PaintLauncher(DeviceState &deviceState, LogoState &logoState, Reporter &reporter)
+    : m_deviceState(deviceState)
+    , m_logoState(logoState)
     , m_reporter(reporter)
     , m_starter([](const QString &program, const QStringList &arguments) {
         return QProcess::startDetached(program, arguments);
@@ -30,9 +32,9 @@ QString PaintLauncher::editInPaint()
 {
     m_reporter.setUploadStatus(QString());
     QString path;
-    for (int i = 1; i <= std::min(m_state.modelNumber, MainState::MaxSlots); ++i) {
-        if (m_state.logoMenuChecked[static_cast<size_t>(i)]) {
-            path = m_state.slotFile[static_cast<size_t>(i)];
+    for (int i = 1; i <= std::min(m_deviceState.modelNumber, LogoState::MaxSlots); ++i) {
+        if (m_logoState.logoMenuChecked[static_cast<size_t>(i)]) {
+            path = m_logoState.slotFile[static_cast<size_t>(i)];
             break;
         }
     }

@@ -6,7 +6,8 @@
 
 #include <functional>
 
-class MainState;
+class DeviceState;
+class LogoState;
 class Reporter;
 
 // "&PaintBrush": opens the checked slot's bitmap file in an image editor: the
@@ -17,7 +18,7 @@ class PaintLauncher
 public:
     using Starter = std::function<bool(const QString &program, const QStringList &arguments)>;
 
-    PaintLauncher(MainState &state, Reporter &reporter);
+    PaintLauncher(DeviceState &deviceState, LogoState &logoState, Reporter &reporter);
 
     // Tests watch the starts instead of opening editors.
     void setStarter(Starter starter) { m_starter = std::move(starter); }
@@ -27,7 +28,8 @@ public:
     QString editInPaint();
 
 private:
-    MainState &m_state;
+    DeviceState &m_deviceState;
+    LogoState &m_logoState;
     Reporter &m_reporter;
     Starter m_starter;
 };

@@ -3,20 +3,27 @@
 
 #include "device_link/commandtable.h"
 #include "device_link/devicelink.h"
+#include "device_link/devicestate.h"
 #include "device_link/protocol.h"
+#include "logo/logostate.h"
+#include "panel/panelstate.h"
 #include "panel/panelvalues.h"
 #include "panel/previewcolours.h"
 #include "reporting/reporter.h"
-#include "session/mainstate.h"
+#include "scheduler/schedulestate.h"
 #include "settings/settingsstore.h"
 
 #include <algorithm>
 #include <array>
 
-PanelController::PanelController(MainState &state, DeviceLink &link, Reporter &reporter,
+PanelController::PanelController(DeviceState &deviceState, LogoState &logoState, PanelState &panelState,
+                                 ScheduleState &scheduleState, DeviceLink &link, Reporter &reporter,
                                  SettingsStore &settings, QObject *parent)
     : QObject(parent)
-    , m_state(state)
+    , m_deviceState(deviceState)
+    , m_logoState(logoState)
+    , m_panelState(panelState)
+    , m_scheduleState(scheduleState)
     , m_link(link)
     , m_reporter(reporter)
     , m_settings(settings)
@@ -35,7 +42,7 @@ void PanelController::send(int command, int value)
 
 void PanelController::setFade(int value)
 {
-    PanelState &panel = m_state.panel;
+    PanelState &panel = m_panelState;
     panel.fade = std::clamp(value, PanelValues::FadeMin, PanelValues::FadeMax);
     send(CommandTable::FadeRate, PanelValues::fadeByte(panel.fade));
     showFade();
@@ -43,7 +50,7 @@ void PanelController::setFade(int value)
 
 void PanelController::setMix(int value)
 {
-    PanelState &panel = m_state.panel;
+    PanelState &panel = m_panelState;
     panel.mix = std::clamp(value, PanelValues::MixMin, PanelValues::MixMax);
     send(CommandTable::MixLevel, PanelValues::mixByte(panel.mix));
     showMix();
@@ -51,7 +58,7 @@ void PanelController::setMix(int value)
 
 void PanelController::setIntensity(int value)
 {
-    PanelState &panel = m_state.panel;
+    PanelState &panel = m_panelState;
     panel.intensity = std::clamp(value, PanelValues::IntensityMin, PanelValues::IntensityMax);
     send(CommandTable::IreLevel, PanelValues::intensityByte(panel.intensity));
     showIntensity();
@@ -61,70 +68,70 @@ void PanelController::setIntensity(int value)
 // whether the user or the device moved it.
 void PanelController::showFade()
 {
-    PanelState &panel = m_state.panel;
+    PanelState &panel = m_panelState;
     panel.lblFade = PanelValues::fadeLabel(panel.fade);
-    m_state.notify();
+    m_panelState.notify();
     m_settings.setValue(QStringLiteral("Slider-FADE"), QString::number(panel.fade));
 }
 
 void PanelController::showMix()
 {
-    PanelState &panel = m_state.panel;
+    PanelState &panel = m_panelState;
     panel.lblRatio = QString::number(panel.mix);
-    m_state.notify();
+    m_panelState.notify();
     refreshPreview();
     m_settings.setValue(QStringLiteral("Slider-MIX"), panel.lblRatio);
 }
 
 void PanelController::showIntensity()
 {
-    PanelState &panel = m_state.panel;
+    PanelState &panel = m_panelState;
     panel.lblIntensity = QString::number(panel.intensity);
-    m_state.notify();
+    m_panelState.notify();
     refreshPreview();
     m_settings.setValue(QStringLiteral("Slider-INT"), panel.lblIntensity);
 }
 
 void PanelController::showOnTime(int value)
 {
-    m_state.panel.timeOn = std::clamp(value, PanelValues::TimeMin, PanelValues::TimeMax);
+    m_panelState.timeOn = std::clamp(value, PanelValues::TimeMin, PanelValues::TimeMax);
     updateTimeLabels();
 }
 
 void PanelController::showIntervalTime(int value)
 {
-    m_state.panel.timeInt = std::clamp(value, PanelValues::TimeMin, PanelValues::TimeMax);
+    m_panelState.timeInt = std::clamp(value, PanelValues::TimeMin, PanelValues::TimeMax);
     updateTimeLabels();
 }
 
 void PanelController::setOnTime(int value)
 {
     showOnTime(value);
-    send(CommandTable::SetTimeOn, m_state.panel.timeOn);
+    send(CommandTable::SetTimeOn, m_panelState.timeOn);
 }
 
 void PanelController::setIntervalTime(int value)
 {
     showIntervalTime(value);
-    send(CommandTable::SetTimeOff, m_state.panel.timeInt);
+    send(CommandTable::SetTimeOff, m_panelState.timeInt);
 }
 
 void PanelController::updateTimeLabels()
 {
-    PanelState &panel = m_state.panel;
+    PanelState &panel = m_panelState;
     panel.lblOnTime = PanelValues::timeText(panel.timeOn);
     panel.lblCycTime = PanelValues::timeText(panel.timeOn + panel.timeInt);
-    m_state.notify();
+    m_panelState.notify();
 }
 
 void PanelController::setPositionText(bool horizontal, const QString &text)
 {
-    (horizontal ? m_state.panel.txtHPOS : m_state.panel.txtVPOS) = text;
+    (horizontal ? m_panelState.txtHPOS : m_panelState.txtVPOS) = text;
 }
 
 void PanelController::enterPosition(bool horizontal)
 {
-    PanelState &panel = m_state.panel;
+    PanelState &panel = m_panelState;
     QString &text = horizontal ? panel.txtHPOS : panel.txtVPOS;
     const QString source = horizontal ? QStringLiteral("txtHPOS") : QStringLiteral("txtVPOS");
     bool isNumber = false;
@@ -136,7 +143,7 @@ void PanelController::enterPosition(bool horizontal)
                                               : QStringLiteral("Allowable Range 0 to 100%"),
                                    source);
             text = QStringLiteral("0");
-            m_state.notify();
+            m_panelState.notify();
         }
         return;
     }
@@ -150,7 +157,7 @@ void PanelController::enterPosition(bool horizontal)
 
 void PanelController::setPosition(bool horizontal, int value)
 {
-    PanelState &panel = m_state.panel;
+    PanelState &panel = m_panelState;
     const int percent = std::clamp(value, 0, 100);
     (horizontal ? panel.txtHPOS : panel.txtVPOS) = QString::number(percent);
     const bool pal = panel.standard == 1;
@@ -163,35 +170,35 @@ void PanelController::setPosition(bool horizontal, int value)
                            Protocol::hex2(PanelValues::vposDeviceValue(percent, pal)));
         panel.previewTop = Protocol::roundHalfEven(percent / 100.0 * 2880.0) + 240;
     }
-    m_state.notify();
+    m_panelState.notify();
 }
 
 void PanelController::setStandard(int index)
 {
     if (index != 0 && index != 1)
         return;
-    m_state.panel.standard = index;
+    m_panelState.standard = index;
     m_settings.setValue(QStringLiteral("NTSC_PAL"), QString::number(index));
     m_link.sendCommand(index == 1 ? CommandTable::StandardPal : CommandTable::StandardNtsc);
-    m_state.notify();
+    m_panelState.notify();
 }
 
 void PanelController::setNegative(bool checked)
 {
-    m_state.panel.negate = checked;
+    m_panelState.negate = checked;
     refreshPreview();
-    m_state.notify();
+    m_panelState.notify();
 }
 
 void PanelController::toggleLock()
 {
     m_reporter.setUploadStatus(QString());
-    m_state.panel.locked = !m_state.panel.locked;
+    m_panelState.locked = !m_panelState.locked;
     // The lock disables the logo view of the slot that is current now; the
     // views of other slots stay usable.
-    m_state.panel.lockedViewSlot = m_state.panel.locked ? m_state.currentSlot : 0;
-    m_settings.setValue(QStringLiteral("PanelLock"), SettingsStore::flagText(m_state.panel.locked));
-    m_state.notify();
+    m_panelState.lockedViewSlot = m_panelState.locked ? m_logoState.currentSlot : 0;
+    m_settings.setValue(QStringLiteral("PanelLock"), SettingsStore::flagText(m_panelState.locked));
+    m_panelState.notify();
 }
 
 void PanelController::toggleShowMode(int index)
@@ -199,26 +206,29 @@ void PanelController::toggleShowMode(int index)
     static constexpr std::array<const char *, 3> keys{"ShowInt", "ShowMix", "ShowFade"};
     if (index < 0 || index > 2)
         return;
-    bool &flag = index == 0 ? m_state.showInt : index == 1 ? m_state.showMix : m_state.showFade;
+    bool &flag = index == 0   ? m_panelState.showInt
+                 : index == 1 ? m_panelState.showMix
+                              : m_panelState.showFade;
     flag = !flag;
     m_settings.setValue(QString::fromLatin1(keys[static_cast<size_t>(index)]), SettingsStore::flagText(flag));
     if (index == 2 && !flag)
-        m_state.panel.previewVisible = true;
-    m_state.notify();
+        m_panelState.previewVisible = true;
+    m_panelState.notify();
 }
 
 void PanelController::refreshPreview()
 {
-    if ((m_state.scheduleOn && m_state.platformCode < 2) || m_state.loading || m_state.refreshingPreview)
+    if ((m_scheduleState.scheduleOn && m_deviceState.platformCode < 2) || m_deviceState.starting
+        || m_panelState.refreshingPreview)
         return;
-    m_state.refreshingPreview = true;
-    const PanelState &panel = m_state.panel;
-    m_state.viewColours
-        = PreviewColours::forView(panel.mix, panel.intensity, m_state.showMix, m_state.showInt, panel.negate);
-    m_state.fullViewColours = PreviewColours::forFullView(panel.negate);
+    m_panelState.refreshingPreview = true;
+    const PanelState &panel = m_panelState;
+    m_panelState.viewColours = PreviewColours::forView(panel.mix, panel.intensity, m_panelState.showMix,
+                                                       m_panelState.showInt, panel.negate);
+    m_panelState.fullViewColours = PreviewColours::forFullView(panel.negate);
     // The views draw the slots' logos as held in memory, in the new colours.
-    m_state.notify();
-    m_state.refreshingPreview = false;
+    m_panelState.notify();
+    m_panelState.refreshingPreview = false;
 }
 
 void PanelController::startDrag(int x, int y)
@@ -231,7 +241,7 @@ void PanelController::startDrag(int x, int y)
 
 void PanelController::dragTo(int x, int y)
 {
-    PanelState &panel = m_state.panel;
+    PanelState &panel = m_panelState;
     if (!m_drag.firstMove) {
         m_drag.firstMove = true;
         m_drag.left = panel.previewLeft;
@@ -257,7 +267,7 @@ void PanelController::dragTo(int x, int y)
         const int deviceH
             = pal ? std::clamp(h * 164 / 100 + 42, 42, 206) : std::clamp(h * 120 / 100 + 34, 34, 154);
         m_link.sendCommand(CommandTable::HorizPosn, Protocol::hex2(deviceH));
-        m_state.notify();
+        m_panelState.notify();
     }
 }
 
@@ -268,7 +278,7 @@ void PanelController::endDrag()
 
 void PanelController::applyDeviceSettings(const Protocol::SettingsReply &settings)
 {
-    PanelState &panel = m_state.panel;
+    PanelState &panel = m_panelState;
     // A slider the device has moved shows its new value without sending it
     // back.
     bool shadeChanged = false;
@@ -316,7 +326,7 @@ void PanelController::applyDeviceSettings(const Protocol::SettingsReply &setting
     panel.takeOn = settings.takeOn;
     if (settings.takeOn)
         panel.previewVisible = true;
-    else if (m_state.showFade)
+    else if (m_panelState.showFade)
         panel.previewVisible = false;
-    m_state.notify();
+    m_panelState.notify();
 }

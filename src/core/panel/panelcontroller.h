@@ -6,7 +6,10 @@
 #include <QObject>
 
 class DeviceLink;
-class MainState;
+class DeviceState;
+class LogoState;
+class PanelState;
+class ScheduleState;
 class Reporter;
 class SettingsStore;
 
@@ -20,8 +23,9 @@ class PanelController : public QObject
     Q_OBJECT
 
 public:
-    PanelController(MainState &state, DeviceLink &link, Reporter &reporter, SettingsStore &settings,
-                    QObject *parent = nullptr);
+    PanelController(DeviceState &deviceState, LogoState &logoState, PanelState &panelState,
+                    ScheduleState &scheduleState, DeviceLink &link, Reporter &reporter,
+                    SettingsStore &settings, QObject *parent = nullptr);
 
     // Fade, mix and intensity, in slider steps.
     void setFade(int value);
@@ -72,7 +76,10 @@ private:
     void showMix();
     void showIntensity();
 
-    MainState &m_state;
+    DeviceState &m_deviceState;
+    LogoState &m_logoState;
+    PanelState &m_panelState;
+    ScheduleState &m_scheduleState;
     DeviceLink &m_link;
     Reporter &m_reporter;
     SettingsStore &m_settings;

@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <compare>
-
 // A 24-bit colour.
 struct Rgb {
     int red = 0;
     int green = 0;
     int blue = 0;
-    auto operator<=>(const Rgb &) const = default;
+    bool operator==(const Rgb &) const = default;
 };
 
 inline constexpr Rgb PureBlue{0, 0, 255};

@@ -3,16 +3,18 @@
 
 #include "device_link/commandtable.h"
 #include "device_link/devicelink.h"
+#include "device_link/devicestate.h"
 #include "device_link/protocol.h"
 #include "logo/logofiles.h"
+#include "logo/logostate.h"
 #include "reporting/reporter.h"
-#include "session/mainstate.h"
 #include "settings/settingsstore.h"
 
-SlotController::SlotController(MainState &state, DeviceLink &link, LogoFiles &files, Reporter &reporter,
-                               SettingsStore &settings, QObject *parent)
+SlotController::SlotController(DeviceState &deviceState, LogoState &logoState, DeviceLink &link,
+                               LogoFiles &files, Reporter &reporter, SettingsStore &settings, QObject *parent)
     : QObject(parent)
-    , m_state(state)
+    , m_deviceState(deviceState)
+    , m_logoState(logoState)
     , m_link(link)
     , m_files(files)
     , m_reporter(reporter)
@@ -33,63 +35,64 @@ void SlotController::showSlot(int index)
 
 void SlotController::select(int index, bool tellDevice)
 {
-    if (index <= 0 || index > m_state.modelNumber || index > MainState::MaxSlots)
+    if (index <= 0 || index > m_deviceState.modelNumber || index > LogoState::MaxSlots)
         return;
-    if (index == m_state.previousSlotButton)
+    if (index == m_logoState.previousSlotButton)
         return;
     m_reporter.setUploadStatus(QString());
-    for (int i = 1; i <= std::min(m_state.modelNumber, MainState::MaxSlots); ++i)
-        m_state.logoMenuChecked[static_cast<size_t>(i)] = false;
-    m_state.logoMenuChecked[static_cast<size_t>(index)] = true;
-    m_state.currentSlot = index;
-    m_state.previousSlotButton = index;
-    m_state.selectedSlotButton = index;
+    for (int i = 1; i <= std::min(m_deviceState.modelNumber, LogoState::MaxSlots); ++i)
+        m_logoState.logoMenuChecked[static_cast<size_t>(i)] = false;
+    m_logoState.logoMenuChecked[static_cast<size_t>(index)] = true;
+    m_logoState.currentSlot = index;
+    m_logoState.previousSlotButton = index;
+    m_logoState.selectedSlotButton = index;
 
-    if (!m_state.loading) {
+    if (!m_deviceState.starting) {
         if (tellDevice)
             m_link.sendCommand(CommandTable::SelectLogo, Protocol::dec2(index));
         m_settings.setValue(QStringLiteral("LogoSelect"), QString::number(index));
-        QString path = m_state.slotFile[static_cast<size_t>(index)];
+        QString path = m_logoState.slotFile[static_cast<size_t>(index)];
         if (!path.isEmpty())
             m_files.readFile(path, LogoFiles::Origin::Stored);
     }
     showGroupOfFour(index);
-    m_state.notify();
+    m_logoState.notify();
 }
 
 void SlotController::showGroupOfFour(int slot)
 {
     const int first = ((slot - 1) / 4) * 4 + 1;
     const int last = std::min(first + 3, 31);
-    for (int j = 1; j <= MainState::MaxSlots; ++j)
-        m_state.slotButtonVisible[static_cast<size_t>(j)]
-            = j >= first && j <= last && j <= m_state.modelNumber;
+    for (int j = 1; j <= LogoState::MaxSlots; ++j)
+        m_logoState.slotButtonVisible[static_cast<size_t>(j)]
+            = j >= first && j <= last && j <= m_deviceState.modelNumber;
 }
 
 void SlotController::chooseModel(int index)
 {
     m_reporter.setUploadStatus(QString());
-    m_state.modelMenuChecked.fill(false);
+    m_deviceState.modelMenuChecked.fill(false);
     if (index == 0 || index == 1) {
-        m_state.modelNumber = 1;
+        m_deviceState.modelNumber = 1;
         m_settings.setValue(QStringLiteral("QX_Model"), QString::number(index));
-        m_state.modelMenuChecked[static_cast<size_t>(index)] = true;
+        m_deviceState.modelMenuChecked[static_cast<size_t>(index)] = true;
     } else if (Protocol::isModelNumber(index)) {
-        m_state.modelNumber = index;
+        m_deviceState.modelNumber = index;
         m_settings.setValue(QStringLiteral("QX_Model"), QString::number(index));
-        m_state.title = QStringLiteral("Quillon - QX") + QString::number(index) + QStringLiteral(" Selected");
-        m_state.modelMenuChecked[static_cast<size_t>(index)] = true;
+        m_deviceState.title
+            = QStringLiteral("Quillon - QX") + QString::number(index) + QStringLiteral(" Selected");
+        m_deviceState.modelMenuChecked[static_cast<size_t>(index)] = true;
     } else {
-        m_state.modelNumber = 1;
+        m_deviceState.modelNumber = 1;
         m_settings.setValue(QStringLiteral("QX_Model"), QStringLiteral("1"));
-        m_state.modelMenuChecked[1] = true;
+        m_deviceState.modelMenuChecked[1] = true;
     }
     showLogoEntries();
 }
 
 void SlotController::showLogoEntries()
 {
-    for (int i = 1; i <= MainState::MaxSlots; ++i)
-        m_state.logoMenuVisible[static_cast<size_t>(i)] = i <= m_state.modelNumber;
-    m_state.notify();
+    for (int i = 1; i <= LogoState::MaxSlots; ++i)
+        m_logoState.logoMenuVisible[static_cast<size_t>(i)] = i <= m_deviceState.modelNumber;
+    m_logoState.notify();
 }

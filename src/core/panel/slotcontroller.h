@@ -5,7 +5,8 @@
 
 class DeviceLink;
 class LogoFiles;
-class MainState;
+class DeviceState;
+class LogoState;
 class Reporter;
 class SettingsStore;
 
@@ -16,8 +17,8 @@ class SlotController : public QObject
     Q_OBJECT
 
 public:
-    SlotController(MainState &state, DeviceLink &link, LogoFiles &files, Reporter &reporter,
-                   SettingsStore &settings, QObject *parent = nullptr);
+    SlotController(DeviceState &deviceState, LogoState &logoState, DeviceLink &link, LogoFiles &files,
+                   Reporter &reporter, SettingsStore &settings, QObject *parent = nullptr);
 
     // Makes a slot current and selects it in the device.
     void selectSlot(int index);
@@ -32,7 +33,8 @@ private:
     void select(int index, bool tellDevice);
     void showGroupOfFour(int slot);
 
-    MainState &m_state;
+    DeviceState &m_deviceState;
+    LogoState &m_logoState;
     DeviceLink &m_link;
     LogoFiles &m_files;
     Reporter &m_reporter;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "nextswitch.h"
 
-#include "session/mainstate.h"
+#include "logo/logostate.h"
 
 #include <bit>
 #include <vector>
@@ -15,7 +15,7 @@ constexpr int DaySeconds = 86400;
 // calls for a logo the window has, and is within an on period.
 bool onAir(const ScheduleSequence &s, int day, int seconds)
 {
-    return s.enabledOn(day) && s.Logo >= 1 && s.Logo <= MainState::MaxSlots && s.onAt(seconds);
+    return s.enabledOn(day) && s.Logo >= 1 && s.Logo <= LogoState::MaxSlots && s.onAt(seconds);
 }
 
 } // namespace
@@ -26,7 +26,7 @@ std::optional<NextSwitch> NextSwitch::find(const Schedule &schedule, const QDate
     for (int i = 0; i < Schedule::Count; ++i) {
         const ScheduleSequence &s = schedule[i];
         if (s.daysMask() != 0 && s.enabledOn(std::countr_zero(static_cast<unsigned>(s.daysMask())))
-            && s.Logo >= 1 && s.Logo <= MainState::MaxSlots)
+            && s.Logo >= 1 && s.Logo <= LogoState::MaxSlots)
             active.push_back(i);
     }
     if (active.empty())

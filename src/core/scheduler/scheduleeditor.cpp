@@ -2,7 +2,8 @@
 #include "scheduleeditor.h"
 
 #include "device_link/clock.h"
-#include "session/mainstate.h"
+#include "device_link/devicestate.h"
+#include "scheduler/schedulestate.h"
 #include "settings/settingsstore.h"
 
 namespace {
@@ -41,9 +42,11 @@ int sliderValue(const ScheduleSequence &s, int index)
 
 } // namespace
 
-ScheduleEditor::ScheduleEditor(MainState &state, SettingsStore &settings, const Clock &clock, QObject *parent)
+ScheduleEditor::ScheduleEditor(DeviceState &deviceState, ScheduleState &scheduleState,
+                               SettingsStore &settings, const Clock &clock, QObject *parent)
     : QObject(parent)
-    , m_state(state)
+    , m_deviceState(deviceState)
+    , m_scheduleState(scheduleState)
     , m_settings(settings)
     , m_clock(clock)
 {
@@ -70,13 +73,13 @@ void ScheduleEditor::open()
 
 bool ScheduleEditor::locked() const
 {
-    return !m_controlsEnabled || m_state.scheduleLocked;
+    return !m_controlsEnabled || m_scheduleState.scheduleLocked;
 }
 
 void ScheduleEditor::fill()
 {
     m_setupInProgress = true;
-    const bool locked = m_state.scheduleLocked;
+    const bool locked = m_scheduleState.scheduleLocked;
     for (int row = 0; row < Rows; ++row)
         fillRow(row);
     m_controlsEnabled = !locked;
@@ -97,7 +100,7 @@ void ScheduleEditor::fill()
 
 void ScheduleEditor::fillRow(int row)
 {
-    const ScheduleSequence &s = m_state.schedule[row];
+    const ScheduleSequence &s = m_scheduleState.schedule[row];
     RowCells &c = m_cells[static_cast<size_t>(row)];
     RowCells filled{StepsToText(s.Start), StepsToText(s.OnSteps), StepsToText(s.RepeatSteps),
                     StepsToText(s.End),   logoText(s.Logo),       {}};
@@ -120,7 +123,7 @@ void ScheduleEditor::close()
 
 ScheduleSequence &ScheduleEditor::selected()
 {
-    return m_state.schedule[m_selectedRow];
+    return m_scheduleState.schedule[m_selectedRow];
 }
 
 void ScheduleEditor::chooseRow(int row)
@@ -266,9 +269,9 @@ void ScheduleEditor::advanceLogo(int row)
     RowCells &c = m_cells[static_cast<size_t>(row)];
     // Off, 1, 2, ... up to the model's number of logo slots, then Off again.
     int n = c.logo == kOff ? 1 : c.logo.toInt() + 1;
-    if (n > m_state.modelNumber)
+    if (n > m_deviceState.modelNumber)
         n = 0;
-    m_state.schedule[row].Logo = n;
+    m_scheduleState.schedule[row].Logo = n;
     setCell(c.logo, logoText(n), row);
     selectRow(row);
     endChange();
@@ -283,7 +286,7 @@ void ScheduleEditor::toggleDay(int index)
     QString &caption = m_cells[static_cast<size_t>(row)].days[day];
     const bool set = caption.isEmpty();
     beginChange();
-    m_state.schedule[row].Days[day] = set;
+    m_scheduleState.schedule[row].Days[day] = set;
     setCell(caption, set ? kDaySet : QString(), row);
     endChange();
 }
@@ -303,7 +306,7 @@ void ScheduleEditor::save()
 {
     if (locked())
         return;
-    if (!m_state.schedule.save(m_settings))
+    if (!m_scheduleState.schedule.save(m_settings))
         emit failed(QStringLiteral("Save_Settings"),
                     QStringLiteral("The schedule is not saved. %1.").arg(m_settings.writeProblem()));
 }
@@ -353,7 +356,7 @@ void ScheduleEditor::scanConflicts()
     m_scanBusy = true;
     emit scanningChanged(true);
 
-    const ConflictMarks found = ConflictScan::scanConflicts(m_state.schedule);
+    const ConflictMarks found = ConflictScan::scanConflicts(m_scheduleState.schedule);
     QList<int> dayButtons;
     QList<int> logoRows;
     for (size_t i = 0; i < static_cast<size_t>(Rows); ++i) {
@@ -378,7 +381,7 @@ std::array<ScheduleEditor::RowState, ScheduleEditor::Rows> ScheduleEditor::rowSt
 {
     std::array<RowState, Rows> rows;
     for (int row = 0; row < Rows; ++row) {
-        const ScheduleSequence &s = m_state.schedule[row];
+        const ScheduleSequence &s = m_scheduleState.schedule[row];
         rows[static_cast<size_t>(row)] = {s.Start, s.End, s.OnSteps, s.RepeatSteps, s.Logo, s.Days};
     }
     return rows;
@@ -445,7 +448,7 @@ void ScheduleEditor::restore(const Snapshot &state)
     for (int row = 0; row < Rows; ++row) {
         const auto n = static_cast<size_t>(row);
         const RowState &r = state.rows[n];
-        ScheduleSequence &s = m_state.schedule[row];
+        ScheduleSequence &s = m_scheduleState.schedule[row];
         s.Start = r.start;
         s.End = r.end;
         s.OnSteps = r.on;

@@ -12,7 +12,8 @@
 #include <vector>
 
 class Clock;
-class MainState;
+class DeviceState;
+class ScheduleState;
 class SettingsStore;
 
 // The schedule editor frmSchedule without its widgets: what the grid, the
@@ -60,7 +61,8 @@ public:
         bool operator==(const RowCells &) const = default;
     };
 
-    ScheduleEditor(MainState &state, SettingsStore &settings, const Clock &clock, QObject *parent = nullptr);
+    ScheduleEditor(DeviceState &deviceState, ScheduleState &scheduleState, SettingsStore &settings,
+                   const Clock &clock, QObject *parent = nullptr);
 
     // A step count as a time cell shows it: "8:00:00 ", or "Off     " below 0.
     static QString StepsToText(int steps);
@@ -179,7 +181,8 @@ private:
     void setCell(QString &cell, const QString &text, int row);
     void fillRow(int row);
 
-    MainState &m_state;
+    DeviceState &m_deviceState;
+    ScheduleState &m_scheduleState;
     SettingsStore &m_settings;
     const Clock &m_clock;
 

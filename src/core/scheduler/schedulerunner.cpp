@@ -3,20 +3,24 @@
 
 #include "device_link/clock.h"
 #include "device_link/devicelink.h"
+#include "device_link/devicestate.h"
 #include "device_link/protocol.h"
+#include "logo/logostate.h"
 #include "reporting/reporter.h"
 #include "scheduler/asrunlog.h"
+#include "scheduler/schedulestate.h"
 #include "session/deviceoperations.h"
-#include "session/mainstate.h"
 #include "settings/settingsstore.h"
 
 #include <utility>
 
-ScheduleRunner::ScheduleRunner(MainState &state, Reporter &reporter, SettingsStore &settings,
-                               DeviceLink &link, DeviceOperations &operations, const Clock &clock,
-                               QObject *parent)
+ScheduleRunner::ScheduleRunner(DeviceState &deviceState, LogoState &logoState, ScheduleState &scheduleState,
+                               Reporter &reporter, SettingsStore &settings, DeviceLink &link,
+                               DeviceOperations &operations, const Clock &clock, QObject *parent)
     : QObject(parent)
-    , m_state(state)
+    , m_deviceState(deviceState)
+    , m_logoState(logoState)
+    , m_scheduleState(scheduleState)
     , m_reporter(reporter)
     , m_settings(settings)
     , m_link(link)
@@ -29,8 +33,8 @@ void ScheduleRunner::tick()
 {
     m_lookAhead = !m_lookAhead;
     runPass();
-    m_state.runningLabelYellow = !m_state.runningLabelYellow;
-    m_state.notify();
+    m_scheduleState.runningLabelYellow = !m_scheduleState.runningLabelYellow;
+    m_scheduleState.notify();
 }
 
 int ScheduleRunner::msUntilNextTick() const
@@ -80,14 +84,14 @@ bool ScheduleRunner::runPass()
     // Until the link has woken the nodes (the first wake-up after the port
     // opened), sleeping nodes would miss what is sent: switches wait, and
     // go out at the first tick after it.
-    const bool linkAwake = m_state.portReady;
+    const bool linkAwake = m_deviceState.portReady;
     bool failed = false;
     for (int i = 0; i < Schedule::Count; ++i) {
-        ScheduleSequence &s = m_state.schedule[i];
+        ScheduleSequence &s = m_scheduleState.schedule[i];
         bool on = false;
         if (s.enabledOn(day) && t >= s.Start * 15LL && t < s.End * 15LL)
             on = s.onAt(t);
-        const bool logoValid = s.Logo >= 1 && s.Logo <= MainState::MaxSlots;
+        const bool logoValid = s.Logo >= 1 && s.Logo <= LogoState::MaxSlots;
         if (logoValid)
             m_reportedLogo[static_cast<size_t>(i)] = 0; // a later bad logo is news again
         if (on && !logoValid) {
@@ -117,7 +121,7 @@ bool ScheduleRunner::runPass()
                 // logo is selected first, so no other logo goes on air.
                 if (m_scheduledLogo != s.Logo)
                     selectLogo(i, s.Logo);
-                m_state.onAirMark[logo] = true;
+                m_scheduleState.onAirMark[logo] = true;
                 m_onAirLogo[static_cast<size_t>(i)] = s.Logo;
                 s.Running = true;
                 m_ops.takeOn();
@@ -130,8 +134,8 @@ bool ScheduleRunner::runPass()
                 // Whatever its logo has become, a sequence that holds TAKE on
                 // takes it off, and clears the mark of the logo it went on with.
                 const int marked = std::exchange(m_onAirLogo[static_cast<size_t>(i)], 0);
-                if (marked >= 1 && marked <= MainState::MaxSlots)
-                    m_state.onAirMark[static_cast<size_t>(marked)] = false;
+                if (marked >= 1 && marked <= LogoState::MaxSlots)
+                    m_scheduleState.onAirMark[static_cast<size_t>(marked)] = false;
                 s.Running = false;
                 m_ops.takeOff();
                 asRun(i, s.Logo, QStringLiteral("TAKE OFF"));
@@ -140,7 +144,7 @@ bool ScheduleRunner::runPass()
                 setHighlight(i, s.Logo <= 0 || s.Start < 0 ? Highlight::None : Highlight::RepeatTime);
         }
     }
-    m_state.notify();
+    m_scheduleState.notify();
     return failed;
 }
 
@@ -148,27 +152,27 @@ void ScheduleRunner::selectLogo(int row, int logo)
 {
     if (m_scheduledLogo == 0)
         m_scheduledLogo = 1;
-    m_state.runnerLogoButton = logo;
+    m_scheduleState.runnerLogoButton = logo;
     m_ops.sendSlotSelection(logo);
     asRun(row, logo, QStringLiteral("SELECT"));
-    m_state.logoMenuChecked[static_cast<size_t>(m_scheduledLogo)] = false;
+    m_logoState.logoMenuChecked[static_cast<size_t>(m_scheduledLogo)] = false;
     m_scheduledLogo = logo;
-    m_state.logoMenuChecked[static_cast<size_t>(logo)] = true;
+    m_logoState.logoMenuChecked[static_cast<size_t>(logo)] = true;
     m_ops.selectSlot(m_scheduledLogo);
 }
 
 void ScheduleRunner::toggleRunning()
 {
     m_reporter.setUploadStatus(QString());
-    m_state.scheduleOn = !m_state.scheduleOn;
-    m_settings.setValue(QStringLiteral("ScheduleOn"), SettingsStore::flagText(m_state.scheduleOn));
-    m_state.runningLabelVisible = m_state.scheduleOn;
-    emit timerChanged(m_state.scheduleOn);
-    if (m_state.runnerLogoButton >= 1 && m_state.runnerLogoButton <= 4)
-        m_state.runnerLogoButton = 0;
+    m_scheduleState.scheduleOn = !m_scheduleState.scheduleOn;
+    m_settings.setValue(QStringLiteral("ScheduleOn"), SettingsStore::flagText(m_scheduleState.scheduleOn));
+    m_scheduleState.runningLabelVisible = m_scheduleState.scheduleOn;
+    emit timerChanged(m_scheduleState.scheduleOn);
+    if (m_scheduleState.runnerLogoButton >= 1 && m_scheduleState.runnerLogoButton <= 4)
+        m_scheduleState.runnerLogoButton = 0;
     for (size_t n = 1; n <= 4; ++n)
-        m_state.onAirMark[n] = false;
-    m_state.notify();
+        m_scheduleState.onAirMark[n] = false;
+    m_scheduleState.notify();
 }
 
 void ScheduleRunner::setAsRunLog(AsRunWriter *log)

@@ -9,7 +9,9 @@
 class AsRunWriter;
 class Clock;
 class DeviceLink;
-class MainState;
+class DeviceState;
+class LogoState;
+class ScheduleState;
 class Reporter;
 class SettingsStore;
 class DeviceOperations;
@@ -26,7 +28,8 @@ public:
     // The editor's live highlight of one row.
     enum class Highlight { None, OnTime, RepeatTime };
 
-    ScheduleRunner(MainState &state, Reporter &reporter, SettingsStore &settings, DeviceLink &link,
+    ScheduleRunner(DeviceState &deviceState, LogoState &logoState, ScheduleState &scheduleState,
+                   Reporter &reporter, SettingsStore &settings, DeviceLink &link,
                    DeviceOperations &operations, const Clock &clock, QObject *parent = nullptr);
 
     void tick();
@@ -61,7 +64,9 @@ private:
     void asRun(int row, int logo, const QString &command);
     void asRunWritten(const QString &failure);
 
-    MainState &m_state;
+    DeviceState &m_deviceState;
+    LogoState &m_logoState;
+    ScheduleState &m_scheduleState;
     Reporter &m_reporter;
     SettingsStore &m_settings;
     DeviceLink &m_link;

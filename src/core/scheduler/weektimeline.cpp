@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "weektimeline.h"
 
-#include "session/mainstate.h"
+#include "logo/logostate.h"
 
 #include <algorithm>
 #include <bitset>
@@ -171,7 +171,7 @@ WeekTimeline::WeekTimeline(const Schedule &schedule)
 WeekTimeline::Intervals WeekTimeline::onIntervals(const ScheduleSequence &s)
 {
     // The runner skips a logo it has no button for.
-    if (s.Logo < 1 || s.Logo > MainState::MaxSlots || s.Start == -1)
+    if (s.Logo < 1 || s.Logo > LogoState::MaxSlots || s.Start == -1)
         return {};
     // The runner's test: start <= t < end and (t - start) mod period < on,
     // where the remainder keeps the sign of t - start.

@@ -3,12 +3,13 @@
 
 #include "device_link/commandtable.h"
 #include "device_link/devicelink.h"
+#include "device_link/devicestate.h"
 #include "logo/logodownload.h"
 #include "logo/logoupload.h"
 #include "panel/panelcontroller.h"
+#include "panel/panelstate.h"
 #include "panel/slotcontroller.h"
 #include "reporting/reporter.h"
-#include "session/mainstate.h"
 
 #include <algorithm>
 
@@ -39,11 +40,12 @@ int modelOrDefault(int model)
 
 } // namespace
 
-DeviceOperations::DeviceOperations(MainState &state, Reporter &reporter, DeviceLink &link,
-                                   PanelController &panel, SlotController &slotControl,
+DeviceOperations::DeviceOperations(DeviceState &deviceState, PanelState &panelState, Reporter &reporter,
+                                   DeviceLink &link, PanelController &panel, SlotController &slotControl,
                                    LogoDownload &download, LogoUpload &upload, QObject *parent)
     : QObject(parent)
-    , m_state(state)
+    , m_deviceState(deviceState)
+    , m_panelState(panelState)
     , m_reporter(reporter)
     , m_link(link)
     , m_panel(panel)
@@ -180,7 +182,7 @@ void DeviceOperations::askCopyright()
 void DeviceOperations::sendDiagnostic(int command, int value)
 {
     using namespace CommandTable;
-    const bool pal = m_state.panel.standard == 1;
+    const bool pal = m_panelState.standard == 1;
     QByteArray arg;
     switch (command) {
     case FadeRate:
@@ -211,7 +213,7 @@ void DeviceOperations::sendDiagnostic(int command, int value)
         wake(value);
         return;
     case SelectLogo:
-        sendSlotSelection(std::max(1, std::min(value, m_state.modelNumber)));
+        sendSlotSelection(std::max(1, std::min(value, m_deviceState.modelNumber)));
         return;
     case RetrieveLogo:
     case FactoryReset:

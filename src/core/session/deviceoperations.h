@@ -9,7 +9,8 @@
 class DeviceLink;
 class LogoDownload;
 class LogoUpload;
-class MainState;
+class DeviceState;
+class PanelState;
 class PanelController;
 class Reporter;
 class SlotController;
@@ -23,9 +24,9 @@ class DeviceOperations : public QObject
     Q_OBJECT
 
 public:
-    DeviceOperations(MainState &state, Reporter &reporter, DeviceLink &link, PanelController &panel,
-                     SlotController &slotControl, LogoDownload &download, LogoUpload &upload,
-                     QObject *parent = nullptr);
+    DeviceOperations(DeviceState &deviceState, PanelState &panelState, Reporter &reporter, DeviceLink &link,
+                     PanelController &panel, SlotController &slotControl, LogoDownload &download,
+                     LogoUpload &upload, QObject *parent = nullptr);
 
     // Nodes. wake() puts every node to sleep, then wakes the one named.
     void wakeAll();
@@ -73,7 +74,8 @@ signals:
     void reported(const QString &message, const QString &title);
 
 private:
-    MainState &m_state;
+    DeviceState &m_deviceState;
+    PanelState &m_panelState;
     Reporter &m_reporter;
     DeviceLink &m_link;
     PanelController &m_panel;

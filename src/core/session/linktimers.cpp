@@ -3,15 +3,16 @@
 
 #include "device_link/devicelink.h"
 #include "scheduler/schedulerunner.h"
-#include "session/mainstate.h"
+#include "scheduler/schedulestate.h"
 
 #include <QTimer>
 
-LinkTimers::LinkTimers(DeviceLink &link, ScheduleRunner &runner, const MainState &state, QObject *parent)
+LinkTimers::LinkTimers(DeviceLink &link, ScheduleRunner &runner, const ScheduleState &scheduleState,
+                       QObject *parent)
     : QObject(parent)
     , m_link(link)
     , m_runner(runner)
-    , m_state(state)
+    , m_scheduleState(scheduleState)
     , m_tmrDelay(new QTimer(this))
     , m_tmrComInit(new QTimer(this))
     , m_tmrSchedule(new QTimer(this))
@@ -68,6 +69,6 @@ void LinkTimers::stop()
 
 void LinkTimers::armSchedule()
 {
-    if (m_started && !m_stopped && m_state.scheduleOn)
+    if (m_started && !m_stopped && m_scheduleState.scheduleOn)
         m_tmrSchedule->start(m_runner.msUntilNextTick());
 }

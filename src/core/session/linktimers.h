@@ -4,7 +4,7 @@
 #include <QObject>
 
 class DeviceLink;
-class MainState;
+class ScheduleState;
 class QTimer;
 class ScheduleRunner;
 
@@ -18,7 +18,8 @@ class LinkTimers : public QObject
     Q_OBJECT
 
 public:
-    LinkTimers(DeviceLink &link, ScheduleRunner &runner, const MainState &state, QObject *parent = nullptr);
+    LinkTimers(DeviceLink &link, ScheduleRunner &runner, const ScheduleState &scheduleState,
+               QObject *parent = nullptr);
 
     // Starts the tick and from then on follows the link's wake-up timer and
     // the runner's on/off.
@@ -31,7 +32,7 @@ public:
 private:
     DeviceLink &m_link;
     ScheduleRunner &m_runner;
-    const MainState &m_state;
+    const ScheduleState &m_scheduleState;
     QTimer *m_tmrDelay;
     QTimer *m_tmrComInit;
     QTimer *m_tmrSchedule;

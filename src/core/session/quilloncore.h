@@ -2,17 +2,20 @@
 #pragma once
 
 #include "device_link/devicelink.h"
+#include "device_link/devicestate.h"
 #include "logo/logodownload.h"
 #include "logo/logofiles.h"
 #include "logo/logofilewriter.h"
+#include "logo/logostate.h"
 #include "logo/logoupload.h"
 #include "logo/paintlauncher.h"
 #include "panel/panelcontroller.h"
+#include "panel/panelstate.h"
 #include "panel/slotcontroller.h"
 #include "reporting/reporter.h"
 #include "scheduler/schedulerunner.h"
+#include "scheduler/schedulestate.h"
 #include "session/deviceoperations.h"
-#include "session/mainstate.h"
 #include "session/startup.h"
 
 class Clock;
@@ -31,7 +34,10 @@ public:
     QuillonCore &operator=(const QuillonCore &) = delete;
 
     SettingsStore &settings;
-    MainState state;
+    DeviceState deviceState;
+    LogoState logoState;
+    PanelState panelState;
+    ScheduleState scheduleState;
     Reporter reporter;
     DeviceLink link;
     LogoFiles logoFiles;

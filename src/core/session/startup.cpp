@@ -2,13 +2,16 @@
 #include "startup.h"
 
 #include "device_link/devicelink.h"
+#include "device_link/devicestate.h"
 #include "device_link/protocol.h"
 #include "logo/logofiles.h"
+#include "logo/logostate.h"
 #include "panel/panelcontroller.h"
+#include "panel/panelstate.h"
 #include "panel/panelvalues.h"
 #include "panel/slotcontroller.h"
 #include "reporting/reporter.h"
-#include "session/mainstate.h"
+#include "scheduler/schedulestate.h"
 #include "settings/settingsstore.h"
 
 #include <optional>
@@ -28,9 +31,13 @@ std::optional<int> storedWholeNumber(const QString &text)
 
 } // namespace
 
-Startup::Startup(MainState &state, Reporter &reporter, SettingsStore &settings, DeviceLink &link,
+Startup::Startup(DeviceState &deviceState, LogoState &logoState, PanelState &panelState,
+                 ScheduleState &scheduleState, Reporter &reporter, SettingsStore &settings, DeviceLink &link,
                  PanelController &panel, SlotController &slotControl, LogoFiles &files)
-    : m_state(state)
+    : m_deviceState(deviceState)
+    , m_logoState(logoState)
+    , m_panelState(panelState)
+    , m_scheduleState(scheduleState)
     , m_reporter(reporter)
     , m_settings(settings)
     , m_link(link)
@@ -75,29 +82,31 @@ QList<QPair<QString, QString>> Startup::featureEnables(const QString &names, con
 
 void Startup::start(const QStringList &arguments)
 {
-    m_state.platformCode = 2;
-    m_state.loading = true;
+    m_deviceState.platformCode = 2;
+    m_deviceState.starting = true;
     restoreSlot();
-    m_state.panel.previewVisible = true;
+    m_panelState.previewVisible = true;
 
-    m_state.panel.timeOn = 100;
-    m_state.panel.timeInt = 100;
+    m_panelState.timeOn = 100;
+    m_panelState.timeInt = 100;
     m_panel.updateTimeLabels();
 
     for (int n = 8; n >= 1; --n)
-        m_state.recentFiles[static_cast<size_t>(n - 1)]
+        m_logoState.recentFiles[static_cast<size_t>(n - 1)]
             = m_settings.value(QStringLiteral("FileSelect") + QString::number(n));
 
-    m_state.skipPort = skipPortFromCommandLine(arguments);
+    m_deviceState.skipPort = skipPortFromCommandLine(arguments);
     m_link.findPorts();
 
     openPort(std::nullopt);
 
     setUp();
-    m_state.loading = false;
+    m_deviceState.starting = false;
     m_panel.refreshPreview();
     m_reporter.setDiagReply(QStringLiteral("No Reply"));
-    m_state.notify();
+    m_deviceState.notify();
+    m_panelState.notify();
+    m_logoState.notify();
 }
 
 void Startup::restoreSlot()
@@ -114,24 +123,24 @@ void Startup::restoreSlot()
     const QString logoSelect = m_settings.value(QStringLiteral("LogoSelect"), QStringLiteral("1"));
     if (!logoSelect.isEmpty()) {
         std::optional<int> slot = storedWholeNumber(logoSelect);
-        if (!slot || *slot < 1 || *slot > MainState::MaxSlots) {
+        if (!slot || *slot < 1 || *slot > LogoState::MaxSlots) {
             m_reporter.ReportError(
                 QStringLiteral("The stored logo slot \"%1\" is not a slot from 1 to 15; slot 1 is used.")
                     .arg(logoSelect),
                 QStringLiteral("Form_Load"));
             slot = 1;
         }
-        m_state.logoMenuChecked[static_cast<size_t>(*slot)] = true;
-        m_state.currentSlot = *slot;
-        m_state.selectedSlotButton = *slot;
+        m_logoState.logoMenuChecked[static_cast<size_t>(*slot)] = true;
+        m_logoState.currentSlot = *slot;
+        m_logoState.selectedSlotButton = *slot;
     }
 }
 
 void Startup::openPort(std::optional<int> given)
 {
     if (given) {
-        m_state.comPort = *given;
-        m_state.txtCom = QString::number(*given);
+        m_deviceState.comPort = *given;
+        m_deviceState.txtCom = QString::number(*given);
         m_link.openPort();
         return;
     }
@@ -144,54 +153,54 @@ void Startup::openPort(std::optional<int> given)
                     "The stored port \"%1\" is not a port number from 1 to 255; no port is opened.")
                     .arg(comPort),
                 QStringLiteral("Form_Load"));
-            m_state.comPort = 0;
+            m_deviceState.comPort = 0;
         } else {
-            for (size_t i = 1; i < m_state.portMenu.size(); ++i) {
-                if (m_state.portMenu[i].visible && m_state.portMenu[i].tag == comPort.trimmed()) {
-                    m_state.portMenu[i].checked = true;
+            for (size_t i = 1; i < m_deviceState.portMenu.size(); ++i) {
+                if (m_deviceState.portMenu[i].visible && m_deviceState.portMenu[i].tag == comPort.trimmed()) {
+                    m_deviceState.portMenu[i].checked = true;
                     break;
                 }
             }
-            m_state.comPort = *number;
-            m_state.txtCom = QString::number(*number);
+            m_deviceState.comPort = *number;
+            m_deviceState.txtCom = QString::number(*number);
             m_link.openPort();
         }
     } else {
-        m_state.comPort = 0;
+        m_deviceState.comPort = 0;
     }
 }
 
 void Startup::startHeadless(std::optional<int> comPort)
 {
-    m_state.platformCode = 2;
-    m_state.loading = true;
+    m_deviceState.platformCode = 2;
+    m_deviceState.starting = true;
     restoreSlot();
-    m_state.panel.timeOn = 100;
-    m_state.panel.timeInt = 100;
+    m_panelState.timeOn = 100;
+    m_panelState.timeInt = 100;
     m_panel.updateTimeLabels();
     openPort(comPort);
     setUp(false);
-    m_state.loading = false;
+    m_deviceState.starting = false;
 }
 
 void Startup::setUp(bool readLogos)
 {
-    m_state.uploadPending = false;
+    m_deviceState.uploadPending = false;
     m_reporter.setCopyright(QString());
-    m_state.saveLogoDiskVisible = false;
-    m_state.deviceMenusEnabled = false;
+    m_logoState.saveLogoDiskVisible = false;
+    m_deviceState.deviceMenusEnabled = false;
 
     // A day mask that is not a number costs its sequence the days, and is
     // reported; every setting after it is still read.
-    const Schedule::LoadProblem scheduleProblem = m_state.schedule.LoadSchedule(m_settings);
+    const Schedule::LoadProblem scheduleProblem = m_scheduleState.schedule.LoadSchedule(m_settings);
     if (scheduleProblem.bad)
         m_reporter.ReportError(scheduleProblem.message, QStringLiteral("Form_SetUp"));
 
-    m_state.showInt
+    m_panelState.showInt
         = SettingsStore::trueTest(m_settings.value(QStringLiteral("ShowInt"), QStringLiteral("True")));
-    m_state.showMix
+    m_panelState.showMix
         = SettingsStore::trueTest(m_settings.value(QStringLiteral("ShowMix"), QStringLiteral("False")));
-    m_state.showFade
+    m_panelState.showFade
         = SettingsStore::trueTest(m_settings.value(QStringLiteral("ShowFade"), QStringLiteral("False")));
 
     m_menuOptions = MenuOptions{};
@@ -202,13 +211,13 @@ void Startup::setUp(bool readLogos)
         = Protocol::leadingNumber(m_settings.value(QStringLiteral("QX_Model"), QStringLiteral("4")));
     const int m = static_cast<int>(model);
     if (model == m && Protocol::isModelNumber(m)) {
-        m_state.modelNumber = m;
-        m_state.modelMenuChecked[static_cast<size_t>(m)] = true;
+        m_deviceState.modelNumber = m;
+        m_deviceState.modelMenuChecked[static_cast<size_t>(m)] = true;
         m_slots.showLogoEntries();
     } else if (model == 0.0) {
-        m_state.modelNumber = 1;
-        m_state.modelMenuChecked[0] = true;
-        m_state.logoMenuChecked[1] = true;
+        m_deviceState.modelNumber = 1;
+        m_deviceState.modelMenuChecked[0] = true;
+        m_logoState.logoMenuChecked[1] = true;
         m_slots.showLogoEntries();
     }
 
@@ -216,17 +225,17 @@ void Startup::setUp(bool readLogos)
         = SettingsStore::trueTest(m_settings.value(QStringLiteral("DiagTools"), QStringLiteral("False")));
     applyFeatureEnables();
 
-    m_state.scheduleOn
+    m_scheduleState.scheduleOn
         = SettingsStore::trueTest(m_settings.value(QStringLiteral("ScheduleOn"), QStringLiteral("False")));
-    m_state.runningLabelVisible = m_state.scheduleOn;
-    m_state.scheduleLocked
+    m_scheduleState.runningLabelVisible = m_scheduleState.scheduleOn;
+    m_scheduleState.scheduleLocked
         = SettingsStore::falseTest(m_settings.value(QStringLiteral("Locked"), QStringLiteral("False")));
-    m_state.panel.locked
+    m_panelState.locked
         = SettingsStore::falseTest(m_settings.value(QStringLiteral("PanelLock"), QStringLiteral("False")));
-    m_state.panel.lockedViewSlot = m_state.panel.locked ? m_state.currentSlot : 0;
+    m_panelState.lockedViewSlot = m_panelState.locked ? m_logoState.currentSlot : 0;
 
     for (int i = 2; i <= 4; ++i)
-        m_state.slotButtonVisible[static_cast<size_t>(i)] = false;
+        m_logoState.slotButtonVisible[static_cast<size_t>(i)] = false;
 
     const QString standard = m_settings.value(QStringLiteral("NTSC_PAL"), QStringLiteral("0"));
     const std::optional<int> standardIndex = storedWholeNumber(standard);
@@ -235,9 +244,9 @@ void Startup::setUp(bool readLogos)
             QStringLiteral("The stored video standard \"%1\" is neither 0 (NTSC) nor 1 (PAL); NTSC is used.")
                 .arg(standard),
             QStringLiteral("Form_SetUp"));
-        m_state.panel.standard = 0;
+        m_panelState.standard = 0;
     } else {
-        m_state.panel.standard = *standardIndex;
+        m_panelState.standard = *standardIndex;
         m_settings.setValue(QStringLiteral("NTSC_PAL"), QString::number(*standardIndex));
     }
 
@@ -245,26 +254,29 @@ void Startup::setUp(bool readLogos)
     // bitmaps moves the current slot through the slots; afterwards the view,
     // uploads, the file writer and downloads all work on the slot the user
     // chose last (slot 1 when the model has no button for it).
-    int selected = m_state.selectedSlotButton;
-    if (m_state.modelNumber >= 1 && selected > m_state.modelNumber) {
-        m_state.logoMenuChecked[static_cast<size_t>(selected)] = false;
-        m_state.logoMenuChecked[1] = true;
+    int selected = m_logoState.selectedSlotButton;
+    if (m_deviceState.modelNumber >= 1 && selected > m_deviceState.modelNumber) {
+        m_logoState.logoMenuChecked[static_cast<size_t>(selected)] = false;
+        m_logoState.logoMenuChecked[1] = true;
         selected = 1;
     }
-    for (int n = m_state.modelNumber; n >= 1 && readLogos; --n) {
+    for (int n = m_deviceState.modelNumber; n >= 1 && readLogos; --n) {
         if (n > 32)
             continue;
         QString path = m_settings.value(QStringLiteral("BMPpath") + QString::number(n));
-        m_state.slotFile[static_cast<size_t>(n)] = path;
+        m_logoState.slotFile[static_cast<size_t>(n)] = path;
         if (path.size() > 6) {
-            m_state.currentSlot = n;
+            m_logoState.currentSlot = n;
             m_files.readFile(path, LogoFiles::Origin::Stored);
         }
     }
-    m_state.selectedSlotButton = selected;
-    m_state.currentSlot = selected;
+    m_logoState.selectedSlotButton = selected;
+    m_logoState.currentSlot = selected;
     readSliders();
-    m_state.notify();
+    m_deviceState.notify();
+    m_logoState.notify();
+    m_panelState.notify();
+    m_scheduleState.notify();
 }
 
 void Startup::readSliders()
@@ -279,7 +291,7 @@ void Startup::readSliders()
     // The stored values only: their labels wait for the device's first
     // reply, and nothing is sent before the wake-up.
     using namespace PanelValues;
-    PanelState &panel = m_state.panel;
+    PanelState &panel = m_panelState;
     if (const auto v = stored("Slider-INT", IntensityMin, IntensityMax))
         panel.intensity = *v;
     if (const auto v = stored("Slider-MIX", MixMin, MixMax))
@@ -307,7 +319,7 @@ void Startup::applyFeatureEnables()
             bool ok = false;
             const int model = name.toInt(&ok);
             if (ok && Protocol::isModelNumber(model) && name == QString::number(model))
-                m_state.modelMenuVisible[static_cast<size_t>(model)] = value == QLatin1String("1");
+                m_deviceState.modelMenuVisible[static_cast<size_t>(model)] = value == QLatin1String("1");
         }
     }
 }

@@ -10,7 +10,10 @@
 
 class DeviceLink;
 class LogoFiles;
-class MainState;
+class DeviceState;
+class LogoState;
+class PanelState;
+class ScheduleState;
 class PanelController;
 class Reporter;
 class SettingsStore;
@@ -30,7 +33,8 @@ struct MenuOptions {
 class Startup
 {
 public:
-    Startup(MainState &state, Reporter &reporter, SettingsStore &settings, DeviceLink &link,
+    Startup(DeviceState &deviceState, LogoState &logoState, PanelState &panelState,
+            ScheduleState &scheduleState, Reporter &reporter, SettingsStore &settings, DeviceLink &link,
             PanelController &panel, SlotController &slotControl, LogoFiles &files);
 
     // The arguments are the process's command line without the program name.
@@ -55,7 +59,10 @@ private:
     void readSliders();
     void applyFeatureEnables();
 
-    MainState &m_state;
+    DeviceState &m_deviceState;
+    LogoState &m_logoState;
+    PanelState &m_panelState;
+    ScheduleState &m_scheduleState;
     Reporter &m_reporter;
     SettingsStore &m_settings;
     DeviceLink &m_link;

@@ -68,8 +68,8 @@ private slots:
         core().panel.setIntensity(0);
         QCOMPARE(f->port.writes, (QList<QByteArray>{QByteArray("AFR\0", 4), QByteArray("AFL\x01", 4),
                                                     QByteArray("AIR\0", 4)}));
-        QCOMPARE(core().state.panel.lblFade, QStringLiteral(" .05"));
-        QCOMPARE(core().state.panel.lblIntensity, QStringLiteral("0"));
+        QCOMPARE(core().panelState.lblFade, QStringLiteral(" .05"));
+        QCOMPARE(core().panelState.lblIntensity, QStringLiteral("0"));
         QCOMPARE(f->setting(QStringLiteral("Slider-FADE")), QStringLiteral("100"));
         QCOMPARE(f->setting(QStringLiteral("Slider-INT")), QStringLiteral("0"));
         QCOMPARE(PanelValues::fadeLabel(1), QStringLiteral("5.00"));
@@ -95,7 +95,7 @@ private slots:
                                            {CommandTable::TakeOff, false}};
         for (const auto &[command, on] : steps) {
             send(command);
-            QCOMPARE(core().state.panel.takeOn, on);
+            QCOMPARE(core().panelState.takeOn, on);
         }
     }
 
@@ -108,7 +108,7 @@ private slots:
 
     void loadingSendsNothing()
     {
-        core().state.loading = true;
+        core().deviceState.starting = true;
         f->port.writes.clear();
         core().link.sendCommand(CommandTable::FadeRate, Protocol::byte(10));
         core().link.writeText("ARS");
@@ -136,7 +136,7 @@ private slots:
         f->port.present.clear();
         const int count = core().reporter.sentCount().toInt();
         core().link.writeText("ARC");
-        QCOMPARE(core().state.txtComColour, Indicator::Red);
+        QCOMPARE(core().deviceState.txtComColour, Indicator::Red);
         QCOMPARE(core().reporter.diagSend(), QStringLiteral("SendCom: ARC"));
         QCOMPARE(core().reporter.sentCount().toInt(), count + 1);
 
@@ -144,10 +144,10 @@ private slots:
         core().reporter.setDiagReply(QStringLiteral("QX Reply: 53"));
         send(CommandTable::RetrieveSettings);
         QCOMPARE(core().reporter.diagReply(), QString());
-        QCOMPARE(core().state.txtComColour, Indicator::Cyan);
+        QCOMPARE(core().deviceState.txtComColour, Indicator::Cyan);
 
         core().link.closePort();
-        core().state.comPort = 0;
+        core().deviceState.comPort = 0;
         const QString sent = core().reporter.sentCount();
         core().link.writeText("ARS");
         QCOMPARE(core().reporter.sentCount(), sent);

@@ -59,7 +59,7 @@ private slots:
         QSignalSpy timer(&core().link, &DeviceLink::comInitTimerChanged);
         QCOMPARE(wakeUpTicksUntilWrite(50), 22);
         QCOMPARE(f->port.writes, QList<QByteArray>{"WK,00"});
-        QVERIFY(core().state.portReady);
+        QVERIFY(core().deviceState.portReady);
         QVERIFY(!core().link.comInitEnabled());
         QCOMPARE(timer.count(), 1);
         core().link.openPort();
@@ -77,15 +77,15 @@ private slots:
     void silenceRunsTheTimeoutCycle()
     {
         f->wake();
-        core().state.transferBusy = true; // no poll, only the time-out's own traffic
+        core().deviceState.transferBusy = true; // no poll, only the time-out's own traffic
         QCOMPARE(writesOver(800), (QMap<int, QByteArray>{{700, "ARS"}}));
-        QVERIFY(!core().state.deviceMenusEnabled);
-        QCOMPARE(core().state.txtComColour, Indicator::Cyan);
+        QVERIFY(!core().deviceState.deviceMenusEnabled);
+        QCOMPARE(core().deviceState.txtComColour, Indicator::Cyan);
         QCOMPARE(writesOver(399), (QMap<int, QByteArray>{{100, "ARS"}, {200, "WK,00"}, {300, "ARS"}}));
         QVERIFY(f->port.isOpen());
         f->ticks(1);
         QVERIFY(!f->port.isOpen());
-        QCOMPARE(core().state.txtComColour, Indicator::Red);
+        QCOMPARE(core().deviceState.txtComColour, Indicator::Red);
         QCOMPARE(core().link.replyWaitTicks(), 601);
         // The cycle repeats: "ARS" again 99 ticks later, and that reopens the port.
         f->ticks(99);
@@ -100,7 +100,7 @@ private slots:
         f->port.receive(QByteArray("S\x01\x02\x03\x04\x05\x00\x00\x00\x01\x01", 11));
         f->ticks(2);
         QCOMPARE(core().link.replyWaitTicks(), 1);
-        QCOMPARE(core().state.txtComColour, Indicator::Green);
+        QCOMPARE(core().deviceState.txtComColour, Indicator::Green);
     }
 
     // A reply is complete after two quiet ticks: pieces with one quiet tick
@@ -118,7 +118,7 @@ private slots:
         QCOMPARE(core().link.rxBuffer().size(), 13);
         f->ticks(2);
         QCOMPARE(core().reporter.replyCount().toInt(), count + 1);
-        QCOMPARE(core().state.currentSlot, 3);
+        QCOMPARE(core().logoState.currentSlot, 3);
         // Two quiet ticks: the head is a reply of its own, and the tail
         // (below the receive threshold) waits in the port for more.
         f->port.receive(head);
@@ -138,15 +138,15 @@ private slots:
         f->wake();
         core().upload.request();
         f->ticks(499);
-        QVERIFY(core().state.uploadPending);
+        QVERIFY(core().deviceState.uploadPending);
         f->ticks(1);
-        QVERIFY(!core().state.uploadPending);
+        QVERIFY(!core().deviceState.uploadPending);
         QCOMPARE(core().reporter.panelTitle(), QStringLiteral("mnuUpLoadLogo_Click"));
         const int count = core().reporter.replyCount().toInt();
         f->port.receive(QByteArray("s\x0a\x14\x28\x5e\x1e\x01\x00\x00\x08\x10", 11) + "03");
         f->ticks(3);
         QCOMPARE(core().reporter.replyCount().toInt(), count + 1);
-        QCOMPARE(core().state.panel.fade, 80);
+        QCOMPARE(core().panelState.fade, 80);
         QVERIFY(core().reporter.uploadStatus().isEmpty());
 
         QSignalSpy stream(&core().link, &DeviceLink::logoStreamReceived);
@@ -155,7 +155,7 @@ private slots:
         f->ticks(21);
         QCOMPARE(core().reporter.uploadStatus(),
                  QStringLiteral("Data stream too short: 1900 Bytes of 2052."));
-        QVERIFY(!core().state.uploadPending);
+        QVERIFY(!core().deviceState.uploadPending);
         QCOMPARE(stream.count(), 0);
         QCOMPARE(f->port.threshold, 11);
         core().link.armUpload(500);
@@ -175,7 +175,7 @@ private slots:
             core().link.setPollTicks(2); // below the receive threshold: read by the poll
             f->ticks(3);
         }
-        QCOMPARE(core().state.panel.fade, 80);
+        QCOMPARE(core().panelState.fade, 80);
         QVERIFY(f->port.isOpen());
         QCOMPARE(core().reporter.panelText().count(QStringLiteral("settings reply of 10 bytes")), 2);
         QCOMPARE(core().reporter.panelTitle(), QStringLiteral("ProcessData"));
@@ -188,7 +188,7 @@ private slots:
         const auto failures
             = [this] { return core().reporter.panelText().count(QStringLiteral("Port Already Open")); };
         f->port.failing.insert(2, SerialPort::InUse);
-        core().state.comPort = 2;
+        core().deviceState.comPort = 2;
         core().link.openPort();
         core().link.openPort();
         QCOMPARE(failures(), 1);
@@ -247,7 +247,7 @@ private slots:
         f->wake();
         emit f->port.commEvent(SerialPort::LineLost);
         QVERIFY(!f->port.isOpen());
-        QVERIFY(!core().state.portReady);
+        QVERIFY(!core().deviceState.portReady);
         QVERIFY(core().reporter.panelVisible());
         f->port.receive(QByteArray(20, 'x')); // bytes wait in the port while it is not ready
         QCOMPARE(f->port.bytesWaiting(), 20);
@@ -260,7 +260,7 @@ private slots:
         f->ticks(1);
         QCOMPARE(f->port.opened.size(), opens + 2);
         f->wake();
-        QVERIFY(core().state.portReady);
+        QVERIFY(core().deviceState.portReady);
     }
 
     void transmitBufferFullClosesUntilNextCommand()

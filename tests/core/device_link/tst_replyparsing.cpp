@@ -68,10 +68,10 @@ private slots:
         QFETCH(QByteArray, reply);
         QFETCH(int, standard);
         QFETCH(QList<int>, mixFadeIntensityOnIntervalTop);
-        core().state.panel.standard = standard;
+        core().panelState.standard = standard;
         core().panel.showIntervalTime(77);
         arrive(reply);
-        const PanelState &p = core().state.panel;
+        const PanelState &p = core().panelState;
         QCOMPARE((QList<int>{p.mix, p.fade, p.intensity, p.timeOn, p.timeInt, p.previewTop}),
                  mixFadeIntensityOnIntervalTop);
         QTEST(p.txtHPOS, "hpos");
@@ -83,13 +83,13 @@ private slots:
     void oneLogoReplySetsModelAndWindow()
     {
         arrive(kExample);
-        QCOMPARE(core().state.panel.lblOnTime, QStringLiteral("0:05:00"));
-        QCOMPARE(core().state.panel.lblCycTime, QStringLiteral("0:15:00"));
-        QCOMPARE(core().state.modelNumber, 1);
-        QCOMPARE(core().state.title, QStringLiteral("Quillon - QX1 Node Detected"));
-        QVERIFY(!core().state.uploadMenuVisible);
-        QCOMPARE(core().state.txtComColour, Indicator::Green);
-        QVERIFY(core().state.deviceMenusEnabled);
+        QCOMPARE(core().panelState.lblOnTime, QStringLiteral("0:05:00"));
+        QCOMPARE(core().panelState.lblCycTime, QStringLiteral("0:15:00"));
+        QCOMPARE(core().deviceState.modelNumber, 1);
+        QCOMPARE(core().deviceState.title, QStringLiteral("Quillon - QX1 Node Detected"));
+        QVERIFY(!core().deviceState.uploadMenuVisible);
+        QCOMPARE(core().deviceState.txtComColour, Indicator::Green);
+        QVERIFY(core().deviceState.deviceMenusEnabled);
         QCOMPARE(core().reporter.diagReply(), QStringLiteral("QX Reply: 53,32,31,63,5E,37,01,30,30,14,28"));
         QCOMPARE(f->setting(QStringLiteral("Slider-MIX")), QStringLiteral("49"));
         QCOMPARE(f->setting(QStringLiteral("Slider-FADE")), QStringLiteral("51"));
@@ -118,16 +118,16 @@ private slots:
         if (!copyright.isEmpty())
             arrive(copyright);
         arrive(kExample);
-        QCOMPARE(core().state.modelNumber, 1);
+        QCOMPARE(core().deviceState.modelNumber, 1);
         arrive(QByteArray("s") + kExample.mid(1) + "03");
-        QCOMPARE(core().state.modelNumber, model);
-        QCOMPARE(core().state.title, QStringLiteral("Quillon - QX%1 Node Detected").arg(model));
+        QCOMPARE(core().deviceState.modelNumber, model);
+        QCOMPARE(core().deviceState.title, QStringLiteral("Quillon - QX%1 Node Detected").arg(model));
         for (int i = 1; i <= 15; ++i)
-            QCOMPARE(core().state.logoMenuVisible[static_cast<size_t>(i)], i <= model);
+            QCOMPARE(core().logoState.logoMenuVisible[static_cast<size_t>(i)], i <= model);
         // The "s" reply selects its slot without echoing it to the device.
-        QCOMPARE(core().state.currentSlot, 3);
-        QVERIFY(core().state.logoMenuChecked[3]);
-        QVERIFY(core().state.uploadMenuVisible);
+        QCOMPARE(core().logoState.currentSlot, 3);
+        QVERIFY(core().logoState.logoMenuChecked[3]);
+        QVERIFY(core().deviceState.uploadMenuVisible);
         QVERIFY(f->port.writes.isEmpty());
         QCOMPARE(f->setting(QStringLiteral("LogoSelect")), QStringLiteral("3"));
     }
@@ -141,16 +141,16 @@ private slots:
         QCOMPARE(core().reporter.replyCount(), before);
         QCOMPARE(core().reporter.diagReply(), QString());
         arrive(QByteArray("\x01\x02", 2) + kExample);
-        QCOMPARE(core().state.panel.mix, 49);
+        QCOMPARE(core().panelState.mix, 49);
 
         init();
-        const int mix = core().state.panel.mix;
+        const int mix = core().panelState.mix;
         const int count = core().reporter.replyCount().toInt();
         arrive(QByteArray("\x01", 1) + kExample.left(10));
-        QCOMPARE(core().state.panel.mix, mix);
+        QCOMPARE(core().panelState.mix, mix);
         QCOMPARE(core().reporter.replyCount().toInt(), count + 1);
         QVERIFY(core().reporter.diagReply().startsWith(QStringLiteral("QX Reply: 01,53")));
-        QCOMPARE(core().state.title, QStringLiteral("Quillon - QX-4 Selected"));
+        QCOMPARE(core().deviceState.title, QStringLiteral("Quillon - QX-4 Selected"));
     }
 
     void takeOffHidesPreviewOnlyWithShowFade()
@@ -158,11 +158,11 @@ private slots:
         QByteArray off = kExample;
         off[6] = 0;
         arrive(off);
-        QVERIFY(core().state.panel.previewVisible);
-        core().state.showFade = true;
+        QVERIFY(core().panelState.previewVisible);
+        core().panelState.showFade = true;
         arrive(kExample);
         arrive(off);
-        QVERIFY(!core().state.panel.previewVisible);
+        QVERIFY(!core().panelState.previewVisible);
     }
 
     // The label always shows the line; the model follows it only when
@@ -171,18 +171,18 @@ private slots:
     {
         arrive("(C) 2006 QX04 V1.2\r\nmore");
         QCOMPARE(core().reporter.copyright(), QStringLiteral("(C) 2006 QX04 V1.2"));
-        QCOMPARE(core().state.title, QStringLiteral("Quillon"));
+        QCOMPARE(core().deviceState.title, QStringLiteral("Quillon"));
 
-        core().state.modelMenuChecked[0] = true;
-        core().state.modelNumber = 1;
+        core().deviceState.modelMenuChecked[0] = true;
+        core().deviceState.modelNumber = 1;
         arrive("(C) 2006 QX07 V1.2\r\n");
-        QCOMPARE(core().state.modelNumber, 7);
-        QCOMPARE(core().state.title, QStringLiteral("Quillon - QX-7 Detected"));
-        QVERIFY(core().state.logoMenuVisible[7]);
-        QVERIFY(!core().state.logoMenuVisible[8]);
+        QCOMPARE(core().deviceState.modelNumber, 7);
+        QCOMPARE(core().deviceState.title, QStringLiteral("Quillon - QX-7 Detected"));
+        QVERIFY(core().logoState.logoMenuVisible[7]);
+        QVERIFY(!core().logoState.logoMenuVisible[8]);
 
         arrive("(C) 2006 QX99 V1.2\r\n");
-        QCOMPARE(core().state.modelNumber, 7);
+        QCOMPARE(core().deviceState.modelNumber, 7);
         QCOMPARE(core().reporter.copyright(), QStringLiteral("(C) 2006 QX99 V1.2"));
 
         QVERIFY(!Protocol::parseCopyright("(C) QX1")->model); // no line end: no model
@@ -191,7 +191,7 @@ private slots:
 
     void copyrightLabelClearsAfter200Ticks()
     {
-        core().state.transferBusy = true; // no poll to re-arm the countdown
+        core().deviceState.transferBusy = true; // no poll to re-arm the countdown
         core().link.sendCommand(22);
         arrive(QByteArray("(C) 2026 X QX04 V1\r\n"));
         QVERIFY(!core().reporter.copyright().isEmpty());

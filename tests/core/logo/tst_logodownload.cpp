@@ -49,7 +49,7 @@ private slots:
         core().panel.setFade(40);
         // A 64-line logo whose top line (row 63) is all set.
         for (int k = 0; k < 32; ++k)
-            core().state.logos[1].bytes[static_cast<size_t>(63 * 32 + k)] = 0xFF;
+            core().logoState.logos[1].bytes[static_cast<size_t>(63 * 32 + k)] = 0xFF;
     }
 
     void fullStream()
@@ -60,13 +60,13 @@ private slots:
         QCOMPARE(w.mid(0, 5), (QList<QByteArray>{"ARS", "ATT", fr0, "AT0", "ALD"}));
         verifyLines(w.mid(5, 64));
         QCOMPARE(w.mid(69), (QList<QByteArray>{fr60, fr60}));
-        QVERIFY(!core().state.transferBusy);
+        QVERIFY(!core().deviceState.transferBusy);
         QVERIFY(!core().reporter.progressVisible());
         // The button press left TAKE green until the device says otherwise.
-        QVERIFY(core().state.panel.takeOn);
+        QVERIFY(core().panelState.takeOn);
 
         // TAKE on goes off for the lines and on after them; negative inverts.
-        core().state.panel.negate = true;
+        core().panelState.negate = true;
         QCOMPARE(runDownload(), 12 + 10 + 10 + 2 + 5 + 12 + 12 + 6);
         w = f->port.writes;
         QCOMPARE(w.mid(0, 4), (QList<QByteArray>{"ARS", fr0, "AT0", "ALD"}));
@@ -98,7 +98,7 @@ private slots:
             QFile file(f->dir.filePath(QStringLiteral("slot%1.bmp").arg(n)));
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bitmap.bytes()) > 0);
             file.close();
-            core().state.currentSlot = n;
+            core().logoState.currentSlot = n;
             QString name = file.fileName();
             QVERIFY(!core().logoFiles.readFile(name));
         }
@@ -106,12 +106,12 @@ private slots:
             LogoBitmap uploaded;
             uploaded.assign(BitmapMaker{}.pixels());
             core().upload.takeStream(QByteArray(2, '\0') + "SD" + LogoFileWriter::qx1Bytes(uploaded, false));
-            QCOMPARE(core().state.viewHeight[1], 64);
+            QCOMPARE(core().logoState.viewHeight[1], 64);
         }
-        core().state.selectedSlotButton = slot;
-        core().state.currentSlot = 3;
+        core().logoState.selectedSlotButton = slot;
+        core().logoState.currentSlot = 3;
         runDownload();
-        QCOMPARE(core().state.currentSlot, slot);
+        QCOMPARE(core().logoState.currentSlot, slot);
         const QList<QByteArray> lines = f->port.writes.mid(5, 64);
         for (int i = 0; i < 64; ++i) {
             // Rows hold their number (plus one when uploaded), the top line first.
@@ -126,18 +126,18 @@ private slots:
             core().reporter.closePanel();
             runDownload();
             QVERIFY(f->port.writes.isEmpty());
-            QVERIFY(!core().state.transferBusy);
+            QVERIFY(!core().deviceState.transferBusy);
             const Reporter &r = core().reporter;
             QCOMPARE(r.panelVisible() ? r.panelTitle() + QStringLiteral(": ") + r.panelText() : QString(),
                      panel);
         };
-        core().state.selectedSlotButton = 5;
+        core().logoState.selectedSlotButton = 5;
         refused(QStringLiteral("No Logo: No logo was selected for download"));
-        core().state.selectedSlotButton = 2;
+        core().logoState.selectedSlotButton = 2;
         core().link.closePort();
-        core().state.comPort = 0;
+        core().deviceState.comPort = 0;
         refused(QStringLiteral("Communication Error!: No Valid COM Port Selected"));
-        core().state.portReady = false;
+        core().deviceState.portReady = false;
         refused(QString()); // quietly
     }
 
@@ -150,7 +150,7 @@ private slots:
         f->port.present.clear(); // and it does not come back
         finish();
         QVERIFY(!core().download.running());
-        QVERIFY(!core().state.transferBusy);
+        QVERIFY(!core().deviceState.transferBusy);
         QVERIFY(!core().reporter.progressVisible());
     }
 

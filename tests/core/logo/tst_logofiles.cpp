@@ -31,13 +31,13 @@ class TestLogoFiles : public QObject
     // Everything a refused load must leave as it was.
     QStringList snapshot()
     {
-        const auto s = static_cast<size_t>(core().state.currentSlot);
-        return {QString::fromLatin1(core().state.logos[s].toByteArray().toHex()),
-                core().state.slotFile[s],
-                core().state.logoName[s],
-                core().state.recentFiles[0],
+        const auto s = static_cast<size_t>(core().logoState.currentSlot);
+        return {QString::fromLatin1(core().logoState.logos[s].toByteArray().toHex()),
+                core().logoState.slotFile[s],
+                core().logoState.logoName[s],
+                core().logoState.recentFiles[0],
                 f->setting(QStringLiteral("BMPpath1")),
-                QString::number(core().state.logoHeight[s])};
+                QString::number(core().logoState.logoHeight[s])};
     }
 
 private slots:
@@ -51,18 +51,18 @@ private slots:
     {
         const BitmapMaker tall;
         QVERIFY(!read(write(QStringLiteral("tall.Bmp"), tall.bytes()) + QLatin1Char(' ')));
-        QCOMPARE(core().state.logos[1].toByteArray(), tall.pixels());
-        QCOMPARE(core().state.logoHeight[1], 64);
-        QCOMPARE(core().state.logoName[1], QStringLiteral("tall.Bmp"));
+        QCOMPARE(core().logoState.logos[1].toByteArray(), tall.pixels());
+        QCOMPARE(core().logoState.logoHeight[1], 64);
+        QCOMPARE(core().logoState.logoName[1], QStringLiteral("tall.Bmp"));
         QCOMPARE(f->setting(QStringLiteral("BMPpath1")), f->dir.filePath(QStringLiteral("tall.Bmp")));
 
         // A 32-line file only changes the first 1024 bytes.
         const BitmapMaker shortOne{.height = 32, .seed = 100};
         QVERIFY(!read(write(QStringLiteral("short.bmp"), shortOne.bytes())));
-        const QByteArray slot = core().state.logos[1].toByteArray();
+        const QByteArray slot = core().logoState.logos[1].toByteArray();
         QCOMPARE(slot.left(1024), shortOne.pixels());
         QCOMPARE(slot.mid(1024), tall.pixels().mid(1024));
-        QCOMPARE(core().state.logoHeight[1], 32);
+        QCOMPARE(core().logoState.logoHeight[1], 32);
 
         // The rows follow the palette: at 62 whatever the offset field says,
         // later behind a longer information header.
@@ -70,7 +70,7 @@ private slots:
              {BitmapMaker{.headerSize = 40, .pixelOffset = 1078, .seed = 7},
               BitmapMaker{.headerSize = 108, .seed = 108}, BitmapMaker{.headerSize = 124, .seed = 124}}) {
             QVERIFY(!read(write(QStringLiteral("later.bmp"), later.bytes())));
-            QCOMPARE(core().state.logos[1].toByteArray(), later.pixels());
+            QCOMPARE(core().logoState.logos[1].toByteArray(), later.pixels());
         }
     }
 
@@ -129,7 +129,7 @@ private slots:
         QString folder = f->dir.filePath(QStringLiteral("folder.bmp"));
         QVERIFY(core().logoFiles.readFile(folder, LogoFiles::Origin::Stored));
         QVERIFY(core().reporter.panelText().contains(QStringLiteral("folder")));
-        QVERIFY(core().state.slotFile[1].isEmpty());
+        QVERIFY(core().logoState.slotFile[1].isEmpty());
     }
 
     void recentListMovesAndSaves()
@@ -139,7 +139,7 @@ private slots:
             paths << write(QStringLiteral("logo%1.bmp").arg(i), BitmapMaker().bytes());
         for (int i = 0; i < 8; ++i)
             QVERIFY(!read(paths[i]));
-        const auto &recent = core().state.recentFiles;
+        const auto &recent = core().logoState.recentFiles;
         QVERIFY(!read(paths[7])); // the top entry again: nothing moves
         // Entry 5 moves to the top; entries 0 to 4 move down one place.
         QVERIFY(!read(paths[2]));
@@ -159,10 +159,10 @@ private slots:
     {
         const QString path = write(QStringLiteral("one.bmp"), BitmapMaker().bytes());
         core().slotControl.chooseModel(1);
-        core().state.currentSlot = 3;
+        core().logoState.currentSlot = 3;
         core().logoFiles.openChosenFile(path);
-        QCOMPARE(core().state.currentSlot, 1);
-        QCOMPARE(core().state.slotFile[1], path);
+        QCOMPARE(core().logoState.currentSlot, 1);
+        QCOMPARE(core().logoState.slotFile[1], path);
 
         // A cancelled dialog is no failure.
         core().logoFiles.openChosenFile(QString());
@@ -181,8 +181,8 @@ private slots:
         g.setSetting(QStringLiteral("BMPpath2"),
                      write(g.dir, QStringLiteral("slot2.bmp"), BitmapMaker().bytes()));
         g.start();
-        QCOMPARE(g.core->state.logos[2].toByteArray(), BitmapMaker().pixels());
-        QVERIFY(g.core->state.recentFiles[0].isEmpty());
+        QCOMPARE(g.core->logoState.logos[2].toByteArray(), BitmapMaker().pixels());
+        QVERIFY(g.core->logoState.recentFiles[0].isEmpty());
         QVERIFY(g.port.writes.isEmpty());
     }
 };

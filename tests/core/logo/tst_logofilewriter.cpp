@@ -63,7 +63,7 @@ private slots:
     {
         CoreFixture f;
         f.start();
-        f.core->state.logos[1].bytes.fill(0x0F);
+        f.core->logoState.logos[1].bytes.fill(0x0F);
         const QString qx1 = f.dir.filePath(QStringLiteral("logo.QX1"));
         QFile old(qx1);
         QVERIFY(old.open(QIODevice::WriteOnly));
@@ -89,7 +89,7 @@ private slots:
             const ReadOnlyFolder closed(f.dir.path());
             if (!closed.refusesNewFiles())
                 QSKIP("this folder cannot be closed to new files here");
-            f.core->state.logos[1].bytes.fill(0x00);
+            f.core->logoState.logos[1].bytes.fill(0x00);
             QVERIFY(f.core->writer.write(qx1, false));
         }
         QCOMPARE(readAll(qx1), QByteArray(2048, '\xFF'));
@@ -116,10 +116,10 @@ private slots:
         QSignalSpy save(&core.upload, &LogoUpload::saveRequested);
         LogoBitmap logo;
         logo.bytes.fill(0x3C);
-        core.state.currentSlot = 9; // model 4
+        core.logoState.currentSlot = 9; // model 4
         core.upload.takeStream(streamOf(logo));
-        QCOMPARE(core.state.currentSlot, 4);
-        QVERIFY(core.state.logos[4] == logo);
+        QCOMPARE(core.logoState.currentSlot, 4);
+        QVERIFY(core.logoState.logos[4] == logo);
         QCOMPARE(save.count(), 1);
         QCOMPARE(save.first().first().toInt(), 4);
 
@@ -128,12 +128,12 @@ private slots:
         QCOMPARE(core.reporter.panelTitle(), QStringLiteral("Save_Picture"));
         QCOMPARE(core.reporter.panelText(),
                  QStringLiteral("The logo stream holds only 2038 of 2048 bytes after its marker. 02"));
-        QVERIFY(core.state.logos[4] == logo);
+        QVERIFY(core.logoState.logos[4] == logo);
 
         core.upload.takeStream(QByteArray(2060, 'x'));
         QVERIFY(core.reporter.progressVisible());
         QCOMPARE(core.reporter.progressValue(), 0);
-        QVERIFY(core.state.logos[4] == logo);
+        QVERIFY(core.logoState.logos[4] == logo);
         QCOMPARE(save.count(), 1);
     }
 

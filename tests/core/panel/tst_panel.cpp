@@ -65,9 +65,9 @@ private slots:
         QFETCH(QString, shown);
         QFETCH(QByteArray, sent);
         QFETCH(int, placed);
-        core().state.panel.standard = standard;
+        core().panelState.standard = standard;
         QCOMPARE(typeInto(horizontal, typed), QList<QByteArray>{sent});
-        const PanelState &p = core().state.panel;
+        const PanelState &p = core().panelState;
         QCOMPARE(horizontal ? p.txtHPOS : p.txtVPOS, shown);
         QCOMPARE(horizontal ? p.previewLeft : p.previewTop, placed);
     }
@@ -77,7 +77,7 @@ private slots:
         QSignalSpy beeps(&core().panel, &PanelController::beepRequested);
         QVERIFY(typeInto(false, QStringLiteral("ab")).isEmpty());
         QCOMPARE(beeps.count(), 1);
-        QCOMPARE(core().state.panel.txtVPOS, QStringLiteral("0"));
+        QCOMPARE(core().panelState.txtVPOS, QStringLiteral("0"));
         QCOMPARE(core().reporter.panelTitle(), QStringLiteral("txtVPOS"));
         QCOMPARE(core().reporter.panelText(), QStringLiteral("Allowable Range 0 to 100%"));
 
@@ -88,12 +88,12 @@ private slots:
 
         QVERIFY(typeInto(true, QStringLiteral("x")).isEmpty());
         QCOMPARE(core().reporter.panelText(), QStringLiteral("Allowable Range 34 to 154  "));
-        QCOMPARE(core().state.panel.txtHPOS, QStringLiteral("0"));
+        QCOMPARE(core().panelState.txtHPOS, QStringLiteral("0"));
 
         core().reporter.closePanel();
         QVERIFY(typeInto(true, QStringLiteral("40000")).isEmpty());
         QCOMPARE(core().reporter.panelTitle(), QStringLiteral("txtHPOS"));
-        QCOMPARE(core().state.panel.txtHPOS, QStringLiteral("40000"));
+        QCOMPARE(core().panelState.txtHPOS, QStringLiteral("40000"));
     }
 
     void dragToTheCorners_data()
@@ -114,16 +114,16 @@ private slots:
         QFETCH(int, to);
         QFETCH(QByteArray, vertical);
         QFETCH(QByteArray, horizontal);
-        core().state.panel.standard = standard;
+        core().panelState.standard = standard;
         f->port.writes.clear();
         core().panel.startDrag(0, 0);
         core().panel.dragTo(to, to);
         QCOMPARE(f->port.writes, (QList<QByteArray>{vertical, horizontal}));
         const QString percent = to > 0 ? QStringLiteral("100") : QStringLiteral("0");
-        QCOMPARE(core().state.panel.txtHPOS, percent);
-        QCOMPARE(core().state.panel.txtVPOS, percent);
-        QCOMPARE(core().state.panel.previewLeft, to > 0 ? 4080 : 60);
-        QCOMPARE(core().state.panel.previewTop, to > 0 ? 3120 : 240);
+        QCOMPARE(core().panelState.txtHPOS, percent);
+        QCOMPARE(core().panelState.txtVPOS, percent);
+        QCOMPARE(core().panelState.previewLeft, to > 0 ? 4080 : 60);
+        QCOMPARE(core().panelState.previewTop, to > 0 ? 3120 : 240);
     }
 
     void dragIsThrottledAndLocked()
@@ -140,11 +140,11 @@ private slots:
 
         core().panel.toggleLock();
         f->ticks(3);
-        const int left = core().state.panel.previewLeft;
+        const int left = core().panelState.previewLeft;
         core().panel.startDrag(0, 0);
         core().panel.dragTo(2000, 2000);
         QCOMPARE(f->port.writes.size(), 4);
-        QCOMPARE(core().state.panel.previewLeft, left);
+        QCOMPARE(core().panelState.previewLeft, left);
     }
 
     void paintBrushStartsOneEditor()
@@ -156,7 +156,7 @@ private slots:
             arguments = args;
             return program == QLatin1String("pinta") || program == QLatin1String("gimp");
         });
-        core().state.slotFile[1] = QStringLiteral("/tmp/some logo.bmp");
+        core().logoState.slotFile[1] = QStringLiteral("/tmp/some logo.bmp");
         qputenv("QUILLON_PAINT", "my-editor");
         QCOMPARE(core().paint.editInPaint(), QStringLiteral("pinta"));
         QCOMPARE(tried, (QStringList{QStringLiteral("my-editor"), QStringLiteral("kolourpaint"),
@@ -174,7 +174,7 @@ private slots:
         f->port.writes.clear();
         for (const char *stored : {"True", "False"}) {
             core().panel.toggleLock();
-            QCOMPARE(core().state.panel.locked, stored == QByteArray("True"));
+            QCOMPARE(core().panelState.locked, stored == QByteArray("True"));
             QCOMPARE(f->setting(QStringLiteral("PanelLock")), QString::fromLatin1(stored));
         }
         QVERIFY(f->port.writes.isEmpty());
@@ -198,29 +198,29 @@ private slots:
 
     void sliderChangesRecolourTheView()
     {
-        core().state.showMix = true;
+        core().panelState.showMix = true;
         core().panel.setMix(0);
-        QCOMPARE(core().state.viewColours.foreground, (Rgb{0, 0, 255}));
+        QCOMPARE(core().panelState.viewColours.foreground, (Rgb{0, 0, 255}));
         core().panel.setNegative(true);
-        QCOMPARE(core().state.viewColours.background, (Rgb{0, 0, 255}));
-        QCOMPARE(core().state.fullViewColours.foreground, (Rgb{0, 0, 224}));
+        QCOMPARE(core().panelState.viewColours.background, (Rgb{0, 0, 255}));
+        QCOMPARE(core().panelState.fullViewColours.foreground, (Rgb{0, 0, 224}));
 
         // A running schedule on a platform below 2 leaves the colours alone.
-        core().state.scheduleOn = true;
-        core().state.platformCode = 1;
+        core().scheduleState.scheduleOn = true;
+        core().deviceState.platformCode = 1;
         core().panel.setMix(99);
-        QCOMPARE(core().state.viewColours.background, (Rgb{0, 0, 255}));
+        QCOMPARE(core().panelState.viewColours.background, (Rgb{0, 0, 255}));
     }
 
     void showMenuFlags()
     {
         core().panel.toggleShowMode(1);
-        QVERIFY(core().state.showMix);
+        QVERIFY(core().panelState.showMix);
         QCOMPARE(f->setting(QStringLiteral("ShowMix")), QStringLiteral("True"));
-        core().state.showFade = true;
-        core().state.panel.previewVisible = false;
+        core().panelState.showFade = true;
+        core().panelState.previewVisible = false;
         core().panel.toggleShowMode(2);
-        QVERIFY(core().state.panel.previewVisible);
+        QVERIFY(core().panelState.previewVisible);
         QCOMPARE(f->setting(QStringLiteral("ShowFade")), QStringLiteral("False"));
     }
 };

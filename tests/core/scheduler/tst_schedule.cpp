@@ -59,9 +59,9 @@ private slots:
         f.setSetting(QStringLiteral("Slider-INT"), QStringLiteral("30"));
         QuillonCore &core = f.start();
         QCOMPARE(core.reporter.panelTitle(), QStringLiteral("Form_SetUp"));
-        QVERIFY(core.state.panel.locked);
-        QCOMPARE(core.state.panel.intensity, 30);
-        QCOMPARE(core.state.schedule[1].daysMask(), 2);
+        QVERIFY(core.panelState.locked);
+        QCOMPARE(core.panelState.intensity, 30);
+        QCOMPARE(core.scheduleState.schedule[1].daysMask(), 2);
     }
 
     // On from Start, for T-ON in every Repeat, up to End; a sequence with no

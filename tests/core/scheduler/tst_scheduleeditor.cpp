@@ -24,9 +24,13 @@ class TestScheduleEditor : public QObject
     std::unique_ptr<CoreFixture> f;
     std::unique_ptr<ScheduleEditor> e;
 
-    Schedule &table() { return f->core->state.schedule; }
+    Schedule &table() { return f->core->scheduleState.schedule; }
 
-    void create() { e = std::make_unique<ScheduleEditor>(f->core->state, *f->settings, f->clock); }
+    void create()
+    {
+        e = std::make_unique<ScheduleEditor>(f->core->deviceState, f->core->scheduleState, *f->settings,
+                                             f->clock);
+    }
     void open()
     {
         create();
@@ -51,7 +55,7 @@ private slots:
     {
         f = std::make_unique<CoreFixture>();
         f->start();
-        f->core->state.modelNumber = 4;
+        f->core->deviceState.modelNumber = 4;
     }
 
     void cleanup()
@@ -155,7 +159,7 @@ private slots:
 
     void lockedShowsButRefuses()
     {
-        f->core->state.scheduleLocked = true;
+        f->core->scheduleState.scheduleLocked = true;
         f->setSetting(u"AutoScan"_s, u"1"_s);
         open();
         QVERIFY(!e->controlsEnabled() && e->lblLockedVisible());
@@ -189,7 +193,7 @@ private slots:
         e->toggleDay(4 * 7 + 3);
         e->undo();
         e->chooseRow(4);
-        f->core->state.scheduleLocked = true;
+        f->core->scheduleState.scheduleLocked = true;
         e->fill();
         QCOMPARE(e->selectedRow(), ScheduleEditor::NoRow);
 
@@ -474,7 +478,7 @@ private slots:
         QCOMPARE(steps, ScheduleEditor::HistoryLimit);
         QVERIFY(table()[0].Days[0]); // five toggles stay
 
-        f->core->state.scheduleLocked = true;
+        f->core->scheduleState.scheduleLocked = true;
         e->fill();
         QVERIFY(!e->canUndo() && !e->canRedo());
     }

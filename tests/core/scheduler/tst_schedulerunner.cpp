@@ -59,7 +59,7 @@ private slots:
         f = std::make_unique<CoreFixture>();
         f->setSetting(u"QX_Model"_s, u"31"_s);
         f->startConnected();
-        core().state.scheduleOn = true;
+        core().scheduleState.scheduleOn = true;
     }
 
     // Select (twice: once more for the slot) at the look-ahead 8 s before;
@@ -67,7 +67,7 @@ private slots:
     void switchTimes()
     {
         // 2026-12-07 is a Monday: a minute every ten from 8:00 to 10:00.
-        core().state.schedule[0] = makeSequence(1920, 4, 40, 2400, 2, Monday);
+        core().scheduleState.schedule[0] = makeSequence(1920, 4, 40, 2400, 2, Monday);
         const QStringList sent = run(at(2026, 12, 7, 7, 59), at(2026, 12, 7, 10, 30));
         QCOMPARE(sent.mid(0, 5), (QStringList{u"Mon 07:59:51.505 AJ02%00%00%00"_s,
                                               u"Mon 07:59:51.505 AJ02%00%00%00"_s, u"Mon 08:00:00.005 AT1"_s,
@@ -75,13 +75,13 @@ private slots:
         QCOMPARE(sent.last(), u"Mon 09:51:00.005 AT0"_s);
         QCOMPARE(count(sent, u"AT1"_s), 12);
         QCOMPARE(count(sent, u"AT0"_s), 12);
-        QCOMPARE(core().state.currentSlot, 2);
-        QVERIFY(core().state.logoMenuChecked[2]);
+        QCOMPARE(core().logoState.currentSlot, 2);
+        QVERIFY(core().logoState.logoMenuChecked[2]);
         QVERIFY(run(at(2026, 12, 8, 7, 59), at(2026, 12, 8, 10, 30)).isEmpty());
 
         // From midnight, selected the day before; to 24:00, off as the next day begins.
-        core().state.schedule[0] = makeSequence(0, 20, 20, 20, 3, Sunday);
-        core().state.schedule[1] = makeSequence(5756, 480, 480, 5760, 1, Wednesday);
+        core().scheduleState.schedule[0] = makeSequence(0, 20, 20, 20, 3, Sunday);
+        core().scheduleState.schedule[1] = makeSequence(5756, 480, 480, 5760, 1, Wednesday);
         QCOMPARE(run(at(2026, 12, 12, 23, 59), at(2026, 12, 13, 0, 10)),
                  (QStringList{u"Sat 23:59:51.505 AJ03%00%00%00"_s, u"Sat 23:59:51.505 AJ03%00%00%00"_s,
                               u"Sun 00:00:00.005 AT1"_s, u"Sun 00:05:00.005 AT0"_s}));
@@ -101,7 +101,7 @@ private slots:
                     .append({QDateTime(QDate(2026, 12, 6), QTime(23, 0), zone), 9, 9, u"TAKE ON"_s, false})
                     .isEmpty());
         core().runner.setAsRunLog(&log);
-        core().state.schedule[2] = makeSequence(1920, 4, 40, 1928, 2, Monday);
+        core().scheduleState.schedule[2] = makeSequence(1920, 4, 40, 1928, 2, Monday);
         const QDateTime from(QDate(2026, 12, 7), QTime(7, 59, 0, 505), zone);
         run(from, from.addSecs(180));
         QVERIFY(log.waitUntilWritten(5000));
@@ -137,7 +137,7 @@ private slots:
             fileName = u"/proc/no-such-folder/as-run.csv"_s;
         AsRunWriter log{AsRunLog(fileName)};
         core().runner.setAsRunLog(&log);
-        core().state.schedule[2] = makeSequence(1920, 4, 40, 1928, 2, Monday);
+        core().scheduleState.schedule[2] = makeSequence(1920, 4, 40, 1928, 2, Monday);
         const QStringList sent = run(at(2026, 12, 14, 7, 59), at(2026, 12, 14, 8, 2, 0, 0));
         QCOMPARE(count(sent, u"AT1"_s), 1);
         QCOMPARE(count(sent, u"AT0"_s), 1);
@@ -177,12 +177,12 @@ private slots:
             f->port.present.insert(1);
             f->setSetting(u"ComPort"_s, u"1"_s);
             f->start();
-            core().state.schedule[0] = noon;
+            core().scheduleState.schedule[0] = noon;
             QVERIFY(before(at(2026, 12, 7, 12, 1)).isEmpty());
             QVERIFY(f->port.writes.isEmpty());
             f->wake();
         } else {
-            core().state.schedule[0] = noon;
+            core().scheduleState.schedule[0] = noon;
             QVERIFY(before(at(2026, 12, 7, 11, 0)).isEmpty());
         }
         const QDateTime from = at(2026, 12, 7, 12, 2, 0, 5);
@@ -193,8 +193,8 @@ private slots:
 
     void overlappingSequencesInterfere()
     {
-        core().state.schedule[0] = makeSequence(1920, 8, 480, 1928, 1, Tuesday); // 08:00-08:02
-        core().state.schedule[1] = makeSequence(1924, 8, 480, 1932, 2, Tuesday); // 08:01-08:03
+        core().scheduleState.schedule[0] = makeSequence(1920, 8, 480, 1928, 1, Tuesday); // 08:00-08:02
+        core().scheduleState.schedule[1] = makeSequence(1924, 8, 480, 1932, 2, Tuesday); // 08:01-08:03
         const QStringList sent = run(at(2026, 12, 8, 7, 59), at(2026, 12, 8, 8, 5));
         QCOMPARE(count(sent, u"AT1"_s), 2);
         QCOMPARE(count(sent, u"AT0"_s), 2);
@@ -208,22 +208,22 @@ private slots:
     void logoWithoutAButton()
     {
         const auto friday = [](int hour, int minute) { return at(2026, 12, 11, hour, minute); };
-        ScheduleSequence &s = core().state.schedule[0];
+        ScheduleSequence &s = core().scheduleState.schedule[0];
         s = makeSequence(2880, 4, 480, 2900, 16, Friday);
-        core().state.schedule[1] = makeSequence(2880, 4, 480, 2900, 4, Friday);
+        core().scheduleState.schedule[1] = makeSequence(2880, 4, 480, 2900, 4, Friday);
         QCOMPARE(run(friday(11, 59), friday(12, 5)),
                  (QStringList{u"Fri 11:59:51.505 AJ04%00%00%00"_s, u"Fri 11:59:51.505 AJ04%00%00%00"_s,
                               u"Fri 12:00:00.005 AT1"_s, u"Fri 12:01:00.005 AT0"_s}));
         QCOMPARE(core().reporter.panelTitle(), u"Scan_Schedule x5a"_s);
         QCOMPARE(core().reporter.panelText().count(u"logo 16"_s), 1);
 
-        core().state.schedule[1] = {};
+        core().scheduleState.schedule[1] = {};
         s = makeSequence(2880, 8, 480, 2900, 2, Friday); // 12:00 for two minutes
         QCOMPARE(count(run(friday(11, 59), friday(12, 1)), u"AT1"_s), 1);
         s.Logo = 31;
         QCOMPARE(run(friday(12, 1), friday(12, 3)), QStringList{u"Fri 12:02:00.005 AT0"_s});
         QVERIFY(!s.Running);
-        QCOMPARE(core().state.onAirMark, MainState().onAirMark);
+        QCOMPARE(core().scheduleState.onAirMark, ScheduleState().onAirMark);
         for (int logo : {20, 3, 20}) {
             s.Logo = logo;
             run(friday(12, 0), friday(12, 1));
@@ -234,12 +234,12 @@ private slots:
 
     void switchingOffLeavesTheLogoOnAir()
     {
-        core().state.schedule[0] = makeSequence(1920, 40, 480, 2400, 1, EveryDay);
+        core().scheduleState.schedule[0] = makeSequence(1920, 40, 480, 2400, 1, EveryDay);
         run(at(2026, 12, 7, 7, 59, 50), at(2026, 12, 7, 8, 0, 5, 0));
-        QVERIFY(core().state.schedule[0].Running);
+        QVERIFY(core().scheduleState.schedule[0].Running);
         f->port.writes.clear();
         core().runner.toggleRunning();
-        QVERIFY(!core().state.scheduleOn && !core().state.runningLabelVisible);
+        QVERIFY(!core().scheduleState.scheduleOn && !core().scheduleState.runningLabelVisible);
         QVERIFY(f->port.writes.isEmpty());
         // Back on after the sequence ended: TAKE OFF at the next present tick.
         core().runner.toggleRunning();
@@ -252,10 +252,10 @@ private slots:
     {
         const QTimeZone berlin("Europe/Berlin");
         QVERIFY(berlin.isValid());
-        core().state.schedule[0]
-            = makeSequence(360, 600, 600, 960, 1, EveryDay);                     // 01:30-04:00, on throughout
-        core().state.schedule[1] = makeSequence(540, 60, 60, 600, 2, EveryDay);  // 02:15-02:30
-        core().state.schedule[2] = makeSequence(720, 4, 480, 1000, 3, EveryDay); // 03:00 for a minute
+        core().scheduleState.schedule[0]
+            = makeSequence(360, 600, 600, 960, 1, EveryDay); // 01:30-04:00, on throughout
+        core().scheduleState.schedule[1] = makeSequence(540, 60, 60, 600, 2, EveryDay);  // 02:15-02:30
+        core().scheduleState.schedule[2] = makeSequence(720, 4, 480, 1000, 3, EveryDay); // 03:00 for a minute
         const auto local
             = [&](QDate date, int hour) { return QDateTime(date, QTime(hour, 0, 0, 505), berlin); };
 
@@ -267,7 +267,7 @@ private slots:
         QCOMPARE(spring.first(), u"Sun 01:29:51.505 AJ01%00%00%00"_s);
 
         // Autumn: the repeated hour switches the one inside it twice, the long one once.
-        for (ScheduleSequence &s : core().state.schedule.sequences)
+        for (ScheduleSequence &s : core().scheduleState.schedule.sequences)
             s.Running = false;
         const QStringList autumn = run(local(QDate(2025, 10, 26), 1), local(QDate(2025, 10, 26), 5));
         QCOMPARE(count(autumn, u"AT1"_s), 1 + 2 + 1);

@@ -17,17 +17,19 @@ class TestStartup : public QObject
     // What start-up made of the store, as name=value words.
     static QStringList fields(const QuillonCore &core)
     {
-        const MainState &s = core.state;
         const MenuOptions &m = core.startup.menuOptions();
         return QString::asprintf(
                    "model=%d slot=%d comPort=%d standard=%d intensity=%d mix=%d fade=%d timeOn=%d "
                    "timeInt=%d showInt=%d showMix=%d showFade=%d locked=%d scheduleOn=%d "
                    "scheduleLocked=%d diagTools=%d showReply=%d nodeMenu=%d factoryReset=%d "
                    "deviceMenus=%d loading=%d",
-                   s.modelNumber, s.currentSlot, s.comPort, s.panel.standard, s.panel.intensity, s.panel.mix,
-                   s.panel.fade, s.panel.timeOn, s.panel.timeInt, s.showInt, s.showMix, s.showFade,
-                   s.panel.locked, s.scheduleOn, s.scheduleLocked, m.diagTools, m.showReply, m.nodeMenu,
-                   m.factoryReset, s.deviceMenusEnabled, s.loading)
+                   core.deviceState.modelNumber, core.logoState.currentSlot, core.deviceState.comPort,
+                   core.panelState.standard, core.panelState.intensity, core.panelState.mix,
+                   core.panelState.fade, core.panelState.timeOn, core.panelState.timeInt,
+                   core.panelState.showInt, core.panelState.showMix, core.panelState.showFade,
+                   core.panelState.locked, core.scheduleState.scheduleOn, core.scheduleState.scheduleLocked,
+                   m.diagTools, m.showReply, m.nodeMenu, m.factoryReset, core.deviceState.deviceMenusEnabled,
+                   core.deviceState.starting)
             .split(u' ');
     }
 
@@ -36,17 +38,17 @@ private slots:
     {
         CoreFixture f;
         QuillonCore &core = f.start();
-        const MainState &s = core.state;
         QCOMPARE(fields(core).join(u' '),
                  u"model=4 slot=1 comPort=0 standard=0 intensity=99 mix=99 fade=100 timeOn=100 timeInt=100 "
                  "showInt=1 showMix=0 showFade=0 locked=0 scheduleOn=0 scheduleLocked=0 diagTools=0 "
                  "showReply=0 nodeMenu=0 factoryReset=0 deviceMenus=0 loading=0"_s);
-        QVERIFY(s.modelMenuChecked[4] && !s.modelMenuChecked[0] && s.logoMenuChecked[1]);
+        QVERIFY(core.deviceState.modelMenuChecked[4] && !core.deviceState.modelMenuChecked[0]
+                && core.logoState.logoMenuChecked[1]);
         for (int i = 1; i <= 15; ++i)
-            QCOMPARE(s.logoMenuVisible[static_cast<size_t>(i)], i <= 4);
+            QCOMPARE(core.logoState.logoMenuVisible[static_cast<size_t>(i)], i <= 4);
         QVERIFY(f.port.opened.isEmpty());
         // Loading kept the value labels at their design text and sent nothing.
-        QCOMPARE(s.panel.lblFade, u"000"_s);
+        QCOMPARE(core.panelState.lblFade, u"000"_s);
         QCOMPARE(core.reporter.diagReply(), u"No Reply"_s);
         QVERIFY(!core.reporter.panelVisible());
         // Nothing at start-up writes a setting that was not there.
@@ -75,11 +77,11 @@ private slots:
         f.setSetting(u"QX_Model"_s, stored);
         f.setSetting(u"BMPpath1"_s, u"/tmp/logo1.bmp"_s);
         QuillonCore &core = f.start();
-        QCOMPARE(core.state.modelNumber, model);
-        for (int index : MainState::ModelIndexes)
-            QCOMPARE(core.state.modelMenuChecked[static_cast<size_t>(index)], index == checked);
+        QCOMPARE(core.deviceState.modelNumber, model);
+        for (int index : DeviceState::ModelIndexes)
+            QCOMPARE(core.deviceState.modelMenuChecked[static_cast<size_t>(index)], index == checked);
         // Model 0 loads no stored bitmap.
-        QCOMPARE(core.state.slotFile[1].isEmpty(), model == 0);
+        QCOMPARE(core.logoState.slotFile[1].isEmpty(), model == 0);
     }
 
     // One stored value each, as start-up reads it: flags, sliders out of
@@ -137,19 +139,20 @@ private slots:
         CoreFixture f;
         f.port.present = {1, 3, 7};
         f.start();
-        const MainState &s = f.core->state;
-        QCOMPARE((QStringList{s.portMenu[1].caption, s.portMenu[2].caption, s.portMenu[3].caption}),
-                 (QStringList{u"COM&1"_s, u"COM&3"_s, u"COM&7"_s}));
-        QCOMPARE(s.portMenu[3].path, u"/dev/fake7"_s);
+        QCOMPARE(
+            (QStringList{f.core->deviceState.portMenu[1].caption, f.core->deviceState.portMenu[2].caption,
+                         f.core->deviceState.portMenu[3].caption}),
+            (QStringList{u"COM&1"_s, u"COM&3"_s, u"COM&7"_s}));
+        QCOMPARE(f.core->deviceState.portMenu[3].path, u"/dev/fake7"_s);
         for (size_t i = 4; i <= 12; ++i)
-            QVERIFY(!s.portMenu[i].visible);
+            QVERIFY(!f.core->deviceState.portMenu[i].visible);
 
         CoreFixture g;
         for (int n = 1; n <= 14; ++n)
             g.port.present.insert(n * 2);
         g.start({u"SKIPCOM"_s, u"2"_s});
-        QCOMPARE(g.core->state.portMenu[1].tag, u"4"_s);
-        QCOMPARE(g.core->state.portMenu[12].tag, u"26"_s);
+        QCOMPARE(g.core->deviceState.portMenu[1].tag, u"4"_s);
+        QCOMPARE(g.core->deviceState.portMenu[12].tag, u"26"_s);
     }
 
     void storedPortIsOpenedAndTicked()
@@ -160,9 +163,9 @@ private slots:
         f.start();
         QCOMPARE(f.port.openPort(), 5);
         QVERIFY(f.port.isOpen());
-        QVERIFY(f.core->state.portMenu[2].checked);
-        QCOMPARE(f.core->state.txtCom, u"5"_s);
-        QCOMPARE(f.core->state.txtComColour, Indicator::Cyan);
+        QVERIFY(f.core->deviceState.portMenu[2].checked);
+        QCOMPARE(f.core->deviceState.txtCom, u"5"_s);
+        QCOMPARE(f.core->deviceState.txtComColour, Indicator::Cyan);
         QVERIFY(f.port.writes.isEmpty());
     }
 
@@ -174,8 +177,8 @@ private slots:
         QCOMPARE(core.reporter.panelTitle(), u"StartCom 02"_s);
         QCOMPARE(core.reporter.panelText(),
                  u"Invalid Port Number - 9 Port not available for use as a device interface."_s);
-        QCOMPARE(core.state.txtComColour, Indicator::Red);
-        QVERIFY(!core.state.portReady);
+        QCOMPARE(core.deviceState.txtComColour, Indicator::Red);
+        QVERIFY(!core.deviceState.portReady);
         core.link.openPort();
         QCOMPARE(core.reporter.panelText(),
                  u"Invalid Port Number - 9 Port not available for use as a device interface."_s);
@@ -187,11 +190,11 @@ private slots:
         f.port.present = {1, 3};
         f.port.failing.insert(3, SerialPort::InUse);
         QuillonCore &core = f.start();
-        core.state.portMenu[2] = {true, false, u"COM&3"_s, u"3"_s, QString(), QString()};
+        core.deviceState.portMenu[2] = {true, false, u"COM&3"_s, u"3"_s, QString(), QString()};
         core.link.choosePort(2);
         const QString message = u"Port Already Open - Port in use - 3 can't be used as a device interface."_s;
         QCOMPARE(core.reporter.panelText(), message);
-        QCOMPARE(core.state.txtComColour, Indicator::Red);
+        QCOMPARE(core.deviceState.txtComColour, Indicator::Red);
         QCOMPARE(f.setting(u"ComPort"_s), u"3"_s);
         core.reporter.closePanel();
         core.link.choosePort(2);
@@ -207,9 +210,9 @@ private slots:
         core.link.choosePort(2);
         QCOMPARE(f.port.writes, (QList<QByteArray>{"SP", "SP"}));
         QCOMPARE(f.port.opened, (QList<int>{1, 3}));
-        QVERIFY(core.state.portMenu[2].checked);
-        QVERIFY(!core.state.portMenu[1].checked);
-        QCOMPARE(core.state.txtCom, u"3"_s);
+        QVERIFY(core.deviceState.portMenu[2].checked);
+        QVERIFY(!core.deviceState.portMenu[1].checked);
+        QCOMPARE(core.deviceState.txtCom, u"3"_s);
     }
 
     void badStoredValuesAreReportedTogether()
@@ -245,13 +248,13 @@ private slots:
             f.setSetting(u"BMPpath%1"_s.arg(n), name);
         }
         f.setSetting(u"LogoSelect"_s, logoSelect);
-        const MainState &s = f.start().state;
-        QCOMPARE(s.currentSlot, slot);
-        QCOMPARE(s.selectedSlotButton, slot);
+        const QuillonCore &core = f.start();
+        QCOMPARE(core.logoState.currentSlot, slot);
+        QCOMPARE(core.logoState.selectedSlotButton, slot);
         for (int n = 1; n <= 15; ++n)
-            QCOMPARE(s.logoMenuChecked[static_cast<size_t>(n)], n == slot);
-        QCOMPARE(s.logoHeight[1], 32);
-        QCOMPARE(s.logoHeight[3], 64);
+            QCOMPARE(core.logoState.logoMenuChecked[static_cast<size_t>(n)], n == slot);
+        QCOMPARE(core.logoState.logoHeight[1], 32);
+        QCOMPARE(core.logoState.logoHeight[3], 64);
     }
 
     void featureEnablesWalk()
@@ -266,8 +269,8 @@ private slots:
         f.setSetting(u"Enables_B"_s, u"1,0,1,"_s);
         QuillonCore &core = f.start();
         QVERIFY(core.startup.menuOptions().nodeMenu);
-        QVERIFY(!core.state.modelMenuVisible[7]);
-        QVERIFY(core.state.modelMenuVisible[4]);
+        QVERIFY(!core.deviceState.modelMenuVisible[7]);
+        QVERIFY(core.deviceState.modelMenuVisible[4]);
         QVERIFY(core.startup.menuOptions().factoryReset);
     }
 };

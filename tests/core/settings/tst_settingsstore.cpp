@@ -72,7 +72,7 @@ private slots:
         QCOMPARE(readFile(aside), bad);
         QuillonCore &core = f.start();
         QCOMPARE(core.reporter.panelTitle(), QStringLiteral("Settings"));
-        QCOMPARE(core.state.comPort, 0);
+        QCOMPARE(core.deviceState.comPort, 0);
     }
 
     // The file is replaced whole on every write: a program killed at any
