@@ -88,8 +88,6 @@ void DeviceLink::saveSetting(const QString &key, const QString &value)
 void DeviceLink::sendCommand(int command, const QByteArray &argument)
 {
     using namespace CommandTable;
-    if (m_deviceState.starting)
-        return;
     m_reporter.setUploadStatus(QString());
 
     const CommandInfo *info = find(command);
@@ -161,8 +159,6 @@ void DeviceLink::sendDuringHold(const QByteArray &text)
 
 void DeviceLink::writeText(const QByteArray &text)
 {
-    if (m_deviceState.starting)
-        return;
     if (m_holding && !m_writingHeld) {
         m_held.append(text);
         return;

@@ -35,8 +35,6 @@ public:
 
     void notify() { emit changed(); }
 
-    // Set while start-up puts the stored settings back: nothing is sent then.
-    bool starting = false;
     bool portReady = false;
     bool transferBusy = false;
     bool uploadPending = false;

@@ -66,8 +66,6 @@ void LogoDownload::wait(Step next, int ticks)
 
 void LogoDownload::start()
 {
-    if (m_deviceState.starting)
-        return;
     // One download at a time: a second one would mix its texts into the
     // first one's on the line. The non-volatile save's progress is no
     // download: a download asked for meanwhile starts when it has ended.

@@ -122,7 +122,7 @@ void LogoFiles::moveToTop(const QString &name)
 
 void LogoFiles::SelectLocationForLogo()
 {
-    if (m_deviceState.starting || m_deviceState.modelNumber <= 1)
+    if (m_deviceState.modelNumber <= 1)
         m_logoState.currentSlot = 1;
 }
 

@@ -218,17 +218,16 @@ void PanelController::toggleShowMode(int index)
 
 void PanelController::refreshPreview()
 {
-    if ((m_scheduleState.scheduleOn && m_deviceState.platformCode < 2) || m_deviceState.starting
-        || m_panelState.refreshingPreview)
+    if ((m_scheduleState.scheduleOn && m_deviceState.platformCode < 2) || m_refreshingPreview)
         return;
-    m_panelState.refreshingPreview = true;
+    m_refreshingPreview = true;
     const PanelState &panel = m_panelState;
     m_panelState.viewColours = PreviewColours::forView(panel.mix, panel.intensity, m_panelState.showMix,
                                                        m_panelState.showInt, panel.negate);
     m_panelState.fullViewColours = PreviewColours::forFullView(panel.negate);
     // The views draw the slots' logos as held in memory, in the new colours.
     m_panelState.notify();
-    m_panelState.refreshingPreview = false;
+    m_refreshingPreview = false;
 }
 
 void PanelController::startDrag(int x, int y)

@@ -84,7 +84,8 @@ private:
     Reporter &m_reporter;
     SettingsStore &m_settings;
 
-    int m_dragThrottle = 0; // ticks until the next drag step may send
+    bool m_refreshingPreview = false; // the views redraw, which may ask again
+    int m_dragThrottle = 0;           // ticks until the next drag step may send
     struct Drag {
         bool dragging = false;
         bool firstMove = false;

@@ -45,7 +45,6 @@ public:
     bool showFade = false;
     PreviewColours viewColours{Rgb{255, 255, 255}, PureBlue};
     PreviewColours fullViewColours = PreviewColours::forFullView(false);
-    bool refreshingPreview = false;
 
 signals:
     void changed();

@@ -47,14 +47,12 @@ void SlotController::select(int index, bool tellDevice)
     m_logoState.previousSlotButton = index;
     m_logoState.selectedSlotButton = index;
 
-    if (!m_deviceState.starting) {
-        if (tellDevice)
-            m_link.sendCommand(CommandTable::SelectLogo, Protocol::dec2(index));
-        m_settings.setValue(QStringLiteral("LogoSelect"), QString::number(index));
-        QString path = m_logoState.slotFile[static_cast<size_t>(index)];
-        if (!path.isEmpty())
-            m_files.readFile(path, LogoFiles::Origin::Stored);
-    }
+    if (tellDevice)
+        m_link.sendCommand(CommandTable::SelectLogo, Protocol::dec2(index));
+    m_settings.setValue(QStringLiteral("LogoSelect"), QString::number(index));
+    QString path = m_logoState.slotFile[static_cast<size_t>(index)];
+    if (!path.isEmpty())
+        m_files.readFile(path, LogoFiles::Origin::Stored);
     showGroupOfFour(index);
     m_logoState.notify();
 }

@@ -83,7 +83,6 @@ QList<QPair<QString, QString>> Startup::featureEnables(const QString &names, con
 void Startup::start(const QStringList &arguments)
 {
     m_deviceState.platformCode = 2;
-    m_deviceState.starting = true;
     restoreSlot();
     m_panelState.previewVisible = true;
 
@@ -101,7 +100,6 @@ void Startup::start(const QStringList &arguments)
     openPort(std::nullopt);
 
     setUp();
-    m_deviceState.starting = false;
     m_panel.refreshPreview();
     m_reporter.setDiagReply(QStringLiteral("No Reply"));
     m_deviceState.notify();
@@ -173,14 +171,12 @@ void Startup::openPort(std::optional<int> given)
 void Startup::startHeadless(std::optional<int> comPort)
 {
     m_deviceState.platformCode = 2;
-    m_deviceState.starting = true;
     restoreSlot();
     m_panelState.timeOn = 100;
     m_panelState.timeInt = 100;
     m_panel.updateTimeLabels();
     openPort(comPort);
     setUp(false);
-    m_deviceState.starting = false;
 }
 
 void Startup::setUp(bool readLogos)

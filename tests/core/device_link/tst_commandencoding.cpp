@@ -106,15 +106,6 @@ private slots:
         QCOMPARE(core().link.copyrightWait(), 200);
     }
 
-    void loadingSendsNothing()
-    {
-        core().deviceState.starting = true;
-        f->port.writes.clear();
-        core().link.sendCommand(CommandTable::FadeRate, Protocol::byte(10));
-        core().link.writeText("ARS");
-        QVERIFY(f->port.writes.isEmpty());
-    }
-
     void counterWrapsAfter9999()
     {
         for (int i = core().reporter.sentCount().toInt(); i < 9999; ++i)

@@ -22,14 +22,13 @@ class TestStartup : public QObject
                    "model=%d slot=%d comPort=%d standard=%d intensity=%d mix=%d fade=%d timeOn=%d "
                    "timeInt=%d showInt=%d showMix=%d showFade=%d locked=%d scheduleOn=%d "
                    "scheduleLocked=%d diagTools=%d showReply=%d nodeMenu=%d factoryReset=%d "
-                   "deviceMenus=%d loading=%d",
+                   "deviceMenus=%d",
                    core.deviceState.modelNumber, core.logoState.currentSlot, core.deviceState.comPort,
                    core.panelState.standard, core.panelState.intensity, core.panelState.mix,
                    core.panelState.fade, core.panelState.timeOn, core.panelState.timeInt,
                    core.panelState.showInt, core.panelState.showMix, core.panelState.showFade,
                    core.panelState.locked, core.scheduleState.scheduleOn, core.scheduleState.scheduleLocked,
-                   m.diagTools, m.showReply, m.nodeMenu, m.factoryReset, core.deviceState.deviceMenusEnabled,
-                   core.deviceState.starting)
+                   m.diagTools, m.showReply, m.nodeMenu, m.factoryReset, core.deviceState.deviceMenusEnabled)
             .split(u' ');
     }
 
@@ -41,7 +40,7 @@ private slots:
         QCOMPARE(fields(core).join(u' '),
                  u"model=4 slot=1 comPort=0 standard=0 intensity=99 mix=99 fade=100 timeOn=100 timeInt=100 "
                  "showInt=1 showMix=0 showFade=0 locked=0 scheduleOn=0 scheduleLocked=0 diagTools=0 "
-                 "showReply=0 nodeMenu=0 factoryReset=0 deviceMenus=0 loading=0"_s);
+                 "showReply=0 nodeMenu=0 factoryReset=0 deviceMenus=0"_s);
         QVERIFY(core.deviceState.modelMenuChecked[4] && !core.deviceState.modelMenuChecked[0]
                 && core.logoState.logoMenuChecked[1]);
         for (int i = 1; i <= 15; ++i)
@@ -119,7 +118,9 @@ private slots:
         CoreFixture f;
         f.setSetting(key, stored);
         const QStringList got = fields(f.start());
-        QVERIFY2(got.contains(expected) && got.contains(u"loading=0"_s), qPrintable(got.join(u' ')));
+        QVERIFY2(got.contains(expected), qPrintable(got.join(u' ')));
+        // Putting the stored values back sends nothing: the line wakes later.
+        QCOMPARE(f.port.writes, QList<QByteArray>());
         // Start-up leaves the stored text as it was.
         QCOMPARE(f.setting(key), stored);
     }
