@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     CoreFixture fixture;
     fixture.setSetting(QStringLiteral("QX_Model"), QStringLiteral("31"));
     QuillonCore &core = fixture.startConnected(1);
-    core.scheduleState.scheduleOn = true;
+    core.scheduleState.on = true;
     fixture.clock.time = QDateTime(QDate(2026, 12, 7), QTime(7, 59, 0, 505));
     const auto tick = [&] {
         core.runner.tick();

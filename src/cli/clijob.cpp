@@ -151,8 +151,8 @@ void CliJob::start()
     }
     if (m_request.command == Command::ScheduleRun) {
         m_phase = Phase::Running;
-        m_core.scheduleState.scheduleOn = true;
-        m_core.scheduleState.runningLabelVisible = true;
+        m_core.scheduleState.on = true;
+        m_core.scheduleState.runningShown = true;
         if (m_timers)
             m_timers->armSchedule();
         m_output.err(QStringLiteral("quillon-cli: running the schedule on %1").arg(portName()));

@@ -538,7 +538,7 @@ void FrmQuillon4::buildTimers(bool start)
 
 void FrmQuillon4::syncNextTake()
 {
-    const bool running = m_core.scheduleState.scheduleOn;
+    const bool running = m_core.scheduleState.on;
     m_lblNextTake->setVisible(running);
     if (!running)
         return;
@@ -642,9 +642,9 @@ void FrmQuillon4::wireControls()
     connect(m_mnuTrafficLog, &QAction::triggered, this, &FrmQuillon4::showTrafficLog);
     connect(m_mnuScheduleLock, &QAction::triggered, this, [this] {
         m_core.reporter.setUploadStatus(QString());
-        m_core.scheduleState.scheduleLocked = !m_core.scheduleState.scheduleLocked;
+        m_core.scheduleState.locked = !m_core.scheduleState.locked;
         m_core.settings.setValue(QStringLiteral("Locked"),
-                                 SettingsStore::flagText(m_core.scheduleState.scheduleLocked));
+                                 SettingsStore::flagText(m_core.scheduleState.locked));
         sync();
     });
     connect(m_mnuAbout, &QAction::triggered, this, &FrmQuillon4::mnuAbout_Click);
@@ -814,7 +814,7 @@ void FrmQuillon4::sync()
     syncMenus();
     syncPanel();
     syncStrips();
-    if (m_lblNextTake->isVisibleTo(this) != m_core.scheduleState.scheduleOn)
+    if (m_lblNextTake->isVisibleTo(this) != m_core.scheduleState.on)
         syncNextTake();
     m_syncing = false;
 }
@@ -829,13 +829,13 @@ void FrmQuillon4::syncMenus()
     }
     for (QAction *action :
          {m_mnuDownloadLogotoRam, m_mnuSaveCurrentSettings, m_mnuSaveLogoinNVRAM, m_mnuUpLoadLogo})
-        action->setEnabled(m_core.deviceState.deviceMenusEnabled);
-    m_mnuUpLoadLogo->setVisible(m_core.deviceState.uploadMenuVisible);
-    m_mnuSaveLogoDisk->setVisible(m_core.logoState.saveLogoDiskVisible);
+        action->setEnabled(m_core.deviceState.transfersEnabled);
+    m_mnuUpLoadLogo->setVisible(m_core.deviceState.uploadOffered);
+    m_mnuSaveLogoDisk->setVisible(m_core.logoState.saveToDiskOffered);
     m_mnuPanelLock->setChecked(m_core.panelState.locked);
 
     for (size_t i = 1; i < m_mnuCOMsel.size(); ++i) {
-        const PortMenuEntry &entry = m_core.deviceState.portMenu[i];
+        const PortMenuEntry &entry = m_core.deviceState.ports[i];
         m_mnuCOMsel[i]->setVisible(entry.visible);
         if (entry.visible) {
             m_mnuCOMsel[i]->setText(entry.caption);
@@ -852,9 +852,9 @@ void FrmQuillon4::syncMenus()
 
     for (int i = 1; i <= LogoState::MaxSlots; ++i) {
         const auto n = static_cast<size_t>(i);
-        m_mnuLogoSel[n]->setVisible(m_core.logoState.logoMenuVisible[n]);
-        m_mnuLogoSel[n]->setChecked(m_core.logoState.logoMenuChecked[n]);
-        m_optLOGO[n]->setVisible(m_core.logoState.slotButtonVisible[n]);
+        m_mnuLogoSel[n]->setVisible(m_core.logoState.slotOffered[n]);
+        m_mnuLogoSel[n]->setChecked(m_core.logoState.slotChosen[n]);
+        m_optLOGO[n]->setVisible(m_core.logoState.slotButtonOffered[n]);
     }
     if (m_core.logoState.currentSlot >= 1 && m_core.logoState.currentSlot <= LogoState::MaxSlots) {
         QSignalBlocker block(m_optLOGO[static_cast<size_t>(m_core.logoState.currentSlot)]);
@@ -862,14 +862,14 @@ void FrmQuillon4::syncMenus()
     }
     for (int index : DeviceState::ModelIndexes) {
         const auto n = static_cast<size_t>(index);
-        m_mnuSetQXx[n]->setChecked(m_core.deviceState.modelMenuChecked[n]);
-        m_mnuSetQXx[n]->setVisible(m_core.deviceState.modelMenuVisible[n]);
+        m_mnuSetQXx[n]->setChecked(m_core.deviceState.modelChosen[n]);
+        m_mnuSetQXx[n]->setVisible(m_core.deviceState.modelOffered[n]);
     }
     m_mnuShowMode[0]->setChecked(m_core.panelState.showInt);
     m_mnuShowMode[1]->setChecked(m_core.panelState.showMix);
     m_mnuShowMode[2]->setChecked(m_core.panelState.showFade);
-    m_mnuScheduleLock->setChecked(m_core.scheduleState.scheduleLocked);
-    m_mnuScheduleOnOff->setChecked(m_core.scheduleState.scheduleOn);
+    m_mnuScheduleLock->setChecked(m_core.scheduleState.locked);
+    m_mnuScheduleOnOff->setChecked(m_core.scheduleState.on);
 
     const WindowState &w = m_window;
     m_mnuDiag->menuAction()->setVisible(w.diagMenuVisible);
@@ -898,15 +898,15 @@ void FrmQuillon4::syncPanel()
     setBar(m_hscrIntensity, p.intensity);
     setBar(m_hscrTimeOn, p.timeOn);
     setBar(m_hscrTimeInt, p.timeInt);
-    m_lblFade->setText(p.lblFade);
-    m_lblRatio->setText(p.lblRatio);
-    m_lblIntensity->setText(p.lblIntensity);
-    m_lblOnTime->setText(p.lblOnTime);
-    m_lblCycTime->setText(p.lblCycTime);
-    if (m_txtHPOS->text() != p.txtHPOS)
-        m_txtHPOS->setText(p.txtHPOS);
-    if (m_txtVPOS->text() != p.txtVPOS)
-        m_txtVPOS->setText(p.txtVPOS);
+    m_lblFade->setText(p.fadeText);
+    m_lblRatio->setText(p.mixText);
+    m_lblIntensity->setText(p.intensityText);
+    m_lblOnTime->setText(p.onTimeText);
+    m_lblCycTime->setText(p.intervalText);
+    if (m_txtHPOS->text() != p.hposText)
+        m_txtHPOS->setText(p.hposText);
+    if (m_txtVPOS->text() != p.vposText)
+        m_txtVPOS->setText(p.vposText);
     setBackground(m_optTAKE, p.takeOn ? kGreen : QColor());
     m_optTAKE->setStyleSheet(p.takeOn ? QStringLiteral("background-color: rgb(0,255,0);") : QString());
     {
@@ -948,15 +948,15 @@ void FrmQuillon4::syncPanel()
     }
     m_picPicture2->move(twips(p.previewLeft), twips(p.previewTop));
     m_picPicture2->setVisible(p.previewVisible);
-    m_lblRunning->setVisible(m_core.scheduleState.runningLabelVisible);
+    m_lblRunning->setVisible(m_core.scheduleState.runningShown);
     m_lblRunning->setStyleSheet(
-        m_core.scheduleState.runningLabelYellow
+        m_core.scheduleState.runningLit
             ? QStringLiteral("background: rgb(0,0,255); color: rgb(255,255,0); font-weight: bold;")
             : QStringLiteral("background: rgb(0,0,255); color: rgb(0,0,255); font-weight: bold;"));
     for (int i = 1; i <= LogoState::MaxSlots; ++i) {
         auto *button = m_optLOGO[static_cast<size_t>(i)];
-        const bool on = m_core.scheduleState.onAirMark[static_cast<size_t>(i)];
-        const bool selected = m_core.scheduleState.runnerLogoButton == i;
+        const bool on = m_core.scheduleState.onAir[static_cast<size_t>(i)];
+        const bool selected = m_core.scheduleState.runnerLogo == i;
         button->setStyleSheet(
             on || selected ? QStringLiteral("QRadioButton { color: rgb(0,%1,0); %2 }")
                                  .arg(selected ? 255 : 0)
@@ -978,8 +978,8 @@ void FrmQuillon4::syncStrips()
     m_progress->setValue(r.progressValue());
     m_lblCopyright->setText(r.copyright());
     m_lblCurrentTime->setText(r.currentTime());
-    m_txtCom->setText(m_core.deviceState.txtCom);
-    switch (m_core.deviceState.txtComColour) {
+    m_txtCom->setText(m_core.deviceState.portText);
+    switch (m_core.deviceState.portIndicator) {
     case Indicator::Red:
         setBackground(m_txtCom, kRed);
         break;
@@ -996,7 +996,7 @@ void FrmQuillon4::syncStrips()
     QString tip = QStringLiteral("No port chosen");
     if (m_core.deviceState.comPort > 0) {
         tip = QStringLiteral("COM%1").arg(m_core.deviceState.comPort);
-        for (const PortMenuEntry &entry : m_core.deviceState.portMenu) {
+        for (const PortMenuEntry &entry : m_core.deviceState.ports) {
             if (entry.visible && entry.tag == QString::number(m_core.deviceState.comPort)
                 && !entry.path.isEmpty()) {
                 tip += QStringLiteral(": ") + entry.path;

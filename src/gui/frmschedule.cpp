@@ -573,7 +573,7 @@ void FrmSchedule::paintHighlight(int row)
     using Highlight = ScheduleRunner::Highlight;
     // Only a running schedule is highlighted: the runner keeps what it
     // painted last after it stops, and the editor may open long after.
-    const Highlight h = m_core.scheduleState.scheduleOn ? m_core.runner.highlight(row) : Highlight::None;
+    const Highlight h = m_core.scheduleState.on ? m_core.runner.highlight(row) : Highlight::None;
     const QColor normal = QApplication::palette().color(QPalette::Base);
     setColour(at(m_txtTON, row), QPalette::Base, h == Highlight::OnTime ? kHighlight : normal);
     setColour(at(m_txtOFF, row), QPalette::Base, h == Highlight::RepeatTime ? kHighlight : normal);

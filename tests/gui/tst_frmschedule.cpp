@@ -65,7 +65,7 @@ private slots:
     {
         // On now (Monday 09:05:07): 09:00 to 10:00, ten minutes on in ten.
         table()[0] = makeSequence(2160, 40, 40, 2400, 1, 0b10);
-        f->core->scheduleState.scheduleOn = true;
+        f->core->scheduleState.on = true;
         open();
         QCOMPARE(cell("txtStart", 0)->text(), u"9:00:00 "_s);
         QCOMPARE(day(1)->text(), u"x"_s);
@@ -90,7 +90,7 @@ private slots:
         open();
         QCOMPARE(base("txtTON", 0), normal);
         w->close();
-        f->core->scheduleState.scheduleOn = false;
+        f->core->scheduleState.on = false;
         open();
         QCOMPARE(base("txtTON", 0), normal);
     }
@@ -142,7 +142,7 @@ private slots:
 
     void lockedDisablesTheRowsSlidersSaveAndScan()
     {
-        f->core->scheduleState.scheduleLocked = true;
+        f->core->scheduleState.locked = true;
         open();
         QStringList enabled;
         for (QWidget *widget : w->findChildren<QWidget *>()) {

@@ -103,7 +103,7 @@ private slots:
         QVERIFY(replySeen(13, garbled));
         QTRY_COMPARE_WITH_TIMEOUT(w.child<QScrollBar>("hscrMix")->value(), mix, 3000);
         QCOMPARE(w.child<QScrollBar>("hscrFade")->value(), fade);
-        QVERIFY(core().deviceState.txtComColour == Indicator::Green);
+        QVERIFY(core().deviceState.portIndicator == Indicator::Green);
         QVERIFY(downloadEnabled());
     }
 
@@ -135,13 +135,13 @@ private slots:
         }
         // And answering again.
         QTRY_VERIFY_WITH_TIMEOUT(downloadEnabled(), 15000);
-        QTRY_VERIFY_WITH_TIMEOUT(core().deviceState.txtComColour == Indicator::Green, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(core().deviceState.portIndicator == Indicator::Green, 15000);
     }
 
     void disconnectedCostsLittleAndRecovers()
     {
         w.sim->control("hangup");
-        QTRY_VERIFY_WITH_TIMEOUT(core().deviceState.txtComColour == Indicator::Red, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(core().deviceState.portIndicator == Indicator::Red, 5000);
         // Only the reopen attempt once a second and the tick run now: far
         // from a core (a busy loop would show as about 100 %).
         const double cpuBefore = cpuSeconds();

@@ -52,20 +52,20 @@ bool DeviceLink::drain(int timeoutMs)
 
 void DeviceLink::setIndicator(Indicator colour)
 {
-    m_deviceState.txtComColour = colour;
+    m_deviceState.portIndicator = colour;
     m_deviceState.notify();
 }
 
 void DeviceLink::setDeviceMenus(bool enabled)
 {
-    m_deviceState.deviceMenusEnabled = enabled;
+    m_deviceState.transfersEnabled = enabled;
     m_deviceState.notify();
 }
 
 void DeviceLink::uncheckPorts()
 {
-    for (size_t i = 1; i < m_deviceState.portMenu.size(); ++i)
-        m_deviceState.portMenu[i].checked = false;
+    for (size_t i = 1; i < m_deviceState.ports.size(); ++i)
+        m_deviceState.ports[i].checked = false;
     m_deviceState.notify();
 }
 
@@ -169,7 +169,7 @@ void DeviceLink::writeText(const QByteArray &text)
         openPort();
     }
     if (m_port.isOpen()) {
-        if (m_replyWaitTicks < 600 && m_deviceState.txtComColour == Indicator::Red)
+        if (m_replyWaitTicks < 600 && m_deviceState.portIndicator == Indicator::Red)
             setIndicator(Indicator::Cyan);
         m_reporter.setDiagReply(QString());
         const QString error = m_port.write(text);
@@ -241,16 +241,16 @@ void DeviceLink::openPort()
 
 void DeviceLink::findPorts()
 {
-    for (size_t i = 1; i < m_deviceState.portMenu.size(); ++i)
-        m_deviceState.portMenu[i].visible = false;
+    for (size_t i = 1; i < m_deviceState.ports.size(); ++i)
+        m_deviceState.ports[i].visible = false;
     closePort();
     size_t k = 1;
-    for (int n = 1; n <= 255 && k < m_deviceState.portMenu.size(); ++n) {
+    for (int n = 1; n <= 255 && k < m_deviceState.ports.size(); ++n) {
         if (n == m_deviceState.skipPort)
             continue;
         if (!m_port.probe(n))
             continue;
-        PortMenuEntry &entry = m_deviceState.portMenu[k++];
+        PortMenuEntry &entry = m_deviceState.ports[k++];
         entry.visible = true;
         entry.caption = QStringLiteral("COM&") + QString::number(n);
         entry.tag = QString::number(n);
@@ -268,11 +268,11 @@ void DeviceLink::choosePort(int index)
         findPorts();
         return;
     }
-    if (index < 1 || index >= static_cast<int>(m_deviceState.portMenu.size()))
+    if (index < 1 || index >= static_cast<int>(m_deviceState.ports.size()))
         return;
-    for (size_t i = 1; i < m_deviceState.portMenu.size(); ++i)
-        m_deviceState.portMenu[i].checked = false;
-    PortMenuEntry &entry = m_deviceState.portMenu[static_cast<size_t>(index)];
+    for (size_t i = 1; i < m_deviceState.ports.size(); ++i)
+        m_deviceState.ports[i].checked = false;
+    PortMenuEntry &entry = m_deviceState.ports[static_cast<size_t>(index)];
     bool ok = false;
     const int number = entry.tag.toInt(&ok);
     if (!ok || number < 1 || number > 255) {
@@ -286,7 +286,7 @@ void DeviceLink::choosePort(int index)
     openPort();
     sendCommand(CommandTable::Sleep);
     saveSetting(QStringLiteral("ComPort"), QString::number(number));
-    m_deviceState.txtCom = QString::number(number);
+    m_deviceState.portText = QString::number(number);
     m_deviceState.notify();
 }
 
@@ -415,7 +415,7 @@ void DeviceLink::completeReply()
             m_pollTicks = 2;
         if (lastReply.size() > 100)
             lastReply = lastReply.right(100);
-        m_deviceState.txtComColour = Indicator::Green;
+        m_deviceState.portIndicator = Indicator::Green;
         setDeviceMenus(true);
         m_replyWaitTicks = 0;
         processReply(lastReply);
@@ -478,21 +478,21 @@ void DeviceLink::processReply(const QByteArray &reply)
         if (m_deviceState.modelNumber > 1)
             m_modelBeforeSingle = m_deviceState.modelNumber;
         m_deviceState.modelNumber = 1;
-        m_logoState.logoMenuChecked[1] = true;
+        m_logoState.slotChosen[1] = true;
         for (int i = 2; i <= 4; ++i)
-            m_logoState.logoMenuVisible[static_cast<size_t>(i)] = false;
+            m_logoState.slotOffered[static_cast<size_t>(i)] = false;
         emit slotReported(1);
         for (int i = 2; i <= 4; ++i)
-            m_logoState.slotButtonVisible[static_cast<size_t>(i)] = false;
-        m_deviceState.uploadMenuVisible = false;
+            m_logoState.slotButtonOffered[static_cast<size_t>(i)] = false;
+        m_deviceState.uploadOffered = false;
     } else if (r.startsWith('s') && r.size() >= 12) {
         if (m_deviceState.modelNumber == 1) {
             m_deviceState.modelNumber = m_modelBeforeSingle > 1 ? m_modelBeforeSingle : 4;
             for (int i = 1; i <= LogoState::MaxSlots; ++i)
-                m_logoState.logoMenuVisible[static_cast<size_t>(i)] = i <= m_deviceState.modelNumber;
+                m_logoState.slotOffered[static_cast<size_t>(i)] = i <= m_deviceState.modelNumber;
             for (int i = 1; i <= 4; ++i)
-                m_logoState.slotButtonVisible[static_cast<size_t>(i)] = true;
-            m_deviceState.uploadMenuVisible = true;
+                m_logoState.slotButtonOffered[static_cast<size_t>(i)] = true;
+            m_deviceState.uploadOffered = true;
         }
         m_deviceState.title = QStringLiteral("Quillon - QX") + QString::number(m_deviceState.modelNumber)
                               + QStringLiteral(" Node Detected");
@@ -515,7 +515,7 @@ void DeviceLink::processCopyright(const QByteArray &reply)
     if (!copyright)
         return;
     m_reporter.setCopyright(copyright->line);
-    if (!copyright->model || !m_deviceState.modelMenuChecked[0])
+    if (!copyright->model || !m_deviceState.modelChosen[0])
         return;
     // A model number outside the known set would leave the program with no
     // usable slot (or more slots than it has); such a line only shows.
@@ -525,7 +525,7 @@ void DeviceLink::processCopyright(const QByteArray &reply)
     m_deviceState.modelNumber = n;
     m_deviceState.title = QStringLiteral("Quillon - QX-") + QString::number(n) + QStringLiteral(" Detected");
     for (int i = 1; i <= LogoState::MaxSlots; ++i)
-        m_logoState.logoMenuVisible[static_cast<size_t>(i)] = i <= n;
+        m_logoState.slotOffered[static_cast<size_t>(i)] = i <= n;
     m_deviceState.notify();
     m_logoState.notify();
 }

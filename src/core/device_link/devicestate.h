@@ -43,17 +43,21 @@ public:
     int modelNumber = 0;
     QString title = QStringLiteral("Quillon");
 
+    // The chosen port, the one the command line said to leave alone, the
+    // port's number as shown, its indicator, and the ports found (1 to 12).
     int comPort = 0;
     int skipPort = -1;
-    QString txtCom;
-    Indicator txtComColour = Indicator::None;
-    std::array<PortMenuEntry, 13> portMenu{};
+    QString portText;
+    Indicator portIndicator = Indicator::None;
+    std::array<PortMenuEntry, 13> ports{};
 
-    bool deviceMenusEnabled = true; // download, save settings, save logo, upload
-    bool uploadMenuVisible = true;  // "&Upload Selected Logo From QX-4"
-    // Model menu, by index 0 (auto), 1, 3, 4, 7, 15, 31.
-    std::array<bool, 32> modelMenuChecked{};
-    std::array<bool, 32> modelMenuVisible = modelEntries();
+    // Whether a download, a settings or NVRAM save and an upload can be asked
+    // for, whether the device can send its logo back, and the models offered
+    // and chosen by index 0 (auto), 1, 3, 4, 7, 15, 31.
+    bool transfersEnabled = true;
+    bool uploadOffered = true;
+    std::array<bool, 32> modelChosen{};
+    std::array<bool, 32> modelOffered = modelEntries();
 
 signals:
     void changed();

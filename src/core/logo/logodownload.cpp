@@ -92,7 +92,7 @@ void LogoDownload::start()
         m_deviceState.transferBusy = false;
         return;
     }
-    const int slot = m_logoState.selectedSlotButton;
+    const int slot = m_logoState.selectedSlot;
     if (slot < 1 || slot > 4) {
         m_reporter.ReportError(QStringLiteral("No logo was selected for download"),
                                QStringLiteral("No Logo"));

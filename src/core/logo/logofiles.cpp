@@ -72,14 +72,14 @@ bool LogoFiles::readFile(QString &name, Origin origin)
     m_logoState.logos[s].assign(bitmap.pixels);
     m_logoState.slotFile[s] = name;
     m_logoState.logoName[s] = info.fileName();
-    m_logoState.selectedSlotButton = slot;
+    m_logoState.selectedSlot = slot;
     m_reporter.setUploadStatus(QString()); // drawing the picture clears the status line
     m_logoState.lastPicture = LogoBitmap();
     m_logoState.lastPicture.assign(bitmap.pixels);
     m_logoState.lastPictureHeight = bitmap.height;
 
     const bool stored = origin == Origin::Stored;
-    if (!stored && m_scheduleState.scheduleOn && m_deviceState.platformCode <= 1) {
+    if (!stored && m_scheduleState.on && m_deviceState.platformCode <= 1) {
         m_logoState.notify();
         m_panelState.notify();
         return false;

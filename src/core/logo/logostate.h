@@ -23,8 +23,8 @@ public:
     void notify() { emit changed(); }
 
     int currentSlot = 1;
-    int previousSlotButton = 0;
-    int selectedSlotButton = 1; // the slot button that is selected
+    int previousSlot = 0;
+    int selectedSlot = 1; // the slot button that is selected
     std::array<QString, LogoSlots> slotFile{};
 
     // Logos: one per slot, each slot's height (32 or 64 lines: that of the
@@ -39,11 +39,12 @@ public:
     int lastPictureHeight = 0;
     std::array<QString, 8> recentFiles{};
 
-    // By slot, 1..15: the Logo menu's entries and ticks, and the slot buttons.
-    std::array<bool, MaxSlots + 1> logoMenuVisible = initialFlags(true);
-    std::array<bool, MaxSlots + 1> logoMenuChecked = initialFlags(false);
-    std::array<bool, MaxSlots + 1> slotButtonVisible = initialFlags(true);
-    bool saveLogoDiskVisible = true; // "Save Logo to .QX1 DOS Dis&k File"
+    // By slot, 1..15: the slots the device offers, the chosen one, and the
+    // slots with a button of their own; whether a logo can be saved as .QX1.
+    std::array<bool, MaxSlots + 1> slotOffered = initialFlags(true);
+    std::array<bool, MaxSlots + 1> slotChosen = initialFlags(false);
+    std::array<bool, MaxSlots + 1> slotButtonOffered = initialFlags(true);
+    bool saveToDiskOffered = true;
 
 signals:
     void changed();

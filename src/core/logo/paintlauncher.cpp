@@ -33,7 +33,7 @@ QString PaintLauncher::editInPaint()
     m_reporter.setUploadStatus(QString());
     QString path;
     for (int i = 1; i <= std::min(m_deviceState.modelNumber, LogoState::MaxSlots); ++i) {
-        if (m_logoState.logoMenuChecked[static_cast<size_t>(i)]) {
+        if (m_logoState.slotChosen[static_cast<size_t>(i)]) {
             path = m_logoState.slotFile[static_cast<size_t>(i)];
             break;
         }

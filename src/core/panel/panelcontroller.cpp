@@ -69,7 +69,7 @@ void PanelController::setIntensity(int value)
 void PanelController::showFade()
 {
     PanelState &panel = m_panelState;
-    panel.lblFade = PanelValues::fadeLabel(panel.fade);
+    panel.fadeText = PanelValues::fadeLabel(panel.fade);
     m_panelState.notify();
     m_settings.setValue(QStringLiteral("Slider-FADE"), QString::number(panel.fade));
 }
@@ -77,19 +77,19 @@ void PanelController::showFade()
 void PanelController::showMix()
 {
     PanelState &panel = m_panelState;
-    panel.lblRatio = QString::number(panel.mix);
+    panel.mixText = QString::number(panel.mix);
     m_panelState.notify();
     refreshPreview();
-    m_settings.setValue(QStringLiteral("Slider-MIX"), panel.lblRatio);
+    m_settings.setValue(QStringLiteral("Slider-MIX"), panel.mixText);
 }
 
 void PanelController::showIntensity()
 {
     PanelState &panel = m_panelState;
-    panel.lblIntensity = QString::number(panel.intensity);
+    panel.intensityText = QString::number(panel.intensity);
     m_panelState.notify();
     refreshPreview();
-    m_settings.setValue(QStringLiteral("Slider-INT"), panel.lblIntensity);
+    m_settings.setValue(QStringLiteral("Slider-INT"), panel.intensityText);
 }
 
 void PanelController::showOnTime(int value)
@@ -119,20 +119,20 @@ void PanelController::setIntervalTime(int value)
 void PanelController::updateTimeLabels()
 {
     PanelState &panel = m_panelState;
-    panel.lblOnTime = PanelValues::timeText(panel.timeOn);
-    panel.lblCycTime = PanelValues::timeText(panel.timeOn + panel.timeInt);
+    panel.onTimeText = PanelValues::timeText(panel.timeOn);
+    panel.intervalText = PanelValues::timeText(panel.timeOn + panel.timeInt);
     m_panelState.notify();
 }
 
 void PanelController::setPositionText(bool horizontal, const QString &text)
 {
-    (horizontal ? m_panelState.txtHPOS : m_panelState.txtVPOS) = text;
+    (horizontal ? m_panelState.hposText : m_panelState.vposText) = text;
 }
 
 void PanelController::enterPosition(bool horizontal)
 {
     PanelState &panel = m_panelState;
-    QString &text = horizontal ? panel.txtHPOS : panel.txtVPOS;
+    QString &text = horizontal ? panel.hposText : panel.vposText;
     const QString source = horizontal ? QStringLiteral("txtHPOS") : QStringLiteral("txtVPOS");
     bool isNumber = false;
     const double typed = text.trimmed().toDouble(&isNumber);
@@ -159,7 +159,7 @@ void PanelController::setPosition(bool horizontal, int value)
 {
     PanelState &panel = m_panelState;
     const int percent = std::clamp(value, 0, 100);
-    (horizontal ? panel.txtHPOS : panel.txtVPOS) = QString::number(percent);
+    (horizontal ? panel.hposText : panel.vposText) = QString::number(percent);
     const bool pal = panel.standard == 1;
     if (horizontal) {
         m_link.sendCommand(CommandTable::HorizPosn,
@@ -218,7 +218,7 @@ void PanelController::toggleShowMode(int index)
 
 void PanelController::refreshPreview()
 {
-    if ((m_scheduleState.scheduleOn && m_deviceState.platformCode < 2) || m_refreshingPreview)
+    if ((m_scheduleState.on && m_deviceState.platformCode < 2) || m_refreshingPreview)
         return;
     m_refreshingPreview = true;
     const PanelState &panel = m_panelState;
@@ -257,8 +257,8 @@ void PanelController::dragTo(int x, int y)
         panel.previewTop = m_drag.top;
         const int v = Protocol::roundHalfEven((m_drag.top - 240) * 100 / 2880.0);
         const int h = Protocol::roundHalfEven((m_drag.left - 60) * 100 / 4020.0);
-        panel.txtHPOS = QString::number(h);
-        panel.txtVPOS = QString::number(v);
+        panel.hposText = QString::number(h);
+        panel.vposText = QString::number(v);
         const bool pal = panel.standard == 1;
         const int deviceV = pal ? std::clamp(Protocol::roundHalfEven(v * 62 / 100.0 + 6), 6, 68)
                                 : std::clamp(Protocol::roundHalfEven(v * 51 / 100.0 + 4), 4, 55);
@@ -302,18 +302,18 @@ void PanelController::applyDeviceSettings(const Protocol::SettingsReply &setting
     }
     if (shadeChanged)
         refreshPreview();
-    if (panel.lblFade == QLatin1String("000"))
-        panel.lblFade = QString::number(panel.fade);
-    if (panel.lblIntensity == QLatin1String("000"))
-        panel.lblIntensity = QString::number(panel.intensity);
-    if (panel.lblRatio == QLatin1String("000"))
-        panel.lblRatio = QString::number(panel.mix);
+    if (panel.fadeText == QLatin1String("000"))
+        panel.fadeText = QString::number(panel.fade);
+    if (panel.intensityText == QLatin1String("000"))
+        panel.intensityText = QString::number(panel.intensity);
+    if (panel.mixText == QLatin1String("000"))
+        panel.mixText = QString::number(panel.mix);
     if (settings.hPercent) {
-        panel.txtHPOS = QString::number(*settings.hPercent);
+        panel.hposText = QString::number(*settings.hPercent);
         panel.previewLeft = PanelValues::previewLeft(*settings.hPercent);
     }
     if (settings.vPercent) {
-        panel.txtVPOS = QString::number(*settings.vPercent);
+        panel.vposText = QString::number(*settings.vPercent);
         panel.previewTop = PanelValues::previewTop(*settings.vPercent);
     }
     panel.timeSlidersEnabled = false;

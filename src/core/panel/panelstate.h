@@ -6,7 +6,7 @@
 #include <QObject>
 #include <QString>
 
-// The control panel's values as the device has them, their labels, which of
+// The control panel's values as the device has them, each as shown, which of
 // them the logo view imitates, and the view's colours.
 class PanelState : public QObject
 {
@@ -23,13 +23,13 @@ public:
     int timeOn = 1;
     int timeInt = 1;
     bool timeSlidersEnabled = true;
-    QString lblFade = QStringLiteral("000");
-    QString lblRatio = QStringLiteral("000");
-    QString lblIntensity = QStringLiteral("000");
-    QString lblOnTime = QStringLiteral("0:00:00");
-    QString lblCycTime = QStringLiteral("0:00:00");
-    QString txtHPOS = QStringLiteral("100");
-    QString txtVPOS = QStringLiteral("100");
+    QString fadeText = QStringLiteral("000");
+    QString mixText = QStringLiteral("000");
+    QString intensityText = QStringLiteral("000");
+    QString onTimeText = QStringLiteral("0:00:00");
+    QString intervalText = QStringLiteral("0:00:00");
+    QString hposText = QStringLiteral("100");
+    QString vposText = QStringLiteral("100");
     bool takeOn = false; // TAKE button green: the logo is on air
     int standard = 0;    // 0 NTSC, 1 PAL
     bool negate = false;

@@ -37,15 +37,15 @@ void SlotController::select(int index, bool tellDevice)
 {
     if (index <= 0 || index > m_deviceState.modelNumber || index > LogoState::MaxSlots)
         return;
-    if (index == m_logoState.previousSlotButton)
+    if (index == m_logoState.previousSlot)
         return;
     m_reporter.setUploadStatus(QString());
     for (int i = 1; i <= std::min(m_deviceState.modelNumber, LogoState::MaxSlots); ++i)
-        m_logoState.logoMenuChecked[static_cast<size_t>(i)] = false;
-    m_logoState.logoMenuChecked[static_cast<size_t>(index)] = true;
+        m_logoState.slotChosen[static_cast<size_t>(i)] = false;
+    m_logoState.slotChosen[static_cast<size_t>(index)] = true;
     m_logoState.currentSlot = index;
-    m_logoState.previousSlotButton = index;
-    m_logoState.selectedSlotButton = index;
+    m_logoState.previousSlot = index;
+    m_logoState.selectedSlot = index;
 
     if (tellDevice)
         m_link.sendCommand(CommandTable::SelectLogo, Protocol::dec2(index));
@@ -62,28 +62,28 @@ void SlotController::showGroupOfFour(int slot)
     const int first = ((slot - 1) / 4) * 4 + 1;
     const int last = std::min(first + 3, 31);
     for (int j = 1; j <= LogoState::MaxSlots; ++j)
-        m_logoState.slotButtonVisible[static_cast<size_t>(j)]
+        m_logoState.slotButtonOffered[static_cast<size_t>(j)]
             = j >= first && j <= last && j <= m_deviceState.modelNumber;
 }
 
 void SlotController::chooseModel(int index)
 {
     m_reporter.setUploadStatus(QString());
-    m_deviceState.modelMenuChecked.fill(false);
+    m_deviceState.modelChosen.fill(false);
     if (index == 0 || index == 1) {
         m_deviceState.modelNumber = 1;
         m_settings.setValue(QStringLiteral("QX_Model"), QString::number(index));
-        m_deviceState.modelMenuChecked[static_cast<size_t>(index)] = true;
+        m_deviceState.modelChosen[static_cast<size_t>(index)] = true;
     } else if (Protocol::isModelNumber(index)) {
         m_deviceState.modelNumber = index;
         m_settings.setValue(QStringLiteral("QX_Model"), QString::number(index));
         m_deviceState.title
             = QStringLiteral("Quillon - QX") + QString::number(index) + QStringLiteral(" Selected");
-        m_deviceState.modelMenuChecked[static_cast<size_t>(index)] = true;
+        m_deviceState.modelChosen[static_cast<size_t>(index)] = true;
     } else {
         m_deviceState.modelNumber = 1;
         m_settings.setValue(QStringLiteral("QX_Model"), QStringLiteral("1"));
-        m_deviceState.modelMenuChecked[1] = true;
+        m_deviceState.modelChosen[1] = true;
     }
     showLogoEntries();
 }
@@ -91,6 +91,6 @@ void SlotController::chooseModel(int index)
 void SlotController::showLogoEntries()
 {
     for (int i = 1; i <= LogoState::MaxSlots; ++i)
-        m_logoState.logoMenuVisible[static_cast<size_t>(i)] = i <= m_deviceState.modelNumber;
+        m_logoState.slotOffered[static_cast<size_t>(i)] = i <= m_deviceState.modelNumber;
     m_logoState.notify();
 }

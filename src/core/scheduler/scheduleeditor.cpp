@@ -73,13 +73,13 @@ void ScheduleEditor::open()
 
 bool ScheduleEditor::locked() const
 {
-    return !m_controlsEnabled || m_scheduleState.scheduleLocked;
+    return !m_controlsEnabled || m_scheduleState.locked;
 }
 
 void ScheduleEditor::fill()
 {
     m_setupInProgress = true;
-    const bool locked = m_scheduleState.scheduleLocked;
+    const bool locked = m_scheduleState.locked;
     for (int row = 0; row < Rows; ++row)
         fillRow(row);
     m_controlsEnabled = !locked;

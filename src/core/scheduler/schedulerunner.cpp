@@ -33,7 +33,7 @@ void ScheduleRunner::tick()
 {
     m_lookAhead = !m_lookAhead;
     runPass();
-    m_scheduleState.runningLabelYellow = !m_scheduleState.runningLabelYellow;
+    m_scheduleState.runningLit = !m_scheduleState.runningLit;
     m_scheduleState.notify();
 }
 
@@ -121,7 +121,7 @@ bool ScheduleRunner::runPass()
                 // logo is selected first, so no other logo goes on air.
                 if (m_scheduledLogo != s.Logo)
                     selectLogo(i, s.Logo);
-                m_scheduleState.onAirMark[logo] = true;
+                m_scheduleState.onAir[logo] = true;
                 m_onAirLogo[static_cast<size_t>(i)] = s.Logo;
                 s.Running = true;
                 m_ops.takeOn();
@@ -135,7 +135,7 @@ bool ScheduleRunner::runPass()
                 // takes it off, and clears the mark of the logo it went on with.
                 const int marked = std::exchange(m_onAirLogo[static_cast<size_t>(i)], 0);
                 if (marked >= 1 && marked <= LogoState::MaxSlots)
-                    m_scheduleState.onAirMark[static_cast<size_t>(marked)] = false;
+                    m_scheduleState.onAir[static_cast<size_t>(marked)] = false;
                 s.Running = false;
                 m_ops.takeOff();
                 asRun(i, s.Logo, QStringLiteral("TAKE OFF"));
@@ -152,26 +152,26 @@ void ScheduleRunner::selectLogo(int row, int logo)
 {
     if (m_scheduledLogo == 0)
         m_scheduledLogo = 1;
-    m_scheduleState.runnerLogoButton = logo;
+    m_scheduleState.runnerLogo = logo;
     m_ops.sendSlotSelection(logo);
     asRun(row, logo, QStringLiteral("SELECT"));
-    m_logoState.logoMenuChecked[static_cast<size_t>(m_scheduledLogo)] = false;
+    m_logoState.slotChosen[static_cast<size_t>(m_scheduledLogo)] = false;
     m_scheduledLogo = logo;
-    m_logoState.logoMenuChecked[static_cast<size_t>(logo)] = true;
+    m_logoState.slotChosen[static_cast<size_t>(logo)] = true;
     m_ops.selectSlot(m_scheduledLogo);
 }
 
 void ScheduleRunner::toggleRunning()
 {
     m_reporter.setUploadStatus(QString());
-    m_scheduleState.scheduleOn = !m_scheduleState.scheduleOn;
-    m_settings.setValue(QStringLiteral("ScheduleOn"), SettingsStore::flagText(m_scheduleState.scheduleOn));
-    m_scheduleState.runningLabelVisible = m_scheduleState.scheduleOn;
-    emit timerChanged(m_scheduleState.scheduleOn);
-    if (m_scheduleState.runnerLogoButton >= 1 && m_scheduleState.runnerLogoButton <= 4)
-        m_scheduleState.runnerLogoButton = 0;
+    m_scheduleState.on = !m_scheduleState.on;
+    m_settings.setValue(QStringLiteral("ScheduleOn"), SettingsStore::flagText(m_scheduleState.on));
+    m_scheduleState.runningShown = m_scheduleState.on;
+    emit timerChanged(m_scheduleState.on);
+    if (m_scheduleState.runnerLogo >= 1 && m_scheduleState.runnerLogo <= 4)
+        m_scheduleState.runnerLogo = 0;
     for (size_t n = 1; n <= 4; ++n)
-        m_scheduleState.onAirMark[n] = false;
+        m_scheduleState.onAir[n] = false;
     m_scheduleState.notify();
 }
 

@@ -9,9 +9,8 @@
 #include <array>
 
 // The weekly schedule, shared by the runner and the editor, whether it runs
-// or is locked, and what the runner shows: the blinking "Running" label, the
-// logo it selected last (its button text green) and the on-air marks of the
-// logos it holds on.
+// (on) or is locked, and what the runner shows: the "Running" sign and its
+// blink, the logo it selected last and the logos it holds on air.
 class ScheduleState : public QObject
 {
     Q_OBJECT
@@ -22,12 +21,12 @@ public:
     void notify() { emit changed(); }
 
     Schedule schedule;
-    bool scheduleOn = false;
-    bool scheduleLocked = false;
-    bool runningLabelVisible = false;
-    bool runningLabelYellow = false;
-    int runnerLogoButton = 0;
-    std::array<bool, LogoState::MaxSlots + 1> onAirMark{};
+    bool on = false;
+    bool locked = false;
+    bool runningShown = false;
+    bool runningLit = false;
+    int runnerLogo = 0;
+    std::array<bool, LogoState::MaxSlots + 1> onAir{};
 
 signals:
     void changed();

@@ -69,6 +69,6 @@ void LinkTimers::stop()
 
 void LinkTimers::armSchedule()
 {
-    if (m_started && !m_stopped && m_scheduleState.scheduleOn)
+    if (m_started && !m_stopped && m_scheduleState.on)
         m_tmrSchedule->start(m_runner.msUntilNextTick());
 }

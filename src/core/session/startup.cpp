@@ -128,9 +128,9 @@ void Startup::restoreSlot()
                 QStringLiteral("Form_Load"));
             slot = 1;
         }
-        m_logoState.logoMenuChecked[static_cast<size_t>(*slot)] = true;
+        m_logoState.slotChosen[static_cast<size_t>(*slot)] = true;
         m_logoState.currentSlot = *slot;
-        m_logoState.selectedSlotButton = *slot;
+        m_logoState.selectedSlot = *slot;
     }
 }
 
@@ -138,7 +138,7 @@ void Startup::openPort(std::optional<int> given)
 {
     if (given) {
         m_deviceState.comPort = *given;
-        m_deviceState.txtCom = QString::number(*given);
+        m_deviceState.portText = QString::number(*given);
         m_link.openPort();
         return;
     }
@@ -153,14 +153,14 @@ void Startup::openPort(std::optional<int> given)
                 QStringLiteral("Form_Load"));
             m_deviceState.comPort = 0;
         } else {
-            for (size_t i = 1; i < m_deviceState.portMenu.size(); ++i) {
-                if (m_deviceState.portMenu[i].visible && m_deviceState.portMenu[i].tag == comPort.trimmed()) {
-                    m_deviceState.portMenu[i].checked = true;
+            for (size_t i = 1; i < m_deviceState.ports.size(); ++i) {
+                if (m_deviceState.ports[i].visible && m_deviceState.ports[i].tag == comPort.trimmed()) {
+                    m_deviceState.ports[i].checked = true;
                     break;
                 }
             }
             m_deviceState.comPort = *number;
-            m_deviceState.txtCom = QString::number(*number);
+            m_deviceState.portText = QString::number(*number);
             m_link.openPort();
         }
     } else {
@@ -183,8 +183,8 @@ void Startup::setUp(bool readLogos)
 {
     m_deviceState.uploadPending = false;
     m_reporter.setCopyright(QString());
-    m_logoState.saveLogoDiskVisible = false;
-    m_deviceState.deviceMenusEnabled = false;
+    m_logoState.saveToDiskOffered = false;
+    m_deviceState.transfersEnabled = false;
 
     // A day mask that is not a number costs its sequence the days, and is
     // reported; every setting after it is still read.
@@ -208,12 +208,12 @@ void Startup::setUp(bool readLogos)
     const int m = static_cast<int>(model);
     if (model == m && Protocol::isModelNumber(m)) {
         m_deviceState.modelNumber = m;
-        m_deviceState.modelMenuChecked[static_cast<size_t>(m)] = true;
+        m_deviceState.modelChosen[static_cast<size_t>(m)] = true;
         m_slots.showLogoEntries();
     } else if (model == 0.0) {
         m_deviceState.modelNumber = 1;
-        m_deviceState.modelMenuChecked[0] = true;
-        m_logoState.logoMenuChecked[1] = true;
+        m_deviceState.modelChosen[0] = true;
+        m_logoState.slotChosen[1] = true;
         m_slots.showLogoEntries();
     }
 
@@ -221,17 +221,17 @@ void Startup::setUp(bool readLogos)
         = SettingsStore::trueTest(m_settings.value(QStringLiteral("DiagTools"), QStringLiteral("False")));
     applyFeatureEnables();
 
-    m_scheduleState.scheduleOn
+    m_scheduleState.on
         = SettingsStore::trueTest(m_settings.value(QStringLiteral("ScheduleOn"), QStringLiteral("False")));
-    m_scheduleState.runningLabelVisible = m_scheduleState.scheduleOn;
-    m_scheduleState.scheduleLocked
+    m_scheduleState.runningShown = m_scheduleState.on;
+    m_scheduleState.locked
         = SettingsStore::falseTest(m_settings.value(QStringLiteral("Locked"), QStringLiteral("False")));
     m_panelState.locked
         = SettingsStore::falseTest(m_settings.value(QStringLiteral("PanelLock"), QStringLiteral("False")));
     m_panelState.lockedViewSlot = m_panelState.locked ? m_logoState.currentSlot : 0;
 
     for (int i = 2; i <= 4; ++i)
-        m_logoState.slotButtonVisible[static_cast<size_t>(i)] = false;
+        m_logoState.slotButtonOffered[static_cast<size_t>(i)] = false;
 
     const QString standard = m_settings.value(QStringLiteral("NTSC_PAL"), QStringLiteral("0"));
     const std::optional<int> standardIndex = storedWholeNumber(standard);
@@ -250,10 +250,10 @@ void Startup::setUp(bool readLogos)
     // bitmaps moves the current slot through the slots; afterwards the view,
     // uploads, the file writer and downloads all work on the slot the user
     // chose last (slot 1 when the model has no button for it).
-    int selected = m_logoState.selectedSlotButton;
+    int selected = m_logoState.selectedSlot;
     if (m_deviceState.modelNumber >= 1 && selected > m_deviceState.modelNumber) {
-        m_logoState.logoMenuChecked[static_cast<size_t>(selected)] = false;
-        m_logoState.logoMenuChecked[1] = true;
+        m_logoState.slotChosen[static_cast<size_t>(selected)] = false;
+        m_logoState.slotChosen[1] = true;
         selected = 1;
     }
     for (int n = m_deviceState.modelNumber; n >= 1 && readLogos; --n) {
@@ -266,7 +266,7 @@ void Startup::setUp(bool readLogos)
             m_files.readFile(path, LogoFiles::Origin::Stored);
         }
     }
-    m_logoState.selectedSlotButton = selected;
+    m_logoState.selectedSlot = selected;
     m_logoState.currentSlot = selected;
     readSliders();
     m_deviceState.notify();
@@ -315,7 +315,7 @@ void Startup::applyFeatureEnables()
             bool ok = false;
             const int model = name.toInt(&ok);
             if (ok && Protocol::isModelNumber(model) && name == QString::number(model))
-                m_deviceState.modelMenuVisible[static_cast<size_t>(model)] = value == QLatin1String("1");
+                m_deviceState.modelOffered[static_cast<size_t>(model)] = value == QLatin1String("1");
         }
     }
 }

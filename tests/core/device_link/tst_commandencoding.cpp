@@ -68,8 +68,8 @@ private slots:
         core().panel.setIntensity(0);
         QCOMPARE(f->port.writes, (QList<QByteArray>{QByteArray("AFR\0", 4), QByteArray("AFL\x01", 4),
                                                     QByteArray("AIR\0", 4)}));
-        QCOMPARE(core().panelState.lblFade, QStringLiteral(" .05"));
-        QCOMPARE(core().panelState.lblIntensity, QStringLiteral("0"));
+        QCOMPARE(core().panelState.fadeText, QStringLiteral(" .05"));
+        QCOMPARE(core().panelState.intensityText, QStringLiteral("0"));
         QCOMPARE(f->setting(QStringLiteral("Slider-FADE")), QStringLiteral("100"));
         QCOMPARE(f->setting(QStringLiteral("Slider-INT")), QStringLiteral("0"));
         QCOMPARE(PanelValues::fadeLabel(1), QStringLiteral("5.00"));
@@ -127,7 +127,7 @@ private slots:
         f->port.present.clear();
         const int count = core().reporter.sentCount().toInt();
         core().link.writeText("ARC");
-        QCOMPARE(core().deviceState.txtComColour, Indicator::Red);
+        QCOMPARE(core().deviceState.portIndicator, Indicator::Red);
         QCOMPARE(core().reporter.diagSend(), QStringLiteral("SendCom: ARC"));
         QCOMPARE(core().reporter.sentCount().toInt(), count + 1);
 
@@ -135,7 +135,7 @@ private slots:
         core().reporter.setDiagReply(QStringLiteral("QX Reply: 53"));
         send(CommandTable::RetrieveSettings);
         QCOMPARE(core().reporter.diagReply(), QString());
-        QCOMPARE(core().deviceState.txtComColour, Indicator::Cyan);
+        QCOMPARE(core().deviceState.portIndicator, Indicator::Cyan);
 
         core().link.closePort();
         core().deviceState.comPort = 0;

@@ -79,13 +79,13 @@ private slots:
         f->wake();
         core().deviceState.transferBusy = true; // no poll, only the time-out's own traffic
         QCOMPARE(writesOver(800), (QMap<int, QByteArray>{{700, "ARS"}}));
-        QVERIFY(!core().deviceState.deviceMenusEnabled);
-        QCOMPARE(core().deviceState.txtComColour, Indicator::Cyan);
+        QVERIFY(!core().deviceState.transfersEnabled);
+        QCOMPARE(core().deviceState.portIndicator, Indicator::Cyan);
         QCOMPARE(writesOver(399), (QMap<int, QByteArray>{{100, "ARS"}, {200, "WK,00"}, {300, "ARS"}}));
         QVERIFY(f->port.isOpen());
         f->ticks(1);
         QVERIFY(!f->port.isOpen());
-        QCOMPARE(core().deviceState.txtComColour, Indicator::Red);
+        QCOMPARE(core().deviceState.portIndicator, Indicator::Red);
         QCOMPARE(core().link.replyWaitTicks(), 601);
         // The cycle repeats: "ARS" again 99 ticks later, and that reopens the port.
         f->ticks(99);
@@ -100,7 +100,7 @@ private slots:
         f->port.receive(QByteArray("S\x01\x02\x03\x04\x05\x00\x00\x00\x01\x01", 11));
         f->ticks(2);
         QCOMPARE(core().link.replyWaitTicks(), 1);
-        QCOMPARE(core().deviceState.txtComColour, Indicator::Green);
+        QCOMPARE(core().deviceState.portIndicator, Indicator::Green);
     }
 
     // A reply is complete after two quiet ticks: pieces with one quiet tick

@@ -74,8 +74,8 @@ private slots:
         const PanelState &p = core().panelState;
         QCOMPARE((QList<int>{p.mix, p.fade, p.intensity, p.timeOn, p.timeInt, p.previewTop}),
                  mixFadeIntensityOnIntervalTop);
-        QTEST(p.txtHPOS, "hpos");
-        QTEST(p.txtVPOS, "vpos");
+        QTEST(p.hposText, "hpos");
+        QTEST(p.vposText, "vpos");
         QTEST(p.takeOn, "take");
         QVERIFY(f->port.writes.isEmpty()); // nothing is echoed back to the device
     }
@@ -83,13 +83,13 @@ private slots:
     void oneLogoReplySetsModelAndWindow()
     {
         arrive(kExample);
-        QCOMPARE(core().panelState.lblOnTime, QStringLiteral("0:05:00"));
-        QCOMPARE(core().panelState.lblCycTime, QStringLiteral("0:15:00"));
+        QCOMPARE(core().panelState.onTimeText, QStringLiteral("0:05:00"));
+        QCOMPARE(core().panelState.intervalText, QStringLiteral("0:15:00"));
         QCOMPARE(core().deviceState.modelNumber, 1);
         QCOMPARE(core().deviceState.title, QStringLiteral("Quillon - QX1 Node Detected"));
-        QVERIFY(!core().deviceState.uploadMenuVisible);
-        QCOMPARE(core().deviceState.txtComColour, Indicator::Green);
-        QVERIFY(core().deviceState.deviceMenusEnabled);
+        QVERIFY(!core().deviceState.uploadOffered);
+        QCOMPARE(core().deviceState.portIndicator, Indicator::Green);
+        QVERIFY(core().deviceState.transfersEnabled);
         QCOMPARE(core().reporter.diagReply(), QStringLiteral("QX Reply: 53,32,31,63,5E,37,01,30,30,14,28"));
         QCOMPARE(f->setting(QStringLiteral("Slider-MIX")), QStringLiteral("49"));
         QCOMPARE(f->setting(QStringLiteral("Slider-FADE")), QStringLiteral("51"));
@@ -123,11 +123,11 @@ private slots:
         QCOMPARE(core().deviceState.modelNumber, model);
         QCOMPARE(core().deviceState.title, QStringLiteral("Quillon - QX%1 Node Detected").arg(model));
         for (int i = 1; i <= 15; ++i)
-            QCOMPARE(core().logoState.logoMenuVisible[static_cast<size_t>(i)], i <= model);
+            QCOMPARE(core().logoState.slotOffered[static_cast<size_t>(i)], i <= model);
         // The "s" reply selects its slot without echoing it to the device.
         QCOMPARE(core().logoState.currentSlot, 3);
-        QVERIFY(core().logoState.logoMenuChecked[3]);
-        QVERIFY(core().deviceState.uploadMenuVisible);
+        QVERIFY(core().logoState.slotChosen[3]);
+        QVERIFY(core().deviceState.uploadOffered);
         QVERIFY(f->port.writes.isEmpty());
         QCOMPARE(f->setting(QStringLiteral("LogoSelect")), QStringLiteral("3"));
     }
@@ -173,13 +173,13 @@ private slots:
         QCOMPARE(core().reporter.copyright(), QStringLiteral("(C) 2006 QX04 V1.2"));
         QCOMPARE(core().deviceState.title, QStringLiteral("Quillon"));
 
-        core().deviceState.modelMenuChecked[0] = true;
+        core().deviceState.modelChosen[0] = true;
         core().deviceState.modelNumber = 1;
         arrive("(C) 2006 QX07 V1.2\r\n");
         QCOMPARE(core().deviceState.modelNumber, 7);
         QCOMPARE(core().deviceState.title, QStringLiteral("Quillon - QX-7 Detected"));
-        QVERIFY(core().logoState.logoMenuVisible[7]);
-        QVERIFY(!core().logoState.logoMenuVisible[8]);
+        QVERIFY(core().logoState.slotOffered[7]);
+        QVERIFY(!core().logoState.slotOffered[8]);
 
         arrive("(C) 2006 QX99 V1.2\r\n");
         QCOMPARE(core().deviceState.modelNumber, 7);

@@ -108,7 +108,7 @@ private slots:
             core().upload.takeStream(QByteArray(2, '\0') + "SD" + LogoFileWriter::qx1Bytes(uploaded, false));
             QCOMPARE(core().logoState.viewHeight[1], 64);
         }
-        core().logoState.selectedSlotButton = slot;
+        core().logoState.selectedSlot = slot;
         core().logoState.currentSlot = 3;
         runDownload();
         QCOMPARE(core().logoState.currentSlot, slot);
@@ -131,9 +131,9 @@ private slots:
             QCOMPARE(r.panelVisible() ? r.panelTitle() + QStringLiteral(": ") + r.panelText() : QString(),
                      panel);
         };
-        core().logoState.selectedSlotButton = 5;
+        core().logoState.selectedSlot = 5;
         refused(QStringLiteral("No Logo: No logo was selected for download"));
-        core().logoState.selectedSlotButton = 2;
+        core().logoState.selectedSlot = 2;
         core().link.closePort();
         core().deviceState.comPort = 0;
         refused(QStringLiteral("Communication Error!: No Valid COM Port Selected"));

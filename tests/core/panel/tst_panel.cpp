@@ -68,7 +68,7 @@ private slots:
         core().panelState.standard = standard;
         QCOMPARE(typeInto(horizontal, typed), QList<QByteArray>{sent});
         const PanelState &p = core().panelState;
-        QCOMPARE(horizontal ? p.txtHPOS : p.txtVPOS, shown);
+        QCOMPARE(horizontal ? p.hposText : p.vposText, shown);
         QCOMPARE(horizontal ? p.previewLeft : p.previewTop, placed);
     }
 
@@ -77,7 +77,7 @@ private slots:
         QSignalSpy beeps(&core().panel, &PanelController::beepRequested);
         QVERIFY(typeInto(false, QStringLiteral("ab")).isEmpty());
         QCOMPARE(beeps.count(), 1);
-        QCOMPARE(core().panelState.txtVPOS, QStringLiteral("0"));
+        QCOMPARE(core().panelState.vposText, QStringLiteral("0"));
         QCOMPARE(core().reporter.panelTitle(), QStringLiteral("txtVPOS"));
         QCOMPARE(core().reporter.panelText(), QStringLiteral("Allowable Range 0 to 100%"));
 
@@ -88,12 +88,12 @@ private slots:
 
         QVERIFY(typeInto(true, QStringLiteral("x")).isEmpty());
         QCOMPARE(core().reporter.panelText(), QStringLiteral("Allowable Range 34 to 154  "));
-        QCOMPARE(core().panelState.txtHPOS, QStringLiteral("0"));
+        QCOMPARE(core().panelState.hposText, QStringLiteral("0"));
 
         core().reporter.closePanel();
         QVERIFY(typeInto(true, QStringLiteral("40000")).isEmpty());
         QCOMPARE(core().reporter.panelTitle(), QStringLiteral("txtHPOS"));
-        QCOMPARE(core().panelState.txtHPOS, QStringLiteral("40000"));
+        QCOMPARE(core().panelState.hposText, QStringLiteral("40000"));
     }
 
     void dragToTheCorners_data()
@@ -120,8 +120,8 @@ private slots:
         core().panel.dragTo(to, to);
         QCOMPARE(f->port.writes, (QList<QByteArray>{vertical, horizontal}));
         const QString percent = to > 0 ? QStringLiteral("100") : QStringLiteral("0");
-        QCOMPARE(core().panelState.txtHPOS, percent);
-        QCOMPARE(core().panelState.txtVPOS, percent);
+        QCOMPARE(core().panelState.hposText, percent);
+        QCOMPARE(core().panelState.vposText, percent);
         QCOMPARE(core().panelState.previewLeft, to > 0 ? 4080 : 60);
         QCOMPARE(core().panelState.previewTop, to > 0 ? 3120 : 240);
     }
@@ -206,7 +206,7 @@ private slots:
         QCOMPARE(core().panelState.fullViewColours.foreground, (Rgb{0, 0, 224}));
 
         // A running schedule on a platform below 2 leaves the colours alone.
-        core().scheduleState.scheduleOn = true;
+        core().scheduleState.on = true;
         core().deviceState.platformCode = 1;
         core().panel.setMix(99);
         QCOMPARE(core().panelState.viewColours.background, (Rgb{0, 0, 255}));

@@ -15,7 +15,7 @@ class TestSlots : public QObject
     {
         QList<int> visible;
         for (int j = 1; j <= 15; ++j)
-            if (f->core->logoState.slotButtonVisible[static_cast<size_t>(j)])
+            if (f->core->logoState.slotButtonOffered[static_cast<size_t>(j)])
                 visible << j;
         return visible;
     }
@@ -37,8 +37,8 @@ private slots:
         QCOMPARE(f->port.writes, QList<QByteArray>{QByteArray("AJ04\0\0\0", 7)});
         QCOMPARE(f->setting(QStringLiteral("LogoSelect")), QStringLiteral("4"));
         QCOMPARE(core().logoState.currentSlot, 4);
-        QVERIFY(core().logoState.logoMenuChecked[4]);
-        QVERIFY(!core().logoState.logoMenuChecked[3]);
+        QVERIFY(core().logoState.slotChosen[4]);
+        QVERIFY(!core().logoState.slotChosen[3]);
     }
 
     void groupsOfFour()
@@ -60,17 +60,17 @@ private slots:
         const auto choose = [this](int chosen, int model, const char *stored) {
             core().slotControl.chooseModel(chosen);
             QCOMPARE(core().deviceState.modelNumber, model);
-            QVERIFY(!core().logoState.logoMenuVisible[static_cast<size_t>(model + 1)]);
+            QVERIFY(!core().logoState.slotOffered[static_cast<size_t>(model + 1)]);
             QCOMPARE(f->setting(QStringLiteral("QX_Model")), QString::fromLatin1(stored));
         };
         choose(7, 7, "7");
         QCOMPARE(core().deviceState.title, QStringLiteral("Quillon - QX7 Selected"));
-        QVERIFY(core().deviceState.modelMenuChecked[7]);
-        QVERIFY(!core().deviceState.modelMenuChecked[4]);
+        QVERIFY(core().deviceState.modelChosen[7]);
+        QVERIFY(!core().deviceState.modelChosen[4]);
         choose(0, 1, "0");
-        QVERIFY(core().deviceState.modelMenuChecked[0]);
+        QVERIFY(core().deviceState.modelChosen[0]);
         choose(5, 1, "1");
-        QVERIFY(core().deviceState.modelMenuChecked[1]);
+        QVERIFY(core().deviceState.modelChosen[1]);
         QVERIFY(f->port.writes.isEmpty());
     }
 };

@@ -159,7 +159,7 @@ private slots:
 
     void lockedShowsButRefuses()
     {
-        f->core->scheduleState.scheduleLocked = true;
+        f->core->scheduleState.locked = true;
         f->setSetting(u"AutoScan"_s, u"1"_s);
         open();
         QVERIFY(!e->controlsEnabled() && e->lblLockedVisible());
@@ -193,7 +193,7 @@ private slots:
         e->toggleDay(4 * 7 + 3);
         e->undo();
         e->chooseRow(4);
-        f->core->scheduleState.scheduleLocked = true;
+        f->core->scheduleState.locked = true;
         e->fill();
         QCOMPARE(e->selectedRow(), ScheduleEditor::NoRow);
 
@@ -478,7 +478,7 @@ private slots:
         QCOMPARE(steps, ScheduleEditor::HistoryLimit);
         QVERIFY(table()[0].Days[0]); // five toggles stay
 
-        f->core->scheduleState.scheduleLocked = true;
+        f->core->scheduleState.locked = true;
         e->fill();
         QVERIFY(!e->canUndo() && !e->canRedo());
     }

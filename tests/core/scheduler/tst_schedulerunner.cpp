@@ -59,7 +59,7 @@ private slots:
         f = std::make_unique<CoreFixture>();
         f->setSetting(u"QX_Model"_s, u"31"_s);
         f->startConnected();
-        core().scheduleState.scheduleOn = true;
+        core().scheduleState.on = true;
     }
 
     // Select (twice: once more for the slot) at the look-ahead 8 s before;
@@ -76,7 +76,7 @@ private slots:
         QCOMPARE(count(sent, u"AT1"_s), 12);
         QCOMPARE(count(sent, u"AT0"_s), 12);
         QCOMPARE(core().logoState.currentSlot, 2);
-        QVERIFY(core().logoState.logoMenuChecked[2]);
+        QVERIFY(core().logoState.slotChosen[2]);
         QVERIFY(run(at(2026, 12, 8, 7, 59), at(2026, 12, 8, 10, 30)).isEmpty());
 
         // From midnight, selected the day before; to 24:00, off as the next day begins.
@@ -223,7 +223,7 @@ private slots:
         s.Logo = 31;
         QCOMPARE(run(friday(12, 1), friday(12, 3)), QStringList{u"Fri 12:02:00.005 AT0"_s});
         QVERIFY(!s.Running);
-        QCOMPARE(core().scheduleState.onAirMark, ScheduleState().onAirMark);
+        QCOMPARE(core().scheduleState.onAir, ScheduleState().onAir);
         for (int logo : {20, 3, 20}) {
             s.Logo = logo;
             run(friday(12, 0), friday(12, 1));
@@ -239,7 +239,7 @@ private slots:
         QVERIFY(core().scheduleState.schedule[0].Running);
         f->port.writes.clear();
         core().runner.toggleRunning();
-        QVERIFY(!core().scheduleState.scheduleOn && !core().scheduleState.runningLabelVisible);
+        QVERIFY(!core().scheduleState.on && !core().scheduleState.runningShown);
         QVERIFY(f->port.writes.isEmpty());
         // Back on after the sequence ended: TAKE OFF at the next present tick.
         core().runner.toggleRunning();

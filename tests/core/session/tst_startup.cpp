@@ -27,8 +27,8 @@ class TestStartup : public QObject
                    core.panelState.standard, core.panelState.intensity, core.panelState.mix,
                    core.panelState.fade, core.panelState.timeOn, core.panelState.timeInt,
                    core.panelState.showInt, core.panelState.showMix, core.panelState.showFade,
-                   core.panelState.locked, core.scheduleState.scheduleOn, core.scheduleState.scheduleLocked,
-                   m.diagTools, m.showReply, m.nodeMenu, m.factoryReset, core.deviceState.deviceMenusEnabled)
+                   core.panelState.locked, core.scheduleState.on, core.scheduleState.locked, m.diagTools,
+                   m.showReply, m.nodeMenu, m.factoryReset, core.deviceState.transfersEnabled)
             .split(u' ');
     }
 
@@ -41,13 +41,13 @@ private slots:
                  u"model=4 slot=1 comPort=0 standard=0 intensity=99 mix=99 fade=100 timeOn=100 timeInt=100 "
                  "showInt=1 showMix=0 showFade=0 locked=0 scheduleOn=0 scheduleLocked=0 diagTools=0 "
                  "showReply=0 nodeMenu=0 factoryReset=0 deviceMenus=0"_s);
-        QVERIFY(core.deviceState.modelMenuChecked[4] && !core.deviceState.modelMenuChecked[0]
-                && core.logoState.logoMenuChecked[1]);
+        QVERIFY(core.deviceState.modelChosen[4] && !core.deviceState.modelChosen[0]
+                && core.logoState.slotChosen[1]);
         for (int i = 1; i <= 15; ++i)
-            QCOMPARE(core.logoState.logoMenuVisible[static_cast<size_t>(i)], i <= 4);
+            QCOMPARE(core.logoState.slotOffered[static_cast<size_t>(i)], i <= 4);
         QVERIFY(f.port.opened.isEmpty());
         // Loading kept the value labels at their design text and sent nothing.
-        QCOMPARE(core.panelState.lblFade, u"000"_s);
+        QCOMPARE(core.panelState.fadeText, u"000"_s);
         QCOMPARE(core.reporter.diagReply(), u"No Reply"_s);
         QVERIFY(!core.reporter.panelVisible());
         // Nothing at start-up writes a setting that was not there.
@@ -78,7 +78,7 @@ private slots:
         QuillonCore &core = f.start();
         QCOMPARE(core.deviceState.modelNumber, model);
         for (int index : DeviceState::ModelIndexes)
-            QCOMPARE(core.deviceState.modelMenuChecked[static_cast<size_t>(index)], index == checked);
+            QCOMPARE(core.deviceState.modelChosen[static_cast<size_t>(index)], index == checked);
         // Model 0 loads no stored bitmap.
         QCOMPARE(core.logoState.slotFile[1].isEmpty(), model == 0);
     }
@@ -140,20 +140,19 @@ private slots:
         CoreFixture f;
         f.port.present = {1, 3, 7};
         f.start();
-        QCOMPARE(
-            (QStringList{f.core->deviceState.portMenu[1].caption, f.core->deviceState.portMenu[2].caption,
-                         f.core->deviceState.portMenu[3].caption}),
-            (QStringList{u"COM&1"_s, u"COM&3"_s, u"COM&7"_s}));
-        QCOMPARE(f.core->deviceState.portMenu[3].path, u"/dev/fake7"_s);
+        QCOMPARE((QStringList{f.core->deviceState.ports[1].caption, f.core->deviceState.ports[2].caption,
+                              f.core->deviceState.ports[3].caption}),
+                 (QStringList{u"COM&1"_s, u"COM&3"_s, u"COM&7"_s}));
+        QCOMPARE(f.core->deviceState.ports[3].path, u"/dev/fake7"_s);
         for (size_t i = 4; i <= 12; ++i)
-            QVERIFY(!f.core->deviceState.portMenu[i].visible);
+            QVERIFY(!f.core->deviceState.ports[i].visible);
 
         CoreFixture g;
         for (int n = 1; n <= 14; ++n)
             g.port.present.insert(n * 2);
         g.start({u"SKIPCOM"_s, u"2"_s});
-        QCOMPARE(g.core->deviceState.portMenu[1].tag, u"4"_s);
-        QCOMPARE(g.core->deviceState.portMenu[12].tag, u"26"_s);
+        QCOMPARE(g.core->deviceState.ports[1].tag, u"4"_s);
+        QCOMPARE(g.core->deviceState.ports[12].tag, u"26"_s);
     }
 
     void storedPortIsOpenedAndTicked()
@@ -164,9 +163,9 @@ private slots:
         f.start();
         QCOMPARE(f.port.openPort(), 5);
         QVERIFY(f.port.isOpen());
-        QVERIFY(f.core->deviceState.portMenu[2].checked);
-        QCOMPARE(f.core->deviceState.txtCom, u"5"_s);
-        QCOMPARE(f.core->deviceState.txtComColour, Indicator::Cyan);
+        QVERIFY(f.core->deviceState.ports[2].checked);
+        QCOMPARE(f.core->deviceState.portText, u"5"_s);
+        QCOMPARE(f.core->deviceState.portIndicator, Indicator::Cyan);
         QVERIFY(f.port.writes.isEmpty());
     }
 
@@ -178,7 +177,7 @@ private slots:
         QCOMPARE(core.reporter.panelTitle(), u"StartCom 02"_s);
         QCOMPARE(core.reporter.panelText(),
                  u"Invalid Port Number - 9 Port not available for use as a device interface."_s);
-        QCOMPARE(core.deviceState.txtComColour, Indicator::Red);
+        QCOMPARE(core.deviceState.portIndicator, Indicator::Red);
         QVERIFY(!core.deviceState.portReady);
         core.link.openPort();
         QCOMPARE(core.reporter.panelText(),
@@ -191,11 +190,11 @@ private slots:
         f.port.present = {1, 3};
         f.port.failing.insert(3, SerialPort::InUse);
         QuillonCore &core = f.start();
-        core.deviceState.portMenu[2] = {true, false, u"COM&3"_s, u"3"_s, QString(), QString()};
+        core.deviceState.ports[2] = {true, false, u"COM&3"_s, u"3"_s, QString(), QString()};
         core.link.choosePort(2);
         const QString message = u"Port Already Open - Port in use - 3 can't be used as a device interface."_s;
         QCOMPARE(core.reporter.panelText(), message);
-        QCOMPARE(core.deviceState.txtComColour, Indicator::Red);
+        QCOMPARE(core.deviceState.portIndicator, Indicator::Red);
         QCOMPARE(f.setting(u"ComPort"_s), u"3"_s);
         core.reporter.closePanel();
         core.link.choosePort(2);
@@ -211,9 +210,9 @@ private slots:
         core.link.choosePort(2);
         QCOMPARE(f.port.writes, (QList<QByteArray>{"SP", "SP"}));
         QCOMPARE(f.port.opened, (QList<int>{1, 3}));
-        QVERIFY(core.deviceState.portMenu[2].checked);
-        QVERIFY(!core.deviceState.portMenu[1].checked);
-        QCOMPARE(core.deviceState.txtCom, u"3"_s);
+        QVERIFY(core.deviceState.ports[2].checked);
+        QVERIFY(!core.deviceState.ports[1].checked);
+        QCOMPARE(core.deviceState.portText, u"3"_s);
     }
 
     void badStoredValuesAreReportedTogether()
@@ -251,9 +250,9 @@ private slots:
         f.setSetting(u"LogoSelect"_s, logoSelect);
         const QuillonCore &core = f.start();
         QCOMPARE(core.logoState.currentSlot, slot);
-        QCOMPARE(core.logoState.selectedSlotButton, slot);
+        QCOMPARE(core.logoState.selectedSlot, slot);
         for (int n = 1; n <= 15; ++n)
-            QCOMPARE(core.logoState.logoMenuChecked[static_cast<size_t>(n)], n == slot);
+            QCOMPARE(core.logoState.slotChosen[static_cast<size_t>(n)], n == slot);
         QCOMPARE(core.logoState.logoHeight[1], 32);
         QCOMPARE(core.logoState.logoHeight[3], 64);
     }
@@ -270,8 +269,8 @@ private slots:
         f.setSetting(u"Enables_B"_s, u"1,0,1,"_s);
         QuillonCore &core = f.start();
         QVERIFY(core.startup.menuOptions().nodeMenu);
-        QVERIFY(!core.deviceState.modelMenuVisible[7]);
-        QVERIFY(core.deviceState.modelMenuVisible[4]);
+        QVERIFY(!core.deviceState.modelOffered[7]);
+        QVERIFY(core.deviceState.modelOffered[4]);
         QVERIFY(core.startup.menuOptions().factoryReset);
     }
 };
