@@ -191,13 +191,19 @@ private slots:
         }
     }
 
-    // The exact bytes of each command on the line, after the link's wake-up
-    // and (for the commands that need an answer) the settings request. The
-    // window sends the same for the same action: both call the core.
-    void commandsPutTheirBytesOnTheLine_data()
+    // Every command line run to its end: its exit code, what it says (on
+    // stdout or, for a failure, as one line on stderr) and the exact bytes it
+    // puts on the line, after the link's wake-up and (for the commands that
+    // need an answer) the settings request. The window sends the same for
+    // the same action: both call the core's DeviceOperations.
+    void commandLines_data()
     {
-        QTest::addColumn<QString>("line"); // {bitmap}: a logo file; {upload}: where the upload goes
-        QTest::addColumn<QByteArray>("wire");
+        QTest::addColumn<QString>(
+            "line");                    // {bitmap}, {colour}: a logo file, an 8-bit one; {upload}: a new file
+        QTest::addColumn<int>("fault"); // 1: the port in use, 2: a silent device, 3: the schedule stored
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QByteArray>("wire"); // null: anything but TAKE on
+        QTest::addColumn<QStringList>("told");
         const QByteArray start = "WK,00ARS";
         // The logo lines of BitmapMaker's default bitmap: odd rows from the top, then even rows.
         const QByteArray logo = lines("3f3d3b39373533312f2d2b29272523211f1d1b19171513110f0d0b0907050301"
@@ -205,8 +211,9 @@ private slots:
         const QByteArray negative = lines("c0c2c4c6c8caccced0d2d4d6d8dadcdee0e2e4e6e8eaeceef0f2f4f6f8fafcfe"
                                           "bfc1c3c5c7c9cbcdcfd1d3d5d7d9dbdddfe1e3e5e7e9ebedeff1f3f5f7f9fbfd");
         const QByteArray download = start + QByteArray("ARSAFR\0AT0ALD", 13);
-        const auto row = [](const char *line, const QByteArray &wire) {
-            QTest::newRow(line) << QString::fromLatin1(line) << wire;
+        const auto row = [](const char *line, const QByteArray &wire, const QStringList &told = {},
+                            int exit = 0, int fault = 0) {
+            QTest::newRow(line) << QString::fromLatin1(line) << fault << exit << wire << told;
         };
         row("set fade 30", start + "AFRF");
         row("set mix 0", start + "AFLd");
@@ -218,7 +225,7 @@ private slots:
         row("take off", start + "AT0");
         row("select 3", start + QByteArray("AJ03\0\0\0", 7));
         row("set-id 1", start + "ANI,01");
-        row("copyright", start + "ARC");
+        row("copyright", start + "ARC", {u"(C) 2026 Test QX04 V1.0"_s});
         row("download {bitmap}", download + logo + "AT1AFR2AFR2");
         row("download {bitmap} --negative", download + negative + "AT1AFR2AFR2");
         row("store-logo", start + "ASIARCARS");
@@ -228,87 +235,72 @@ private slots:
         row("wake 1", "WK,00SPWK,01ARS");
         row("wake", "WK,00WK,00ARS");
         row("sleep", "WK,00SP");
-    }
-
-    void commandsPutTheirBytesOnTheLine()
-    {
-        QFETCH(QString, line);
-        QFETCH(QByteArray, wire);
-        const QString upload = m_files.filePath(u"cli-upload.bmp"_s);
-        line.replace(u"{bitmap}"_s, writeFile(BitmapMaker{}.bytes())).replace(u"{upload}"_s, upload);
-        const auto cli = runCli(words(line));
-        QCOMPARE(cli->exit, 0);
-        QVERIFY2(cli->err.isEmpty(), qPrintable(cli->err));
-        QCOMPARE(cli->f.port.wire(), wire);
-        if (line.startsWith(u"upload")) {
-            // The stream FakeDevice sends, as a bitmap file.
-            QFile file(upload);
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            const QByteArray bytes = file.readAll();
-            QCOMPARE(bytes.size(), 62 + 2048);
-            QCOMPARE(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex(),
-                     "7e442d52830b0911d3c459d0c37a760f7d249fbe");
-        } else if (line == u"copyright") {
-            QCOMPARE(cli->out, u"(C) 2026 Test QX04 V1.0"_s);
-        }
-    }
-
-    void statusPrintsTheParsedReply()
-    {
-        const auto run = runCli({u"status"_s});
-        QCOMPARE(run->exit, 0);
-        QCOMPARE(run->f.port.wire(), QByteArray("WK,00ARS"));
-        const QJsonObject o = QJsonDocument::fromJson(run->out.toUtf8()).object();
-        for (
-            const QString &pair : words(
-                u"fade=50 mix=99 hpos=50 vpos=51 take=true on_time_text=0:05:00 interval=40 slot=1 model=4"_s)) {
-            const QString key = pair.section(u'=', 0, 0);
-            QCOMPARE(key + u'=' + o.value(key).toVariant().toString(), pair);
-        }
-        QCOMPARE(o.value(u"port"_s).toString(), u"COM6 (/dev/fake6)"_s);
-    }
-
-    // A missing or busy port, a silent device, a bad bitmap or output, a
-    // slot the device lacks: one line on stderr, its exit code, and nothing
-    // sent that is not told.
-    void failuresExitWithTheirCode_data()
-    {
-        QTest::addColumn<QString>("line"); // {colour}: an 8-bit bitmap
-        QTest::addColumn<int>("fault");    // 0: none, 1: the port in use, 2: a silent device
-        QTest::addColumn<int>("exit");
-        QTest::addColumn<QString>("told");
+        row("status", start,
+            {u"\"fade\": 50"_s, u"\"mix\": 99"_s, u"\"hpos\": 50"_s, u"\"vpos\": 51"_s, u"\"take\": true"_s,
+             u"\"on_time_text\": \"0:05:00\""_s, u"\"interval\": 40"_s, u"\"slot\": 1"_s, u"\"model\": 4"_s,
+             u"\"port\": \"COM6 (/dev/fake6)\""_s});
+        // The schedule is read without the port.
+        row("schedule list", "",
+            {u"1 1 8:00:00 8:20:00 0:01:00 0:02:00 Mon 2 2 8:00:00 8:20:00 0:01:00 0:02:00 Sun Mon"_s,
+             u"20 - - 0:00:00 0:00:00 0:00:00 (off)"_s},
+            0, 3);
+        row("schedule check", "",
+            {u"Sequence 1 (logo 1) conflicts on Mon Sequence 2 (logo 2) conflicts on Mon"_s},
+            int(CliArguments::Conflicts), 3);
+        QTest::newRow("schedule check, none")
+            << u"schedule check"_s << 0 << 0 << QByteArray("") << QStringList{u"No conflicts."_s};
+        // A missing or busy port, a silent device, a bad bitmap or output, a
+        // slot the device lacks.
         using enum CliArguments::Exit;
-        QTest::newRow("no port") << u"--port 7 status"_s << 0 << int(PortProblem)
-                                 << u"quillon-cli: there is no serial port at COM7"_s;
-        QTest::newRow("port in use") << u"take on"_s << 1 << int(PortProblem)
-                                     << u"COM6 (/dev/fake6) is in use"_s;
-        QTest::newRow("silent device")
-            << u"take on"_s << 2 << int(DeviceProblem) << u"quillon-cli: no reply from the device on COM6"_s;
-        QTest::newRow("colour bitmap") << u"download {colour}"_s << 0 << int(FileProblem)
-                                       << u"is not a 256 x 32 or 256 x 64 monochrome bitmap"_s;
-        QTest::newRow("upload nowhere")
-            << u"upload /nonexistent-folder/out.bmp"_s << 0 << int(FileProblem) << u"quillon-cli: "_s;
-        QTest::newRow("no slot 9") << u"select 9"_s << 0 << int(Usage)
-                                   << u"slot 9 is not a slot of this device (1 to 4)"_s;
+        row("--port 7 status", "", {u"quillon-cli: there is no serial port at COM7"_s}, PortProblem);
+        QTest::newRow("port in use") << u"take on"_s << 1 << int(PortProblem) << QByteArray("")
+                                     << QStringList{u"COM6 (/dev/fake6) is in use"_s};
+        QTest::newRow("silent device") << u"take on"_s << 2 << int(DeviceProblem) << QByteArray()
+                                       << QStringList{u"quillon-cli: no reply from the device on COM6"_s};
+        row("download {colour}", "", {u"is not a 256 x 32 or 256 x 64 monochrome bitmap"_s}, FileProblem);
+        row("upload /nonexistent-folder/out.bmp", "", {u"quillon-cli: "_s}, FileProblem);
+        row("select 9", "", {u"slot 9 is not a slot of this device (1 to 4)"_s}, Usage);
     }
-    void failuresExitWithTheirCode()
+
+    void commandLines()
     {
         QFETCH(QString, line);
         QFETCH(int, fault);
         QFETCH(int, exit);
-        QFETCH(QString, told);
+        QFETCH(QByteArray, wire);
+        QFETCH(QStringList, told);
         BitmapMaker colour;
         colour.bitsPerPixel = 8;
-        line.replace(u"{colour}"_s, writeFile(colour.bytes(), u"colour.bmp"_s));
+        const QString upload = m_files.filePath(u"cli-upload.bmp"_s);
+        QFile::remove(upload);
+        line.replace(u"{bitmap}"_s, writeFile(BitmapMaker{}.bytes()))
+            .replace(u"{colour}"_s, writeFile(colour.bytes(), u"colour.bmp"_s))
+            .replace(u"{upload}"_s, upload);
         const auto run = runCli(words(line), fault != 2, [fault](CoreFixture &f) {
             if (fault == 1)
                 f.port.failing.insert(Port, SerialPort::InUse);
+            if (fault == 3)
+                storeSchedule(f);
         });
         QCOMPARE(run->exit, exit);
-        QVERIFY2(run->err.contains(told) && run->err.count(u'\n') == 1, qPrintable(run->err));
-        QVERIFY(!run->f.port.writes.contains("AT1"));
-        if (exit == int(CliArguments::FileProblem))
-            QVERIFY(run->f.port.opened.isEmpty());
+        QVERIFY2(run->err.count(u'\n')
+                     == (exit == CliArguments::Ok || exit == CliArguments::Conflicts ? 0 : 1),
+                 qPrintable(run->err));
+        if (wire.isNull())
+            QVERIFY(!run->f.port.writes.contains("AT1"));
+        else
+            QCOMPARE(run->f.port.wire(), wire);
+        QVERIFY(exit != CliArguments::FileProblem || run->f.port.opened.isEmpty());
+        const QString said = run->out.simplified() + u'\n' + run->err;
+        for (const QString &piece : told)
+            QVERIFY2(said.contains(piece), qPrintable(said));
+        if (QFile::exists(upload)) {
+            // The stream FakeDevice sends, as a bitmap file.
+            QFile file(upload);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1).toHex(),
+                     "7e442d52830b0911d3c459d0c37a760f7d249fbe");
+        }
     }
 
     // The running schedule reads its settings again on a change; a file
@@ -406,26 +398,6 @@ private slots:
             QCOMPARE(w, before);
         }
         QCOMPARE(run->f.port.wire(), w.join());
-    }
-
-    void scheduleListAndCheck()
-    {
-        auto run = runCli({u"schedule"_s, u"list"_s}, true, storeSchedule);
-        QCOMPARE(run->exit, 0);
-        const QStringList lines = run->out.split(u'\n');
-        QCOMPARE(lines.size(), 22); // heading, 20 sequences, the final line end
-        QCOMPARE(lines[1].simplified(), u"1 1 8:00:00 8:20:00 0:01:00 0:02:00 Mon"_s);
-        QCOMPARE(lines[2].simplified(), u"2 2 8:00:00 8:20:00 0:01:00 0:02:00 Sun Mon"_s);
-        QCOMPARE(lines[4].simplified(), u"4 - - 0:00:00 0:00:00 0:00:00 (off)"_s);
-        QVERIFY(run->f.port.opened.isEmpty());
-
-        run = runCli({u"schedule"_s, u"check"_s}, true, storeSchedule);
-        QCOMPARE(run->exit, int(CliArguments::Conflicts));
-        QCOMPARE(run->out, u"Sequence 1 (logo 1) conflicts on Mon\nSequence 2 (logo 2) conflicts on Mon\n"_s);
-
-        run = runCli({u"schedule"_s, u"check"_s});
-        QCOMPARE(run->exit, 0);
-        QCOMPARE(run->out, u"No conflicts.\n"_s);
     }
 };
 

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "corefixture.h"
-#include "scriptedprompter.h"
+#include "uifakes.h"
 
 #include "device_link/commandtable.h"
-#include "gui/diagcommands.h"
 #include "gui/windowstate.h"
 
 #include <QTest>
@@ -32,6 +31,9 @@ private slots:
         prompter = ScriptedPrompter();
     }
 
+    // Each entry's question, and its bytes for an answer; an empty answer,
+    // or the window closed without Enter, then sends nothing, and a closed
+    // window never acts on the answer given before.
     void entries_data()
     {
         QTest::addColumn<int>("index");
@@ -48,7 +50,6 @@ private slots:
         const char *fade = "Enter a Fade Rate (0-99)";
         const char *h = "Enter a Horizontal Position Percent (0-99)";
         const char *v = "Enter a Vertical Position Percent (0-99)";
-        const char *id = "Enter an ID Number (1-255)";
         const char *on = "Enter Take ON Time (15-3825)Seconds";
         const char *model = "Enter a Model number (01,04,07,15,31)";
         const char *logo = "Enter a Logo number (1-4)";
@@ -63,7 +64,7 @@ private slots:
         row("vert 50 pal", 7, "50", v, {"AVP24"}, "pal");
         row("vert -1 pal", 7, "-1", v, {"AVP04"}, "pal");
         row("send logo", 8, "", "", {"ARS"}); // the download's first step
-        row("id 300", 12, "300", id, {"ANI,FF"});
+        row("id 300", 12, "300", "Enter an ID Number (1-255)", {"ANI,FF"});
         row("on 15", 13, "15", on, {"APA\x01"});
         row("on 99999", 13, "99999", on, {"APA\xFF"});
         row("off 1935", 14, "1935", "Enter Take OFF Time (15-3825)Seconds", {"API\x81"});
@@ -73,9 +74,12 @@ private slots:
         row("logo 9 on model 4", 18, "9", logo, {QByteArray("AJ04\0\0\0", 7)});
         row("logo text", 18, "x", logo, {QByteArray("AJ01\0\0\0", 7)});
         row("logo on model 1", 18, "3", "Enter a Logo number (1-1)", {QByteArray("AJ01\0\0\0", 7)}, "model1");
+        // Retrieve Logo and Factory Reset arm the upload wait.
+        row("retrieve logo", 19, "", "", {"ARM"});
+        row("factory reset", 20, "", "", {"ACM"});
         row("model 3", 21, "3", model, {"ACT04"});
         row("model 31", 21, "31", model, {"ACT31"});
-        row("copyright", 22, "", "", {"ARC"});
+        row("copyright", 22, "", "", {"ARC"}); // and clears the label
         row("show dialog", 23, "", "", {});
     }
 
@@ -86,49 +90,21 @@ private slots:
         QFETCH(QString, prompt);
         QFETCH(QList<QByteArray>, wire);
         QFETCH(QString, setup);
-        MainState &state = core().state;
-        state.panel.standard = setup == QStringLiteral("pal") ? 1 : 0;
-        state.modelNumber = setup == QStringLiteral("model1") ? 1 : 4;
-        window.factoryResetVisible = setup != QStringLiteral("reset hidden");
-        prompter.answers = {answer};
-        diag->mnuDiagSub_Click(index);
-        QCOMPARE(prompter.asked, prompt.isEmpty() ? QStringList() : QStringList{prompt});
-        QCOMPARE(f->port.writes, wire);
-    }
-
-    // An empty answer, or the window closed without Enter, sends nothing,
-    // and a closed window never acts on the answer given before.
-    void emptyOrClosedSendsNothing()
-    {
-        window.factoryResetVisible = true;
-        for (int index : {3, 4, 5, 6, 7, 12, 13, 14, 15, 18, 21}) {
-            prompter.answers = {QStringLiteral("20"), QStringLiteral(""), QString()};
-            for (int i = 0; i < 3; ++i)
-                diag->mnuDiagSub_Click(index);
-            const QByteArray entry = "entry " + QByteArray::number(index);
-            QVERIFY2(prompter.asked.size() == 3, entry.constData());
-            QVERIFY2(f->port.writes.size() == (index == CommandTable::Wakeup ? 2 : 1), entry.constData());
-            f->port.writes.clear();
-            prompter.asked.clear();
-        }
-    }
-
-    // Retrieve Logo and Factory Reset arm the upload wait; Copyright clears the label.
-    void sideEffects()
-    {
         QuillonCore &c = core();
-        for (int index : {19, 20}) {
-            c.state.uploadPending = false;
-            c.link.setPollTicks(0);
-            diag->mnuDiagSub_Click(index);
-            QVERIFY(c.state.uploadPending);
-            QCOMPARE(c.link.pollTicks(), 500);
-        }
-        QCOMPARE(f->port.writes, (QList<QByteArray>{"ARM", "ACM"}));
-
+        c.state.panel.standard = setup == QStringLiteral("pal") ? 1 : 0;
+        c.state.modelNumber = setup == QStringLiteral("model1") ? 1 : 4;
+        window.factoryResetVisible = setup != QStringLiteral("reset hidden");
         c.reporter.setCopyright(QStringLiteral("(C) old"));
-        diag->mnuDiagSub_Click(CommandTable::RetrieveCopyright);
-        QCOMPARE(c.reporter.copyright(), QString());
+        c.link.setPollTicks(0);
+        prompter.answers = {answer, QStringLiteral(""), QString()};
+        for (int i = prompt.isEmpty() ? 2 : 0; i < 3; ++i)
+            diag->mnuDiagSub_Click(index);
+        QCOMPARE(prompter.asked, prompt.isEmpty() ? QStringList() : QStringList(3, prompt));
+        QCOMPARE(f->port.writes, wire);
+        const bool uploads = index == CommandTable::RetrieveLogo || index == CommandTable::FactoryReset;
+        QCOMPARE(c.state.uploadPending, uploads);
+        QCOMPARE(c.link.pollTicks() == 500, uploads);
+        QCOMPARE(c.reporter.copyright().isEmpty(), index == CommandTable::RetrieveCopyright);
     }
 
     void wakeUpNodeWakesAllWithoutAsking() // the other Node entries: tst_frmquillon4

@@ -4,7 +4,6 @@
 #include "bitmapmaker.h"
 #include "uifakes.h"
 
-#include "gui/filechooser.h"
 #include "gui/frmimportimage.h"
 #include "gui/frmquillon4.h"
 #include "gui/logoview.h"
@@ -19,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -27,12 +27,14 @@
 
 using namespace Qt::StringLiterals;
 
-// The main window draws the core's state and hands the user's actions to it.
-// The timers are not started: ticks are driven by hand.
+// The main window draws the core's state and hands the user's actions to it
+// (the bytes of each operation are tst_cli's). The timers are not started:
+// ticks are driven by hand.
 class TestFrmQuillon4 : public QObject
 {
     Q_OBJECT
 
+    FixedChooser chooser; // the window's file dialogs
     std::unique_ptr<CoreFixture> f;
     std::unique_ptr<FrmQuillon4> w;
 
@@ -51,6 +53,21 @@ class TestFrmQuillon4 : public QObject
         return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? file.fileName()
                                                                                     : QString();
     }
+    // Presses the mouse on the view, moves it and lets go.
+    void drag(LogoView *view, QPoint from, QPoint to)
+    {
+        for (int i = 0; i < 3; ++i) // a move every three ticks at most
+            w->core().link.tick();
+        const auto send = [view](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+            QMouseEvent event(type, at, view->mapToGlobal(at),
+                              type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
+                              Qt::NoModifier);
+            QApplication::sendEvent(view, &event);
+        };
+        send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+        send(QEvent::MouseMove, to, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+    }
 
 private slots:
     void init()
@@ -60,6 +77,7 @@ private slots:
         f->setSetting(u"ComPort"_s, u"6"_s);
         w = std::make_unique<FrmQuillon4>(*f->settings, f->port, f->clock,
                                           FrmQuillon4::Options{{}, false, false});
+        w->setFileChooser(&chooser);
         w->show();
         for (int i = 0; i < 30; ++i)
             w->core().link.wakeUpTick();
@@ -76,17 +94,13 @@ private slots:
     {
         QAction *first = action(u"mnuCOMsel1"_s);
         QAction *second = action(u"mnuCOMsel2"_s);
-        QVERIFY(first->isVisible());
         QCOMPARE(first->text(), u"COM&2"_s);
-        QCOMPARE(second->toolTip(), u"/dev/fake6"_s);
-        QCOMPARE(second->statusTip(), u"/dev/fake6"_s);
+        QVERIFY(second->toolTip() == u"/dev/fake6"_s && second->statusTip() == second->toolTip());
         QVERIFY(second->isChecked());
-        QVERIFY(!action(u"mnuCOMsel3"_s)->isVisible());
+        QVERIFY(first->isVisible() && !action(u"mnuCOMsel3"_s)->isVisible());
         QCOMPARE(child<QLineEdit>(u"txtCom"_s)->text(), u"6"_s);
-
         first->trigger(); // the port change itself is tst_startup's
-        QVERIFY(first->isChecked());
-        QVERIFY(!second->isChecked());
+        QVERIFY(first->isChecked() && !second->isChecked());
     }
 
     // File → Import Image: the bitmap is written beside the picture and
@@ -95,14 +109,9 @@ private slots:
     {
         QImage picture(300, 90, QImage::Format_ARGB32);
         picture.fill(Qt::transparent);
-        for (int y = 20; y < 70; ++y)
-            for (int x = 50; x < 250; ++x)
-                picture.setPixel(x, y, qRgba(250, 250, 250, 255));
-        const QString source = f->dir.filePath(u"station.png"_s);
-        QVERIFY(picture.save(source));
-        FixedChooser chooser;
-        chooser.answer = source;
-        w->setFileChooser(&chooser);
+        QPainter(&picture).fillRect(50, 20, 200, 50, QColor(250, 250, 250));
+        chooser.answer = f->dir.filePath(u"station.png"_s);
+        QVERIFY(picture.save(chooser.answer));
         ImageImport::Options chosen;
         chosen.fit = ImageImport::Fit::Stretch;
         chosen.invert = true;
@@ -112,18 +121,16 @@ private slots:
             dialog.accept();
         });
         action(u"mnuImportImage"_s)->trigger();
-
         const QString output = f->dir.filePath(u"station-logo.bmp"_s);
         QVERIFY(QFile::exists(output));
         QCOMPARE(w->core().state.logos[1], ImageImport::convert(picture, chosen));
-        QCOMPARE(w->core().state.recentFiles[0], output);
         QCOMPARE(f->setting(u"BMPpath1"_s), output);
 
         // Not a picture: reported, nothing loaded.
         chooser.answer = writeFile(u"junk.png"_s, "not a picture");
         action(u"mnuImportImage"_s)->trigger();
         QVERIFY(w->core().reporter.panelText().startsWith(u"Cannot read "_s));
-        QCOMPARE(w->core().state.recentFiles[0], output);
+        QCOMPARE(f->setting(u"BMPpath1"_s), output);
     }
 
     // Diag → Traffic Log: records while open, shows each command and reply,
@@ -133,8 +140,7 @@ private slots:
         QVERIFY(!w->traffic().recording());
         action(u"mnuTrafficLog"_s)->trigger();
         auto *text = w->findChild<QPlainTextEdit *>(u"trafficText"_s);
-        QVERIFY(text && text->isVisible());
-        QVERIFY(w->traffic().recording());
+        QVERIFY(text && text->isVisible() && w->traffic().recording());
         child<QPushButton>(u"optTAKE"_s)->click();
         QVERIFY2(text->toPlainText().endsWith(u"TX  41 54 54  ATT"_s), qPrintable(text->toPlainText()));
 
@@ -143,9 +149,7 @@ private slots:
         QCOMPARE(text->toPlainText().count(u'\n'), 0);
         child<QPushButton>(u"cmdPause"_s)->click();
 
-        FixedChooser chooser;
         chooser.answer = f->dir.filePath(u"traffic.txt"_s);
-        w->setFileChooser(&chooser);
         child<QPushButton>(u"cmdSave"_s)->click();
         QFile saved(chooser.answer);
         QVERIFY(saved.open(QIODevice::ReadOnly));
@@ -160,7 +164,6 @@ private slots:
     void asRunLogEntryShowsTheFile()
     {
         AsRunWriter writer{AsRunLog(f->dir.filePath(u"as-run.csv"_s))};
-        const AsRunLog &log = writer.log();
         w->core().runner.setAsRunLog(&writer);
         QString shown;
         w->setAsRunDialogHook([&](QDialog &dialog) {
@@ -168,31 +171,14 @@ private slots:
         });
         action(u"mnuAsRunLog"_s)->trigger();
         QVERIFY(shown.startsWith(u"Nothing has been run yet"_s));
-        QVERIFY(log.append({f->clock.time, 4, 2, u"TAKE OFF"_s, true}).isEmpty());
+        const AsRunLog::Entry entry{f->clock.time, 4, 2, u"TAKE OFF"_s, true};
+        QVERIFY(writer.log().append(entry).isEmpty());
         action(u"mnuAsRunLog"_s)->trigger();
-        QCOMPARE(shown, AsRunLog::header() + u"\n"_s
-                            + AsRunLog::line({f->clock.time, 4, 2, u"TAKE OFF"_s, true}) + u"\n"_s);
-
+        QCOMPARE(shown, AsRunLog::header() + u'\n' + AsRunLog::line(entry) + u'\n');
         w->core().runner.setAsRunLog(nullptr);
     }
 
-    void slidersSendThroughTheCore()
-    {
-        child<QScrollBar>(u"hscrFade"_s)->setValue(1);
-        QCOMPARE(child<QLabel>(u"lblFade"_s)->text(), u"5.00"_s);
-        QCOMPARE(child<QLabel>(u"lblDiagSend"_s)->text(), u"SendCom: AFRc"_s);
-
-        // The time sliders send when released, not while dragged.
-        auto *on = child<QScrollBar>(u"hscrTimeOn"_s);
-        f->port.writes.clear();
-        on->setSliderDown(true);
-        on->setSliderPosition(4);
-        QCOMPARE(child<QLabel>(u"lblOnTime"_s)->text(), u"0:01:00"_s);
-        QVERIFY(f->port.writes.isEmpty());
-        on->setSliderDown(false);
-        QCOMPARE(f->port.writes, QList<QByteArray>{QByteArray("APA\x04", 4)});
-    }
-
+    // A QX-1's settings reply moves the controls and sends nothing back.
     void replyMovesControlsWithoutEcho()
     {
         deviceSays(QByteArray("S\x32\x31\x63\x5E\x37\x01\x30\x30\x14\x28", 11));
@@ -201,8 +187,7 @@ private slots:
         QCOMPARE(child<QScrollBar>(u"hscrTimeInt"_s)->value(), 40);
         QCOMPARE(child<QLineEdit>(u"txtHPOS"_s)->text(), u"50"_s);
         QCOMPARE(w->windowTitle(), u"Quillon - QX1 Node Detected"_s);
-        QVERIFY(!action(u"mnuUpLoadLogo"_s)->isVisible());
-        QVERIFY(action(u"mnuDownloadLogotoRam"_s)->isEnabled());
+        QVERIFY(!action(u"mnuUpLoadLogo"_s)->isVisible() && action(u"mnuDownloadLogotoRam"_s)->isEnabled());
         QCOMPARE(child<QPushButton>(u"optTAKE"_s)->palette().color(QPalette::Button), QColor(0, 255, 0));
         QVERIFY(f->port.writes.isEmpty());
     }
@@ -275,63 +260,20 @@ private slots:
             QVERIFY2(child<QWidget>(name)->isEnabled(), qPrintable(name));
     }
 
-    // A drag moves the logo view as far as the mouse went from where the
-    // button went down, and sends that position.
-    void draggingTheLogoView()
-    {
-        auto *view = child<LogoView>(u"picPicture2"_s);
-        const auto drag = [&](QPoint from, QPoint to) {
-            for (int i = 0; i < 3; ++i) // a move every three ticks at most
-                w->core().link.tick();
-            f->port.writes.clear();
-            const auto send = [view](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
-                QMouseEvent event(type, at, view->mapToGlobal(at),
-                                  type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
-                                  Qt::NoModifier);
-                QApplication::sendEvent(view, &event);
-            };
-            send(QEvent::MouseButtonPress, from, Qt::LeftButton);
-            send(QEvent::MouseMove, to, Qt::LeftButton);
-            send(QEvent::MouseButtonRelease, to, Qt::NoButton);
-        };
-        drag({30, 10}, {-1000, -1000}); // to the top left corner: 60, 240 twips
-        const QPoint corner = view->pos();
-        drag({20, 10}, {25, 15});
-        QCOMPARE(view->pos(), corner + QPoint(5, 5));
-        // 2 % and 3 % on NTSC (the twips behind them are tst_panel's)
-        QCOMPARE(f->port.writes, (QList<QByteArray>{"AVP06", "AHP24"}));
-    }
-
-    void typingAPositionSendsAtEveryKey()
-    {
-        auto *box = child<QLineEdit>(u"txtVPOS"_s);
-        box->setFocus();
-        box->selectAll();
-        QTest::keyClicks(box, u"75"_s);
-        // "7" then "75": 7 % and 75 % of the NTSC range.
-        QCOMPARE(f->port.writes, (QList<QByteArray>{"AVP08", "AVP2A"}));
-        QCOMPARE(box->text(), u"75"_s);
-    }
-
     void openedLogoIsDrawnInThePreviewColours()
     {
-        FixedChooser chooser;
-        w->setFileChooser(&chooser);
         BitmapMaker maker;
         maker.seed = 0; // row r filled with byte r: row 0 all clear, row 255... up to 63
-        const QString path = writeFile(u"drawn.bmp"_s, maker.bytes());
-        chooser.answer = path;
+        chooser.answer = writeFile(u"drawn.bmp"_s, maker.bytes());
         action(u"mnuOpenLogoFile"_s)->trigger();
         QCOMPARE(chooser.filter, u"BMP Files (*.bmp);;All Files (*)"_s);
-        QCOMPARE(action(u"mnuRecentFile0"_s)->text(), path);
+        QCOMPARE(action(u"mnuRecentFile0"_s)->text(), chooser.answer);
         QVERIFY(action(u"mnuRecentFile0"_s)->isVisible());
 
         const QImage image = child<LogoView>(u"picPicture2"_s)->grab().toImage();
-        QVERIFY(!image.isNull());
         // The bottom row (row 0, all bits clear) is drawn in the logo colour,
         // a light grey: intensity 99 % shown, mix not shown.
-        const QColor bottom = image.pixelColor(image.width() / 2, image.height() - 1);
-        QCOMPARE(bottom, QColor(252, 252, 252));
+        QCOMPARE(image.pixelColor(image.width() / 2, image.height() - 1), QColor(252, 252, 252));
     }
 
     void closingDuringADownloadIsClean()
@@ -359,11 +301,9 @@ private slots:
         action(u"mnuZoomOff"_s)->trigger();
         QVERIFY(w->core().state.panel.previewVisible);
         action(u"mnuZoomOn"_s)->trigger();
-        QVERIFY(full->isVisible());
-        QVERIFY(action(u"mnuZoomOn"_s)->isChecked());
+        QVERIFY(full->isVisible() && action(u"mnuZoomOn"_s)->isChecked());
         action(u"mnuZoomOff"_s)->trigger();
-        QVERIFY(!full->isVisible());
-        QVERIFY(action(u"mnuZoomOff"_s)->isChecked());
+        QVERIFY(!full->isVisible() && action(u"mnuZoomOff"_s)->isChecked());
     }
 
     void scheduleEditorOpens()
@@ -379,59 +319,84 @@ private slots:
         QCOMPARE(title, u"QX-1 and  QX-4 Take Scheduler"_s);
     }
 
-    // Each control hands its action to the core: what reaches the line.
-    // (The node, store and upload menus are tst_nodes' and tst_logotransfer's,
-    // the fade slider and the typed position are below.)
-    void controlsSendTheirCommands_data()
+    // Each kind of control reaches its operation, and the window shows the
+    // new state. (The node, store and upload menus are tst_nodes' and
+    // tst_logotransfer's.)
+    void controlsReachTheirOperations_data()
     {
-        QTest::addColumn<QString>("control"); // an action, a button, a slider or a position box
-        QTest::addColumn<int>("value");       // for a slider or a position box
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("input"); // a slider's value, keys typed into a box, where a drag ends
         QTest::addColumn<QList<QByteArray>>("wire");
-        const auto row = [](const char *control, int value, const QList<QByteArray> &wire) {
-            QTest::newRow(control) << QString::fromLatin1(control) << value << wire;
+        QTest::addColumn<QStringList>("shows"); // child=text, title=window title, or a visible child
+        const auto row = [](const char *control, const char *input, const QList<QByteArray> &wire,
+                            const QStringList &shows = {}) {
+            QTest::newRow(control) << QString::fromLatin1(control) << QString::fromLatin1(input) << wire
+                                   << shows;
         };
-        row("hscrMix", 0, {"AFLd"});
-        row("hscrIntensity", 42, {"AIR*"});
-        row("txtHPOS", 37, {"AHP4E"});
-        row("optTAKE", 0, {"ATT"});
-        row("mnuDiagSub1", 0, {"AT0"});
-        row("mnuDiagSub2", 0, {"AT1"});
-        row("optLOGO3", 0, {QByteArray("AJ03\0\0\0", 7)});
-        row("mnuLogoSel3", 0, {QByteArray("AJ03\0\0\0", 7)});
-        row("mnuCopyright", 0, {"ARC"});
-        row("NTSC_PAL1", 0, {"ATP", QByteArray(10, ' ')});
-        row("mnuWakeUpAllNodes", 0, {"WK,00"});
-        row("mnuSetQXx7", 0, {});
+        row("hscrFade", "1", {"AFRc"}, {u"lblFade=5.00"_s, u"lblDiagSend=SendCom: AFRc"_s});
+        row("hscrMix", "0", {"AFLd"});
+        row("hscrIntensity", "42", {"AIR*"});
+        row("hscrTimeOn", "4", {QByteArray("APA\x04", 4)}, {u"lblOnTime=0:01:00"_s}); // sent when let go
+        // At every key, "7" then "75" (7 % and 75 % of the NTSC range), and at a click.
+        row("txtVPOS", "75", {"AVP08", "AVP2A", "AVP2A"}, {u"txtVPOS=75"_s});
+        // From 5 pixels right of and below the top left corner: 2 % and 3 %
+        // on NTSC (the twips behind them are tst_panel's).
+        row("picPicture2", "25,15", {"AVP06", "AHP24"});
+        row("optTAKE", "", {"ATT"});
+        row("mnuDiagSub2", "", {"AT1"});
+        row("optLOGO3", "", {QByteArray("AJ03\0\0\0", 7)});
+        row("mnuLogoSel3", "", {QByteArray("AJ03\0\0\0", 7)});
+        row("mnuCopyright", "", {"ARC"});
+        row("NTSC_PAL1", "", {"ATP", QByteArray(10, ' ')});
+        row("mnuWakeUpAllNodes", "", {"WK,00"});
+        row("mnuSetQXx7", "", {}, {u"title=Quillon - QX7 Selected"_s, u"mnuLogoSel7"_s});
     }
-    void controlsSendTheirCommands()
+    void controlsReachTheirOperations()
     {
         QFETCH(QString, control);
-        QFETCH(int, value);
+        QFETCH(QString, input);
         QFETCH(QList<QByteArray>, wire);
+        QFETCH(QStringList, shows);
         // A device that answered: fade 50, mix 99, intensity 99, TAKE on.
         deviceSays(QByteArray("s\x00\x32\x63\x5E\x1E\x01\x30\x30\x14\x28", 11) + "01");
         f->port.writes.clear();
         auto *target = child<QObject>(control);
         if (auto *a = qobject_cast<QAction *>(target)) {
             a->trigger();
+            QVERIFY(!a->isCheckable() || a->isChecked());
         } else if (auto *slider = qobject_cast<QScrollBar *>(target)) {
-            slider->setValue(value);
+            // The time sliders send when let go, the others while dragged.
+            slider->setSliderDown(true);
+            slider->setSliderPosition(input.toInt());
+            QCOMPARE(f->port.writes.isEmpty(), control.startsWith(u"hscrTime"_s));
+            slider->setSliderDown(false);
         } else if (auto *box = qobject_cast<QLineEdit *>(target)) {
-            box->setText(QString::number(value));
+            box->setFocus();
+            box->selectAll();
+            QTest::keyClicks(box, input);
             QTest::mouseClick(box, Qt::LeftButton);
+        } else if (auto *view = qobject_cast<LogoView *>(target)) {
+            drag(view, {30, 10}, {-1000, -1000}); // to the top left corner: 60, 240 twips
+            const QPoint corner = view->pos();
+            f->port.writes.clear();
+            drag(view, {20, 10}, QPoint(input.section(u',', 0, 0).toInt(), input.section(u',', 1).toInt()));
+            QCOMPARE(view->pos(), corner + QPoint(5, 5));
         } else {
             qobject_cast<QAbstractButton *>(target)->click();
         }
         QCOMPARE(f->port.writes, wire);
-    }
-
-    void modelAndSlotMenusShowTheirState()
-    {
-        action(u"mnuLogoSel3"_s)->trigger();
-        action(u"mnuSetQXx7"_s)->trigger();
-        QVERIFY(action(u"mnuLogoSel3"_s)->isChecked());
-        QCOMPARE(w->windowTitle(), u"Quillon - QX7 Selected"_s);
-        QVERIFY(action(u"mnuLogoSel7"_s)->isVisible());
+        for (const QString &item : shows) {
+            const QString name = item.section(u'=', 0, 0);
+            const QString text = item.section(u'=', 1);
+            if (name == u"title")
+                QCOMPARE(w->windowTitle(), text);
+            else if (auto *label = w->findChild<QLabel *>(name))
+                QCOMPARE(label->text(), text);
+            else if (auto *box = w->findChild<QLineEdit *>(name))
+                QCOMPARE(box->text(), text);
+            else
+                QVERIFY2(child<QAction>(name)->isVisible(), qPrintable(name));
+        }
     }
 };
 
