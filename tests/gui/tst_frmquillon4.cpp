@@ -34,7 +34,8 @@ class TestFrmQuillon4 : public QObject
 {
     Q_OBJECT
 
-    FixedChooser chooser; // the window's file dialogs
+    FixedChooser chooser;      // the window's file dialogs
+    ScriptedPrompter prompter; // its input window
     std::unique_ptr<CoreFixture> f;
     std::unique_ptr<FrmQuillon4> w;
 
@@ -68,6 +69,34 @@ class TestFrmQuillon4 : public QObject
         send(QEvent::MouseMove, to, Qt::LeftButton);
         send(QEvent::MouseButtonRelease, to, Qt::NoButton);
     }
+    // Uses the control as the user would: a menu entry, a slider, a box,
+    // the logo view or a button.
+    void act(const QString &name, const QString &input)
+    {
+        auto *target = child<QObject>(name);
+        if (auto *a = qobject_cast<QAction *>(target)) {
+            a->trigger();
+        } else if (auto *slider = qobject_cast<QScrollBar *>(target)) {
+            // The time sliders send when let go, the others while dragged.
+            slider->setSliderDown(true);
+            slider->setSliderPosition(input.toInt());
+            QCOMPARE(f->port.writes.isEmpty(), name.startsWith(u"hscrTime"_s));
+            slider->setSliderDown(false);
+        } else if (auto *box = qobject_cast<QLineEdit *>(target)) {
+            box->setFocus();
+            box->selectAll();
+            QTest::keyClicks(box, input);
+            QTest::mouseClick(box, Qt::LeftButton);
+        } else if (auto *view = qobject_cast<LogoView *>(target)) {
+            drag(view, {30, 10}, {-1000, -1000}); // to the top left corner: 60, 240 twips
+            const QPoint corner = view->pos();
+            f->port.writes.clear();
+            drag(view, {20, 10}, QPoint(input.section(u',', 0, 0).toInt(), input.section(u',', 1).toInt()));
+            QCOMPARE(view->pos(), corner + QPoint(5, 5));
+        } else {
+            qobject_cast<QAbstractButton *>(target)->click();
+        }
+    }
 
 private slots:
     void init()
@@ -78,6 +107,8 @@ private slots:
         w = std::make_unique<FrmQuillon4>(*f->settings, f->port, f->clock,
                                           FrmQuillon4::Options{{}, false, false});
         w->setFileChooser(&chooser);
+        prompter = ScriptedPrompter();
+        w->setPrompter(&prompter);
         w->show();
         for (int i = 0; i < 30; ++i)
             w->core().link.wakeUpTick();
@@ -320,82 +351,114 @@ private slots:
     }
 
     // Each kind of control reaches its operation, and the window shows the
-    // new state. (The node, store and upload menus are tst_nodes' and
-    // tst_logotransfer's.)
+    // new state; the Diag entries ask their question and send their bytes
+    // for the answer (an empty answer, or the window closed without Enter,
+    // then sends nothing). The bytes of the plain operations are tst_cli's;
+    // the node, store and upload menus are tst_nodes' and tst_logotransfer's.
     void controlsReachTheirOperations_data()
     {
-        QTest::addColumn<QString>("control");
-        QTest::addColumn<QString>("input"); // a slider's value, keys typed into a box, where a drag ends
+        // Acted on in turn, the last one checked; "resetMenu": the Factory Reset entry shown.
+        QTest::addColumn<QString>("controls");
+        QTest::addColumn<QString>("input"); // a slider's value, keys typed, where a drag ends, an answer
         QTest::addColumn<QList<QByteArray>>("wire");
-        QTest::addColumn<QStringList>("shows"); // child=text, title=window title, or a visible child
-        const auto row = [](const char *control, const char *input, const QList<QByteArray> &wire,
-                            const QStringList &shows = {}) {
-            QTest::newRow(control) << QString::fromLatin1(control) << QString::fromLatin1(input) << wire
-                                   << shows;
-        };
-        row("hscrFade", "1", {"AFRc"}, {u"lblFade=5.00"_s, u"lblDiagSend=SendCom: AFRc"_s});
+        // child.property=value, setting.Key=value, asked=the question each time
+        QTest::addColumn<QStringList>("shows");
+        using W = QList<QByteArray>;
+        const auto row
+            = [](const char *controls, const char *input, const W &wire, const QStringList &shows = {}) {
+                  QTest::newRow(controls)
+                      << QString::fromLatin1(controls) << QString::fromLatin1(input) << wire << shows;
+              };
+        row("hscrFade", "1", {"AFRc"}, {u"lblFade.text=5.00"_s, u"lblDiagSend.text=SendCom: AFRc"_s});
         row("hscrMix", "0", {"AFLd"});
         row("hscrIntensity", "42", {"AIR*"});
-        row("hscrTimeOn", "4", {QByteArray("APA\x04", 4)}, {u"lblOnTime=0:01:00"_s}); // sent when let go
+        row("hscrTimeOn", "4", {QByteArray("APA\x04", 4)}, {u"lblOnTime.text=0:01:00"_s}); // sent when let go
         // At every key, "7" then "75" (7 % and 75 % of the NTSC range), and at a click.
-        row("txtVPOS", "75", {"AVP08", "AVP2A", "AVP2A"}, {u"txtVPOS=75"_s});
+        row("txtVPOS", "75", {"AVP08", "AVP2A", "AVP2A"}, {u"txtVPOS.text=75"_s});
         // From 5 pixels right of and below the top left corner: 2 % and 3 %
         // on NTSC (the twips behind them are tst_panel's).
         row("picPicture2", "25,15", {"AVP06", "AHP24"});
         row("optTAKE", "", {"ATT"});
-        row("mnuDiagSub2", "", {"AT1"});
         row("optLOGO3", "", {QByteArray("AJ03\0\0\0", 7)});
-        row("mnuLogoSel3", "", {QByteArray("AJ03\0\0\0", 7)});
+        row("mnuLogoSel3", "", {QByteArray("AJ03\0\0\0", 7)}, {u"mnuLogoSel3.checked=true"_s});
         row("mnuCopyright", "", {"ARC"});
         row("NTSC_PAL1", "", {"ATP", QByteArray(10, ' ')});
         row("mnuWakeUpAllNodes", "", {"WK,00"});
-        row("mnuSetQXx7", "", {}, {u"title=Quillon - QX7 Selected"_s, u"mnuLogoSel7"_s});
+        row("mnuSetQXx7", "", {}, {u"w.windowTitle=Quillon - QX7 Selected"_s, u"mnuLogoSel7.visible=true"_s});
+
+        const auto asked
+            = [](const char *question) { return QStringList{u"asked="_s + QLatin1String(question)}; };
+        const QStringList fade = asked("Enter a Fade Rate (0-99)");
+        const QStringList h = asked("Enter a Horizontal Position Percent (0-99)");
+        const QStringList v = asked("Enter a Vertical Position Percent (0-99)");
+        const QStringList on = asked("Enter Take ON Time (15-3825)Seconds");
+        const QStringList model = asked("Enter a Model number (01,04,07,15,31)");
+        const QStringList logo = asked("Enter a Logo number (1-4)");
+        const QStringList wake = asked("Enter Node to Wake-up (1-255) 0=All.");
+        QTest::newRow("fade 99") << u"mnuDiagSub3"_s << u"99"_s << W{QByteArray("AFR\0", 4)} << fade;
+        QTest::newRow("fade text") << u"mnuDiagSub3"_s << u"fast"_s << W{"AFR\x63"} << fade;
+        QTest::newRow("fade 48.5 to even") << u"mnuDiagSub3"_s << u" 48.5s"_s << W{"AFR\x33"} << fade;
+        row("mnuDiagSub2", "", {"AT1"});
+        row("mnuDiagSub4", "30", {"AFL\x45"}, asked("Enter a Mix Percent (0-99)"));
+        row("mnuDiagSub5", "200", {"AIR\x63"}, asked("Enter an Intensity Percent (0-99)"));
+        row("NTSC_PAL1 mnuDiagSub6", "50", {"AHP7D"}, h);
+        row("mnuDiagSub6", "120", {"AHP9A"}, h);
+        QTest::newRow("vert 50 pal") << u"NTSC_PAL1 mnuDiagSub7"_s << u"50"_s << W{"AVP24"} << v;
+        QTest::newRow("vert -1 pal") << u"NTSC_PAL1 mnuDiagSub7"_s << u"-1"_s << W{"AVP04"} << v;
+        row("mnuDiagSub12", "300", {"ANI,FF"}, asked("Enter an ID Number (1-255)"));
+        QTest::newRow("on 15") << u"mnuDiagSub13"_s << u"15"_s << W{"APA\x01"} << on;
+        QTest::newRow("on 99999") << u"mnuDiagSub13"_s << u"99999"_s << W{"APA\xFF"} << on;
+        row("mnuDiagSub14", "1935", {"API\x81"}, asked("Enter Take OFF Time (15-3825)Seconds"));
+        row("mnuDiagSub15", "", {"WK,00"}); // with Factory Reset hidden: all, unasked
+        row("resetMenu mnuWakeUpNode", "", {"WK,00"});
+        QTest::newRow("wake 300") << u"resetMenu mnuDiagSub15"_s << u"300"_s << W{"SP", "WK,FF"} << wake;
+        QTest::newRow("wake text") << u"resetMenu mnuDiagSub15"_s << u"all"_s << W{"SP", "WK,00"} << wake;
+        QTest::newRow("logo 9") << u"mnuDiagSub18"_s << u"9"_s << W{QByteArray("AJ04\0\0\0", 7)} << logo;
+        QTest::newRow("logo text") << u"mnuDiagSub18"_s << u"x"_s << W{QByteArray("AJ01\0\0\0", 7)} << logo;
+        row("mnuSetQXx0 mnuDiagSub18", "3", {QByteArray("AJ01\0\0\0", 7)},
+            asked("Enter a Logo number (1-1)"));
+        // Retrieve Logo and Factory Reset arm the upload wait; the copyright
+        // request clears the label.
+        row("mnuDiagSub19", "", {"ARM"});
+        row("mnuDiagSub20", "", {"ACM"});
+        QTest::newRow("model 3") << u"mnuDiagSub21"_s << u"3"_s << W{"ACT04"} << model;
+        QTest::newRow("model 31") << u"mnuDiagSub21"_s << u"31"_s << W{"ACT31"} << model;
+        row("mnuDiagSub22", "", {"ARC"}, {u"lblCopyright.text="_s});
     }
     void controlsReachTheirOperations()
     {
-        QFETCH(QString, control);
+        QFETCH(QString, controls);
         QFETCH(QString, input);
         QFETCH(QList<QByteArray>, wire);
         QFETCH(QStringList, shows);
         // A device that answered: fade 50, mix 99, intensity 99, TAKE on.
         deviceSays(QByteArray("s\x00\x32\x63\x5E\x1E\x01\x30\x30\x14\x28", 11) + "01");
-        f->port.writes.clear();
-        auto *target = child<QObject>(control);
-        if (auto *a = qobject_cast<QAction *>(target)) {
-            a->trigger();
-            QVERIFY(!a->isCheckable() || a->isChecked());
-        } else if (auto *slider = qobject_cast<QScrollBar *>(target)) {
-            // The time sliders send when let go, the others while dragged.
-            slider->setSliderDown(true);
-            slider->setSliderPosition(input.toInt());
-            QCOMPARE(f->port.writes.isEmpty(), control.startsWith(u"hscrTime"_s));
-            slider->setSliderDown(false);
-        } else if (auto *box = qobject_cast<QLineEdit *>(target)) {
-            box->setFocus();
-            box->selectAll();
-            QTest::keyClicks(box, input);
-            QTest::mouseClick(box, Qt::LeftButton);
-        } else if (auto *view = qobject_cast<LogoView *>(target)) {
-            drag(view, {30, 10}, {-1000, -1000}); // to the top left corner: 60, 240 twips
-            const QPoint corner = view->pos();
+        w->core().reporter.setCopyright(u"(C) old"_s);
+        prompter.answers = {input, u""_s, QString()};
+        const QStringList steps = controls.split(u' ');
+        for (const QString &step : steps) {
             f->port.writes.clear();
-            drag(view, {20, 10}, QPoint(input.section(u',', 0, 0).toInt(), input.section(u',', 1).toInt()));
-            QCOMPARE(view->pos(), corner + QPoint(5, 5));
-        } else {
-            qobject_cast<QAbstractButton *>(target)->click();
-        }
-        QCOMPARE(f->port.writes, wire);
-        for (const QString &item : shows) {
-            const QString name = item.section(u'=', 0, 0);
-            const QString text = item.section(u'=', 1);
-            if (name == u"title")
-                QCOMPARE(w->windowTitle(), text);
-            else if (auto *label = w->findChild<QLabel *>(name))
-                QCOMPARE(label->text(), text);
-            else if (auto *box = w->findChild<QLineEdit *>(name))
-                QCOMPARE(box->text(), text);
+            if (step == u"resetMenu")
+                w->windowState().factoryResetVisible = true;
             else
-                QVERIFY2(child<QAction>(name)->isVisible(), qPrintable(name));
+                act(step, input);
+        }
+        for (int i = 0; i < 2 && !prompter.asked.isEmpty(); ++i) // answered empty, then closed
+            act(steps.last(), input);
+        QCOMPARE(f->port.writes, wire);
+        QCOMPARE(w->core().state.uploadPending, wire.contains("ARM") || wire.contains("ACM"));
+        QCOMPARE(prompter.asked.isEmpty(), shows.filter(u"asked="_s).isEmpty());
+        for (const QString &item : shows) {
+            const QString name = item.section(u'.', 0, 0).section(u'=', 0, 0);
+            const QByteArray property = item.section(u'=', 0, 0).section(u'.', 1).toLatin1();
+            const QString value = item.section(u'=', 1, -1);
+            if (name == u"asked")
+                QCOMPARE(prompter.asked, QStringList(3, value));
+            else if (name == u"setting")
+                QCOMPARE(f->setting(QString::fromLatin1(property)), value);
+            else
+                QCOMPARE((name == u"w" ? w.get() : child<QObject>(name))->property(property).toString(),
+                         value);
         }
     }
 };
