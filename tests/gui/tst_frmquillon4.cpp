@@ -121,19 +121,6 @@ private slots:
         f.reset();
     }
 
-    void portMenuShowsDevicePaths()
-    {
-        QAction *first = action(u"mnuCOMsel1"_s);
-        QAction *second = action(u"mnuCOMsel2"_s);
-        QCOMPARE(first->text(), u"COM&2"_s);
-        QVERIFY(second->toolTip() == u"/dev/fake6"_s && second->statusTip() == second->toolTip());
-        QVERIFY(second->isChecked());
-        QVERIFY(first->isVisible() && !action(u"mnuCOMsel3"_s)->isVisible());
-        QCOMPARE(child<QLineEdit>(u"txtCom"_s)->text(), u"6"_s);
-        first->trigger(); // the port change itself is tst_startup's
-        QVERIFY(first->isChecked() && !second->isChecked());
-    }
-
     // File → Import Image: the bitmap is written beside the picture and
     // loaded into the current slot as any logo file.
     void importImage()
@@ -209,20 +196,6 @@ private slots:
         w->core().runner.setAsRunLog(nullptr);
     }
 
-    // A QX-1's settings reply moves the controls and sends nothing back.
-    void replyMovesControlsWithoutEcho()
-    {
-        deviceSays(QByteArray("S\x32\x31\x63\x5E\x37\x01\x30\x30\x14\x28", 11));
-        QCOMPARE(child<QScrollBar>(u"hscrMix"_s)->value(), 49);
-        QCOMPARE(child<QScrollBar>(u"hscrFade"_s)->value(), 51);
-        QCOMPARE(child<QScrollBar>(u"hscrTimeInt"_s)->value(), 40);
-        QCOMPARE(child<QLineEdit>(u"txtHPOS"_s)->text(), u"50"_s);
-        QCOMPARE(w->windowTitle(), u"Quillon - QX1 Node Detected"_s);
-        QVERIFY(!action(u"mnuUpLoadLogo"_s)->isVisible() && action(u"mnuDownloadLogotoRam"_s)->isEnabled());
-        QCOMPARE(child<QPushButton>(u"optTAKE"_s)->palette().color(QPalette::Button), QColor(0, 255, 0));
-        QVERIFY(f->port.writes.isEmpty());
-    }
-
     void errorPanelStacksAndHides()
     {
         auto *panel = child<QGroupBox>(u"frameError"_s);
@@ -270,27 +243,6 @@ private slots:
         QVERIFY(f->port.writes.isEmpty());
     }
 
-    void panelLockDisablesExactlyItsControls()
-    {
-        action(u"mnuPanelLock"_s)->trigger();
-        const QStringList locked{u"picPicture2"_s, u"txtVPOS"_s,   u"txtHPOS"_s,    u"hscrTimeInt"_s,
-                                 u"lblCycTime"_s,  u"lblOnTime"_s, u"hscrTimeOn"_s, u"hscrIntensity"_s,
-                                 u"hscrMix"_s,     u"hscrFade"_s,  u"optTAKE"_s,    u"NEGATE"_s};
-        for (const QString &name : locked)
-            QVERIFY2(!child<QWidget>(name)->isEnabled(), qPrintable(name));
-        for (const QString &name :
-             {u"NTSC_PAL0"_s, u"NTSC_PAL1"_s, u"lblFade"_s, u"lblRatio"_s, u"lblIntensity"_s, u"txtCom"_s})
-            QVERIFY2(child<QWidget>(name)->isEnabled(), qPrintable(name));
-        QVERIFY(action(u"mnuSaveCurrentSettings"_s)->isVisible());
-        QVERIFY(action(u"mnuPanelLock"_s)->isChecked());
-        // Another slot's view is not locked.
-        action(u"mnuLogoSel2"_s)->trigger();
-        QVERIFY(child<QWidget>(u"picPicture2"_s)->isEnabled());
-        action(u"mnuPanelLock"_s)->trigger();
-        for (const QString &name : locked)
-            QVERIFY2(child<QWidget>(name)->isEnabled(), qPrintable(name));
-    }
-
     void openedLogoIsDrawnInThePreviewColours()
     {
         BitmapMaker maker;
@@ -321,22 +273,6 @@ private slots:
         w.reset();
     }
 
-    void zoomShowsTheFullSizeView()
-    {
-        auto *full = child<QWidget>(u"PicPicture1"_s);
-        QVERIFY(!full->isVisible());
-        // Only a visible logo view can be zoomed; zooming out shows it again.
-        w->core().state.panel.previewVisible = false;
-        action(u"mnuZoomOn"_s)->trigger();
-        QVERIFY(!full->isVisible());
-        action(u"mnuZoomOff"_s)->trigger();
-        QVERIFY(w->core().state.panel.previewVisible);
-        action(u"mnuZoomOn"_s)->trigger();
-        QVERIFY(full->isVisible() && action(u"mnuZoomOn"_s)->isChecked());
-        action(u"mnuZoomOff"_s)->trigger();
-        QVERIFY(!full->isVisible() && action(u"mnuZoomOff"_s)->isChecked());
-    }
-
     void scheduleEditorOpens()
     {
         QString title;
@@ -357,7 +293,8 @@ private slots:
     // the node, store and upload menus are tst_nodes' and tst_logotransfer's.
     void controlsReachTheirOperations_data()
     {
-        // Acted on in turn, the last one checked; "resetMenu": the Factory Reset entry shown.
+        // Acted on in turn, the last one checked; "resetMenu": the Factory
+        // Reset entry shown; "reply": the device's settings reply (input, in hex).
         QTest::addColumn<QString>("controls");
         QTest::addColumn<QString>("input"); // a slider's value, keys typed, where a drag ends, an answer
         QTest::addColumn<QList<QByteArray>>("wire");
@@ -385,6 +322,43 @@ private slots:
         row("NTSC_PAL1", "", {"ATP", QByteArray(10, ' ')});
         row("mnuWakeUpAllNodes", "", {"WK,00"});
         row("mnuSetQXx7", "", {}, {u"w.windowTitle=Quillon - QX7 Selected"_s, u"mnuLogoSel7.visible=true"_s});
+        // The port menu shows the device paths (the change, both lines put
+        // to sleep, is tst_startup's).
+        row("mnuCOMsel1", "", {"SP", "SP"},
+            {u"mnuCOMsel1.text=COM&2"_s, u"mnuCOMsel2.toolTip=/dev/fake6"_s,
+             u"mnuCOMsel2.statusTip=/dev/fake6"_s, u"mnuCOMsel3.visible=false"_s,
+             u"mnuCOMsel1.checked=true"_s, u"mnuCOMsel2.checked=false"_s, u"txtCom.text=2"_s});
+        // A QX-1's settings reply moves the controls and sends nothing back.
+        row("reply", "533231635e370130301428", {},
+            {u"hscrMix.value=49"_s, u"hscrFade.value=51"_s, u"hscrTimeInt.value=40"_s, u"txtHPOS.text=50"_s,
+             u"w.windowTitle=Quillon - QX1 Node Detected"_s, u"mnuUpLoadLogo.visible=false"_s,
+             u"mnuDownloadLogotoRam.enabled=true"_s,
+             u"optTAKE.styleSheet=background-color: rgb(0,255,0);"_s});
+        // Only a visible logo view can be zoomed (with "Show Fade" a TAKE off
+        // hides it); zooming out shows it again.
+        const char *takeOff = "730032635e1e00303014283031";
+        row("mnuZoomOn", "", {}, {u"PicPicture1.visible=true"_s, u"mnuZoomOn.checked=true"_s});
+        row("mnuZoomOn mnuZoomOff", "", {}, {u"PicPicture1.visible=false"_s, u"mnuZoomOff.checked=true"_s});
+        row("mnuShowMode2 reply mnuZoomOn", takeOff, {},
+            {u"PicPicture1.visible=false"_s, u"picPicture2.visible=false"_s, u"optTAKE.styleSheet="_s});
+        row("mnuShowMode2 reply mnuZoomOff", takeOff, {}, {u"picPicture2.visible=true"_s});
+        // The panel lock disables exactly its controls, not another slot's view.
+        const QStringList locked{u"picPicture2"_s, u"txtVPOS"_s,   u"txtHPOS"_s,    u"hscrTimeInt"_s,
+                                 u"lblCycTime"_s,  u"lblOnTime"_s, u"hscrTimeOn"_s, u"hscrIntensity"_s,
+                                 u"hscrMix"_s,     u"hscrFade"_s,  u"optTAKE"_s,    u"NEGATE"_s};
+        const QStringList free{u"NTSC_PAL0"_s, u"NTSC_PAL1"_s,    u"lblFade"_s,
+                               u"lblRatio"_s,  u"lblIntensity"_s, u"txtCom"_s};
+        const auto enabled = [](const QStringList &names, bool on) {
+            QStringList out;
+            for (const QString &name : names)
+                out << name + (on ? u".enabled=true"_s : u".enabled=false"_s);
+            return out;
+        };
+        row("mnuPanelLock", "", {},
+            enabled(locked, false) + enabled(free, true)
+                + QStringList{u"mnuSaveCurrentSettings.visible=true"_s, u"mnuPanelLock.checked=true"_s});
+        row("mnuPanelLock mnuLogoSel2", "", {QByteArray("AJ02\0\0\0", 7)}, {u"picPicture2.enabled=true"_s});
+        row("mnuPanelLock mnuPanelLock", "", {}, enabled(locked, true));
 
         const auto asked
             = [](const char *question) { return QStringList{u"asked="_s + QLatin1String(question)}; };
@@ -440,6 +414,8 @@ private slots:
             f->port.writes.clear();
             if (step == u"resetMenu")
                 w->windowState().factoryResetVisible = true;
+            else if (step == u"reply")
+                deviceSays(QByteArray::fromHex(input.toLatin1()));
             else
                 act(step, input);
         }
