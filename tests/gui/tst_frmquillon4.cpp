@@ -69,6 +69,13 @@ class TestFrmQuillon4 : public QObject
         send(QEvent::MouseMove, to, Qt::LeftButton);
         send(QEvent::MouseButtonRelease, to, Qt::NoButton);
     }
+    // The window ("w"), a child, or a menu's entry in the menu bar.
+    QObject *lookUp(const QString &name)
+    {
+        QObject *found = name == u"w" ? w.get() : child<QObject>(name);
+        auto *menu = qobject_cast<QMenu *>(found);
+        return menu ? menu->menuAction() : found;
+    }
     // Uses the control as the user would: a menu entry, a slider, a box,
     // the logo view or a button.
     void act(const QString &name, const QString &input)
@@ -196,53 +203,6 @@ private slots:
         w->core().runner.setAsRunLog(nullptr);
     }
 
-    void errorPanelStacksAndHides()
-    {
-        auto *panel = child<QGroupBox>(u"frameError"_s);
-        QVERIFY(!panel->isVisible());
-        w->core().reporter.ReportError(u"one"_s, u"A"_s);
-        w->core().reporter.ReportError(u"two"_s, u"B"_s);
-        QVERIFY(panel->isVisible());
-        QCOMPARE(panel->title(), u"B"_s);
-        QCOMPARE(child<QLabel>(u"lblErrMsg"_s)->text(), u"one\ntwo"_s);
-        QTest::mouseClick(child<QPushButton>(u"cmdErrOK"_s), Qt::LeftButton);
-        QVERIFY(!panel->isVisible());
-    }
-
-    // Menu entries that switch something on and off: their tick, what they
-    // show, the setting that remembers them, and nothing sent.
-    void switchingEntries_data()
-    {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>("shows"); // a widget or menu, or none
-        QTest::addColumn<QString>("setting");
-        QTest::newRow("diag tools") << u"mnuDiagTools"_s << u"mnuDiag"_s << u"DiagTools"_s;
-        QTest::newRow("reply strip") << u"mnuDiagSub23"_s << u"replyStrip"_s << u"ShowReply"_s;
-        QTest::newRow("scheduler on") << u"mnuScheduleOnOff"_s << u"lblRunning"_s << u"ScheduleOn"_s;
-        QTest::newRow("schedule lock") << u"mnuScheduleEdit1"_s << QString() << u"Locked"_s;
-    }
-    void switchingEntries()
-    {
-        QFETCH(QString, entry);
-        QFETCH(QString, shows);
-        QFETCH(QString, setting);
-        const auto shown = [&] {
-            if (auto *menu = w->findChild<QMenu *>(shows))
-                return menu->menuAction()->isVisible();
-            return child<QWidget>(shows)->isVisible();
-        };
-        QVERIFY(shows.isEmpty() || !shown());
-        for (const bool on : {true, false, true}) {
-            action(entry)->trigger();
-            QCOMPARE(action(entry)->isChecked(), on);
-            QVERIFY(shows.isEmpty() || shown() == on);
-            QCOMPARE(f->setting(setting), on ? u"True"_s : u"False"_s);
-        }
-        // The reply strip makes room for itself.
-        QVERIFY(entry != u"mnuDiagSub23"_s || w->height() >= 6125 / 15);
-        QVERIFY(f->port.writes.isEmpty());
-    }
-
     void openedLogoIsDrawnInThePreviewColours()
     {
         BitmapMaker maker;
@@ -294,7 +254,8 @@ private slots:
     void controlsReachTheirOperations_data()
     {
         // Acted on in turn, the last one checked; "resetMenu": the Factory
-        // Reset entry shown; "reply": the device's settings reply (input, in hex).
+        // Reset entry shown; "reply": the device's settings reply (input, in
+        // hex); "report": two errors reported.
         QTest::addColumn<QString>("controls");
         QTest::addColumn<QString>("input"); // a slider's value, keys typed, where a drag ends, an answer
         QTest::addColumn<QList<QByteArray>>("wire");
@@ -359,6 +320,31 @@ private slots:
                 + QStringList{u"mnuSaveCurrentSettings.visible=true"_s, u"mnuPanelLock.checked=true"_s});
         row("mnuPanelLock mnuLogoSel2", "", {QByteArray("AJ02\0\0\0", 7)}, {u"picPicture2.enabled=true"_s});
         row("mnuPanelLock mnuPanelLock", "", {}, enabled(locked, true));
+        // Entries that switch something on and off: their tick, what they
+        // show, and the setting that remembers them.
+        const auto switching = [&row](const char *entry, const char *shows, const char *setting,
+                                      const char *alsoOn = "") {
+            for (const bool on : {true, false}) {
+                const QString state = on ? u"true"_s : u"false"_s;
+                QStringList look{QLatin1String(entry) + u".checked="_s + state,
+                                 u"setting."_s + QLatin1String(setting) + (on ? u"=True"_s : u"=False"_s)};
+                if (*shows)
+                    look << QLatin1String(shows) + u".visible="_s + state;
+                if (on && *alsoOn)
+                    look << QLatin1String(alsoOn);
+                row(on ? entry : qPrintable(QLatin1String(entry) + u' ' + QLatin1String(entry)), "", {},
+                    look);
+            }
+        };
+        switching("mnuDiagTools", "mnuDiag", "DiagTools");
+        switching("mnuDiagSub23", "replyStrip", "ShowReply",
+                  "w.height=408"); // "Show Dialog" makes room: 6125 twips
+        switching("mnuScheduleOnOff", "lblRunning", "ScheduleOn");
+        switching("mnuScheduleEdit1", "", "Locked");
+        // Errors stack in the panel until OK.
+        row("report", "", {},
+            {u"frameError.visible=true"_s, u"frameError.title=B"_s, u"lblErrMsg.text=one\ntwo"_s});
+        row("report cmdErrOK", "", {}, {u"frameError.visible=false"_s});
 
         const auto asked
             = [](const char *question) { return QStringList{u"asked="_s + QLatin1String(question)}; };
@@ -412,12 +398,16 @@ private slots:
         const QStringList steps = controls.split(u' ');
         for (const QString &step : steps) {
             f->port.writes.clear();
-            if (step == u"resetMenu")
+            if (step == u"resetMenu") {
                 w->windowState().factoryResetVisible = true;
-            else if (step == u"reply")
+            } else if (step == u"reply") {
                 deviceSays(QByteArray::fromHex(input.toLatin1()));
-            else
+            } else if (step == u"report") {
+                w->core().reporter.ReportError(u"one"_s, u"A"_s);
+                w->core().reporter.ReportError(u"two"_s, u"B"_s);
+            } else {
                 act(step, input);
+            }
         }
         for (int i = 0; i < 2 && !prompter.asked.isEmpty(); ++i) // answered empty, then closed
             act(steps.last(), input);
@@ -433,8 +423,7 @@ private slots:
             else if (name == u"setting")
                 QCOMPARE(f->setting(QString::fromLatin1(property)), value);
             else
-                QCOMPARE((name == u"w" ? w.get() : child<QObject>(name))->property(property).toString(),
-                         value);
+                QCOMPARE(lookUp(name)->property(property).toString(), value);
         }
     }
 };
