@@ -10,8 +10,6 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTest>
 
 #include <functional>
@@ -28,22 +26,24 @@ struct FakeDevice {
     FakeSerialPort &port;
     // mix 99, fade 50, intensity 99, h 94, v 30, TAKE on, on 20, interval 40, slot 1
     QByteArray settings = QByteArray("s\x00\x32\x63\x5E\x1E\x01\x30\x30\x14\x28", 11) + "01";
+    QByteArray logo = [] { // an uploaded logo
+        QByteArray stream("\x00\x01SD", 4);
+        for (int i = 0; i < 2048; ++i)
+            stream.append(static_cast<char>(i * 7));
+        return stream;
+    }();
     qsizetype seen = 0;
 
     void answer()
     {
         for (; seen < port.writes.size(); ++seen) {
             const QByteArray &w = port.writes[seen];
-            if (w == "ARS") {
+            if (w == "ARS")
                 port.receive(settings);
-            } else if (w == "ARC") {
+            else if (w == "ARC")
                 port.receive("(C) 2026 Test QX04 V1.0\r\n");
-            } else if (w == "ARM") {
-                QByteArray stream("\x00\x01SD", 4);
-                for (int i = 0; i < 2048; ++i)
-                    stream.append(static_cast<char>(i * 7));
-                port.receive(stream);
-            }
+            else if (w == "ARM")
+                port.receive(logo);
         }
     }
 };
@@ -60,15 +60,6 @@ QByteArray lines(const char *fills)
     for (const char fill : QByteArray::fromHex(fills))
         out += QByteArray(32, fill);
     return out;
-}
-
-// Port 6, a QX-4.
-void storeCommon(CoreFixture &f)
-{
-    f.port.present.insert(Port);
-    f.setSetting(u"ComPort"_s, QString::number(Port));
-    f.setSetting(u"Enables_A"_s, u"DIAG,"_s);
-    f.setSetting(u"Enables_B"_s, u"1,"_s);
 }
 
 void storeSchedule(CoreFixture &f)
@@ -126,7 +117,10 @@ class TestCli : public QObject
             run->exit = CliArguments::Usage;
             return run;
         }
-        storeCommon(run->f);
+        run->f.port.present.insert(Port); // port 6, a QX-4
+        run->f.setSetting(u"ComPort"_s, QString::number(Port));
+        run->f.setSetting(u"Enables_A"_s, u"DIAG,"_s);
+        run->f.setSetting(u"Enables_B"_s, u"1,"_s);
         if (prepare)
             prepare(run->f);
         QuillonCore &core = run->f.make();
@@ -325,33 +319,30 @@ private slots:
     // once.
     void downloadCutShort_data()
     {
-        QTest::addColumn<QByteArray>("after"); // the write the cut follows
-        QTest::addColumn<int>("count");        // ... when it has been written this often
-        QTest::addColumn<int>("how");          // interruptions; 0: the line is lost
+        // The cut follows this many writes: WK,00 ARS, then the download's
+        // ARS (3), fastest fade (4), TAKE off (5), ALD (6).
+        QTest::addColumn<int>("sent");
+        QTest::addColumn<int>("how"); // interruptions; 0: the line is lost
         QTest::addColumn<int>("exit");
         QTest::addColumn<QString>("told");
-        const QString untouched = u"not touched"_s;
         const int interrupted = CliArguments::Interrupted;
-        QTest::newRow("settings asked") << QByteArray("ARS") << 2 << 1 << interrupted << untouched;
-        QTest::newRow("fastest fade") << QByteArray("AFR\0", 4) << 1 << 1 << interrupted << untouched;
-        QTest::newRow("TAKE off") << QByteArray("AT0") << 1 << 1 << interrupted << untouched;
-        QTest::newRow("load started") << QByteArray("ALD") << 1 << 1 << interrupted << u"went out whole"_s;
-        QTest::newRow("twice after the load started")
-            << QByteArray("ALD") << 1 << 2 << interrupted << u"partly written"_s;
+        QTest::newRow("settings asked") << 3 << 1 << interrupted << u"not touched"_s;
+        QTest::newRow("fastest fade") << 4 << 1 << interrupted << u"not touched"_s;
+        QTest::newRow("TAKE off") << 5 << 1 << interrupted << u"not touched"_s;
+        QTest::newRow("load started") << 6 << 1 << interrupted << u"went out whole"_s;
+        QTest::newRow("twice after the load started") << 6 << 2 << interrupted << u"partly written"_s;
         QTest::newRow("line lost after the load started")
-            << QByteArray("ALD") << 1 << 0 << int(CliArguments::PortProblem)
-            << QStringLiteral("hung up. The download was not finished: the logo in the device is partly "
-                              "written.");
+            << 6 << 0 << int(CliArguments::PortProblem)
+            << u"hung up. The download was not finished: the logo in the device is partly written."_s;
     }
     void downloadCutShort()
     {
-        QFETCH(QByteArray, after);
-        QFETCH(int, count);
+        QFETCH(int, sent);
         QFETCH(int, how);
         QFETCH(int, exit);
         QFETCH(QString, told);
         const auto run = runCli({u"download"_s, writeFile(BitmapMaker{}.bytes())}, true, {},
-                                [&](const CoreFixture &f) { return f.port.writes.count(after) >= count; });
+                                [sent](const CoreFixture &f) { return f.port.writes.size() >= sent; });
         QuillonCore &core = *run->f.core;
         CliJob &job = *run->job;
         QVERIFY(core.download.running());
@@ -368,10 +359,10 @@ private slots:
         if (how != 1)
             return;
         const QList<QByteArray> &w = run->f.port.writes;
-        QCOMPARE(w.contains("ALD"), after == "ALD");
+        QCOMPARE(w.contains("ALD"), sent == 6);
         // TAKE as it was (the device said on) and then the fade it had (50)
         // are put back, when anything had changed them.
-        if (after != "ARS") {
+        if (sent > 3) {
             QCOMPARE(w.last(), "AFR" + Protocol::byte(PanelValues::fadeByte(50)));
             QCOMPARE(w.lastIndexOf("AT1"), w.size() - 3);
         } else {

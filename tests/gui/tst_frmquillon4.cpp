@@ -14,8 +14,6 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFile>
-#include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
@@ -268,7 +266,6 @@ private slots:
                       << QString::fromLatin1(controls) << QString::fromLatin1(input) << wire << shows;
               };
         row("hscrFade", "1", {"AFRc"}, {u"lblFade.text=5.00"_s, u"lblDiagSend.text=SendCom: AFRc"_s});
-        row("hscrMix", "0", {"AFLd"});
         row("hscrIntensity", "42", {"AIR*"});
         row("hscrTimeOn", "4", {QByteArray("APA\x04", 4)}, {u"lblOnTime.text=0:01:00"_s}); // sent when let go
         // At every key, "7" then "75" (7 % and 75 % of the NTSC range), and at a click.

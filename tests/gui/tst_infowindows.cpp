@@ -3,7 +3,6 @@
 #include "gui/manuallauncher.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
@@ -16,13 +15,6 @@ using namespace Qt::StringLiterals;
 class TestInfoWindows : public QObject
 {
     Q_OBJECT
-
-    static void putManual(const QString &folder)
-    {
-        QFile file(QDir(folder).filePath(ManualLauncher::fileName()));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("%PDF-1.4\n");
-    }
 
 private slots:
     void initTestCase() { QApplication::setApplicationVersion(QStringLiteral("4.0.0")); }
@@ -61,27 +53,29 @@ private slots:
         QTemporaryDir program;
         QTemporaryDir docs;
         const QStringList folders{program.path(), docs.path()};
+        const auto put = [](const QTemporaryDir &folder) { // returns where
+            QFile file(folder.filePath(ManualLauncher::fileName()));
+            return file.open(QIODevice::WriteOnly) && file.write("%PDF-1.4\n") > 0 ? file.fileName()
+                                                                                   : QString();
+        };
         QList<QUrl> opened;
-        const auto viewer = [&opened](bool works) {
-            return [&opened, works](const QUrl &url) {
-                opened << url;
-                return works;
-            };
+        bool works = true;
+        const auto viewer = [&](const QUrl &url) {
+            opened << url;
+            return works;
         };
         QCOMPARE(ManualLauncher::find(folders), QString());
-        const QString missing = ManualLauncher::open({program.path()}, viewer(true));
+        const QString missing = ManualLauncher::open({program.path()}, viewer);
         QVERIFY(missing.contains(ManualLauncher::fileName()) && missing.contains(program.path()));
         QVERIFY(opened.isEmpty());
-        putManual(docs.path());
-        QCOMPARE(ManualLauncher::find(folders), QDir(docs.path()).filePath(ManualLauncher::fileName()));
-        putManual(program.path());
-        const QString inProgram = QDir(program.path()).filePath(ManualLauncher::fileName());
+        QCOMPARE(ManualLauncher::find(folders), put(docs));
+        const QString inProgram = put(program);
         QCOMPARE(ManualLauncher::find(folders), inProgram);
         QCOMPARE(ManualLauncher::searchFolders().constFirst(), QApplication::applicationDirPath());
-
-        QCOMPARE(ManualLauncher::open({program.path()}, viewer(true)), QString());
+        QCOMPARE(ManualLauncher::open({program.path()}, viewer), QString());
         QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(inProgram)});
-        QVERIFY(!ManualLauncher::open({program.path()}, viewer(false)).isEmpty());
+        works = false;
+        QVERIFY(!ManualLauncher::open({program.path()}, viewer).isEmpty());
     }
 };
 
