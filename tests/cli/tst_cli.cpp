@@ -165,7 +165,9 @@ private slots:
         const QByteArray download = start + QByteArray("ARSAFR\0AT0ALD", 13);
         const auto row = [](const char *line, const QByteArray &wire, const QStringList &told = {},
                             int exit = 0, int fault = 0) {
-            QTest::newRow(line) << QString::fromLatin1(line) << fault << exit << wire << told;
+            static const char *const faults[]{"", " (port in use)", " (silent device)", " (schedule stored)"};
+            QTest::addRow("%s%s", *line ? line : "(nothing)", faults[fault])
+                << QString::fromLatin1(line) << fault << exit << wire << told;
         };
         row("set fade 30", start + "AFRF");
         row("set mix 0", start + "AFLd");
@@ -199,22 +201,18 @@ private slots:
         row("schedule check", "",
             {u"Sequence 1 (logo 1) conflicts on Mon Sequence 2 (logo 2) conflicts on Mon"_s},
             int(CliArguments::Conflicts), 3);
-        QTest::newRow("schedule check, none")
-            << u"schedule check"_s << 0 << 0 << QByteArray("") << QStringList{u"No conflicts."_s};
+        row("schedule check", "", {u"No conflicts."_s});
         // A missing or busy port, a silent device, a bad bitmap or output, a
         // slot the device lacks.
         using enum CliArguments::Exit;
         row("--port 7 status", "", {u"quillon-cli: there is no serial port at COM7"_s}, PortProblem);
-        QTest::newRow("port in use") << u"take on"_s << 1 << int(PortProblem) << QByteArray("")
-                                     << QStringList{u"COM6 (/dev/fake6) is in use"_s};
-        QTest::newRow("silent device") << u"take on"_s << 2 << int(DeviceProblem) << QByteArray()
-                                       << QStringList{u"quillon-cli: no reply from the device on COM6"_s};
+        row("take on", "", {u"COM6 (/dev/fake6) is in use"_s}, PortProblem, 1);
+        row("take on", {}, {u"quillon-cli: no reply from the device on COM6"_s}, DeviceProblem, 2);
         row("download {colour}", "", {u"is not a 256 x 32 or 256 x 64 monochrome bitmap"_s}, FileProblem);
         row("upload /nonexistent-folder/out.bmp", "", {u"quillon-cli: "_s}, FileProblem);
         row("select 9", "", {u"slot 9 is not a slot of this device (1 to 4)"_s}, Usage);
         // Arguments quillon-cli refuses before it starts.
-        QTest::newRow("nothing") << QString() << 0 << int(Usage) << QByteArray("")
-                                 << QStringList{u"no command"_s};
+        row("", "", {u"no command"_s}, Usage);
         row("dance", "", {u"unknown command \"dance\""_s}, Usage);
         row("--fast status", "", {u"unknown option --fast"_s}, Usage);
         row("--port 3 --device /dev/x status", "", {u"not both"_s}, Usage);
