@@ -57,22 +57,9 @@ class TestFrmQuillon4 : public QObject
     {
         for (int i = 0; i < 3; ++i) // a move every three ticks at most
             w->core().link.tick();
-        const auto send = [view](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
-            QMouseEvent event(type, at, view->mapToGlobal(at),
-                              type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
-                              Qt::NoModifier);
-            QApplication::sendEvent(view, &event);
-        };
-        send(QEvent::MouseButtonPress, from, Qt::LeftButton);
-        send(QEvent::MouseMove, to, Qt::LeftButton);
-        send(QEvent::MouseButtonRelease, to, Qt::NoButton);
-    }
-    // The window ("w"), a child, or a menu's entry in the menu bar.
-    QObject *lookUp(const QString &name)
-    {
-        QObject *found = name == u"w" ? w.get() : child<QObject>(name);
-        auto *menu = qobject_cast<QMenu *>(found);
-        return menu ? menu->menuAction() : found;
+        QTest::mousePress(view, Qt::LeftButton, {}, from);
+        QTest::mouseMove(view, to);
+        QTest::mouseRelease(view, Qt::LeftButton, {}, to);
     }
     // Uses the control as the user would: a menu entry, a slider, a box,
     // the logo view or a button.
@@ -388,6 +375,11 @@ private slots:
         QCOMPARE(f->port.writes, wire);
         QCOMPARE(w->core().state.uploadPending, wire.contains("ARM") || wire.contains("ACM"));
         QCOMPARE(prompter.asked.isEmpty(), shows.filter(u"asked="_s).isEmpty());
+        const auto lookUp = [this](const QString &name) {
+            QObject *found = name == u"w" ? w.get() : child<QObject>(name);
+            auto *menu = qobject_cast<QMenu *>(found);
+            return menu ? menu->menuAction() : found;
+        };
         for (const QString &item : shows) {
             const QString name = item.section(u'.', 0, 0).section(u'=', 0, 0);
             const QByteArray property = item.section(u'=', 0, 0).section(u'.', 1).toLatin1();
@@ -396,7 +388,7 @@ private slots:
                 QCOMPARE(prompter.asked, QStringList(3, value));
             else if (name == u"setting")
                 QCOMPARE(f->setting(QString::fromLatin1(property)), value);
-            else
+            else // of the window ("w"), a child, or a menu's entry in the menu bar
                 QCOMPARE(lookUp(name)->property(property).toString(), value);
         }
     }
