@@ -52,15 +52,6 @@ class TestFrmQuillon4 : public QObject
         return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? file.fileName()
                                                                                     : QString();
     }
-    // Presses the mouse on the view, moves it and lets go.
-    void drag(LogoView *view, QPoint from, QPoint to)
-    {
-        for (int i = 0; i < 3; ++i) // a move every three ticks at most
-            w->core().link.tick();
-        QTest::mousePress(view, Qt::LeftButton, {}, from);
-        QTest::mouseMove(view, to);
-        QTest::mouseRelease(view, Qt::LeftButton, {}, to);
-    }
     // Uses the control as the user would: a menu entry, a slider, a box,
     // the logo view or a button.
     void act(const QString &name, const QString &input)
@@ -79,12 +70,12 @@ class TestFrmQuillon4 : public QObject
             box->selectAll();
             QTest::keyClicks(box, input);
             QTest::mouseClick(box, Qt::LeftButton);
-        } else if (auto *view = qobject_cast<LogoView *>(target)) {
-            drag(view, {30, 10}, {-1000, -1000}); // to the top left corner: 60, 240 twips
-            const QPoint corner = view->pos();
-            f->port.writes.clear();
-            drag(view, {20, 10}, QPoint(input.section(u',', 0, 0).toInt(), input.section(u',', 1).toInt()));
-            QCOMPARE(view->pos(), corner + QPoint(5, 5));
+        } else if (auto *view = qobject_cast<LogoView *>(target)) { // dragged by 5, 5 pixels
+            const QPoint start = view->pos();
+            QTest::mousePress(view, Qt::LeftButton, {}, {20, 10});
+            QTest::mouseMove(view, {25, 15});
+            QTest::mouseRelease(view, Qt::LeftButton, {}, {25, 15});
+            QCOMPARE(view->pos(), start + QPoint(5, 5));
         } else {
             qobject_cast<QAbstractButton *>(target)->click();
         }
@@ -220,7 +211,7 @@ private slots:
         // Reset entry shown; "reply": the device's settings reply (input, in
         // hex); "report": two errors reported.
         QTest::addColumn<QString>("controls");
-        QTest::addColumn<QString>("input"); // a slider's value, keys typed, where a drag ends, an answer
+        QTest::addColumn<QString>("input"); // a slider's value, keys typed, an answer
         QTest::addColumn<QList<QByteArray>>("wire");
         // child.property=value, setting.Key=value, asked=the question each time
         QTest::addColumn<QStringList>("shows");
@@ -235,9 +226,9 @@ private slots:
         row("hscrTimeOn", "4", {QByteArray("APA\x04", 4)}, {u"lblOnTime.text=0:01:00"_s}); // sent when let go
         // At every key, "7" then "75" (7 % and 75 % of the NTSC range), and at a click.
         row("txtVPOS", "75", {"AVP08", "AVP2A", "AVP2A"}, {u"txtVPOS.text=75"_s});
-        // From 5 pixels right of and below the top left corner: 2 % and 3 %
-        // on NTSC (the twips behind them are tst_panel's).
-        row("picPicture2", "25,15", {"AVP06", "AHP24"});
+        // 5 pixels right and down from where the reply put it (94, 30; the twips
+        // behind the bytes are tst_panel's).
+        row("picPicture2", "", {"AVP20", "AHP60"});
         row("optTAKE", "", {"ATT"});
         row("optLOGO3", "", {QByteArray("AJ03\0\0\0", 7)});
         row("mnuLogoSel3", "", {QByteArray("AJ03\0\0\0", 7)}, {u"mnuLogoSel3.checked=true"_s});
