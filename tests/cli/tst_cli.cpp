@@ -64,8 +64,7 @@ QByteArray lines(const char *fills)
 
 void storeSchedule(CoreFixture &f)
 {
-    // Sequences 1 and 2 overlap on Mondays (mask 2) from 08:00 on;
-    // sequence 3 stands alone on Sundays.
+    // Sequences 1 and 2 overlap on Mondays (mask 2) from 08:00, 3 is alone on Sundays.
     const auto list = [&f](const QString &key, const QString &first, const char *rest) {
         f.setSetting(key, first + QString::fromLatin1(rest).repeated(17));
     };
@@ -151,7 +150,7 @@ private slots:
     void commandLines_data()
     {
         QTest::addColumn<QString>(
-            "line");                    // {bitmap}, {colour}: a logo file, an 8-bit one; {upload}: a new file
+            "line");                    // {bitmap}, {colour}: logo files, the 2nd 8-bit; {upload}: a new one
         QTest::addColumn<int>("fault"); // 1: the port in use, 2: a silent device, 3: the schedule stored
         QTest::addColumn<int>("exit");
         QTest::addColumn<QByteArray>("wire"); // null: anything but TAKE on

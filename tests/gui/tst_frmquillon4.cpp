@@ -6,7 +6,9 @@
 
 #include "gui/frmimportimage.h"
 #include "gui/frmquillon4.h"
+#include "gui/frmsplash.h"
 #include "gui/logoview.h"
+#include "gui/manuallauncher.h"
 #include "logo/imageimport.h"
 #include "scheduler/asrunlog.h"
 
@@ -14,20 +16,23 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 using namespace Qt::StringLiterals;
 
 // The main window draws the core's state and hands the user's actions to it
-// (the bytes of each operation are tst_cli's). The timers are not started:
-// ticks are driven by hand.
+// (the bytes of each operation are tst_cli's), and the windows it opens. The
+// timers are not started: ticks are driven by hand.
 class TestFrmQuillon4 : public QObject
 {
     Q_OBJECT
@@ -45,12 +50,6 @@ class TestFrmQuillon4 : public QObject
         f->port.receive(reply);
         for (int i = 0; i < 3; ++i)
             w->core().link.tick();
-    }
-    QString writeFile(const QString &name, const QByteArray &bytes)
-    {
-        QFile file(f->dir.filePath(name));
-        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? file.fileName()
-                                                                                    : QString();
     }
     // Uses the control as the user would: a menu entry, a slider, a box,
     // the logo view or a button.
@@ -106,7 +105,10 @@ private slots:
     {
         BitmapMaker maker;
         maker.seed = 0; // row r filled with byte r: row 0 all clear, row 255... up to 63
-        chooser.answer = writeFile(u"drawn.bmp"_s, maker.bytes());
+        chooser.answer = f->dir.filePath(u"drawn.bmp"_s);
+        QFile drawn(chooser.answer);
+        QVERIFY(drawn.open(QIODevice::WriteOnly) && drawn.write(maker.bytes()) > 0);
+        drawn.close();
         action(u"mnuOpenLogoFile"_s)->trigger();
         QCOMPARE(chooser.filter, u"BMP Files (*.bmp);;All Files (*)"_s);
         QVERIFY(action(u"mnuRecentFile0"_s)->isVisible()
@@ -135,8 +137,8 @@ private slots:
         QCOMPARE(w->core().state.logos[1], ImageImport::convert(picture, chosen));
         QCOMPARE(f->setting(u"BMPpath1"_s), output);
 
-        // Not a picture: reported, nothing loaded.
-        chooser.answer = writeFile(u"junk.png"_s, "not a picture");
+        // Not a picture (the settings file): reported, nothing loaded.
+        chooser.answer = f->settings->fileName();
         action(u"mnuImportImage"_s)->trigger();
         QVERIFY(w->core().reporter.panelText().startsWith(u"Cannot read "_s));
         QCOMPARE(f->setting(u"BMPpath1"_s), output);
@@ -163,10 +165,10 @@ private slots:
     {
         QString title;
         QTimer::singleShot(0, this, [&title] {
-            QWidget *modal = QApplication::activeModalWidget();
-            title = modal ? modal->windowTitle() : QString();
-            if (modal)
+            if (QWidget *modal = QApplication::activeModalWidget()) {
+                title = modal->windowTitle();
                 modal->close();
+            }
         });
         action(u"mnuScheduleEdit0"_s)->trigger();
         QCOMPARE(title, u"QX-1 and  QX-4 Take Scheduler"_s);
@@ -197,7 +199,66 @@ private slots:
         w->close();
         QVERIFY(!f->port.isOpen());
         QVERIFY(!QApplication::overrideCursor());
-        w.reset();
+    }
+
+    // The about window links to the page and writes to the maintainers,
+    // each only when set (by default from the build settings); the start-up
+    // splash has no links and no system information.
+    void aboutWindowLinks()
+    {
+        QApplication::setApplicationVersion(u"4.0.0"_s);
+        const auto text = [](const FrmSplash &window, const char *name) {
+            const auto *label = window.findChild<QLabel *>(QLatin1String(name));
+            return label ? label->text() : u"(none)"_s;
+        };
+        const QString page = u"https://example.org/quillon"_s;
+        const FrmSplash about(FrmSplash::Role::About, {page, u"team@example.org"_s}, nullptr);
+        QVERIFY(text(about, "lblHomepage").contains(u"href=\"https://example.org/quillon\""_s));
+        QVERIFY(
+            text(about, "lblMail").contains(u"href=\"mailto:team@example.org?subject=Quillon%204.0.0\""_s));
+        QVERIFY(text(about, "lblSystemInfo").contains(QLatin1String(qVersion())));
+        QVERIFY(text(about, "lblSystemInfo").contains(QSysInfo::currentCpuArchitecture()));
+        const FrmSplash pageOnly(FrmSplash::Role::About, {page, QString()}, nullptr);
+        QVERIFY(text(pageOnly, "lblHomepage").contains(u"href"_s));
+        QCOMPARE(text(pageOnly, "lblMail"), u"(none)"_s);
+        const FrmSplash neither(FrmSplash::Role::About, {}, nullptr);
+        QCOMPARE(text(neither, "lblHomepage") + text(neither, "lblMail"), u"(none)(none)"_s);
+        const FrmSplash splash(FrmSplash::Role::Startup, {page, QString()}, nullptr);
+        QCOMPARE(text(splash, "lblHomepage") + text(splash, "lblSystemInfo"), u"(none)(none)"_s);
+        QCOMPARE(FrmSplash::builtInLinks().homepage, QStringLiteral(EXPECTED_HOMEPAGE));
+        QCOMPARE(FrmSplash::builtInLinks().email, QStringLiteral(EXPECTED_EMAIL));
+    }
+
+    // The manual is looked for in the program's folder first; opening it
+    // says what went wrong.
+    void manual()
+    {
+        QTemporaryDir program;
+        QTemporaryDir docs;
+        const QStringList folders{program.path(), docs.path()};
+        const auto put = [](const QTemporaryDir &folder) { // returns where
+            QFile file(folder.filePath(ManualLauncher::fileName()));
+            return file.open(QIODevice::WriteOnly) && file.write("%PDF-1.4\n") > 0 ? file.fileName()
+                                                                                   : QString();
+        };
+        QList<QUrl> opened;
+        bool works = true;
+        const auto viewer = [&](const QUrl &url) {
+            opened << url;
+            return works;
+        };
+        QCOMPARE(ManualLauncher::find(folders), QString());
+        const QString missing = ManualLauncher::open({program.path()}, viewer);
+        QVERIFY(missing.contains(ManualLauncher::fileName()) && missing.contains(program.path()));
+        QVERIFY(opened.isEmpty());
+        QCOMPARE(ManualLauncher::find(folders), put(docs));
+        const QString inProgram = put(program);
+        QCOMPARE(ManualLauncher::find(folders), inProgram);
+        QCOMPARE(ManualLauncher::searchFolders().constFirst(), QApplication::applicationDirPath());
+        QCOMPARE(ManualLauncher::open({program.path()}, viewer), QString());
+        QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(inProgram)});
+        works = false;
+        QVERIFY(!ManualLauncher::open({program.path()}, viewer).isEmpty());
     }
 
     // Each kind of control reaches its operation, and the window shows the
