@@ -20,8 +20,7 @@ namespace {
 
 constexpr int Port = 6;
 
-// A device at the far end of a fake port: it answers the settings and
-// copyright requests and the logo request.
+// A device at the far end of a fake port: it answers ARS, ARC and ARM.
 struct FakeDevice {
     FakeSerialPort &port;
     // mix 99, fade 50, intensity 99, h 94, v 30, TAKE on, on 20, interval 40, slot 1
@@ -149,12 +148,12 @@ private slots:
     // the same action: both call the core's DeviceOperations.
     void commandLines_data()
     {
-        QTest::addColumn<QString>(
-            "line");                    // {bitmap}, {colour}: logo files, the 2nd 8-bit; {upload}: a new one
-        QTest::addColumn<int>("fault"); // 1: the port in use, 2: a silent device, 3: the schedule stored
+        QTest::addColumn<QString>("line"); // {bitmap}, {colour}: logos, the 2nd 8-bit; {upload}: new file
+        QTest::addColumn<int>("fault");    // 1: the port in use, 2: a silent device, 3: the schedule stored
         QTest::addColumn<int>("exit");
         QTest::addColumn<QByteArray>("wire"); // null: anything but TAKE on
         QTest::addColumn<QStringList>("told");
+        using enum CliArguments::Exit;
         const QByteArray start = "WK,00ARS";
         // The logo lines of BitmapMaker's default bitmap: odd rows from the top, then even rows.
         const QByteArray logo = lines("3f3d3b39373533312f2d2b29272523211f1d1b19171513110f0d0b0907050301"
@@ -198,12 +197,9 @@ private slots:
              u"20 - - 0:00:00 0:00:00 0:00:00 (off)"_s},
             0, 3);
         row("schedule check", "",
-            {u"Sequence 1 (logo 1) conflicts on Mon Sequence 2 (logo 2) conflicts on Mon"_s},
-            int(CliArguments::Conflicts), 3);
+            {u"Sequence 1 (logo 1) conflicts on Mon Sequence 2 (logo 2) conflicts on Mon"_s}, Conflicts, 3);
         row("schedule check", "", {u"No conflicts."_s});
-        // A missing or busy port, a silent device, a bad bitmap or output, a
-        // slot the device lacks.
-        using enum CliArguments::Exit;
+        // Failures: a missing or busy port, a silent device, a bad file, a slot the device lacks.
         row("--port 7 status", "", {u"quillon-cli: there is no serial port at COM7"_s}, PortProblem);
         row("take on", "", {u"COM6 (/dev/fake6) is in use"_s}, PortProblem, 1);
         row("take on", {}, {u"quillon-cli: no reply from the device on COM6"_s}, DeviceProblem, 2);
@@ -327,8 +323,8 @@ private slots:
         QTest::newRow("fastest fade") << 4 << 1 << interrupted << u"not touched"_s;
         QTest::newRow("TAKE off") << 5 << 1 << interrupted << u"not touched"_s;
         QTest::newRow("load started") << 6 << 1 << interrupted << u"went out whole"_s;
-        QTest::newRow("twice after the load started") << 6 << 2 << interrupted << u"partly written"_s;
-        QTest::newRow("line lost after the load started")
+        QTest::newRow("interrupted twice after the load") << 6 << 2 << interrupted << u"partly written"_s;
+        QTest::newRow("line lost after the load")
             << 6 << 0 << int(CliArguments::PortProblem)
             << u"hung up. The download was not finished: the logo in the device is partly written."_s;
     }

@@ -123,9 +123,7 @@ private slots:
         QPainter(&picture).fillRect(50, 20, 200, 50, QColor(250, 250, 250));
         chooser.answer = f->dir.filePath(u"station.png"_s);
         QVERIFY(picture.save(chooser.answer));
-        ImageImport::Options chosen;
-        chosen.fit = ImageImport::Fit::Stretch;
-        chosen.invert = true;
+        const ImageImport::Options chosen{.fit = ImageImport::Fit::Stretch, .invert = true};
         w->setImportDialogHook([&](FrmImportImage &dialog) {
             dialog.setOptions(chosen);
             QCOMPARE(dialog.logo(), ImageImport::convert(picture, chosen));
@@ -214,8 +212,7 @@ private slots:
         const QString page = u"https://example.org/quillon"_s;
         const FrmSplash about(FrmSplash::Role::About, {page, u"team@example.org"_s}, nullptr);
         QVERIFY(text(about, "lblHomepage").contains(u"href=\"https://example.org/quillon\""_s));
-        QVERIFY(
-            text(about, "lblMail").contains(u"href=\"mailto:team@example.org?subject=Quillon%204.0.0\""_s));
+        QVERIFY(text(about, "lblMail").contains(u"mailto:team@example.org?subject=Quillon%204.0.0"_s));
         QVERIFY(text(about, "lblSystemInfo").contains(QLatin1String(qVersion())));
         QVERIFY(text(about, "lblSystemInfo").contains(QSysInfo::currentCpuArchitecture()));
         const FrmSplash pageOnly(FrmSplash::Role::About, {page, QString()}, nullptr);
