@@ -10,8 +10,6 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTest>
 
 #include <functional>
@@ -22,35 +20,36 @@ namespace {
 
 constexpr int Port = 6;
 
-// A device at the far end of a fake port: it answers the settings and
-// copyright requests and the logo request.
+// A device at the far end of a fake port: it answers ARS, ARC and ARM.
 struct FakeDevice {
     FakeSerialPort &port;
     // mix 99, fade 50, intensity 99, h 94, v 30, TAKE on, on 20, interval 40, slot 1
     QByteArray settings = QByteArray("s\x00\x32\x63\x5E\x1E\x01\x30\x30\x14\x28", 11) + "01";
+    QByteArray logo = [] { // an uploaded logo
+        QByteArray stream("\x00\x01SD", 4);
+        for (int i = 0; i < 2048; ++i)
+            stream.append(static_cast<char>(i * 7));
+        return stream;
+    }();
     qsizetype seen = 0;
 
     void answer()
     {
         for (; seen < port.writes.size(); ++seen) {
             const QByteArray &w = port.writes[seen];
-            if (w == "ARS") {
+            if (w == "ARS")
                 port.receive(settings);
-            } else if (w == "ARC") {
+            else if (w == "ARC")
                 port.receive("(C) 2026 Test QX04 V1.0\r\n");
-            } else if (w == "ARM") {
-                QByteArray stream("\x00\x01SD", 4);
-                for (int i = 0; i < 2048; ++i)
-                    stream.append(static_cast<char>(i * 7));
-                port.receive(stream);
-            }
+            else if (w == "ARM")
+                port.receive(logo);
         }
     }
 };
 
 QStringList words(const QString &line)
 {
-    return line.split(u' ');
+    return line.isEmpty() ? QStringList() : line.split(u' ');
 }
 
 // Logo lines on the wire: each byte of `fills` (in hex) repeated over a line.
@@ -62,19 +61,9 @@ QByteArray lines(const char *fills)
     return out;
 }
 
-// Port 6, a QX-4.
-void storeCommon(CoreFixture &f)
-{
-    f.port.present.insert(Port);
-    f.setSetting(u"ComPort"_s, QString::number(Port));
-    f.setSetting(u"Enables_A"_s, u"DIAG,"_s);
-    f.setSetting(u"Enables_B"_s, u"1,"_s);
-}
-
 void storeSchedule(CoreFixture &f)
 {
-    // Sequences 1 and 2 overlap on Mondays (mask 2) from 08:00 on;
-    // sequence 3 stands alone on Sundays.
+    // Sequences 1 and 2 overlap on Mondays (mask 2) from 08:00, 3 is alone on Sundays.
     const auto list = [&f](const QString &key, const QString &first, const char *rest) {
         f.setSetting(key, first + QString::fromLatin1(rest).repeated(17));
     };
@@ -120,12 +109,18 @@ class TestCli : public QObject
                                    const std::function<bool(const CoreFixture &)> &pauseWhen = {})
     {
         auto run = std::make_unique<CliRun>();
-        storeCommon(run->f);
+        const CliArguments::Parsed parsed = CliArguments::parse(arguments);
+        if (!parsed.request) { // as quillon-cli's main says it
+            run->err = parsed.error + u'\n';
+            run->exit = CliArguments::Usage;
+            return run;
+        }
+        run->f.port.present.insert(Port); // port 6, a QX-4
+        run->f.setSetting(u"ComPort"_s, QString::number(Port));
+        run->f.setSetting(u"Enables_A"_s, u"DIAG,"_s);
+        run->f.setSetting(u"Enables_B"_s, u"1,"_s);
         if (prepare)
             prepare(run->f);
-        const CliArguments::Parsed parsed = CliArguments::parse(arguments);
-        if (!parsed.request)
-            qFatal("bad arguments: %s", qPrintable(parsed.error));
         QuillonCore &core = run->f.make();
         CliJob::Output output;
         output.out = [r = run.get()](const QString &text) { r->out += text; };
@@ -146,58 +141,19 @@ class TestCli : public QObject
     }
 
 private slots:
-    void argumentsAreChecked_data()
+    // Every command line run to its end: its exit code, what it says (on
+    // stdout or, for a failure, as one line on stderr) and the exact bytes it
+    // puts on the line, after the link's wake-up and (for the commands that
+    // need an answer) the settings request. The window sends the same for
+    // the same action: both call the core's DeviceOperations.
+    void commandLines_data()
     {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("error"); // empty: accepted
-        const auto row = [](const char *name, const char *line, const char *error) {
-            QTest::newRow(name) << words(QString::fromLatin1(line)) << QString::fromLatin1(error);
-        };
-        QTest::newRow("nothing") << QStringList() << u"no command"_s;
-        row("unknown command", "dance", "unknown command \"dance\"");
-        row("unknown option", "--fast status", "unknown option --fast");
-        row("port and device", "--port 3 --device /dev/x status", "not both");
-        row("empty device", "--device  status", "--device needs a path");
-        QTest::newRow("port and blank device")
-            << QStringList{u"--port"_s, u"5"_s, u"--device"_s, u" "_s, u"status"_s}
-            << u"--device needs a path"_s;
-        row("port out of range", "--port 256 status", "--port must be");
-        row("port without value", "status --port", "--port needs a value");
-        row("fade below range", "set fade 0", "fade must be a whole number from 1 to 100");
-        row("mix not a number", "set mix 5x", "not \"5x\"");
-        row("unknown setting", "set speed 5", "not \"speed\"");
-        row("take maybe", "take maybe", "on, off or toggle");
-        row("standard secam", "standard secam", "ntsc or pal");
-        row("download without file", "download", "needs more arguments");
-        row("status with extra", "status now", "takes no argument \"now\"");
-        row("negative elsewhere", "upload x.bmp --negative", "--negative belongs to download");
-        row("schedule alone", "schedule", "list, check or run");
-        row("set-id zero", "set-id 0", "from 1 to 255");
-        row("wake with node option", "--node 2 wake", "wake ID");
-        row("help anywhere", "set --help", ""); // the other commands are accepted by the runs below
-    }
-
-    void argumentsAreChecked()
-    {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, error);
-        const CliArguments::Parsed parsed = CliArguments::parse(arguments);
-        if (error.isEmpty()) {
-            QVERIFY2(parsed.request.has_value(), qPrintable(parsed.error));
-        } else {
-            QVERIFY(!parsed.request.has_value());
-            QVERIFY2(parsed.error.contains(error), qPrintable(parsed.error));
-            QVERIFY(!parsed.error.contains(u'\n'));
-        }
-    }
-
-    // The exact bytes of each command on the line, after the link's wake-up
-    // and (for the commands that need an answer) the settings request. The
-    // window sends the same for the same action: both call the core.
-    void commandsPutTheirBytesOnTheLine_data()
-    {
-        QTest::addColumn<QString>("line"); // {bitmap}: a logo file; {upload}: where the upload goes
-        QTest::addColumn<QByteArray>("wire");
+        QTest::addColumn<QString>("line"); // {bitmap}, {colour}: logos, the 2nd 8-bit; {upload}: new file
+        QTest::addColumn<int>("fault");    // 1: the port in use, 2: a silent device, 3: the schedule stored
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QByteArray>("wire"); // null: anything but TAKE on
+        QTest::addColumn<QStringList>("told");
+        using enum CliArguments::Exit;
         const QByteArray start = "WK,00ARS";
         // The logo lines of BitmapMaker's default bitmap: odd rows from the top, then even rows.
         const QByteArray logo = lines("3f3d3b39373533312f2d2b29272523211f1d1b19171513110f0d0b0907050301"
@@ -205,8 +161,11 @@ private slots:
         const QByteArray negative = lines("c0c2c4c6c8caccced0d2d4d6d8dadcdee0e2e4e6e8eaeceef0f2f4f6f8fafcfe"
                                           "bfc1c3c5c7c9cbcdcfd1d3d5d7d9dbdddfe1e3e5e7e9ebedeff1f3f5f7f9fbfd");
         const QByteArray download = start + QByteArray("ARSAFR\0AT0ALD", 13);
-        const auto row = [](const char *line, const QByteArray &wire) {
-            QTest::newRow(line) << QString::fromLatin1(line) << wire;
+        const auto row = [](const char *line, const QByteArray &wire, const QStringList &told = {},
+                            int exit = 0, int fault = 0) {
+            static const char *const faults[]{"", " (port in use)", " (silent device)", " (schedule stored)"};
+            QTest::addRow("%s%s", *line ? line : "(nothing)", faults[fault])
+                << QString::fromLatin1(line) << fault << exit << wire << told;
         };
         row("set fade 30", start + "AFRF");
         row("set mix 0", start + "AFLd");
@@ -218,7 +177,7 @@ private slots:
         row("take off", start + "AT0");
         row("select 3", start + QByteArray("AJ03\0\0\0", 7));
         row("set-id 1", start + "ANI,01");
-        row("copyright", start + "ARC");
+        row("copyright", start + "ARC", {u"(C) 2026 Test QX04 V1.0"_s});
         row("download {bitmap}", download + logo + "AT1AFR2AFR2");
         row("download {bitmap} --negative", download + negative + "AT1AFR2AFR2");
         row("store-logo", start + "ASIARCARS");
@@ -228,124 +187,124 @@ private slots:
         row("wake 1", "WK,00SPWK,01ARS");
         row("wake", "WK,00WK,00ARS");
         row("sleep", "WK,00SP");
+        row("status", start,
+            {u"\"fade\": 50"_s, u"\"mix\": 99"_s, u"\"hpos\": 50"_s, u"\"vpos\": 51"_s, u"\"take\": true"_s,
+             u"\"on_time_text\": \"0:05:00\""_s, u"\"interval\": 40"_s, u"\"slot\": 1"_s, u"\"model\": 4"_s,
+             u"\"port\": \"COM6 (/dev/fake6)\""_s});
+        // The schedule is read without the port.
+        row("schedule list", "",
+            {u"1 1 8:00:00 8:20:00 0:01:00 0:02:00 Mon 2 2 8:00:00 8:20:00 0:01:00 0:02:00 Sun Mon"_s,
+             u"20 - - 0:00:00 0:00:00 0:00:00 (off)"_s},
+            0, 3);
+        row("schedule check", "",
+            {u"Sequence 1 (logo 1) conflicts on Mon Sequence 2 (logo 2) conflicts on Mon"_s}, Conflicts, 3);
+        row("schedule check", "", {u"No conflicts."_s});
+        // Failures: a missing or busy port, a silent device, a bad file, a slot the device lacks.
+        row("--port 7 status", "", {u"quillon-cli: there is no serial port at COM7"_s}, PortProblem);
+        row("take on", "", {u"COM6 (/dev/fake6) is in use"_s}, PortProblem, 1);
+        row("take on", {}, {u"quillon-cli: no reply from the device on COM6"_s}, DeviceProblem, 2);
+        row("download {colour}", "", {u"is not a 256 x 32 or 256 x 64 monochrome bitmap"_s}, FileProblem);
+        row("upload /nonexistent-folder/out.bmp", "", {u"quillon-cli: "_s}, FileProblem);
+        row("select 9", "", {u"slot 9 is not a slot of this device (1 to 4)"_s}, Usage);
+        // Arguments quillon-cli refuses before it starts.
+        row("", "", {u"no command"_s}, Usage);
+        row("dance", "", {u"unknown command \"dance\""_s}, Usage);
+        row("--fast status", "", {u"unknown option --fast"_s}, Usage);
+        row("--port 3 --device /dev/x status", "", {u"not both"_s}, Usage);
+        row("--device  status", "", {u"--device needs a path"_s}, Usage);
+        row("--port 5 --device \t status", "", {u"--device needs a path"_s}, Usage);
+        row("--port 256 status", "", {u"--port must be"_s}, Usage);
+        row("status --port", "", {u"--port needs a value"_s}, Usage);
+        row("set fade 0", "", {u"fade must be a whole number from 1 to 100"_s}, Usage);
+        row("set mix 5x", "", {u"not \"5x\""_s}, Usage);
+        row("set speed 5", "", {u"not \"speed\""_s}, Usage);
+        row("take maybe", "", {u"on, off or toggle"_s}, Usage);
+        row("standard secam", "", {u"ntsc or pal"_s}, Usage);
+        row("download", "", {u"needs more arguments"_s}, Usage);
+        row("status now", "", {u"takes no argument \"now\""_s}, Usage);
+        row("upload x.bmp --negative", "", {u"--negative belongs to download"_s}, Usage);
+        row("schedule", "", {u"list, check or run"_s}, Usage);
+        row("set-id 0", "", {u"from 1 to 255"_s}, Usage);
+        row("--node 2 wake", "", {u"wake ID"_s}, Usage);
+        row("set --help", "", {u"Usage: quillon-cli"_s}); // anywhere
     }
 
-    void commandsPutTheirBytesOnTheLine()
-    {
-        QFETCH(QString, line);
-        QFETCH(QByteArray, wire);
-        const QString upload = m_files.filePath(u"cli-upload.bmp"_s);
-        line.replace(u"{bitmap}"_s, writeFile(BitmapMaker{}.bytes())).replace(u"{upload}"_s, upload);
-        const auto cli = runCli(words(line));
-        QCOMPARE(cli->exit, 0);
-        QVERIFY2(cli->err.isEmpty(), qPrintable(cli->err));
-        QCOMPARE(cli->f.port.wire(), wire);
-        if (line.startsWith(u"upload")) {
-            // The stream FakeDevice sends, as a bitmap file.
-            QFile file(upload);
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            const QByteArray bytes = file.readAll();
-            QCOMPARE(bytes.size(), 62 + 2048);
-            QCOMPARE(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex(),
-                     "7e442d52830b0911d3c459d0c37a760f7d249fbe");
-        } else if (line == u"copyright") {
-            QCOMPARE(cli->out, u"(C) 2026 Test QX04 V1.0"_s);
-        }
-    }
-
-    void statusPrintsTheParsedReply()
-    {
-        const auto run = runCli({u"status"_s});
-        QCOMPARE(run->exit, 0);
-        QCOMPARE(run->f.port.wire(), QByteArray("WK,00ARS"));
-        const QJsonObject o = QJsonDocument::fromJson(run->out.toUtf8()).object();
-        for (
-            const QString &pair : words(
-                u"fade=50 mix=99 hpos=50 vpos=51 take=true on_time_text=0:05:00 interval=40 slot=1 model=4"_s)) {
-            const QString key = pair.section(u'=', 0, 0);
-            QCOMPARE(key + u'=' + o.value(key).toVariant().toString(), pair);
-        }
-        QCOMPARE(o.value(u"port"_s).toString(), u"COM6 (/dev/fake6)"_s);
-    }
-
-    // A missing or busy port, a silent device, a bad bitmap or output, a
-    // slot the device lacks: one line on stderr, its exit code, and nothing
-    // sent that is not told.
-    void failuresExitWithTheirCode_data()
-    {
-        QTest::addColumn<QString>("line"); // {colour}: an 8-bit bitmap
-        QTest::addColumn<int>("fault");    // 0: none, 1: the port in use, 2: a silent device
-        QTest::addColumn<int>("exit");
-        QTest::addColumn<QString>("told");
-        using enum CliArguments::Exit;
-        QTest::newRow("no port") << u"--port 7 status"_s << 0 << int(PortProblem)
-                                 << u"quillon-cli: there is no serial port at COM7"_s;
-        QTest::newRow("port in use") << u"take on"_s << 1 << int(PortProblem)
-                                     << u"COM6 (/dev/fake6) is in use"_s;
-        QTest::newRow("silent device")
-            << u"take on"_s << 2 << int(DeviceProblem) << u"quillon-cli: no reply from the device on COM6"_s;
-        QTest::newRow("colour bitmap") << u"download {colour}"_s << 0 << int(FileProblem)
-                                       << u"is not a 256 x 32 or 256 x 64 monochrome bitmap"_s;
-        QTest::newRow("upload nowhere")
-            << u"upload /nonexistent-folder/out.bmp"_s << 0 << int(FileProblem) << u"quillon-cli: "_s;
-        QTest::newRow("no slot 9") << u"select 9"_s << 0 << int(Usage)
-                                   << u"slot 9 is not a slot of this device (1 to 4)"_s;
-    }
-    void failuresExitWithTheirCode()
+    void commandLines()
     {
         QFETCH(QString, line);
         QFETCH(int, fault);
         QFETCH(int, exit);
-        QFETCH(QString, told);
+        QFETCH(QByteArray, wire);
+        QFETCH(QStringList, told);
         BitmapMaker colour;
         colour.bitsPerPixel = 8;
-        line.replace(u"{colour}"_s, writeFile(colour.bytes(), u"colour.bmp"_s));
+        const QString upload = m_files.filePath(u"cli-upload.bmp"_s);
+        QFile::remove(upload);
+        line.replace(u"{bitmap}"_s, writeFile(BitmapMaker{}.bytes()))
+            .replace(u"{colour}"_s, writeFile(colour.bytes(), u"colour.bmp"_s))
+            .replace(u"{upload}"_s, upload);
         const auto run = runCli(words(line), fault != 2, [fault](CoreFixture &f) {
             if (fault == 1)
                 f.port.failing.insert(Port, SerialPort::InUse);
+            if (fault == 3)
+                storeSchedule(f);
         });
         QCOMPARE(run->exit, exit);
-        QVERIFY2(run->err.contains(told) && run->err.count(u'\n') == 1, qPrintable(run->err));
-        QVERIFY(!run->f.port.writes.contains("AT1"));
-        if (exit == int(CliArguments::FileProblem))
-            QVERIFY(run->f.port.opened.isEmpty());
+        QVERIFY2(run->err.count(u'\n')
+                     == (exit == CliArguments::Ok || exit == CliArguments::Conflicts ? 0 : 1),
+                 qPrintable(run->err));
+        if (wire.isNull())
+            QVERIFY(!run->f.port.writes.contains("AT1"));
+        else
+            QCOMPARE(run->f.port.wire(), wire);
+        QVERIFY(exit != CliArguments::FileProblem || run->f.port.opened.isEmpty());
+        const QString said = run->out.simplified() + u'\n' + run->err;
+        for (const QString &piece : told)
+            QVERIFY2(said.contains(piece), qPrintable(said));
+        if (QFile::exists(upload)) {
+            // The stream FakeDevice sends, as a bitmap file.
+            QFile file(upload);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1).toHex(),
+                     "7e442d52830b0911d3c459d0c37a760f7d249fbe");
+        }
     }
 
     // The running schedule reads its settings again on a change; a file
     // that is gone, unreadable or without a schedule is no new schedule
-    // (said once), one with the keys is, even with every sequence off.
+    // (said once, and again after a good read), one with the keys is, even
+    // with every sequence off. With --node it wakes its node first.
+    void scheduleRunKeepsTheLastGoodSchedule_data()
+    {
+        QTest::addColumn<QByteArray>("file"); // null: gone; "/": a folder in its place
+        QTest::addColumn<int>("start");       // the first sequence's start then
+        QTest::newRow("gone") << QByteArray() << 1920;
+        QTest::newRow("a folder in its place") << QByteArray("/") << 1920;
+        QTest::newRow("not text") << QByteArray("[FormInit]\nS_Start=\"\0\xff\xfe", 17) << 1920;
+        QTest::newRow("no schedule keys") << QByteArray("[FormInit]\nComPort=6\n") << 1920;
+        QTest::newRow("every sequence off") << QByteArray("[FormInit]\nS_Start=\"-1,\"\n") << -1;
+    }
     void scheduleRunKeepsTheLastGoodSchedule()
     {
-        auto run = runCli({u"schedule"_s, u"run"_s}, true, storeSchedule);
-        CliJob &job = *run->job;
+        QFETCH(QByteArray, file);
+        QFETCH(int, start);
+        const auto run = runCli(words(u"--node 3 schedule run"_s), true, storeSchedule);
+        QCOMPARE(run->f.port.writes.mid(0, 3), (QList<QByteArray>{"WK,00", "SP", "WK,03"}));
         const QString fileName = run->f.settings->fileName();
-        const auto keeps = [&](const char *what, const std::function<void()> &change) {
-            change();
-            job.reloadSchedule();
-            job.reloadSchedule();
-            QVERIFY2(run->f.core->scheduleState.schedule[0].Start == 1920, what);
-            QVERIFY2(run->err.count(u"the last schedule read runs on"_s) == 1, what);
+        for (int streak = 1; streak <= 2; ++streak) {
             QFile::remove(fileName);
+            if (file == "/")
+                QDir().mkdir(fileName);
+            else if (!file.isNull())
+                writeFile(file, fileName);
+            run->job->reloadSchedule();
+            run->job->reloadSchedule();
+            QCOMPARE(run->f.core->scheduleState.schedule[0].Start, start);
+            QCOMPARE(run->err.count(u"the last schedule read runs on"_s), start < 0 ? 0 : streak);
             QDir().rmdir(fileName);
             writeFile("[FormInit]\nS_Start=\"1920,\"\n", fileName);
-            job.reloadSchedule(); // the streak ends
-            run->err.clear();
-        };
-        keeps("gone", [&] { QFile::remove(fileName); });
-        keeps("a folder in its place", [&] {
-            QFile::remove(fileName);
-            QDir().mkdir(fileName);
-        });
-        keeps("not text", [&] { writeFile(QByteArray("[FormInit]\nS_Start=\"\0\xff\xfe", 17), fileName); });
-        keeps("no schedule keys", [&] { writeFile("[FormInit]\nComPort=6\n", fileName); });
-        writeFile("[FormInit]\nS_Start=\"-1,\"\n", fileName);
-        job.reloadSchedule();
-        QCOMPARE(run->f.core->scheduleState.schedule[0].Start, -1);
-
-        // With --node the running schedule wakes its node after the link's
-        // wake-up, before any switch of its own.
-        run = runCli({u"--node"_s, u"3"_s, u"schedule"_s, u"run"_s});
-        QCOMPARE(run->f.port.writes.mid(0, 3), (QList<QByteArray>{"WK,00", "SP", "WK,03"}));
+            run->job->reloadSchedule(); // the streak ends
+        }
     }
 
     // Ctrl-C in a download puts TAKE and the fade back before it exits and
@@ -353,33 +312,30 @@ private slots:
     // once.
     void downloadCutShort_data()
     {
-        QTest::addColumn<QByteArray>("after"); // the write the cut follows
-        QTest::addColumn<int>("count");        // ... when it has been written this often
-        QTest::addColumn<int>("how");          // interruptions; 0: the line is lost
+        // The cut follows this many writes: WK,00 ARS, then the download's
+        // ARS (3), fastest fade (4), TAKE off (5), ALD (6).
+        QTest::addColumn<int>("sent");
+        QTest::addColumn<int>("how"); // interruptions; 0: the line is lost
         QTest::addColumn<int>("exit");
         QTest::addColumn<QString>("told");
-        const QString untouched = u"not touched"_s;
         const int interrupted = CliArguments::Interrupted;
-        QTest::newRow("settings asked") << QByteArray("ARS") << 2 << 1 << interrupted << untouched;
-        QTest::newRow("fastest fade") << QByteArray("AFR\0", 4) << 1 << 1 << interrupted << untouched;
-        QTest::newRow("TAKE off") << QByteArray("AT0") << 1 << 1 << interrupted << untouched;
-        QTest::newRow("load started") << QByteArray("ALD") << 1 << 1 << interrupted << u"went out whole"_s;
-        QTest::newRow("twice after the load started")
-            << QByteArray("ALD") << 1 << 2 << interrupted << u"partly written"_s;
-        QTest::newRow("line lost after the load started")
-            << QByteArray("ALD") << 1 << 0 << int(CliArguments::PortProblem)
-            << QStringLiteral("hung up. The download was not finished: the logo in the device is partly "
-                              "written.");
+        QTest::newRow("settings asked") << 3 << 1 << interrupted << u"not touched"_s;
+        QTest::newRow("fastest fade") << 4 << 1 << interrupted << u"not touched"_s;
+        QTest::newRow("TAKE off") << 5 << 1 << interrupted << u"not touched"_s;
+        QTest::newRow("load started") << 6 << 1 << interrupted << u"went out whole"_s;
+        QTest::newRow("interrupted twice after the load") << 6 << 2 << interrupted << u"partly written"_s;
+        QTest::newRow("line lost after the load")
+            << 6 << 0 << int(CliArguments::PortProblem)
+            << u"hung up. The download was not finished: the logo in the device is partly written."_s;
     }
     void downloadCutShort()
     {
-        QFETCH(QByteArray, after);
-        QFETCH(int, count);
+        QFETCH(int, sent);
         QFETCH(int, how);
         QFETCH(int, exit);
         QFETCH(QString, told);
         const auto run = runCli({u"download"_s, writeFile(BitmapMaker{}.bytes())}, true, {},
-                                [&](const CoreFixture &f) { return f.port.writes.count(after) >= count; });
+                                [sent](const CoreFixture &f) { return f.port.writes.size() >= sent; });
         QuillonCore &core = *run->f.core;
         CliJob &job = *run->job;
         QVERIFY(core.download.running());
@@ -396,36 +352,16 @@ private slots:
         if (how != 1)
             return;
         const QList<QByteArray> &w = run->f.port.writes;
-        QCOMPARE(w.contains("ALD"), after == "ALD");
+        QCOMPARE(w.contains("ALD"), sent == 6);
         // TAKE as it was (the device said on) and then the fade it had (50)
         // are put back, when anything had changed them.
-        if (after != "ARS") {
+        if (sent > 3) {
             QCOMPARE(w.last(), "AFR" + Protocol::byte(PanelValues::fadeByte(50)));
             QCOMPARE(w.lastIndexOf("AT1"), w.size() - 3);
         } else {
             QCOMPARE(w, before);
         }
         QCOMPARE(run->f.port.wire(), w.join());
-    }
-
-    void scheduleListAndCheck()
-    {
-        auto run = runCli({u"schedule"_s, u"list"_s}, true, storeSchedule);
-        QCOMPARE(run->exit, 0);
-        const QStringList lines = run->out.split(u'\n');
-        QCOMPARE(lines.size(), 22); // heading, 20 sequences, the final line end
-        QCOMPARE(lines[1].simplified(), u"1 1 8:00:00 8:20:00 0:01:00 0:02:00 Mon"_s);
-        QCOMPARE(lines[2].simplified(), u"2 2 8:00:00 8:20:00 0:01:00 0:02:00 Sun Mon"_s);
-        QCOMPARE(lines[4].simplified(), u"4 - - 0:00:00 0:00:00 0:00:00 (off)"_s);
-        QVERIFY(run->f.port.opened.isEmpty());
-
-        run = runCli({u"schedule"_s, u"check"_s}, true, storeSchedule);
-        QCOMPARE(run->exit, int(CliArguments::Conflicts));
-        QCOMPARE(run->out, u"Sequence 1 (logo 1) conflicts on Mon\nSequence 2 (logo 2) conflicts on Mon\n"_s);
-
-        run = runCli({u"schedule"_s, u"check"_s});
-        QCOMPARE(run->exit, 0);
-        QCOMPARE(run->out, u"No conflicts.\n"_s);
     }
 };
 
