@@ -9,6 +9,7 @@
 // mod 6) and a value (the third byte).
 #include "corefixture.h"
 #include "fuzzsupport.h"
+#include "schedulemaker.h"
 
 #include "scheduler/schedulerunner.h"
 
@@ -17,27 +18,13 @@ using FuzzSupport::require;
 namespace {
 void setField(ScheduleSequence &s, int field, int value)
 {
-    switch (field) {
-    case 0:
-        s.Start = value * 23 - 1;
-        break;
-    case 1:
-        s.OnSteps = value - 1;
-        break;
-    case 2:
-        s.RepeatSteps = value - 1;
-        break;
-    case 3:
-        s.End = value * 23;
-        break;
-    case 4:
-        s.Logo = value % 40 - 4; // the editor's 0 to 31, and worse
-        break;
-    default:
-        for (int k = 0; k < 7; ++k)
-            s.Days[static_cast<size_t>(k)] = value & (1 << k);
-        break;
-    }
+    // Start, T-ON, Repeat, End, logo (the editor's 0 to 31, and worse), days.
+    int *const fields[] = {&s.Start, &s.OnSteps, &s.RepeatSteps, &s.End, &s.Logo};
+    const int values[] = {value * 23 - 1, value - 1, value - 1, value * 23, value % 40 - 4};
+    if (field < 5)
+        *fields[field] = values[field];
+    else
+        s.Days = makeSequence(0, 0, 0, 0, 0, value).Days;
 }
 } // namespace
 

