@@ -1,12 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The schedule runner while the schedule changes under it, as the editor and
-// a reloaded settings file change it: any field of any sequence, between any
-// ticks, with the clock stepping as it likes.
-// Input: a run of records. A record byte with the top bit set is a run of
-// runner ticks: its low 6 bits + 1 ticks; bit 6 first steps the clock by that
-// many hours (a clock step, a daylight-saving change). Otherwise the record
-// is three bytes: sequence (the record byte mod 20), field (the next byte
-// mod 6) and a value (the third byte).
+// The schedule runner while any field of any sequence changes between any
+// ticks (as the editor or a reloaded settings file change it), the clock
+// stepping as it likes. Input: records. A byte with the top bit set is its
+// low 6 bits + 1 ticks, after as many hours' clock step if bit 6 is set; else
+// three bytes: sequence (this byte mod 20), field (mod 6) and a value.
 #include "corefixture.h"
 #include "fuzzsupport.h"
 #include "schedulemaker.h"

@@ -83,12 +83,7 @@ private slots:
         QVERIFY(!timer->isActive());
         QVERIFY(!w->editor().editorOpen());
 
-        // Reopened before the runner's next tick, or scheduler off: no highlight.
-        open();
-        QCOMPARE(base("txtTON", 0), normal);
-        w->close();
-        f->core->state.scheduleOn = false;
-        open();
+        open(); // before the runner's next tick: no highlight
         QCOMPARE(base("txtTON", 0), normal);
     }
 
@@ -99,7 +94,6 @@ private slots:
         QTest::mouseClick(cell("txtEnd", 3), Qt::LeftButton);
         QVERIFY(child<QRadioButton>(u"Option1_3"_s)->isChecked());
         child<QScrollBar>(u"VScroll1_0"_s)->setValue(1920);
-        QCOMPARE(table()[3].Start, 1920);
         QCOMPARE(cell("txtStart", 3)->text(), u"8:00:00 "_s);
         child<QScrollBar>(u"VScroll1_1"_s)->setValue(40);
         QCOMPARE(table()[3].RepeatSteps, 40);
@@ -107,7 +101,6 @@ private slots:
         QTest::mousePress(cell("txtLogo", 2), Qt::LeftButton);
         QTest::mouseRelease(cell("txtLogo", 2), Qt::LeftButton);
         QCOMPARE(cell("txtLogo", 2)->text(), u"1"_s);
-        QVERIFY(child<QRadioButton>(u"Option1_2"_s)->isChecked());
         QTest::mouseDClick(cell("txtLogo", 2), Qt::LeftButton);
         QCOMPARE(table()[2].Logo, 3);
 
@@ -176,8 +169,7 @@ private slots:
         table()[2] = makeSequence(1920, 4, 240, 2400, 2, 0b10);
         open();
         auto *week = child<WeekTimelineView>(u"weekTimeline"_s);
-        QVERIFY(week->isVisible());
-        QVERIFY(week->y() > child<QWidget>(u"grid"_s)->geometry().bottom());
+        QVERIFY(week->isVisible() && week->y() > child<QWidget>(u"grid"_s)->geometry().bottom());
         const QRect bar = week->timeline().barRects(week->timelineGeometry(), 1, 2).value(0);
         QVERIFY(week->toolTipAt(bar.center()).startsWith(u"Sequence 3, logo 2:"_s));
         QSet<QRgb> colours; // one for each sequence
