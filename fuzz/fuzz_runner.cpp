@@ -12,19 +12,6 @@
 
 using FuzzSupport::require;
 
-namespace {
-void setField(ScheduleSequence &s, int field, int value)
-{
-    // Start, T-ON, Repeat, End, logo (the editor's 0 to 31, and worse), days.
-    int *const fields[] = {&s.Start, &s.OnSteps, &s.RepeatSteps, &s.End, &s.Logo};
-    const int values[] = {value * 23 - 1, value - 1, value - 1, value * 23, value % 40 - 4};
-    if (field < 5)
-        *fields[field] = values[field];
-    else
-        s.Days = makeSequence(0, 0, 0, 0, 0, value).Days;
-}
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     CoreFixture fixture;
@@ -49,8 +36,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
         if (size - at < 2)
             break;
-        setField(core.state.schedule[record % Schedule::Count], data[at] % 6, data[at + 1]);
+        ScheduleSequence &s = core.state.schedule[record % Schedule::Count];
+        const int field = data[at] % 6, value = data[at + 1];
         at += 2;
+        // Start, T-ON, Repeat, End, logo (the editor's 0 to 31, and worse), days.
+        int *const fields[] = {&s.Start, &s.OnSteps, &s.RepeatSteps, &s.End, &s.Logo};
+        const int values[] = {value * 23 - 1, value - 1, value - 1, value * 23, value % 40 - 4};
+        if (field < 5)
+            *fields[field] = values[field];
+        else
+            s.Days = makeSequence(0, 0, 0, 0, 0, value).Days;
     }
     // Every sequence ends: whatever the schedule became, each TAKE ON the
     // runner sent is followed by its TAKE OFF.

@@ -11,8 +11,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-using FuzzSupport::require;
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static QTemporaryDir dir;
@@ -20,12 +18,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden))
         folder.remove(name); // an unreadable file is set aside beside the store
     QFile file(folder.filePath(QStringLiteral("Quillon.conf")));
-    require(file.open(QIODevice::WriteOnly) && file.write(FuzzSupport::bytes(data, size)) == qint64(size));
+    FuzzSupport::require(file.open(QIODevice::WriteOnly)
+                         && file.write(FuzzSupport::bytes(data, size)) == qint64(size));
     file.close();
     SettingsStore settings(file.fileName());
     Schedule schedule;
     schedule.LoadSchedule(settings);
     // The fast scan marks what sampling every step marks (on a sequence's days only).
-    require(ConflictScan::scanConflicts(schedule) == ConflictScan::sampled(schedule));
+    FuzzSupport::require(ConflictScan::scanConflicts(schedule) == ConflictScan::sampled(schedule));
     return 0;
 }

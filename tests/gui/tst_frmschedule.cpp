@@ -81,8 +81,7 @@ private slots:
         auto *timer = child<QTimer>(u"Timer1"_s);
         QVERIFY(timer->isActive());
         w->close();
-        QVERIFY(!timer->isActive());
-        QVERIFY(!w->editor().editorOpen());
+        QVERIFY(!timer->isActive() && !w->editor().editorOpen());
 
         open(); // before the runner's next tick: no highlight
         QCOMPARE(base("txtTON", 0), normal);
@@ -136,8 +135,8 @@ private slots:
                 enabled << widget->objectName();
         QCOMPARE(enabled.join(u' '), QString());
         QVERIFY(child<QCheckBox>(u"chkAutoScan"_s)->isEnabled()
-                && child<QPushButton>(u"cmdButtons_0"_s)->isEnabled());
-        QVERIFY(child<QLabel>(u"lblLocked"_s)->isVisible());
+                && child<QPushButton>(u"cmdButtons_0"_s)->isEnabled()
+                && child<QLabel>(u"lblLocked"_s)->isVisible());
     }
 
     void scanPaintsTheConflictingCells()

@@ -49,14 +49,10 @@ class TestScheduleRunner : public QObject
     }
     static qsizetype count(const QStringList &sent, const QString &command)
     {
-        return std::count_if(sent.begin(), sent.end(),
-                             [&](const QString &s) { return s.endsWith(u' ' + command); });
+        return std::ranges::count_if(sent, [&](const QString &s) { return s.endsWith(u' ' + command); });
     }
     // The TAKE ONs and TAKE OFFs sent, as "ons/offs".
-    static QString takes(const QStringList &sent)
-    {
-        return u"%1/%2"_s.arg(count(sent, u"AT1"_s)).arg(count(sent, u"AT0"_s));
-    }
+    QString takes(const QStringList &s) { return u"%1/%2"_s.arg(count(s, "AT1"_L1)).arg(count(s, "AT0"_L1)); }
 
 private slots:
     void init()
@@ -79,8 +75,7 @@ private slots:
                                               u"Mon 08:01:00.005 AT0"_s, u"Mon 08:10:00.005 AT1"_s}));
         QCOMPARE(sent.last(), u"Mon 09:51:00.005 AT0"_s);
         QCOMPARE(takes(sent), u"12/12"_s);
-        QCOMPARE(core().state.currentSlot, 2);
-        QVERIFY(core().state.logoMenuChecked[2]);
+        QVERIFY(core().state.currentSlot == 2 && core().state.logoMenuChecked[2]);
         QVERIFY(run(at(2026, 12, 8, 7, 59), at(2026, 12, 8, 10, 30)).isEmpty());
 
         // From midnight, selected the day before; to 24:00, off as the next day begins.
@@ -100,25 +95,24 @@ private slots:
     void asRunLog_data()
     {
         QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("path"); // in the test's folder
         QTest::addColumn<QString>("reported");
-        QTest::newRow("new folder and file") << u"file"_s << QString();
-        QTest::newRow("missing folder") << QString() << u"cannot create the folder"_s;
-        QTest::newRow("named pipe") << u"fifo"_s << u"is a named pipe"_s;
-        QTest::newRow("folder") << u"folder"_s << u"is a folder"_s;
+        QTest::newRow("new folder and file") << u"file"_s << u"state/Quillon/as-run.csv"_s << QString();
+        QTest::newRow("missing folder")
+            << QString() << u"/proc/no-such-folder/as-run.csv"_s << u"cannot create the folder"_s;
+        QTest::newRow("named pipe") << u"fifo"_s << u"as-run.csv"_s << u"is a named pipe"_s;
+        QTest::newRow("folder") << u"folder"_s << u"as-run.csv"_s << u"is a folder"_s;
     }
     void asRunLog()
     {
         QFETCH(QString, kind);
+        QFETCH(QString, path);
         QFETCH(QString, reported);
-        QString fileName = f->dir.filePath(u"as-run.csv"_s);
-        if (kind == "file"_L1)
-            fileName = f->dir.filePath(u"state/Quillon/as-run.csv"_s);
-        else if (kind == "fifo"_L1)
+        const QString fileName = f->dir.filePath(path);
+        if (kind == "fifo"_L1)
             QCOMPARE(::mkfifo(QFile::encodeName(fileName).constData(), 0644), 0);
         else if (kind == "folder"_L1)
             QVERIFY(QDir().mkpath(fileName));
-        else
-            fileName = u"/proc/no-such-folder/as-run.csv"_s;
         AsRunWriter log{AsRunLog(fileName)};
         const QTimeZone zone(-19800); // 5:30 behind UTC, as a line already there
         const QString earlier = u"2026-12-06T23:00:00.000-05:30,9,9,TAKE ON,no"_s;
@@ -159,22 +153,17 @@ private slots:
     void goingOnUnforeseenSelectsFirst()
     {
         QFETCH(bool, started);
-        const ScheduleSequence noon = makeSequence(2880, 40, 480, 2960, 3, Monday); // ten minutes
-        // Ticks before, ending so that the first tick after is a present one.
-        const auto before = [&](const QDateTime &from) {
-            QStringList sent = run(from, from.addSecs(3));
-            if (!core().runner.lookAheadPhase())
-                core().runner.tick();
-            return sent;
-        };
         if (started) { // inside the on period, the port open but its node asleep
             f = std::make_unique<CoreFixture>();
             f->port.present.insert(1);
             f->setSetting(u"ComPort"_s, u"1"_s);
             f->start();
         }
-        core().state.schedule[0] = noon;
-        QVERIFY(before(started ? at(2026, 12, 7, 12, 1) : at(2026, 12, 7, 11, 0)).isEmpty());
+        core().state.schedule[0] = makeSequence(2880, 40, 480, 2960, 3, Monday); // ten minutes from noon
+        const QDateTime before = started ? at(2026, 12, 7, 12, 1) : at(2026, 12, 7, 11, 0);
+        QVERIFY(run(before, before.addSecs(3)).isEmpty());
+        if (!core().runner.lookAheadPhase()) // so that the next tick is a present one
+            core().runner.tick();
         if (started) {
             QVERIFY(f->port.writes.isEmpty());
             f->wake();
@@ -273,6 +262,7 @@ private slots:
         // Sundays from 23:59 to midnight; Saturdays 6:00 for a minute.
         schedule[5] = makeSequence(5756, 4, 8, 5760, 4, Sunday);
         schedule[7] = makeSequence(1440, 4, 480, 1444, 16, Saturday); // logo 16 has no button: never switched
+        schedule[0] = makeSequence(1440, 4, 8, 1500, 0, EveryDay);    // no logo: never switched
 
         // As "sequence on|off day-of-month time"; day 0 to 6 is Sunday 2026-12-06 to Saturday.
         const auto next = [&](const Schedule &in, int day, const char *time) {
@@ -295,9 +285,7 @@ private slots:
         const QDateTime monday(QDate(2026, 12, 7), QTime(7, 58, 50));
         QCOMPARE(NextSwitch::find(schedule, monday)->text(monday),
                  u"TAKE ON logo 2 (sequence 3) in 0:01:10"_s);
-        Schedule nothing;
-        nothing[0] = makeSequence(1440, 4, 8, 1500, 0, EveryDay); // no logo
-        QCOMPARE(next(nothing, 3, "12:00:00"), QString());
+        QCOMPARE(next(Schedule(), 3, "12:00:00"), QString());
     }
 };
 
