@@ -1,45 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The schedule runner while the schedule changes under it, as the editor and
-// a reloaded settings file change it: any field of any sequence, between any
-// ticks, with the clock stepping as it likes.
-// Input: a run of records. A record byte with the top bit set is a run of
-// runner ticks: its low 6 bits + 1 ticks; bit 6 first steps the clock by that
-// many hours (a clock step, a daylight-saving change). Otherwise the record
-// is three bytes: sequence (the record byte mod 20), field (the next byte
-// mod 6) and a value (the third byte).
+// The schedule runner while any field of any sequence changes between any
+// ticks (as the editor or a reloaded settings file change it), the clock
+// stepping as it likes. Input: records. A byte with the top bit set is its
+// low 6 bits + 1 ticks, after as many hours' clock step if bit 6 is set; else
+// three bytes: sequence (this byte mod 20), field (mod 6) and a value.
 #include "corefixture.h"
 #include "fuzzsupport.h"
+#include "schedulemaker.h"
 
 #include "scheduler/schedulerunner.h"
 
 using FuzzSupport::require;
-
-namespace {
-void setField(ScheduleSequence &s, int field, int value)
-{
-    switch (field) {
-    case 0:
-        s.Start = value * 23 - 1;
-        break;
-    case 1:
-        s.OnSteps = value - 1;
-        break;
-    case 2:
-        s.RepeatSteps = value - 1;
-        break;
-    case 3:
-        s.End = value * 23;
-        break;
-    case 4:
-        s.Logo = value % 40 - 4; // the editor's 0 to 31, and worse
-        break;
-    default:
-        for (int k = 0; k < 7; ++k)
-            s.Days[static_cast<size_t>(k)] = value & (1 << k);
-        break;
-    }
-}
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -65,8 +36,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
         if (size - at < 2)
             break;
-        setField(core.scheduleState.schedule[record % Schedule::Count], data[at] % 6, data[at + 1]);
+        ScheduleSequence &s = core.scheduleState.schedule[record % Schedule::Count];
+        const int field = data[at] % 6, value = data[at + 1];
         at += 2;
+        // Start, T-ON, Repeat, End, logo (the editor's 0 to 31, and worse), days.
+        int *const fields[] = {&s.Start, &s.OnSteps, &s.RepeatSteps, &s.End, &s.Logo};
+        const int values[] = {value * 23 - 1, value - 1, value - 1, value * 23, value % 40 - 4};
+        if (field < 5)
+            *fields[field] = values[field];
+        else
+            s.Days = makeSequence(0, 0, 0, 0, 0, value).Days;
     }
     // Every sequence ends: whatever the schedule became, each TAKE ON the
     // runner sent is followed by its TAKE OFF.

@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
@@ -67,9 +68,7 @@ private slots:
         table()[0] = makeSequence(2160, 40, 40, 2400, 1, 0b10);
         f->core->scheduleState.on = true;
         open();
-        QCOMPARE(cell("txtStart", 0)->text(), u"9:00:00 "_s);
-        QCOMPARE(day(1)->text(), u"x"_s);
-        QVERIFY(child<QRadioButton>(u"Option1_20"_s)->isChecked());
+        QCOMPARE(cell("txtStart", 0)->text() + day(1)->text(), u"9:00:00 x"_s);
         QVERIFY(!child<QLabel>(u"lblLocked"_s)->isVisible());
         QVERIFY(w->width() <= 1024 && w->height() <= 700);
 
@@ -81,28 +80,23 @@ private slots:
 
         auto *timer = child<QTimer>(u"Timer1"_s);
         QVERIFY(timer->isActive());
-        QCOMPARE(timer->interval(), 500);
         w->close();
-        QVERIFY(!timer->isActive());
-        QVERIFY(!w->editor().editorOpen());
+        QVERIFY(!timer->isActive() && !w->editor().editorOpen());
 
-        // Reopened before the runner's next tick, or scheduler off: no highlight.
-        open();
-        QCOMPARE(base("txtTON", 0), normal);
-        w->close();
-        f->core->scheduleState.on = false;
-        open();
+        open(); // before the runner's next tick: no highlight
         QCOMPARE(base("txtTON", 0), normal);
     }
 
-    // Row, slider, logo press and double-click, day button and SAVE reach the editor.
+    // Row, slider, logo press and double-click, day button and SAVE reach the
+    // editor; a SAVE that cannot write says so.
     void clicksReachTheEditor()
     {
         open();
+        QStringList shown;
+        w->setMessageBoxHook([&shown](const QString &title, const QString &text) { shown << title << text; });
         QTest::mouseClick(cell("txtEnd", 3), Qt::LeftButton);
         QVERIFY(child<QRadioButton>(u"Option1_3"_s)->isChecked());
         child<QScrollBar>(u"VScroll1_0"_s)->setValue(1920);
-        QCOMPARE(table()[3].Start, 1920);
         QCOMPARE(cell("txtStart", 3)->text(), u"8:00:00 "_s);
         child<QScrollBar>(u"VScroll1_1"_s)->setValue(40);
         QCOMPARE(table()[3].RepeatSteps, 40);
@@ -116,28 +110,18 @@ private slots:
 
         QTest::mouseClick(day(38), Qt::LeftButton);
         QCOMPARE(day(38)->text(), u"x"_s);
+        QCOMPARE(f->setting(u"S_Days"_s), u"<missing>"_s); // until SAVE
         QTest::mouseClick(child<QPushButton>(u"cmdButtons_1"_s), Qt::LeftButton);
         QVERIFY(f->setting(u"S_Days"_s).startsWith(u"0,0,0,0,0,8,"_s));
-    }
+        QVERIFY(shown.isEmpty());
 
-    void saveThatCannotWriteSaysSo()
-    {
-        open();
-        QStringList shown;
-        w->setMessageBoxHook([&shown](const QString &title, const QString &text) { shown << title << text; });
-        QTest::mouseClick(day(38), Qt::LeftButton);
-        auto *save = child<QPushButton>(u"cmdButtons_1"_s);
-        {
-            ReadOnlyFolder folder(f->dir.path());
-            if (!folder.refusesNewFiles())
-                QSKIP("The folder cannot be made read-only here.");
-            QTest::mouseClick(save, Qt::LeftButton);
-        }
+        QTest::mouseClick(day(39), Qt::LeftButton);
+        ReadOnlyFolder folder(f->dir.path());
+        if (!folder.refusesNewFiles())
+            QSKIP("The folder cannot be made read-only here.");
+        QTest::mouseClick(child<QPushButton>(u"cmdButtons_1"_s), Qt::LeftButton);
         QCOMPARE(shown.value(0), u"Save_Settings"_s);
         QVERIFY2(shown.value(1).contains(f->settings->fileName()), qPrintable(shown.value(1)));
-        shown.clear();
-        QTest::mouseClick(save, Qt::LeftButton);
-        QVERIFY(shown.isEmpty());
     }
 
     void lockedDisablesTheRowsSlidersSaveAndScan()
@@ -145,18 +129,14 @@ private slots:
         f->core->scheduleState.locked = true;
         open();
         QStringList enabled;
-        for (QWidget *widget : w->findChildren<QWidget *>()) {
-            const QString name = widget->objectName();
-            const bool listed = name.startsWith(u"Option1_"_s) || name.startsWith(u"txt"_s)
-                                || name.startsWith(u"Command1_"_s) || name.startsWith(u"VScroll1_"_s)
-                                || name == u"cmdScan"_s || name == u"cmdButtons_1"_s;
-            if (listed && widget->isEnabled() && !widget->isHidden())
-                enabled << name;
-        }
+        const QRegularExpression listed(u"^(Option1_|txt|Command1_|VScroll1_|cmdScan$|cmdButtons_1$)"_s);
+        for (QWidget *widget : w->findChildren<QWidget *>(listed))
+            if (widget->isEnabled() && !widget->isHidden())
+                enabled << widget->objectName();
         QCOMPARE(enabled.join(u' '), QString());
-        QVERIFY(child<QCheckBox>(u"chkAutoScan"_s)->isEnabled());
-        QVERIFY(child<QPushButton>(u"cmdButtons_0"_s)->isEnabled());
-        QVERIFY(child<QLabel>(u"lblLocked"_s)->isVisible());
+        QVERIFY(child<QCheckBox>(u"chkAutoScan"_s)->isEnabled()
+                && child<QPushButton>(u"cmdButtons_0"_s)->isEnabled()
+                && child<QLabel>(u"lblLocked"_s)->isVisible());
     }
 
     void scanPaintsTheConflictingCells()
@@ -165,11 +145,10 @@ private slots:
         table()[0] = makeSequence(1920, 4, 480, 2000, 1, 0b10);
         table()[1] = makeSequence(1924, 4, 480, 2000, 2, 0b10);
         QTest::mouseClick(child<QPushButton>(u"cmdScan"_s), Qt::LeftButton);
-        const QColor normalDay = QApplication::palette().color(QPalette::HighlightedText);
-        for (int index : {1, 8})
-            QCOMPARE(day(index)->palette().color(QPalette::Button), QColor(255, 128, 128));
-        for (int index : {0, 2, 15})
-            QCOMPARE(day(index)->palette().color(QPalette::Button), normalDay);
+        for (int index : {1, 8, 0, 2, 15})
+            QCOMPARE(day(index)->palette().color(QPalette::Button),
+                     index == 1 || index == 8 ? QColor(255, 128, 128)
+                                              : QApplication::palette().color(QPalette::HighlightedText));
         QCOMPARE(cell("txtLogo", 1)->palette().color(QPalette::Text), QColor(255, 0, 0));
         QCOMPARE(cell("txtLogo", 2)->palette().color(QPalette::Text),
                  QApplication::palette().color(QPalette::WindowText));
@@ -185,11 +164,10 @@ private slots:
         table()[2] = makeSequence(1920, 4, 240, 2400, 2, 0b10);
         open();
         auto *week = child<WeekTimelineView>(u"weekTimeline"_s);
-        QVERIFY(week->isVisible());
-        QVERIFY(week->y() > child<QWidget>(u"grid"_s)->geometry().bottom());
+        QVERIFY(week->isVisible() && week->y() > child<QWidget>(u"grid"_s)->geometry().bottom());
         const QRect bar = week->timeline().barRects(week->timelineGeometry(), 1, 2).value(0);
         QVERIFY(week->toolTipAt(bar.center()).startsWith(u"Sequence 3, logo 2:"_s));
-        QSet<QRgb> colours;
+        QSet<QRgb> colours; // one for each sequence
         for (int i = 0; i < ScheduleEditor::Rows; ++i)
             colours << WeekTimelineView::sequenceColour(i).rgb();
         QCOMPARE(colours.size(), ScheduleEditor::Rows);
