@@ -39,13 +39,18 @@ private slots:
         QTest::addColumn<int>("command");
         QTest::addColumn<QByteArray>("arg");
         QTest::addColumn<QList<QByteArray>>("wire");
+        QTest::addColumn<int>("take"); // TAKE after the command (set opposite before), or -1
         using W = QList<QByteArray>;
-        QTest::newRow("save settings") << 9 << QByteArray() << W{"ASS"};
-        QTest::newRow("blink") << 11 << QByteArray() << W{"ACI"};
-        QTest::newRow("id empty pads") << 12 << QByteArray() << W{"ANI,01"};
-        QTest::newRow("id 7 pads") << 12 << QByteArray("7") << W{"ANI,01"};
-        QTest::newRow("wake unpadded") << 15 << QByteArray("3") << W{"WK,3"};
-        QTest::newRow("pal: two writes") << 25 << QByteArray() << W{"ATP", QByteArray(10, ' ')};
+        QTest::newRow("save settings") << 9 << QByteArray() << W{"ASS"} << -1;
+        QTest::newRow("blink") << 11 << QByteArray() << W{"ACI"} << -1;
+        QTest::newRow("id empty pads") << 12 << QByteArray() << W{"ANI,01"} << -1;
+        QTest::newRow("id 7 pads") << 12 << QByteArray("7") << W{"ANI,01"} << -1;
+        QTest::newRow("wake unpadded") << 15 << QByteArray("3") << W{"WK,3"} << -1;
+        QTest::newRow("pal: two writes") << 25 << QByteArray() << W{"ATP", QByteArray(10, ' ')} << -1;
+        QTest::newRow("toggle TAKE on") << int(CommandTable::ToggleTake) << QByteArray() << W{"ATT"} << 1;
+        QTest::newRow("toggle TAKE off") << int(CommandTable::ToggleTake) << QByteArray() << W{"ATT"} << 0;
+        QTest::newRow("TAKE on") << int(CommandTable::TakeOn) << QByteArray() << W{"AT1"} << 1;
+        QTest::newRow("TAKE off") << int(CommandTable::TakeOff) << QByteArray() << W{"AT0"} << 0;
     }
 
     void commands()
@@ -53,10 +58,13 @@ private slots:
         QFETCH(int, command);
         QFETCH(QByteArray, arg);
         QFETCH(QList<QByteArray>, wire);
+        QFETCH(int, take);
+        core().state.panel.takeOn = take == 0;
         const int count = core().reporter.sentCount().toInt();
         QCOMPARE(send(command, arg), wire);
         QCOMPARE(core().reporter.sentCount().toInt(), count + wire.size());
         QCOMPARE(core().reporter.diagSend(), QStringLiteral("SendCom: ") + QString::fromLatin1(wire.last()));
+        QVERIFY(take < 0 || core().state.panel.takeOn == (take == 1));
     }
 
     // The sliders' top ends (their middles: tst_cli).
@@ -85,25 +93,6 @@ private slots:
             QVERIFY(send(command).isEmpty());
             QCOMPARE(core().reporter.uploadStatus(), QString());
         }
-    }
-
-    void takeStateFollowsCommands()
-    {
-        const std::pair<int, bool> steps[]{{CommandTable::ToggleTake, true},
-                                           {CommandTable::ToggleTake, false},
-                                           {CommandTable::TakeOn, true},
-                                           {CommandTable::TakeOff, false}};
-        for (const auto &[command, on] : steps) {
-            send(command);
-            QCOMPARE(core().state.panel.takeOn, on);
-        }
-    }
-
-    void copyrightRequestArmsTheLabelCountdown()
-    {
-        core().link.setCopyrightWait(0);
-        send(CommandTable::RetrieveCopyright);
-        QCOMPARE(core().link.copyrightWait(), 200);
     }
 
     void loadingSendsNothing()

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "corefixture.h"
 
+#include "device_link/commandtable.h"
 #include "device_link/protocol.h"
 
 #include <QTest>
@@ -41,62 +42,46 @@ private slots:
         f->startConnected();
     }
 
-    // A settings reply sets the panel: out-of-range values are clamped or
-    // skipped, a 10-byte reply keeps the interval, PAL has its own V scale.
+    // A settings reply sets the panel, its time labels and the stored
+    // sliders: out-of-range values are clamped or skipped, a 10-byte reply
+    // keeps the interval, PAL has its own V scale.
     void replySetsThePanel_data()
     {
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<int>("standard");
         QTest::addColumn<QList<int>>("mixFadeIntensityOnIntervalTop");
-        QTest::addColumn<QString>("hpos");
-        QTest::addColumn<QString>("vpos");
+        QTest::addColumn<QString>("hposVposOnCycle");
         QTest::addColumn<bool>("take");
         using I = QList<int>;
-        QTest::newRow("example") << kExample << 0 << I{49, 51, 99, 20, 40, 3120} << "50"
-                                 << "100" << true;
+        QTest::newRow("example") << kExample << 0 << I{49, 51, 99, 20, 40, 3120} << "50 100 0:05:00 0:15:00"
+                                 << true;
         QTest::newRow("out of range") << QByteArray("S") + bytes({200, 250, 150, 20, 60, 0, 0, 0, 0, 0}) << 0
-                                      << I{0, 1, 99, 1, 1, 240} << "100"
-                                      << "100" << false;
-        QTest::newRow("10 bytes") << kExample.left(10) << 0 << I{49, 51, 99, 20, 77, 3120} << "50"
-                                  << "100" << true;
-        QTest::newRow("PAL") << QByteArray("S") + bytes({50, 49, 99, 94, 36, 1, 48, 48, 20, 40}) << 1
-                             << I{49, 51, 99, 20, 40, 1680} << "50"
-                             << "50" << true;
+                                      << I{0, 1, 99, 1, 1, 240} << "100 100 0:00:15 0:00:30" << false;
+        QTest::newRow("10 bytes") << kExample.left(10) << 0 << I{49, 51, 99, 20, 77, 3120}
+                                  << "50 100 0:05:00 0:24:15" << true;
+        QTest::newRow("PAL, hours") << QByteArray("S") + bytes({50, 49, 99, 94, 36, 1, 48, 48, 255, 255}) << 1
+                                    << I{49, 51, 99, 255, 255, 1680} << "50 50 1:03:45 2:07:30" << true;
     }
     void replySetsThePanel()
     {
         QFETCH(QByteArray, reply);
         QFETCH(int, standard);
-        QFETCH(QList<int>, mixFadeIntensityOnIntervalTop);
         core().state.panel.standard = standard;
         core().panel.showIntervalTime(77);
         arrive(reply);
         const PanelState &p = core().state.panel;
-        QCOMPARE((QList<int>{p.mix, p.fade, p.intensity, p.timeOn, p.timeInt, p.previewTop}),
-                 mixFadeIntensityOnIntervalTop);
-        QTEST(p.txtHPOS, "hpos");
-        QTEST(p.txtVPOS, "vpos");
+        QTEST((QList<int>{p.mix, p.fade, p.intensity, p.timeOn, p.timeInt, p.previewTop}),
+              "mixFadeIntensityOnIntervalTop");
+        QTEST((QStringList{p.txtHPOS, p.txtVPOS, p.lblOnTime, p.lblCycTime}).join(u' '), "hposVposOnCycle");
         QTEST(p.takeOn, "take");
+        QCOMPARE(f->setting(QStringLiteral("Slider-MIX")), QString::number(p.mix));
+        QCOMPARE(f->setting(QStringLiteral("Slider-FADE")), QString::number(p.fade));
         QVERIFY(f->port.writes.isEmpty()); // nothing is echoed back to the device
     }
 
-    void oneLogoReplySetsModelAndWindow()
-    {
-        arrive(kExample);
-        QCOMPARE(core().state.panel.lblOnTime, QStringLiteral("0:05:00"));
-        QCOMPARE(core().state.panel.lblCycTime, QStringLiteral("0:15:00"));
-        QCOMPARE(core().state.modelNumber, 1);
-        QCOMPARE(core().state.title, QStringLiteral("Quillon - QX1 Node Detected"));
-        QVERIFY(!core().state.uploadMenuVisible);
-        QCOMPARE(core().state.txtComColour, Indicator::Green);
-        QVERIFY(core().state.deviceMenusEnabled);
-        QCOMPARE(core().reporter.diagReply(), QStringLiteral("QX Reply: 53,32,31,63,5E,37,01,30,30,14,28"));
-        QCOMPARE(f->setting(QStringLiteral("Slider-MIX")), QStringLiteral("49"));
-        QCOMPARE(f->setting(QStringLiteral("Slider-FADE")), QStringLiteral("51"));
-    }
-
-    // One stray "S" reply demotes the model to a single logo until an "s"
-    // reply comes; that goes back to the model known before, not to 4.
+    // An "S" reply means a one-logo model, shown as detected. One stray
+    // "S" reply demotes the model to a single logo until an "s" reply comes; that goes back to the model
+    // known before, not to 4.
     void strayOneLogoReplyIsUndone_data()
     {
         QTest::addColumn<QString>("stored");
@@ -119,6 +104,11 @@ private slots:
             arrive(copyright);
         arrive(kExample);
         QCOMPARE(core().state.modelNumber, 1);
+        QCOMPARE(core().state.title, QStringLiteral("Quillon - QX1 Node Detected"));
+        QVERIFY(!core().state.uploadMenuVisible);
+        QCOMPARE(core().state.txtComColour, Indicator::Green);
+        QVERIFY(core().state.deviceMenusEnabled);
+        QCOMPARE(core().reporter.diagReply(), QStringLiteral("QX Reply: 53,32,31,63,5E,37,01,30,30,14,28"));
         arrive(QByteArray("s") + kExample.mid(1) + "03");
         QCOMPARE(core().state.modelNumber, model);
         QCOMPARE(core().state.title, QStringLiteral("Quillon - QX%1 Node Detected").arg(model));
@@ -189,13 +179,15 @@ private slots:
         QVERIFY(!Protocol::parseCopyright("\r\n(C) 2006 QX04 V1.2\r\n"));
     }
 
+    // The request arms a countdown of 200 ticks that clears the label.
     void copyrightLabelClearsAfter200Ticks()
     {
         core().state.transferBusy = true; // no poll to re-arm the countdown
-        core().link.sendCommand(22);
+        core().link.sendCommand(CommandTable::RetrieveCopyright);
         arrive(QByteArray("(C) 2026 X QX04 V1\r\n"));
+        f->ticks(196);
         QVERIFY(!core().reporter.copyright().isEmpty());
-        f->ticks(200);
+        f->ticks(1);
         QCOMPARE(core().reporter.copyright(), QString());
         QCOMPARE(core().link.copyrightWait(), -1);
     }

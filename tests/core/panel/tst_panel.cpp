@@ -31,6 +31,8 @@ private slots:
         f->startConnected();
     }
 
+    // A typed percentage, clamped, is sent and places the preview (the
+    // ends of the range: dragToTheCorners).
     void positionBoxes_data()
     {
         QTest::addColumn<bool>("horizontal");
@@ -46,13 +48,10 @@ private slots:
         };
         row("H 50 NTSC", true, 0, "50", "50", "AHP5E", 2070);
         row("H 50 PAL", true, 1, "50", "50", "AHP7C", 2070);
-        row("H 100 NTSC", true, 0, "100", "100", "AHP9A", 4080);
-        row("H 0 PAL", true, 1, "0", "0", "AHP2A", 60);
         row("H 150 clamps", true, 0, "150", "100", "AHP9A", 4080);
         row("H -5 clamps", true, 0, "-5", "0", "AHP22", 60);
         row("H 33 cuts", true, 0, "33", "33", "AHP49", 1386);
         row("V 75 PAL half to even", false, 1, "75", "75", "AVP34", 2400);
-        row("V 100 NTSC", false, 0, "100", "100", "AVP37", 3120);
         row("V 50 NTSC half to even", false, 0, "50", "50", "AVP1E", 1680);
         row("V 12.5 rounds to even", false, 0, " 12.5 ", "12", "AVP0A", 586);
     }
@@ -165,26 +164,29 @@ private slots:
         qunsetenv("QUILLON_PAINT");
     }
 
-    // The standard and the lock are stored; the lock sends nothing. (The
-    // standard's bytes: tst_cli; the time labels: tst_replyparsing.)
-    void standardAndLockAreStored()
+    // The standard, the lock and the show menus are stored; only the
+    // standard sends (its bytes: tst_cli; the time labels: tst_replyparsing).
+    void switchesAreStored()
     {
+        const auto stored = [this](const char *key) { return f->setting(QString::fromLatin1(key)); };
         core().panel.setStandard(1);
-        QCOMPARE(f->setting(QStringLiteral("NTSC_PAL")), QStringLiteral("1"));
+        QCOMPARE(stored("NTSC_PAL"), QStringLiteral("1"));
         f->port.writes.clear();
-        for (const char *stored : {"True", "False"}) {
+        for (const char *value : {"True", "False"}) {
             core().panel.toggleLock();
-            QCOMPARE(core().state.panel.locked, stored == QByteArray("True"));
-            QCOMPARE(f->setting(QStringLiteral("PanelLock")), QString::fromLatin1(stored));
+            QCOMPARE(core().state.panel.locked, value == QByteArray("True"));
+            QCOMPARE(stored("PanelLock"), QString::fromLatin1(value));
         }
+        core().panel.toggleShowMode(1);
+        QVERIFY(core().state.showMix);
+        QCOMPARE(stored("ShowMix"), QStringLiteral("True"));
+        // Fade no longer shown: the preview is visible again.
+        core().state.showFade = true;
+        core().state.panel.previewVisible = false;
+        core().panel.toggleShowMode(2);
+        QVERIFY(core().state.panel.previewVisible);
+        QCOMPARE(stored("ShowFade"), QStringLiteral("False"));
         QVERIFY(f->port.writes.isEmpty());
-    }
-
-    void timeTexts()
-    {
-        QCOMPARE(PanelValues::timeText(1), QStringLiteral("0:00:15"));
-        QCOMPARE(PanelValues::timeText(255), QStringLiteral("1:03:45"));
-        QCOMPARE(PanelValues::timeText(510), QStringLiteral("2:07:30"));
     }
 
     void previewColours()
@@ -210,18 +212,6 @@ private slots:
         core().state.platformCode = 1;
         core().panel.setMix(99);
         QCOMPARE(core().state.viewColours.background, (Rgb{0, 0, 255}));
-    }
-
-    void showMenuFlags()
-    {
-        core().panel.toggleShowMode(1);
-        QVERIFY(core().state.showMix);
-        QCOMPARE(f->setting(QStringLiteral("ShowMix")), QStringLiteral("True"));
-        core().state.showFade = true;
-        core().state.panel.previewVisible = false;
-        core().panel.toggleShowMode(2);
-        QVERIFY(core().state.panel.previewVisible);
-        QCOMPARE(f->setting(QStringLiteral("ShowFade")), QStringLiteral("False"));
     }
 };
 
