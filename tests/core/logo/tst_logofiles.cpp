@@ -17,10 +17,9 @@ class TestLogoFiles : public QObject
     std::unique_ptr<CoreFixture> f;
     QuillonCore &core() { return *f->core; }
 
-    QString write(const QString &name, const QByteArray &bytes) { return write(f->dir, name, bytes); }
-    static QString write(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+    QString write(const QString &name, const QByteArray &bytes)
     {
-        QString path = dir.filePath(name);
+        QString path = f->dir.filePath(name);
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly))
             qFatal("cannot write %s", qPrintable(path));
@@ -171,19 +170,6 @@ private slots:
         core().logoFiles.openRecent(3); // empty entry
         QCOMPARE(core().reporter.panelTitle(), QStringLiteral("MnuRecentFile"));
         QCOMPARE(core().reporter.panelText(), QStringLiteral("Read of image file failed."));
-    }
-
-    // Start-up reads the stored files quietly: the recent list stays as it
-    // is, nothing goes on the line.
-    void startUpLoadsStoredBitmaps()
-    {
-        CoreFixture g;
-        g.setSetting(QStringLiteral("BMPpath2"),
-                     write(g.dir, QStringLiteral("slot2.bmp"), BitmapMaker().bytes()));
-        g.start();
-        QCOMPARE(g.core->state.logos[2].toByteArray(), BitmapMaker().pixels());
-        QVERIFY(g.core->state.recentFiles[0].isEmpty());
-        QVERIFY(g.port.writes.isEmpty());
     }
 };
 
