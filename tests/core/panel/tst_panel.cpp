@@ -8,7 +8,8 @@
 #include <QTest>
 
 // The control panel's rules: the position boxes, the standard buttons, the
-// lock, the time labels and the preview colours.
+// lock and the preview colours; the logo slots and model types: what a
+// selection sends, stores and shows.
 class TestPanel : public QObject
 {
     Q_OBJECT
@@ -22,6 +23,15 @@ class TestPanel : public QObject
         core().panel.setPositionText(horizontal, text);
         core().panel.enterPosition(horizontal);
         return f->port.writes;
+    }
+
+    QList<int> visibleButtons() const
+    {
+        QList<int> visible;
+        for (int j = 1; j <= 15; ++j)
+            if (f->core->state.slotButtonVisible[static_cast<size_t>(j)])
+                visible << j;
+        return visible;
     }
 
 private slots:
@@ -212,6 +222,53 @@ private slots:
         core().state.platformCode = 1;
         core().panel.setMix(99);
         QCOMPARE(core().state.viewColours.background, (Rgb{0, 0, 255}));
+    }
+
+    // A slot is sent once and stored; slots outside the model are refused.
+    void selectingSendsOnceAndStores()
+    {
+        core().slotControl.selectSlot(3);
+        f->port.writes.clear();
+        for (int slot : {3, 5, 0, 4})
+            core().slotControl.selectSlot(slot);
+        QCOMPARE(f->port.writes, QList<QByteArray>{QByteArray("AJ04\0\0\0", 7)});
+        QCOMPARE(f->setting(QStringLiteral("LogoSelect")), QStringLiteral("4"));
+        QCOMPARE(core().state.currentSlot, 4);
+        QVERIFY(core().state.logoMenuChecked[4]);
+        QVERIFY(!core().state.logoMenuChecked[3]);
+    }
+
+    void groupsOfFour()
+    {
+        core().slotControl.chooseModel(15);
+        core().slotControl.selectSlot(6);
+        QCOMPARE(visibleButtons(), (QList<int>{5, 6, 7, 8}));
+        core().slotControl.selectSlot(13);
+        QCOMPARE(visibleButtons(), (QList<int>{13, 14, 15}));
+        core().slotControl.chooseModel(7);
+        core().slotControl.selectSlot(5);
+        QCOMPARE(visibleButtons(), (QList<int>{5, 6, 7}));
+    }
+
+    // The model menu: "auto" (0) and models that do not exist mean one logo;
+    // the entry is stored, nothing is sent.
+    void modelMenu()
+    {
+        const auto choose = [this](int chosen, int model, const char *stored) {
+            core().slotControl.chooseModel(chosen);
+            QCOMPARE(core().state.modelNumber, model);
+            QVERIFY(!core().state.logoMenuVisible[static_cast<size_t>(model + 1)]);
+            QCOMPARE(f->setting(QStringLiteral("QX_Model")), QString::fromLatin1(stored));
+        };
+        choose(7, 7, "7");
+        QCOMPARE(core().state.title, QStringLiteral("Quillon - QX7 Selected"));
+        QVERIFY(core().state.modelMenuChecked[7]);
+        QVERIFY(!core().state.modelMenuChecked[4]);
+        choose(0, 1, "0");
+        QVERIFY(core().state.modelMenuChecked[0]);
+        choose(5, 1, "1");
+        QVERIFY(core().state.modelMenuChecked[1]);
+        QVERIFY(f->port.writes.isEmpty());
     }
 };
 
