@@ -104,13 +104,20 @@ private slots:
         QVERIFY(f->port.writes.isEmpty());
     }
 
-    void counterWrapsAfter9999()
+    // The sent counter wraps to 0 after 9999, so does the reply counter
+    // (which starts as 00000).
+    void countersWrapAfter9999()
     {
         for (int i = core().reporter.sentCount().toInt(); i < 9999; ++i)
             core().link.writeText("SP");
         QCOMPARE(core().reporter.sentCount(), QStringLiteral("9999"));
         core().link.writeText("SP");
         QCOMPARE(core().reporter.sentCount(), QStringLiteral("0"));
+        Reporter r;
+        QCOMPARE(r.replyCount(), QStringLiteral("00000"));
+        for (int i = 0; i < 10000; ++i)
+            r.countReply();
+        QCOMPARE(r.replyCount(), QStringLiteral("0"));
     }
 
     // A closed port is reopened for a write; if it cannot be, the indicator

@@ -3,12 +3,14 @@
 
 #include "device_link/commandtable.h"
 #include "device_link/trafficrecorder.h"
+#include "reporting/reporter.h"
 
 #include <QSignalSpy>
 #include <QTest>
 
 // The timers' cycles, driven tick by tick: the start-up wake-up, the periodic
-// poll, the reply time-out, the port retry and the reply framing.
+// poll, the reply time-out, the port retry, the reply framing and the error
+// panel's hiding.
 class TestLinkCycles : public QObject
 {
     Q_OBJECT
@@ -299,6 +301,35 @@ private slots:
         const TrafficRecorder::Line stream{f->clock.time, false, QByteArray(300, 'A')};
         QVERIFY(TrafficRecorder::format(stream).endsWith(QStringLiteral("AAAA ... (300 bytes)")));
         QVERIFY(!recorder.save(f->dir.filePath(QStringLiteral("no/such/folder/x.txt"))).isEmpty());
+    }
+
+    // The error panel: reports pile up under the latest title and hide
+    // five seconds after the last one, or at once with OK.
+    void errorPanelPilesUpAndHides()
+    {
+        Reporter r;
+        const auto ticks = [&r](int n) {
+            for (int i = 0; i < n; ++i)
+                r.tick();
+        };
+        r.ReportError(QStringLiteral("first"), QStringLiteral("StartCom 02"));
+        ticks(160); // four seconds later
+        r.ReportError(QStringLiteral("second"), QStringLiteral("SendCom"));
+        QCOMPARE(r.panelTitle(), QStringLiteral("SendCom"));
+        QCOMPARE(r.panelText(), QStringLiteral("first\r\nsecond"));
+        ticks(199);
+        QVERIFY(r.panelVisible());
+        ticks(1);
+        QVERIFY(!r.panelVisible());
+        QCOMPARE(r.errorPanelTicks(), -1);
+        r.ReportError(QStringLiteral("third"), QStringLiteral("RecvData"));
+        QCOMPARE(r.panelText(), QStringLiteral("third"));
+        // OK hides at once; the countdown stops on the next tick.
+        r.closePanel();
+        QVERIFY(!r.panelVisible());
+        QCOMPARE(r.errorPanelTicks(), 0);
+        r.tick();
+        QCOMPARE(r.errorPanelTicks(), -1);
     }
 };
 
