@@ -2,6 +2,8 @@
 #include "bitmapmaker.h"
 #include "corefixture.h"
 
+#include "device_link/portlocator.h"
+
 #include <QFile>
 
 #include <QTest>
@@ -9,7 +11,8 @@
 using namespace Qt::StringLiterals;
 
 // Start-up from the settings store: defaults, odd stored values, the command
-// line, port discovery and the first opening of the port.
+// line, port discovery (and the devices behind the port numbers) and the
+// first opening of the port.
 class TestStartup : public QObject
 {
     Q_OBJECT
@@ -119,76 +122,51 @@ private slots:
         QCOMPARE(Startup::skipPortFromCommandLine({u"-v"_s, u"xSkipCom3"_s}), 3);
     }
 
-    void discoveryListsTwelveAndSkips()
+    // Twelve entries after the skipped port (the window shows them: tst_frmquillon4).
+    void discoveryListsTwelveAfterTheSkipped()
     {
         CoreFixture f;
-        f.port.present = {1, 3, 7};
-        f.start();
-        const MainState &s = f.core->state;
-        QCOMPARE((QStringList{s.portMenu[1].caption, s.portMenu[2].caption, s.portMenu[3].caption}),
-                 (QStringList{u"COM&1"_s, u"COM&3"_s, u"COM&7"_s}));
-        QCOMPARE(s.portMenu[3].path, u"/dev/fake7"_s);
-        for (size_t i = 4; i <= 12; ++i)
-            QVERIFY(!s.portMenu[i].visible);
-
-        CoreFixture g;
         for (int n = 1; n <= 14; ++n)
-            g.port.present.insert(n * 2);
-        g.start({u"SKIPCOM"_s, u"2"_s});
-        QCOMPARE(g.core->state.portMenu[1].tag, u"4"_s);
-        QCOMPARE(g.core->state.portMenu[12].tag, u"26"_s);
+            f.port.present.insert(n * 2);
+        f.start({u"SKIPCOM"_s, u"2"_s});
+        const MainState &s = f.core->state;
+        QCOMPARE(s.portMenu[1].caption, u"COM&4"_s);
+        QCOMPARE(s.portMenu[1].path, u"/dev/fake4"_s);
+        QCOMPARE(s.portMenu[12].tag, u"26"_s);
     }
 
-    // The stored port is opened, or its absence reported once: a retry
-    // stays quiet. (A busy one: tst_headless.)
-    void storedPortAtStartUp_data()
-    {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<QList<int>>("present");
-        QTest::addColumn<int>("colour");
-        QTest::addColumn<QString>("report");
-        QTest::newRow("present") << u"5"_s << QList<int>{2, 5} << int(Indicator::Cyan) << QString();
-        QTest::newRow("missing")
-            << u"9"_s << QList<int>{} << int(Indicator::Red)
-            << u"StartCom 02: Invalid Port Number - 9 Port not available for use as a device interface."_s;
-    }
-    void storedPortAtStartUp()
-    {
-        QFETCH(QString, stored);
-        QFETCH(QList<int>, present);
-        QFETCH(QString, report);
-        CoreFixture f;
-        f.port.present = QSet<int>(present.begin(), present.end());
-        f.setSetting(u"ComPort"_s, stored);
-        QuillonCore &core = f.start();
-        const Reporter &r = core.reporter;
-        QCOMPARE(r.panelVisible() ? r.panelTitle() + u": "_s + r.panelText() : QString(), report);
-        QTEST(int(core.state.txtComColour), "colour");
-        QCOMPARE(f.port.isOpen(), report.isEmpty());
-        QCOMPARE(core.state.portReady, false);
-        QVERIFY(f.port.writes.isEmpty());
-        if (report.isEmpty()) {
-            QCOMPARE(f.port.openPort(), 5);
-            QVERIFY(core.state.portMenu[2].checked);
-            QCOMPARE(core.state.txtCom, u"5"_s);
-        }
-        core.reporter.closePanel();
-        core.link.openPort();
-        QVERIFY(!core.reporter.panelVisible());
-    }
-
-    void choosingAPortSleepsOldAndNewLines()
+    // The stored port is opened and ticked, nothing sent; choosing another
+    // puts the old and the new line to sleep. (A busy port: tst_headless.)
+    void storedPortThenAChosenOne()
     {
         CoreFixture f;
         f.port.present = {1, 3};
-        f.setSetting(u"ComPort"_s, u"1"_s);
+        f.setSetting(u"ComPort"_s, u"3"_s);
         QuillonCore &core = f.start();
-        core.link.choosePort(2);
-        QCOMPARE(f.port.writes, (QList<QByteArray>{"SP", "SP"}));
-        QCOMPARE(f.port.opened, (QList<int>{1, 3}));
-        QVERIFY(core.state.portMenu[2].checked);
-        QVERIFY(!core.state.portMenu[1].checked);
+        QCOMPARE(f.port.opened, QList<int>{3});
+        QVERIFY(f.port.writes.isEmpty());
+        QVERIFY(core.state.portMenu[2].checked && !core.state.portMenu[3].visible);
         QCOMPARE(core.state.txtCom, u"3"_s);
+        QCOMPARE(core.state.txtComColour, Indicator::Cyan);
+        core.link.choosePort(1);
+        QCOMPARE(f.port.writes, (QList<QByteArray>{"SP", "SP"}));
+        QCOMPARE(f.port.opened, (QList<int>{3, 1}));
+        QVERIFY(core.state.portMenu[1].checked && !core.state.portMenu[2].checked);
+        QCOMPARE(core.state.txtCom, u"1"_s);
+    }
+
+    void missingStoredPortIsReportedOnce()
+    {
+        CoreFixture f;
+        f.setSetting(u"ComPort"_s, u"9"_s);
+        QuillonCore &core = f.start();
+        QCOMPARE(core.reporter.panelTitle(), u"StartCom 02"_s);
+        QCOMPARE(core.reporter.panelText(),
+                 u"Invalid Port Number - 9 Port not available for use as a device interface."_s);
+        QCOMPARE(core.state.txtComColour, Indicator::Red);
+        core.reporter.closePanel();
+        core.link.openPort();
+        QVERIFY(!core.reporter.panelVisible());
     }
 
     void badStoredValuesAreReportedTogether()
@@ -253,6 +231,61 @@ private slots:
         QVERIFY(!core.state.modelMenuVisible[7]);
         QVERIFY(core.state.modelMenuVisible[4]);
         QVERIFY(core.startup.menuOptions().factoryReset);
+    }
+
+    // Port numbers to devices: the ports folder first, then the built-in map.
+    void builtInMap()
+    {
+        QCOMPARE(PortLocator::builtInPath(1), QStringLiteral("/dev/ttyS0"));
+        QCOMPARE(PortLocator::builtInPath(32), QStringLiteral("/dev/ttyS31"));
+        QCOMPARE(PortLocator::builtInPath(33), QStringLiteral("/dev/ttyUSB0"));
+        QCOMPARE(PortLocator::builtInPath(64), QStringLiteral("/dev/ttyUSB31"));
+        QCOMPARE(PortLocator::builtInPath(65), QStringLiteral("/dev/ttyACM0"));
+        QCOMPARE(PortLocator::builtInPath(96), QStringLiteral("/dev/ttyACM31"));
+        QCOMPARE(PortLocator::builtInPath(97), QString());
+        QCOMPARE(PortLocator::builtInPath(0), QString());
+    }
+
+    void portsFolderComesFirst()
+    {
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("device"));
+        QVERIFY(QFile(target).open(QIODevice::WriteOnly));
+        QVERIFY(QFile::link(target, dir.filePath(QStringLiteral("com200"))));
+        QVERIFY(QFile::link(target, dir.filePath(QStringLiteral("com1"))));
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")), dir.filePath(QStringLiteral("com7"))));
+        const PortLocator locator(dir.path());
+        QCOMPARE(locator.devicePath(200), target);
+        QCOMPARE(locator.devicePath(1), target);
+        QCOMPARE(locator.devicePath(7), QString()); // a dangling link is no port
+        QCOMPARE(locator.devicePath(150), QString());
+        QCOMPARE(locator.devicePath(256), QString());
+    }
+
+    // A USB adapter's lasting name: the by-id link that leads to its device,
+    // also when the device is reached through a link of its own.
+    void stableNameFromTheByIdFolder()
+    {
+        QTemporaryDir dir;
+        const QString device = dir.filePath(QStringLiteral("ttyUSB3"));
+        QFile(device).open(QIODevice::WriteOnly);
+        QDir(dir.path()).mkdir(QStringLiteral("by-id"));
+        const QString byId = dir.filePath(QStringLiteral("by-id"));
+        const QString stable = byId + QStringLiteral("/usb-FTDI_FT232R_A1B2C3-if00-port0");
+        QVERIFY(QFile::link(QStringLiteral("../ttyUSB3"), stable));
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")), byId + QStringLiteral("/usb-dangling")));
+        QVERIFY(QFile::link(device, dir.filePath(QStringLiteral("com5"))));
+        QCOMPARE(PortLocator::stableName(device, byId), stable);
+        QCOMPARE(PortLocator::stableName(dir.filePath(QStringLiteral("com5")), byId), stable);
+        QCOMPARE(PortLocator::stableName(dir.filePath(QStringLiteral("by-id")), byId), QString());
+        QCOMPARE(PortLocator::stableName(QStringLiteral("/dev/nothing-here"), byId), QString());
+        QCOMPARE(PortLocator::stableName(device, dir.filePath(QStringLiteral("no-folder"))), QString());
+    }
+
+    void defaultFolderFollowsXdgConfigHome()
+    {
+        qputenv("XDG_CONFIG_HOME", "/tmp/quillon-config-test");
+        QCOMPARE(PortLocator::defaultPortsFolder(), QStringLiteral("/tmp/quillon-config-test/Quillon/ports"));
     }
 };
 
