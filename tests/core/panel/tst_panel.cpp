@@ -175,7 +175,7 @@ private slots:
     }
 
     // The standard, the lock and the show menus are stored; only the
-    // standard sends (its bytes: tst_cli; the time labels: tst_replyparsing).
+    // standard sends (its bytes: tst_cli; the time labels: tst_protocol).
     void switchesAreStored()
     {
         const auto stored = [this](const char *key) { return f->setting(QString::fromLatin1(key)); };
