@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -197,13 +198,14 @@ private slots:
         QCOMPARE(core().reporter.panelText(), QStringLiteral("Read of image file failed."));
     }
 
+    // The fields of both files and the bits' order (the bitmap's header:
+    // the hash of tst_cli's uploaded file).
     void qx1AndBitmapBytes()
     {
         LogoBitmap empty;
         QCOMPARE(LogoFileWriter::qx1Bytes(empty, false), QByteArray(2048, '\xFF'));
         QCOMPARE(LogoFileWriter::qx1Bytes(empty, true), QByteArray(2048, '\0'));
-        const QByteArray bmp = LogoFileWriter::bmpBytes(empty, false);
-        QCOMPARE(bmp.mid(62), QByteArray(2048, '\xFF'));
+        QCOMPARE(LogoFileWriter::bmpBytes(empty, false).mid(62), QByteArray(2048, '\xFF'));
         QCOMPARE(LogoFileWriter::bmpBytes(empty, true).mid(62), QByteArray(2048, '\0'));
 
         LogoBitmap corner;
@@ -212,15 +214,6 @@ private slots:
         QCOMPARE(qx1.indexOf('\x80'), 992); // row 0 ends the odd field
         QCOMPARE(qx1.count('\x80'), 1);
         QCOMPARE(LogoFileWriter::bmpBytes(corner, true).indexOf('\x80', 62), 62);
-
-        // "BM", size 2110, offset 62, header 40, 256 x 64, 1 plane, 1 bit,
-        // 24 bytes of zeros, palette black and white.
-        const QByteArray header = QByteArray::fromHex("424d3e0800000000"
-                                                      "00003e0000002800"
-                                                      "0000000100004000"
-                                                      "000001000100")
-                                  + QByteArray(28, '\0') + QByteArray::fromHex("ffffff00");
-        QCOMPARE(bmp.left(62), header);
     }
 
     void writingReplacesWholeFilesAndKeepsThemOnFailure()
@@ -316,36 +309,29 @@ private slots:
                     n += logo.pixel(x, line, o.height) ? 0 : 1;
             return n;
         };
-        const auto options = [](bool invert, int threshold = 128, Fit fit = Options().fit, int height = 64) {
-            return Options{height, fit, false, threshold, invert};
-        };
         QImage halves = solid(256, 64, Qt::black); // left half white
-        for (int y = 0; y < 64; ++y)
-            for (int x = 0; x < 128; ++x)
-                halves.setPixel(x, y, qRgb(255, 255, 255));
+        QPainter(&halves).fillRect(0, 0, 128, 64, Qt::white);
         QCOMPARE(light(halves, Options(), 0, 128), 128 * 64);
         QCOMPARE(light(halves, Options(), 128, 256), 0);
-        QCOMPARE(light(halves, options(true), 0, 128), 0);
-        QCOMPARE(light(halves, options(true), 128, 256), 128 * 64);
+        QCOMPARE(light(halves, {.invert = true}, 0, 128), 0);
+        QCOMPARE(light(halves, {.invert = true}, 128, 256), 128 * 64);
         // A white square: kept whole and centred, stretched, or cropped.
         const QImage square = solid(100, 100, Qt::white);
         QCOMPARE(light(square, Options()), 64 * 64);
         QCOMPARE(light(square, Options(), 96, 160), 64 * 64);
-        QCOMPARE(light(square, options(false, 128, Fit::Stretch)), 256 * 64);
-        QCOMPARE(light(square, options(false, 128, Fit::Crop, 32)), 256 * 32);
+        QCOMPARE(light(square, {.fit = Fit::Stretch}), 256 * 64);
+        QCOMPARE(light(square, {.height = 32, .fit = Fit::Crop}), 256 * 32);
         // Transparent parts are background; a grey at the threshold is light.
         QCOMPARE(light(solid(40, 10, Qt::transparent), Options()), 0);
         const QImage grey = solid(256, 64, qRgb(64, 64, 64));
-        QCOMPARE(light(grey, options(false, 64)), 256 * 64);
-        QCOMPARE(light(grey, options(false, 65)), 0);
+        QCOMPARE(light(grey, {.threshold = 64}), 256 * 64);
+        QCOMPARE(light(grey, {.threshold = 65}), 0);
         // Dithered, a quarter grey comes out about a quarter light.
-        Options dither;
-        dither.dither = true;
-        QVERIFY2(qAbs(light(grey, dither) - 256 * 64 / 4) < 256 * 64 / 50, "dithered");
+        QVERIFY2(qAbs(light(grey, {.dither = true}) - 256 * 64 / 4) < 256 * 64 / 50, "dithered");
 
         // The file reads back as the same logo, 32 lines high here, and shows
         // white where the picture was light.
-        const LogoBitmap logo = convert(halves, options(false, 128, Fit::Stretch, 32));
+        const LogoBitmap logo = convert(halves, {.height = 32, .fit = Fit::Stretch});
         const QByteArray file = bmpFile(logo, 32);
         QBuffer buffer;
         buffer.setData(file + QByteArray(1000, 'x')); // the reader stops at the logo's end
@@ -360,7 +346,6 @@ private slots:
 
         QTemporaryDir dir;
         const QString source = dir.filePath(QStringLiteral("station.png"));
-        QCOMPARE(outputName(source), dir.filePath(QStringLiteral("station-logo.bmp")));
         QFile(dir.filePath(QStringLiteral("station-logo.bmp"))).open(QIODevice::WriteOnly);
         QCOMPARE(outputName(source), dir.filePath(QStringLiteral("station-logo-2.bmp")));
     }

@@ -219,8 +219,6 @@ private slots:
     void featureEnablesWalk()
     {
         using Pairs = QList<QPair<QString, QString>>;
-        QCOMPARE(Startup::featureEnables(u"NODE,7,"_s, u"1,0,"_s),
-                 (Pairs{{u"NODE"_s, u"1"_s}, {u"7"_s, u"0"_s}}));
         QCOMPARE(Startup::featureEnables(u"diag,1,x"_s, u"1,"_s), (Pairs{{u"DIAG"_s, u"1"_s}}));
 
         CoreFixture f;
