@@ -41,8 +41,7 @@ private slots:
         f->startConnected();
     }
 
-    // A typed percentage, clamped, is sent and places the preview (the
-    // ends of the range: dragToTheCorners).
+    // A typed percentage, clamped, is sent and places the preview.
     void positionBoxes_data()
     {
         QTest::addColumn<bool>("horizontal");
@@ -64,6 +63,13 @@ private slots:
         row("V 75 PAL half to even", false, 1, "75", "75", "AVP34", 2400);
         row("V 50 NTSC half to even", false, 0, "50", "50", "AVP1E", 1680);
         row("V 12.5 rounds to even", false, 0, " 12.5 ", "12", "AVP0A", 586);
+        // The ends of the ranges.
+        row("H 0 PAL", true, 1, "0", "0", "AHP2A", 60);
+        row("H 100 PAL", true, 1, "100", "100", "AHPCE", 4080);
+        row("V 0 NTSC", false, 0, "0", "0", "AVP04", 240);
+        row("V 100 NTSC", false, 0, "100", "100", "AVP37", 3120);
+        row("V 0 PAL", false, 1, "0", "0", "AVP06", 240);
+        row("V 100 PAL", false, 1, "100", "100", "AVP44", 3120);
     }
 
     void positionBoxes()
@@ -105,36 +111,6 @@ private slots:
         QCOMPARE(core().state.panel.txtHPOS, QStringLiteral("40000"));
     }
 
-    void dragToTheCorners_data()
-    {
-        QTest::addColumn<int>("standard");
-        QTest::addColumn<int>("to");
-        QTest::addColumn<QByteArray>("vertical");
-        QTest::addColumn<QByteArray>("horizontal");
-        QTest::newRow("NTSC bottom right") << 0 << 10000 << QByteArray("AVP37") << QByteArray("AHP9A");
-        QTest::newRow("PAL bottom right") << 1 << 10000 << QByteArray("AVP44") << QByteArray("AHPCE");
-        QTest::newRow("NTSC top left") << 0 << -10000 << QByteArray("AVP04") << QByteArray("AHP22");
-        QTest::newRow("PAL top left") << 1 << -10000 << QByteArray("AVP06") << QByteArray("AHP2A");
-    }
-
-    void dragToTheCorners()
-    {
-        QFETCH(int, standard);
-        QFETCH(int, to);
-        QFETCH(QByteArray, vertical);
-        QFETCH(QByteArray, horizontal);
-        core().state.panel.standard = standard;
-        f->port.writes.clear();
-        core().panel.startDrag(0, 0);
-        core().panel.dragTo(to, to);
-        QCOMPARE(f->port.writes, (QList<QByteArray>{vertical, horizontal}));
-        const QString percent = to > 0 ? QStringLiteral("100") : QStringLiteral("0");
-        QCOMPARE(core().state.panel.txtHPOS, percent);
-        QCOMPARE(core().state.panel.txtVPOS, percent);
-        QCOMPARE(core().state.panel.previewLeft, to > 0 ? 4080 : 60);
-        QCOMPARE(core().state.panel.previewTop, to > 0 ? 3120 : 240);
-    }
-
     void dragIsThrottledAndLocked()
     {
         f->port.writes.clear();
@@ -145,6 +121,12 @@ private slots:
         f->ticks(3);
         core().panel.dragTo(300, 300);
         QCOMPARE(f->port.writes.size(), 4);
+        // Beyond the corner: the position boxes' ends, vertical first.
+        f->ticks(3);
+        core().panel.dragTo(-10000, -10000);
+        QCOMPARE(f->port.writes.mid(4), (QList<QByteArray>{"AVP04", "AHP22"}));
+        QCOMPARE(core().state.panel.txtHPOS + core().state.panel.txtVPOS, QStringLiteral("00"));
+        QCOMPARE(core().state.panel.previewLeft, 60);
         core().panel.endDrag();
 
         core().panel.toggleLock();
@@ -152,7 +134,7 @@ private slots:
         const int left = core().state.panel.previewLeft;
         core().panel.startDrag(0, 0);
         core().panel.dragTo(2000, 2000);
-        QCOMPARE(f->port.writes.size(), 4);
+        QCOMPARE(f->port.writes.size(), 6);
         QCOMPARE(core().state.panel.previewLeft, left);
     }
 
