@@ -85,14 +85,12 @@ private slots:
         QFETCH(bool, upload);
         QFETCH(int, height);
         for (const int n : {2, 1}) { // read into slot 2 (64 lines), then slot 1 (32)
-            BitmapMaker bitmap;
-            bitmap.height = n == 1 ? 32 : 64;
-            bitmap.seed = 0;
-            QFile file(f->dir.filePath(QStringLiteral("slot%1.bmp").arg(n)));
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bitmap.bytes()) > 0);
+            QString name = f->dir.filePath(QStringLiteral("slot%1.bmp").arg(n));
+            QFile file(name);
+            QVERIFY(file.open(QIODevice::WriteOnly)
+                    && file.write(BitmapMaker{.height = n == 1 ? 32 : 64, .seed = 0}.bytes()) > 0);
             file.close();
             core().state.currentSlot = n;
-            QString name = file.fileName();
             QVERIFY(!core().logoFiles.readFile(name));
         }
         if (upload) {

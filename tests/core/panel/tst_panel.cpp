@@ -181,17 +181,14 @@ private slots:
         QVERIFY(f->port.writes.isEmpty());
     }
 
+    // The preview colours from mix and intensity; the sliders and the
+    // negative recolour the view.
     void previewColours()
     {
         using PC = PreviewColours;
         QCOMPARE(PC::blend(0, 0, false, false), (Rgb{255, 255, 255}));
-        QCOMPARE(PC::blend(0, 99, true, true), (Rgb{0, 0, 255}));
         QCOMPARE(PC::blend(99, 0, true, true), (Rgb{0, 0, 3}));
         QCOMPARE(PC::blend(50, 50, true, true), (Rgb{64, 64, 191}));
-    }
-
-    void sliderChangesRecolourTheView()
-    {
         core().state.showMix = true;
         core().panel.setMix(0);
         QCOMPARE(core().state.viewColours.foreground, (Rgb{0, 0, 255}));

@@ -196,11 +196,10 @@ private slots:
         QFETCH(int, slot);
         CoreFixture f;
         for (int n : {1, 3}) {
-            BitmapMaker bitmap;
-            bitmap.height = n == 1 ? 32 : 64;
             const QString name = f.dir.filePath(u"logo%1.bmp"_s.arg(n));
             QFile file(name);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bitmap.bytes()) > 0);
+            QVERIFY(file.open(QIODevice::WriteOnly)
+                    && file.write(BitmapMaker{.height = n == 1 ? 32 : 64}.bytes()) > 0);
             f.setSetting(u"BMPpath%1"_s.arg(n), name);
         }
         f.setSetting(u"LogoSelect"_s, logoSelect);
