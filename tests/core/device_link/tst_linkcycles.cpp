@@ -53,7 +53,7 @@ private slots:
     }
 
     // The first opening wakes after 22 ticks, a later one after 21; the
-    // poll waits for the wake-up. (Quiet during a download: tst_logodownload.)
+    // poll waits for the wake-up. (Quiet during a download: tst_logofiles.)
     void firstTrafficIsOneWakeupAfter22Ticks()
     {
         f->ticks(300);

@@ -3,10 +3,13 @@
 #include "corefixture.h"
 #include "readonlyfolder.h"
 
+#include "device_link/protocol.h"
 #include "logo/bitmapfile.h"
 #include "logo/imageimport.h"
+#include "logo/logodownload.h"
 #include "logo/logofilewriter.h"
 #include "logo/logoupload.h"
+#include "panel/panelvalues.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -21,8 +24,9 @@
 
 // Reading bitmap files into slots (what is accepted, what goes into the
 // slot, and that a refused file changes nothing at all); the .QX1 and
-// bitmap files written byte for byte, the upload stream decoding and the
-// import of other pictures.
+// bitmap files written byte for byte, the upload stream decoding, the
+// import of other pictures; the download's exact traffic and its waits,
+// tick by tick.
 class TestLogoFiles : public QObject
 {
     Q_OBJECT
@@ -65,11 +69,40 @@ class TestLogoFiles : public QObject
                 QString::number(core().state.logoHeight[s])};
     }
 
+    // Downloads:
+    static QByteArray line(char byte) { return QByteArray(32, byte); }
+
+    // Ticks until the download has ended; returns the ticks it took.
+    int finish()
+    {
+        int ticks = 0;
+        for (; core().download.running() && ticks < 1000; ++ticks)
+            f->ticks(1);
+        return ticks;
+    }
+    int runDownload()
+    {
+        f->port.writes.clear();
+        core().download.start();
+        return finish();
+    }
+    // The 64 lines of the logo set up in init(): only row 63 set, sent 33rd.
+    static void verifyLines(const QList<QByteArray> &lines)
+    {
+        QCOMPARE(lines.size(), 64);
+        for (int i = 0; i < 64; ++i)
+            QCOMPARE(lines[i], line(i == 32 ? '\xFF' : '\0'));
+    }
+
 private slots:
     void init()
     {
         f = std::make_unique<CoreFixture>();
-        f->start();
+        f->startConnected();
+        // For the downloads: a 64-line logo whose top line (row 63) is all set.
+        core().panel.setFade(40);
+        for (int k = 0; k < 32; ++k)
+            core().state.logos[1].bytes[static_cast<size_t>(63 * 32 + k)] = 0xFF;
     }
 
     void goodFilesFillTheSlot()
@@ -281,8 +314,6 @@ private slots:
     // A one-logo model has nothing to upload (the "ARM" itself: tst_cli).
     void uploadRefusedForOneLogo()
     {
-        f = std::make_unique<CoreFixture>();
-        f->startConnected();
         core().slotControl.chooseModel(1);
         f->port.writes.clear();
         core().upload.request();
@@ -348,6 +379,131 @@ private slots:
         const QString source = dir.filePath(QStringLiteral("station.png"));
         QFile(dir.filePath(QStringLiteral("station-logo.bmp"))).open(QIODevice::WriteOnly);
         QCOMPARE(outputName(source), dir.filePath(QStringLiteral("station-logo-2.bmp")));
+    }
+
+    // With TAKE off: TAKE is pressed first and left on (the stream with
+    // TAKE on and the negative one: tst_cli).
+    void fullStream()
+    {
+        const QByteArray fr0("AFR\0", 4), fr60("AFR\x3C", 4);
+        QCOMPARE(runDownload(), 12 + 10 + 10 + 2 + 5 + 12 + 6);
+        const QList<QByteArray> w = f->port.writes;
+        QCOMPARE(w.mid(0, 5), (QList<QByteArray>{"ARS", "ATT", fr0, "AT0", "ALD"}));
+        verifyLines(w.mid(5, 64));
+        QCOMPARE(w.mid(69), (QList<QByteArray>{fr60, fr60}));
+        QVERIFY(!core().state.transferBusy);
+        QVERIFY(!core().reporter.progressVisible());
+        QVERIFY(core().state.panel.takeOn);
+    }
+
+    // The selected button's slot goes, with its own height whatever file
+    // was read last: a 64-line file beside a 32-line one (sent in both
+    // fields), and a 32-line slot after an upload filled all 64 lines.
+    void eachSlotKeepsItsOwnHeight_data()
+    {
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<bool>("upload");
+        QTest::addColumn<int>("height");
+        QTest::newRow("64-line file, a 32-line file read after it") << 2 << false << 64;
+        QTest::newRow("32-line file") << 1 << false << 32;
+        QTest::newRow("upload into a slot whose file had 32 lines") << 1 << true << 64;
+    }
+    void eachSlotKeepsItsOwnHeight()
+    {
+        QFETCH(int, slot);
+        QFETCH(bool, upload);
+        QFETCH(int, height);
+        for (const int n : {2, 1}) { // read into slot 2 (64 lines), then slot 1 (32)
+            core().state.currentSlot = n;
+            QVERIFY(!read(write(QStringLiteral("slot%1.bmp").arg(n),
+                                BitmapMaker{.height = n == 1 ? 32 : 64, .seed = 0}.bytes())));
+        }
+        if (upload) {
+            LogoBitmap uploaded;
+            uploaded.assign(BitmapMaker{}.pixels());
+            core().upload.takeStream(streamOf(uploaded));
+            QCOMPARE(core().state.viewHeight[1], 64);
+        }
+        core().state.selectedSlotButton = slot;
+        core().state.currentSlot = 3;
+        runDownload();
+        QCOMPARE(core().state.currentSlot, slot);
+        const QList<QByteArray> lines = f->port.writes.mid(5, 64);
+        for (int i = 0; i < 64; ++i) {
+            // Rows hold their number (plus one when uploaded), the top line first.
+            const int row = height == 32 ? 31 - i % 32 : i < 32 ? 62 - 2 * i : 127 - 2 * i;
+            QCOMPARE(lines[i], line(static_cast<char>(row + (upload ? 1 : 0))));
+        }
+    }
+
+    void refusals()
+    {
+        const auto refused = [this](const QString &panel) {
+            core().reporter.closePanel();
+            runDownload();
+            QVERIFY(f->port.writes.isEmpty());
+            QVERIFY(!core().state.transferBusy);
+            const Reporter &r = core().reporter;
+            QCOMPARE(r.panelVisible() ? r.panelTitle() + QStringLiteral(": ") + r.panelText() : QString(),
+                     panel);
+        };
+        core().state.selectedSlotButton = 5;
+        refused(QStringLiteral("No Logo: No logo was selected for download"));
+        core().state.selectedSlotButton = 2;
+        core().link.closePort();
+        core().state.comPort = 0;
+        refused(QStringLiteral("Communication Error!: No Valid COM Port Selected"));
+        core().state.portReady = false;
+        refused(QString()); // quietly
+    }
+
+    // Between "ALD" and the lines the device takes every byte as logo data:
+    // a slider, TAKE and the NVRAM save asked for then go out after the
+    // 64 lines, in order. A second download is refused meanwhile.
+    void commandsWaitForTheLogoLines()
+    {
+        f->port.writes.clear();
+        core().download.start();
+        while (!f->port.writes.contains("ALD"))
+            f->ticks(1);
+        core().panel.setMix(50);
+        core().ops.toggleTake();
+        core().download.storeInNvram();
+        core().download.start();
+        QCOMPARE(core().reporter.panelTitle(), QStringLiteral("Download Running"));
+        QCOMPARE(f->port.writes.last(), "ALD");
+        finish();
+        const QList<QByteArray> w = f->port.writes;
+        const qsizetype at = w.indexOf("ALD") + 1;
+        verifyLines(w.mid(at, 64));
+        const QByteArray mix = "AFL" + Protocol::byte(PanelValues::mixByte(50));
+        QCOMPARE(w.mid(at + 64, 3), (QList<QByteArray>{mix, "ATT", "ASI"}));
+        QCOMPARE(w.count("ARS"), 1);
+        // After the lines nothing waits any more.
+        f->port.writes.clear();
+        core().ops.toggleTake();
+        QCOMPARE(f->port.writes, QList<QByteArray>{"ATT"});
+    }
+
+    void nvramSaveShowsThreeSecondsOfProgress()
+    {
+        f->port.writes.clear();
+        core().download.storeInNvram();
+        QCOMPARE(f->port.writes, QList<QByteArray>{"ASI"});
+        f->ticks(60);
+        QVERIFY(core().reporter.progressVisible());
+        QCOMPARE(core().reporter.progressValue(), 50);
+        // A download asked for meanwhile is no second download: it starts
+        // when the progress has ended.
+        core().download.start();
+        QVERIFY(!core().reporter.panelVisible());
+        QVERIFY(!f->port.writes.contains("ARS"));
+        f->ticks(60);
+        QVERIFY(f->port.writes.contains("ARS"));
+        QVERIFY(core().reporter.progressVisible());
+        finish();
+        QCOMPARE(f->port.writes.count("ALD"), 1);
+        QVERIFY(!core().reporter.progressVisible());
     }
 };
 
