@@ -61,7 +61,6 @@ private slots:
         using W = QList<QByteArray>;
         QTest::newRow("save settings") << 9 << QByteArray() << W{"ASS"} << -1;
         QTest::newRow("blink") << 11 << QByteArray() << W{"ACI"} << -1;
-        QTest::newRow("id empty pads") << 12 << QByteArray() << W{"ANI,01"} << -1;
         QTest::newRow("id 7 pads") << 12 << QByteArray("7") << W{"ANI,01"} << -1;
         QTest::newRow("wake unpadded") << 15 << QByteArray("3") << W{"WK,3"} << -1;
         QTest::newRow("pal: two writes") << 25 << QByteArray() << W{"ATP", QByteArray(10, ' ')} << -1;
@@ -203,9 +202,9 @@ private slots:
         QVERIFY(f->port.writes.isEmpty()); // nothing is echoed back to the device
     }
 
-    // An "S" reply means a one-logo model, shown as detected. One stray
-    // "S" reply demotes the model to a single logo until an "s" reply comes; that goes back to the model
-    // known before, not to 4.
+    // An "S" reply means a one-logo model, shown as detected. One stray "S"
+    // reply demotes the model to a single logo until an "s" reply comes;
+    // that goes back to the model known before, not to 4.
     void strayOneLogoReplyIsUndone_data()
     {
         QTest::addColumn<QString>("stored");

@@ -41,31 +41,11 @@ class TestStartup : public QObject
     }
 
 private slots:
-    void emptyStore()
-    {
-        CoreFixture f;
-        QuillonCore &core = f.start();
-        const MainState &s = core.state;
-        QCOMPARE(fields(core).join(u' '),
-                 u"model=4 checked=4 file1=0 slot=1 comPort=0 standard=0 intensity=99 mix=99 fade=100 "
-                 u"timeOn=100 timeInt=100 "
-                 "showInt=1 showMix=0 showFade=0 locked=0 scheduleOn=0 scheduleLocked=0 diagTools=0 "
-                 "showReply=0 nodeMenu=0 factoryReset=0 deviceMenus=0 loading=0"_s);
-        QVERIFY(s.logoMenuChecked[1]);
-        for (int i = 1; i <= 15; ++i)
-            QCOMPARE(s.logoMenuVisible[static_cast<size_t>(i)], i <= 4);
-        QVERIFY(f.port.opened.isEmpty());
-        // Loading kept the value labels at their design text and sent nothing.
-        QCOMPARE(s.panel.lblFade, u"000"_s);
-        QCOMPARE(core.reporter.diagReply(), u"No Reply"_s);
-        QVERIFY(!core.reporter.panelVisible());
-        // Nothing at start-up writes a setting that was not there.
-        QCOMPARE(f.setting(u"Slider-FADE"_s), u"<missing>"_s);
-    }
-
-    // One stored value each, as start-up reads it: the model ("auto" and
-    // models that do not exist mean one logo, 0 loads no stored bitmap),
-    // flags, sliders out of range or not numbers, values that are refused.
+    // What start-up makes of an empty store, and of one stored value each:
+    // the model ("auto" and models that do not exist mean one logo, 0 loads
+    // no stored bitmap), flags, sliders out of range or not numbers, values
+    // that are refused. Loading keeps the value labels at their design text,
+    // sends nothing and writes no setting that was not there.
     void storedValues_data()
     {
         QTest::addColumn<QString>("key");
@@ -75,6 +55,10 @@ private slots:
             QTest::newRow(qPrintable(u"%1=%2"_s.arg(QLatin1String(key), QLatin1String(stored))))
                 << QString::fromLatin1(key) << QString::fromLatin1(stored) << QString::fromLatin1(expected);
         };
+        row("", "",
+            "model=4 checked=4 file1=0 slot=1 comPort=0 standard=0 intensity=99 mix=99 fade=100 timeOn=100 "
+            "timeInt=100 showInt=1 showMix=0 showFade=0 locked=0 scheduleOn=0 scheduleLocked=0 diagTools=0 "
+            "showReply=0 nodeMenu=0 factoryReset=0 deviceMenus=0");
         row("QX_Model", "0", "model=1 checked=0 file1=1");
         row("QX_Model", "", "model=1 checked=0");
         row("QX_Model", " 15 ", "model=15 checked=15");
@@ -103,13 +87,18 @@ private slots:
         QFETCH(QString, stored);
         QFETCH(QString, expected);
         CoreFixture f;
-        f.setSetting(u"BMPpath1"_s, u"/tmp/logo1.bmp"_s);
-        f.setSetting(key, stored);
-        const QStringList got = fields(f.start());
+        if (!key.isEmpty()) {
+            f.setSetting(u"BMPpath1"_s, u"/tmp/logo1.bmp"_s);
+            f.setSetting(key, stored);
+        }
+        QuillonCore &core = f.start();
+        const QStringList got = fields(core);
         for (const QString &field : (expected + u" loading=0"_s).split(u' '))
             QVERIFY2(got.contains(field), qPrintable(got.join(u' ')));
-        // Start-up leaves the stored text as it was.
-        QCOMPARE(f.setting(key), stored);
+        QCOMPARE(f.setting(key.isEmpty() ? u"Slider-FADE"_s : key), key.isEmpty() ? u"<missing>"_s : stored);
+        QCOMPARE(core.state.panel.lblFade, u"000"_s);
+        QCOMPARE(core.reporter.diagReply(), u"No Reply"_s);
+        QVERIFY(f.port.opened.isEmpty());
     }
 
     void skipComForms()
@@ -155,7 +144,8 @@ private slots:
         QCOMPARE(core.state.txtCom, u"1"_s);
     }
 
-    void missingStoredPortIsReportedOnce()
+    // (Reported once a streak: tst_linkcycles.)
+    void missingStoredPortIsReported()
     {
         CoreFixture f;
         f.setSetting(u"ComPort"_s, u"9"_s);
@@ -164,9 +154,6 @@ private slots:
         QCOMPARE(core.reporter.panelText(),
                  u"Invalid Port Number - 9 Port not available for use as a device interface."_s);
         QCOMPARE(core.state.txtComColour, Indicator::Red);
-        core.reporter.closePanel();
-        core.link.openPort();
-        QVERIFY(!core.reporter.panelVisible());
     }
 
     void badStoredValuesAreReportedTogether()
