@@ -227,8 +227,6 @@ private slots:
         QCOMPARE(core().state.modelNumber, 1);
         QCOMPARE(core().state.title, QStringLiteral("Quillon - QX1 Node Detected"));
         QVERIFY(!core().state.uploadMenuVisible);
-        QCOMPARE(core().state.txtComColour, Indicator::Green);
-        QVERIFY(core().state.deviceMenusEnabled);
         QCOMPARE(core().reporter.diagReply(), QStringLiteral("QX Reply: 53,32,31,63,5E,37,01,30,30,14,28"));
         arrive(QByteArray("s") + kExample.mid(1) + "03");
         QCOMPARE(core().state.modelNumber, model);
