@@ -281,7 +281,7 @@ private slots:
 
     // The upload stream decodes to what qx1Bytes (pinned above) encodes,
     // into the slot the model has, and the picture is offered for saving.
-    void savePictureChoosesTheSlotAndReports()
+    void uploadChoosesTheSlotAndReports()
     {
         QSignalSpy save(&core().upload, &LogoUpload::saveRequested);
         LogoBitmap logo;
@@ -309,11 +309,8 @@ private slots:
         QCOMPARE(core().reporter.progressValue(), 0);
         QVERIFY(core().state.logos[4] == logo);
         QCOMPARE(save.count(), 1);
-    }
 
-    // A one-logo model has nothing to upload (the "ARM" itself: tst_cli).
-    void uploadRefusedForOneLogo()
-    {
+        // A one-logo model has nothing to upload (the "ARM" itself: tst_cli).
         core().slotControl.chooseModel(1);
         f->port.writes.clear();
         core().upload.request();

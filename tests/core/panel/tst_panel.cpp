@@ -217,21 +217,10 @@ private slots:
         QVERIFY(!core().state.logoMenuChecked[3]);
     }
 
-    void groupsOfFour()
-    {
-        core().slotControl.chooseModel(15);
-        core().slotControl.selectSlot(6);
-        QCOMPARE(visibleButtons(), (QList<int>{5, 6, 7, 8}));
-        core().slotControl.selectSlot(13);
-        QCOMPARE(visibleButtons(), (QList<int>{13, 14, 15}));
-        core().slotControl.chooseModel(7);
-        core().slotControl.selectSlot(5);
-        QCOMPARE(visibleButtons(), (QList<int>{5, 6, 7}));
-    }
-
     // The model menu: "auto" (0) and models that do not exist mean one logo;
-    // the entry is stored, nothing is sent.
-    void modelMenu()
+    // the entry is stored, nothing is sent. The slot buttons show the
+    // selected slot's group of four.
+    void modelMenuAndSlotGroups()
     {
         const auto choose = [this](int chosen, int model, const char *stored) {
             core().slotControl.chooseModel(chosen);
@@ -248,6 +237,15 @@ private slots:
         choose(5, 1, "1");
         QVERIFY(core().state.modelMenuChecked[1]);
         QVERIFY(f->port.writes.isEmpty());
+
+        core().slotControl.chooseModel(15);
+        core().slotControl.selectSlot(6);
+        QCOMPARE(visibleButtons(), (QList<int>{5, 6, 7, 8}));
+        core().slotControl.selectSlot(13);
+        QCOMPARE(visibleButtons(), (QList<int>{13, 14, 15}));
+        core().slotControl.chooseModel(7);
+        core().slotControl.selectSlot(5);
+        QCOMPARE(visibleButtons(), (QList<int>{5, 6, 7}));
     }
 };
 
