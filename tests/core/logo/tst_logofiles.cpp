@@ -1,15 +1,32 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "bitmapmaker.h"
 #include "corefixture.h"
+#include "readonlyfolder.h"
 
+#include "device_link/protocol.h"
+#include "logo/bitmapfile.h"
+#include "logo/imageimport.h"
+#include "logo/logodownload.h"
+#include "logo/logofilewriter.h"
+#include "logo/logoupload.h"
+#include "panel/panelvalues.h"
+
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <climits>
 
-// Reading bitmap files into slots: what is accepted, what goes into the
-// slot, and that a refused file changes nothing at all.
+// Reading bitmap files into slots (what is accepted, what goes into the
+// slot, and that a refused file changes nothing at all); the .QX1 and
+// bitmap files written byte for byte, the upload stream decoding, the
+// import of other pictures; the download's exact traffic and its waits,
+// tick by tick.
 class TestLogoFiles : public QObject
 {
     Q_OBJECT
@@ -17,10 +34,22 @@ class TestLogoFiles : public QObject
     std::unique_ptr<CoreFixture> f;
     QuillonCore &core() { return *f->core; }
 
-    QString write(const QString &name, const QByteArray &bytes) { return write(f->dir, name, bytes); }
-    static QString write(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+    static QByteArray readAll(const QString &path)
     {
-        QString path = dir.filePath(name);
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    // A stream as the device sends it: lead bytes, "SD", odd field, even
+    // field, each byte inverted.
+    static QByteArray streamOf(const LogoBitmap &logo, const QByteArray &lead = QByteArray("\x00\x01", 2))
+    {
+        return lead + "SD" + LogoFileWriter::qx1Bytes(logo, false); // field order, inverted
+    }
+
+    QString write(const QString &name, const QByteArray &bytes)
+    {
+        QString path = f->dir.filePath(name);
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly))
             qFatal("cannot write %s", qPrintable(path));
@@ -40,11 +69,40 @@ class TestLogoFiles : public QObject
                 QString::number(core().logoState.logoHeight[s])};
     }
 
+    // Downloads:
+    static QByteArray line(char byte) { return QByteArray(32, byte); }
+
+    // Ticks until the download has ended; returns the ticks it took.
+    int finish()
+    {
+        int ticks = 0;
+        for (; core().download.running() && ticks < 1000; ++ticks)
+            f->ticks(1);
+        return ticks;
+    }
+    int runDownload()
+    {
+        f->port.writes.clear();
+        core().download.start();
+        return finish();
+    }
+    // The 64 lines of the logo set up in init(): only row 63 set, sent 33rd.
+    static void verifyLines(const QList<QByteArray> &lines)
+    {
+        QCOMPARE(lines.size(), 64);
+        for (int i = 0; i < 64; ++i)
+            QCOMPARE(lines[i], line(i == 32 ? '\xFF' : '\0'));
+    }
+
 private slots:
     void init()
     {
         f = std::make_unique<CoreFixture>();
-        f->start();
+        f->startConnected();
+        // For the downloads: a 64-line logo whose top line (row 63) is all set.
+        core().panel.setFade(40);
+        for (int k = 0; k < 32; ++k)
+            core().logoState.logos[1].bytes[static_cast<size_t>(63 * 32 + k)] = 0xFF;
     }
 
     void goodFilesFillTheSlot()
@@ -173,17 +231,274 @@ private slots:
         QCOMPARE(core().reporter.panelText(), QStringLiteral("Read of image file failed."));
     }
 
-    // Start-up reads the stored files quietly: the recent list stays as it
-    // is, nothing goes on the line.
-    void startUpLoadsStoredBitmaps()
+    // Negative files are not inverted, and the bits' order (inverted files:
+    // below and the hash of tst_cli's uploaded bitmap, with its header).
+    void qx1AndBitmapBytes()
     {
-        CoreFixture g;
-        g.setSetting(QStringLiteral("BMPpath2"),
-                     write(g.dir, QStringLiteral("slot2.bmp"), BitmapMaker().bytes()));
-        g.start();
-        QCOMPARE(g.core->logoState.logos[2].toByteArray(), BitmapMaker().pixels());
-        QVERIFY(g.core->logoState.recentFiles[0].isEmpty());
-        QVERIFY(g.port.writes.isEmpty());
+        LogoBitmap empty;
+        QCOMPARE(LogoFileWriter::qx1Bytes(empty, true), QByteArray(2048, '\0'));
+        QCOMPARE(LogoFileWriter::bmpBytes(empty, true).mid(62), QByteArray(2048, '\0'));
+
+        LogoBitmap corner;
+        corner.bytes[0] = 0x80; // bottom-left pixel
+        const QByteArray qx1 = LogoFileWriter::qx1Bytes(corner, true);
+        QCOMPARE(qx1.indexOf('\x80'), 992); // row 0 ends the odd field
+        QCOMPARE(qx1.count('\x80'), 1);
+        QCOMPARE(LogoFileWriter::bmpBytes(corner, true).indexOf('\x80', 62), 62);
+    }
+
+    void writingReplacesWholeFilesAndKeepsThemOnFailure()
+    {
+        core().logoState.logos[1].bytes.fill(0x0F);
+        const QString qx1 = write(QStringLiteral("logo.QX1"), QByteArray(5000, 'x'));
+        QVERIFY(core().writer.write(qx1, false));
+        QCOMPARE(readAll(qx1), QByteArray(2048, '\xF0'));
+        const QString bmp = f->dir.filePath(QStringLiteral("logo.bmp"));
+        QVERIFY(core().writer.write(bmp + QLatin1Char(' '), true));
+        QCOMPARE(readAll(bmp).mid(62), QByteArray(2048, '\xF0')); // 2110 bytes, inverted
+
+        // Nothing for an empty name; a folder that does not exist fails and
+        // is reported, and the earlier file is untouched.
+        QVERIFY(!core().writer.write(QString(), true));
+        QVERIFY(!core().reporter.panelVisible());
+        QVERIFY(!core().writer.write(f->dir.filePath(QStringLiteral("no/such/folder/x.bmp")), true));
+        QCOMPARE(core().reporter.panelTitle(), QStringLiteral("mnuSaveLogoDisk"));
+        QVERIFY(!core().reporter.progressVisible());
+        QCOMPARE(readAll(qx1), QByteArray(2048, '\xF0'));
+
+        // In a folder that takes no new file, a file there is written in place.
+        {
+            const ReadOnlyFolder closed(f->dir.path());
+            if (!closed.refusesNewFiles())
+                QSKIP("this folder cannot be closed to new files here");
+            core().logoState.logos[1].bytes.fill(0x00);
+            QVERIFY(core().writer.write(qx1, false));
+        }
+        QCOMPARE(readAll(qx1), QByteArray(2048, '\xFF'));
+    }
+
+    // The upload stream decodes to what qx1Bytes (pinned above) encodes,
+    // into the slot the model has, and the picture is offered for saving.
+    void uploadChoosesTheSlotAndReports()
+    {
+        QSignalSpy save(&core().upload, &LogoUpload::saveRequested);
+        LogoBitmap logo;
+        for (size_t i = 0; i < logo.bytes.size(); ++i)
+            logo.bytes[i] = static_cast<unsigned char>(i * 7 + i / 32);
+        // The marker may also come first, with the two spare bytes behind.
+        const auto leading = LogoUpload::decode(streamOf(logo, QByteArray()) + "zz");
+        QVERIFY(leading && *leading == logo);
+        core().logoState.currentSlot = 9; // model 4
+        core().upload.takeStream(streamOf(logo));
+        QCOMPARE(core().logoState.currentSlot, 4);
+        QVERIFY(core().logoState.logos[4] == logo);
+        QCOMPARE(save.count(), 1);
+        QCOMPARE(save.first().first().toInt(), 4);
+
+        // Too few bytes behind the marker, or no marker: reported, the slot kept.
+        core().upload.takeStream(QByteArray(60, 'x') + "SD" + QByteArray(2038, '\0'));
+        QCOMPARE(core().reporter.panelTitle(), QStringLiteral("Save_Picture"));
+        QCOMPARE(core().reporter.panelText(),
+                 QStringLiteral("The logo stream holds only 2038 of 2048 bytes after its marker. 02"));
+        QVERIFY(core().logoState.logos[4] == logo);
+
+        core().upload.takeStream(QByteArray(2060, 'x'));
+        QVERIFY(core().reporter.progressVisible());
+        QCOMPARE(core().reporter.progressValue(), 0);
+        QVERIFY(core().logoState.logos[4] == logo);
+        QCOMPARE(save.count(), 1);
+
+        // A one-logo model has nothing to upload (the "ARM" itself: tst_cli).
+        core().slotControl.chooseModel(1);
+        f->port.writes.clear();
+        core().upload.request();
+        QVERIFY(f->port.writes.isEmpty());
+        QCOMPARE(core().reporter.panelTitle(), QStringLiteral("QX-1: No Can Do"));
+    }
+
+    // Any picture made into a logo: the fit, the threshold, the dithering,
+    // the inversion, and the file that comes out.
+    void importedImages()
+    {
+        using namespace ImageImport;
+        const auto solid = [](int width, int height, QColor colour) {
+            QImage image(width, height, QImage::Format_ARGB32);
+            image.fill(colour);
+            return image;
+        };
+        // Light pixels (clear bits) in lines 0..height, columns x0..x1.
+        const auto light = [](const QImage &picture, const Options &o, int x0 = 0, int x1 = 256) {
+            const LogoBitmap logo = convert(picture, o);
+            int n = 0;
+            for (int line = 0; line < o.height; ++line)
+                for (int x = x0; x < x1; ++x)
+                    n += logo.pixel(x, line, o.height) ? 0 : 1;
+            return n;
+        };
+        QImage halves = solid(256, 64, Qt::black); // left half white
+        QPainter(&halves).fillRect(0, 0, 128, 64, Qt::white);
+        QCOMPARE(light(halves, Options(), 0, 128), 128 * 64);
+        QCOMPARE(light(halves, Options(), 128, 256), 0);
+        QCOMPARE(light(halves, {.invert = true}, 0, 128), 0);
+        QCOMPARE(light(halves, {.invert = true}, 128, 256), 128 * 64);
+        // A white square: kept whole and centred, stretched, or cropped.
+        const QImage square = solid(100, 100, Qt::white);
+        QCOMPARE(light(square, Options()), 64 * 64);
+        QCOMPARE(light(square, Options(), 96, 160), 64 * 64);
+        QCOMPARE(light(square, {.fit = Fit::Stretch}), 256 * 64);
+        QCOMPARE(light(square, {.height = 32, .fit = Fit::Crop}), 256 * 32);
+        // Transparent parts are background; a grey at the threshold is light.
+        QCOMPARE(light(solid(40, 10, Qt::transparent), Options()), 0);
+        const QImage grey = solid(256, 64, qRgb(64, 64, 64));
+        QCOMPARE(light(grey, {.threshold = 64}), 256 * 64);
+        QCOMPARE(light(grey, {.threshold = 65}), 0);
+        // Dithered, a quarter grey comes out about a quarter light.
+        QVERIFY2(qAbs(light(grey, {.dither = true}) - 256 * 64 / 4) < 256 * 64 / 50, "dithered");
+
+        // The file reads back as the same logo, 32 lines high here, and shows
+        // white where the picture was light.
+        const LogoBitmap logo = convert(halves, {.height = 32, .fit = Fit::Stretch});
+        const QByteArray file = bmpFile(logo, 32);
+        QBuffer buffer;
+        buffer.setData(file + QByteArray(1000, 'x')); // the reader stops at the logo's end
+        QVERIFY(buffer.open(QIODevice::ReadOnly));
+        const BitmapFile::Result read = BitmapFile::read(buffer);
+        QCOMPARE(read.problem, BitmapFile::Problem::None);
+        QCOMPARE(read.pixels, logo.toByteArray().left(32 * 32));
+        QCOMPARE(buffer.pos(), file.size());
+        const QImage shown = QImage::fromData(file);
+        QCOMPARE(shown.pixel(10, 5), qRgb(255, 255, 255));
+        QCOMPARE(shown.pixel(200, 5), qRgb(0, 0, 0));
+
+        QTemporaryDir dir;
+        const QString source = dir.filePath(QStringLiteral("station.png"));
+        QFile(dir.filePath(QStringLiteral("station-logo.bmp"))).open(QIODevice::WriteOnly);
+        QCOMPARE(outputName(source), dir.filePath(QStringLiteral("station-logo-2.bmp")));
+    }
+
+    // With TAKE off: TAKE is pressed first and left on (the stream with
+    // TAKE on and the negative one: tst_cli).
+    void fullStream()
+    {
+        const QByteArray fr0("AFR\0", 4), fr60("AFR\x3C", 4);
+        QCOMPARE(runDownload(), 12 + 10 + 10 + 2 + 5 + 12 + 6);
+        const QList<QByteArray> w = f->port.writes;
+        QCOMPARE(w.mid(0, 5), (QList<QByteArray>{"ARS", "ATT", fr0, "AT0", "ALD"}));
+        verifyLines(w.mid(5, 64));
+        QCOMPARE(w.mid(69), (QList<QByteArray>{fr60, fr60}));
+        QVERIFY(!core().deviceState.transferBusy);
+        QVERIFY(!core().reporter.progressVisible());
+        QVERIFY(core().panelState.takeOn);
+    }
+
+    // The selected button's slot goes, with its own height whatever file
+    // was read last: a 64-line file beside a 32-line one (sent in both
+    // fields), and a 32-line slot after an upload filled all 64 lines.
+    void eachSlotKeepsItsOwnHeight_data()
+    {
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<bool>("upload");
+        QTest::addColumn<int>("height");
+        QTest::newRow("64-line file, a 32-line file read after it") << 2 << false << 64;
+        QTest::newRow("32-line file") << 1 << false << 32;
+        QTest::newRow("upload into a slot whose file had 32 lines") << 1 << true << 64;
+    }
+    void eachSlotKeepsItsOwnHeight()
+    {
+        QFETCH(int, slot);
+        QFETCH(bool, upload);
+        QFETCH(int, height);
+        for (const int n : {2, 1}) { // read into slot 2 (64 lines), then slot 1 (32)
+            core().logoState.currentSlot = n;
+            QVERIFY(!read(write(QStringLiteral("slot%1.bmp").arg(n),
+                                BitmapMaker{.height = n == 1 ? 32 : 64, .seed = 0}.bytes())));
+        }
+        if (upload) {
+            LogoBitmap uploaded;
+            uploaded.assign(BitmapMaker{}.pixels());
+            core().upload.takeStream(streamOf(uploaded));
+            QCOMPARE(core().logoState.viewHeight[1], 64);
+        }
+        core().logoState.selectedSlot = slot;
+        core().logoState.currentSlot = 3;
+        runDownload();
+        QCOMPARE(core().logoState.currentSlot, slot);
+        const QList<QByteArray> lines = f->port.writes.mid(5, 64);
+        for (int i = 0; i < 64; ++i) {
+            // Rows hold their number (plus one when uploaded), the top line first.
+            const int row = height == 32 ? 31 - i % 32 : i < 32 ? 62 - 2 * i : 127 - 2 * i;
+            QCOMPARE(lines[i], line(static_cast<char>(row + (upload ? 1 : 0))));
+        }
+    }
+
+    void refusals()
+    {
+        const auto refused = [this](const QString &panel) {
+            core().reporter.closePanel();
+            runDownload();
+            QVERIFY(f->port.writes.isEmpty());
+            QVERIFY(!core().deviceState.transferBusy);
+            const Reporter &r = core().reporter;
+            QCOMPARE(r.panelVisible() ? r.panelTitle() + QStringLiteral(": ") + r.panelText() : QString(),
+                     panel);
+        };
+        core().logoState.selectedSlot = 5;
+        refused(QStringLiteral("No Logo: No logo was selected for download"));
+        core().logoState.selectedSlot = 2;
+        core().link.closePort();
+        core().deviceState.comPort = 0;
+        refused(QStringLiteral("Communication Error!: No Valid COM Port Selected"));
+        core().deviceState.portReady = false;
+        refused(QString()); // quietly
+    }
+
+    // Between "ALD" and the lines the device takes every byte as logo data:
+    // a slider, TAKE and the NVRAM save asked for then go out after the
+    // 64 lines, in order. A second download is refused meanwhile.
+    void commandsWaitForTheLogoLines()
+    {
+        f->port.writes.clear();
+        core().download.start();
+        while (!f->port.writes.contains("ALD"))
+            f->ticks(1);
+        core().panel.setMix(50);
+        core().ops.toggleTake();
+        core().download.storeInNvram();
+        core().download.start();
+        QCOMPARE(core().reporter.panelTitle(), QStringLiteral("Download Running"));
+        QCOMPARE(f->port.writes.last(), "ALD");
+        finish();
+        const QList<QByteArray> w = f->port.writes;
+        const qsizetype at = w.indexOf("ALD") + 1;
+        verifyLines(w.mid(at, 64));
+        const QByteArray mix = "AFL" + Protocol::byte(PanelValues::mixByte(50));
+        QCOMPARE(w.mid(at + 64, 3), (QList<QByteArray>{mix, "ATT", "ASI"}));
+        QCOMPARE(w.count("ARS"), 1);
+        // After the lines nothing waits any more.
+        f->port.writes.clear();
+        core().ops.toggleTake();
+        QCOMPARE(f->port.writes, QList<QByteArray>{"ATT"});
+    }
+
+    void nvramSaveShowsThreeSecondsOfProgress()
+    {
+        f->port.writes.clear();
+        core().download.storeInNvram();
+        QCOMPARE(f->port.writes, QList<QByteArray>{"ASI"});
+        f->ticks(60);
+        QVERIFY(core().reporter.progressVisible());
+        QCOMPARE(core().reporter.progressValue(), 50);
+        // A download asked for meanwhile is no second download: it starts
+        // when the progress has ended.
+        core().download.start();
+        QVERIFY(!core().reporter.panelVisible());
+        QVERIFY(!f->port.writes.contains("ARS"));
+        f->ticks(60);
+        QVERIFY(f->port.writes.contains("ARS"));
+        QVERIFY(core().reporter.progressVisible());
+        finish();
+        QCOMPARE(f->port.writes.count("ALD"), 1);
+        QVERIFY(!core().reporter.progressVisible());
     }
 };
 

@@ -8,7 +8,8 @@
 #include <QTest>
 
 // The control panel's rules: the position boxes, the standard buttons, the
-// lock, the time labels and the preview colours.
+// lock and the preview colours; the logo slots and model types: what a
+// selection sends, stores and shows.
 class TestPanel : public QObject
 {
     Q_OBJECT
@@ -24,6 +25,15 @@ class TestPanel : public QObject
         return f->port.writes;
     }
 
+    QList<int> visibleButtons() const
+    {
+        QList<int> visible;
+        for (int j = 1; j <= 15; ++j)
+            if (f->core->logoState.slotButtonOffered[static_cast<size_t>(j)])
+                visible << j;
+        return visible;
+    }
+
 private slots:
     void init()
     {
@@ -31,6 +41,7 @@ private slots:
         f->startConnected();
     }
 
+    // A typed percentage, clamped, is sent and places the preview.
     void positionBoxes_data()
     {
         QTest::addColumn<bool>("horizontal");
@@ -46,15 +57,19 @@ private slots:
         };
         row("H 50 NTSC", true, 0, "50", "50", "AHP5E", 2070);
         row("H 50 PAL", true, 1, "50", "50", "AHP7C", 2070);
-        row("H 100 NTSC", true, 0, "100", "100", "AHP9A", 4080);
-        row("H 0 PAL", true, 1, "0", "0", "AHP2A", 60);
         row("H 150 clamps", true, 0, "150", "100", "AHP9A", 4080);
         row("H -5 clamps", true, 0, "-5", "0", "AHP22", 60);
         row("H 33 cuts", true, 0, "33", "33", "AHP49", 1386);
         row("V 75 PAL half to even", false, 1, "75", "75", "AVP34", 2400);
-        row("V 100 NTSC", false, 0, "100", "100", "AVP37", 3120);
         row("V 50 NTSC half to even", false, 0, "50", "50", "AVP1E", 1680);
         row("V 12.5 rounds to even", false, 0, " 12.5 ", "12", "AVP0A", 586);
+        // The ends of the ranges.
+        row("H 0 PAL", true, 1, "0", "0", "AHP2A", 60);
+        row("H 100 PAL", true, 1, "100", "100", "AHPCE", 4080);
+        row("V 0 NTSC", false, 0, "0", "0", "AVP04", 240);
+        row("V 100 NTSC", false, 0, "100", "100", "AVP37", 3120);
+        row("V 0 PAL", false, 1, "0", "0", "AVP06", 240);
+        row("V 100 PAL", false, 1, "100", "100", "AVP44", 3120);
     }
 
     void positionBoxes()
@@ -96,36 +111,6 @@ private slots:
         QCOMPARE(core().panelState.hposText, QStringLiteral("40000"));
     }
 
-    void dragToTheCorners_data()
-    {
-        QTest::addColumn<int>("standard");
-        QTest::addColumn<int>("to");
-        QTest::addColumn<QByteArray>("vertical");
-        QTest::addColumn<QByteArray>("horizontal");
-        QTest::newRow("NTSC bottom right") << 0 << 10000 << QByteArray("AVP37") << QByteArray("AHP9A");
-        QTest::newRow("PAL bottom right") << 1 << 10000 << QByteArray("AVP44") << QByteArray("AHPCE");
-        QTest::newRow("NTSC top left") << 0 << -10000 << QByteArray("AVP04") << QByteArray("AHP22");
-        QTest::newRow("PAL top left") << 1 << -10000 << QByteArray("AVP06") << QByteArray("AHP2A");
-    }
-
-    void dragToTheCorners()
-    {
-        QFETCH(int, standard);
-        QFETCH(int, to);
-        QFETCH(QByteArray, vertical);
-        QFETCH(QByteArray, horizontal);
-        core().panelState.standard = standard;
-        f->port.writes.clear();
-        core().panel.startDrag(0, 0);
-        core().panel.dragTo(to, to);
-        QCOMPARE(f->port.writes, (QList<QByteArray>{vertical, horizontal}));
-        const QString percent = to > 0 ? QStringLiteral("100") : QStringLiteral("0");
-        QCOMPARE(core().panelState.hposText, percent);
-        QCOMPARE(core().panelState.vposText, percent);
-        QCOMPARE(core().panelState.previewLeft, to > 0 ? 4080 : 60);
-        QCOMPARE(core().panelState.previewTop, to > 0 ? 3120 : 240);
-    }
-
     void dragIsThrottledAndLocked()
     {
         f->port.writes.clear();
@@ -136,6 +121,12 @@ private slots:
         f->ticks(3);
         core().panel.dragTo(300, 300);
         QCOMPARE(f->port.writes.size(), 4);
+        // Beyond the corner: the position boxes' ends, vertical first.
+        f->ticks(3);
+        core().panel.dragTo(-10000, -10000);
+        QCOMPARE(f->port.writes.mid(4), (QList<QByteArray>{"AVP04", "AHP22"}));
+        QCOMPARE(core().panelState.hposText + core().panelState.vposText, QStringLiteral("00"));
+        QCOMPARE(core().panelState.previewLeft, 60);
         core().panel.endDrag();
 
         core().panel.toggleLock();
@@ -143,7 +134,7 @@ private slots:
         const int left = core().panelState.previewLeft;
         core().panel.startDrag(0, 0);
         core().panel.dragTo(2000, 2000);
-        QCOMPARE(f->port.writes.size(), 4);
+        QCOMPARE(f->port.writes.size(), 6);
         QCOMPARE(core().panelState.previewLeft, left);
     }
 
@@ -165,39 +156,39 @@ private slots:
         qunsetenv("QUILLON_PAINT");
     }
 
-    // The standard and the lock are stored; the lock sends nothing. (The
-    // standard's bytes: tst_cli; the time labels: tst_replyparsing.)
-    void standardAndLockAreStored()
+    // The standard, the lock and the show menus are stored; only the
+    // standard sends (its bytes: tst_cli; the time labels: tst_protocol).
+    void switchesAreStored()
     {
+        const auto stored = [this](const char *key) { return f->setting(QString::fromLatin1(key)); };
         core().panel.setStandard(1);
-        QCOMPARE(f->setting(QStringLiteral("NTSC_PAL")), QStringLiteral("1"));
+        QCOMPARE(stored("NTSC_PAL"), QStringLiteral("1"));
         f->port.writes.clear();
-        for (const char *stored : {"True", "False"}) {
+        for (const char *value : {"True", "False"}) {
             core().panel.toggleLock();
-            QCOMPARE(core().panelState.locked, stored == QByteArray("True"));
-            QCOMPARE(f->setting(QStringLiteral("PanelLock")), QString::fromLatin1(stored));
+            QCOMPARE(core().panelState.locked, value == QByteArray("True"));
+            QCOMPARE(stored("PanelLock"), QString::fromLatin1(value));
         }
+        core().panel.toggleShowMode(1);
+        QVERIFY(core().panelState.showMix);
+        QCOMPARE(stored("ShowMix"), QStringLiteral("True"));
+        // Fade no longer shown: the preview is visible again.
+        core().panelState.showFade = true;
+        core().panelState.previewVisible = false;
+        core().panel.toggleShowMode(2);
+        QVERIFY(core().panelState.previewVisible);
+        QCOMPARE(stored("ShowFade"), QStringLiteral("False"));
         QVERIFY(f->port.writes.isEmpty());
     }
 
-    void timeTexts()
-    {
-        QCOMPARE(PanelValues::timeText(1), QStringLiteral("0:00:15"));
-        QCOMPARE(PanelValues::timeText(255), QStringLiteral("1:03:45"));
-        QCOMPARE(PanelValues::timeText(510), QStringLiteral("2:07:30"));
-    }
-
+    // The preview colours from mix and intensity; the sliders and the
+    // negative recolour the view.
     void previewColours()
     {
         using PC = PreviewColours;
         QCOMPARE(PC::blend(0, 0, false, false), (Rgb{255, 255, 255}));
-        QCOMPARE(PC::blend(0, 99, true, true), (Rgb{0, 0, 255}));
         QCOMPARE(PC::blend(99, 0, true, true), (Rgb{0, 0, 3}));
         QCOMPARE(PC::blend(50, 50, true, true), (Rgb{64, 64, 191}));
-    }
-
-    void sliderChangesRecolourTheView()
-    {
         core().panelState.showMix = true;
         core().panel.setMix(0);
         QCOMPARE(core().panelState.viewColours.foreground, (Rgb{0, 0, 255}));
@@ -212,16 +203,49 @@ private slots:
         QCOMPARE(core().panelState.viewColours.background, (Rgb{0, 0, 255}));
     }
 
-    void showMenuFlags()
+    // A slot is sent once and stored; slots outside the model are refused.
+    void selectingSendsOnceAndStores()
     {
-        core().panel.toggleShowMode(1);
-        QVERIFY(core().panelState.showMix);
-        QCOMPARE(f->setting(QStringLiteral("ShowMix")), QStringLiteral("True"));
-        core().panelState.showFade = true;
-        core().panelState.previewVisible = false;
-        core().panel.toggleShowMode(2);
-        QVERIFY(core().panelState.previewVisible);
-        QCOMPARE(f->setting(QStringLiteral("ShowFade")), QStringLiteral("False"));
+        core().slotControl.selectSlot(3);
+        f->port.writes.clear();
+        for (int slot : {3, 5, 0, 4})
+            core().slotControl.selectSlot(slot);
+        QCOMPARE(f->port.writes, QList<QByteArray>{QByteArray("AJ04\0\0\0", 7)});
+        QCOMPARE(f->setting(QStringLiteral("LogoSelect")), QStringLiteral("4"));
+        QCOMPARE(core().logoState.currentSlot, 4);
+        QVERIFY(core().logoState.slotChosen[4]);
+        QVERIFY(!core().logoState.slotChosen[3]);
+    }
+
+    // The model menu: "auto" (0) and models that do not exist mean one logo;
+    // the entry is stored, nothing is sent. The slot buttons show the
+    // selected slot's group of four.
+    void modelMenuAndSlotGroups()
+    {
+        const auto choose = [this](int chosen, int model, const char *stored) {
+            core().slotControl.chooseModel(chosen);
+            QCOMPARE(core().deviceState.modelNumber, model);
+            QVERIFY(!core().logoState.slotOffered[static_cast<size_t>(model + 1)]);
+            QCOMPARE(f->setting(QStringLiteral("QX_Model")), QString::fromLatin1(stored));
+        };
+        choose(7, 7, "7");
+        QCOMPARE(core().deviceState.title, QStringLiteral("Quillon - QX7 Selected"));
+        QVERIFY(core().deviceState.modelChosen[7]);
+        QVERIFY(!core().deviceState.modelChosen[4]);
+        choose(0, 1, "0");
+        QVERIFY(core().deviceState.modelChosen[0]);
+        choose(5, 1, "1");
+        QVERIFY(core().deviceState.modelChosen[1]);
+        QVERIFY(f->port.writes.isEmpty());
+
+        core().slotControl.chooseModel(15);
+        core().slotControl.selectSlot(6);
+        QCOMPARE(visibleButtons(), (QList<int>{5, 6, 7, 8}));
+        core().slotControl.selectSlot(13);
+        QCOMPARE(visibleButtons(), (QList<int>{13, 14, 15}));
+        core().slotControl.chooseModel(7);
+        core().slotControl.selectSlot(5);
+        QCOMPARE(visibleButtons(), (QList<int>{5, 6, 7}));
     }
 };
 

@@ -2,6 +2,8 @@
 #include "bitmapmaker.h"
 #include "corefixture.h"
 
+#include "device_link/portlocator.h"
+
 #include <QFile>
 
 #include <QTest>
@@ -9,23 +11,30 @@
 using namespace Qt::StringLiterals;
 
 // Start-up from the settings store: defaults, odd stored values, the command
-// line, port discovery and the first opening of the port.
+// line, port discovery (and the devices behind the port numbers) and the
+// first opening of the port.
 class TestStartup : public QObject
 {
     Q_OBJECT
 
-    // What start-up made of the store, as name=value words.
+    // What start-up made of the store, as name=value words; checked= lists
+    // the ticked model entries, file1 says whether slot 1 has a file.
     static QStringList fields(const QuillonCore &core)
     {
         const MenuOptions &m = core.startup.menuOptions();
+        QStringList checked;
+        for (int index : DeviceState::ModelIndexes)
+            if (core.deviceState.modelChosen[static_cast<size_t>(index)])
+                checked << QString::number(index);
         return QString::asprintf(
-                   "model=%d slot=%d comPort=%d standard=%d intensity=%d mix=%d fade=%d timeOn=%d "
-                   "timeInt=%d showInt=%d showMix=%d showFade=%d locked=%d scheduleOn=%d "
+                   "model=%d checked=%s file1=%d slot=%d comPort=%d standard=%d intensity=%d mix=%d fade=%d "
+                   "timeOn=%d timeInt=%d showInt=%d showMix=%d showFade=%d locked=%d scheduleOn=%d "
                    "scheduleLocked=%d diagTools=%d showReply=%d nodeMenu=%d factoryReset=%d "
                    "deviceMenus=%d",
-                   core.deviceState.modelNumber, core.logoState.currentSlot, core.deviceState.comPort,
-                   core.panelState.standard, core.panelState.intensity, core.panelState.mix,
-                   core.panelState.fade, core.panelState.timeOn, core.panelState.timeInt,
+                   core.deviceState.modelNumber, qPrintable(checked.join(u',')),
+                   !core.logoState.slotFile[1].isEmpty(), core.logoState.currentSlot,
+                   core.deviceState.comPort, core.panelState.standard, core.panelState.intensity,
+                   core.panelState.mix, core.panelState.fade, core.panelState.timeOn, core.panelState.timeInt,
                    core.panelState.showInt, core.panelState.showMix, core.panelState.showFade,
                    core.panelState.locked, core.scheduleState.on, core.scheduleState.locked, m.diagTools,
                    m.showReply, m.nodeMenu, m.factoryReset, core.deviceState.transfersEnabled)
@@ -33,67 +42,30 @@ class TestStartup : public QObject
     }
 
 private slots:
-    void emptyStore()
-    {
-        CoreFixture f;
-        QuillonCore &core = f.start();
-        QCOMPARE(fields(core).join(u' '),
-                 u"model=4 slot=1 comPort=0 standard=0 intensity=99 mix=99 fade=100 timeOn=100 timeInt=100 "
-                 "showInt=1 showMix=0 showFade=0 locked=0 scheduleOn=0 scheduleLocked=0 diagTools=0 "
-                 "showReply=0 nodeMenu=0 factoryReset=0 deviceMenus=0"_s);
-        QVERIFY(core.deviceState.modelChosen[4] && !core.deviceState.modelChosen[0]
-                && core.logoState.slotChosen[1]);
-        for (int i = 1; i <= 15; ++i)
-            QCOMPARE(core.logoState.slotOffered[static_cast<size_t>(i)], i <= 4);
-        QVERIFY(f.port.opened.isEmpty());
-        // Loading kept the value labels at their design text and sent nothing.
-        QCOMPARE(core.panelState.fadeText, u"000"_s);
-        QCOMPARE(core.reporter.diagReply(), u"No Reply"_s);
-        QVERIFY(!core.reporter.panelVisible());
-        // Nothing at start-up writes a setting that was not there.
-        QCOMPARE(f.setting(u"Slider-FADE"_s), u"<missing>"_s);
-    }
-
-    void modelValues_data()
-    {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<int>("model");
-        QTest::addColumn<int>("checked");
-        QTest::newRow("auto") << u"0"_s << 1 << 0;
-        QTest::newRow("empty") << QString() << 1 << 0;
-        QTest::newRow("fifteen") << u" 15 "_s << 15 << 15;
-        QTest::newRow("seven with text") << u"7x"_s << 7 << 7;
-        QTest::newRow("five") << u"5"_s << 0 << -1;
-        QTest::newRow("fraction") << u"4.5"_s << 0 << -1;
-    }
-
-    void modelValues()
-    {
-        QFETCH(QString, stored);
-        QFETCH(int, model);
-        QFETCH(int, checked);
-        CoreFixture f;
-        f.setSetting(u"QX_Model"_s, stored);
-        f.setSetting(u"BMPpath1"_s, u"/tmp/logo1.bmp"_s);
-        QuillonCore &core = f.start();
-        QCOMPARE(core.deviceState.modelNumber, model);
-        for (int index : DeviceState::ModelIndexes)
-            QCOMPARE(core.deviceState.modelChosen[static_cast<size_t>(index)], index == checked);
-        // Model 0 loads no stored bitmap.
-        QCOMPARE(core.logoState.slotFile[1].isEmpty(), model == 0);
-    }
-
-    // One stored value each, as start-up reads it: flags, sliders out of
-    // range or not numbers, values that are refused.
+    // What start-up makes of an empty store, and of one stored value each:
+    // the model ("auto" and models that do not exist mean one logo, 0 loads
+    // no stored bitmap), flags, sliders out of range or not numbers, values
+    // that are refused. Loading keeps the value labels at their design text,
+    // sends nothing and writes no setting that was not there.
     void storedValues_data()
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("stored");
-        QTest::addColumn<QString>("expected"); // one of fields()
+        QTest::addColumn<QString>("expected"); // some of fields()
         const auto row = [](const char *key, const char *stored, const char *expected) {
             QTest::newRow(qPrintable(u"%1=%2"_s.arg(QLatin1String(key), QLatin1String(stored))))
                 << QString::fromLatin1(key) << QString::fromLatin1(stored) << QString::fromLatin1(expected);
         };
+        row("", "",
+            "model=4 checked=4 file1=0 slot=1 comPort=0 standard=0 intensity=99 mix=99 fade=100 timeOn=100 "
+            "timeInt=100 showInt=1 showMix=0 showFade=0 locked=0 scheduleOn=0 scheduleLocked=0 diagTools=0 "
+            "showReply=0 nodeMenu=0 factoryReset=0 deviceMenus=0");
+        row("QX_Model", "0", "model=1 checked=0 file1=1");
+        row("QX_Model", "", "model=1 checked=0");
+        row("QX_Model", " 15 ", "model=15 checked=15");
+        row("QX_Model", "7x", "model=7 checked=7");
+        row("QX_Model", "5", "model=0 checked= file1=0");
+        row("QX_Model", "4.5", "model=0 checked= file1=0");
         row("PanelLock", "no", "locked=1");
         row("ShowInt", "yes", "showInt=0");
         row("ShowFade", " TRUE ", "showFade=1");
@@ -116,13 +88,20 @@ private slots:
         QFETCH(QString, stored);
         QFETCH(QString, expected);
         CoreFixture f;
-        f.setSetting(key, stored);
-        const QStringList got = fields(f.start());
-        QVERIFY2(got.contains(expected), qPrintable(got.join(u' ')));
+        if (!key.isEmpty()) {
+            f.setSetting(u"BMPpath1"_s, u"/tmp/logo1.bmp"_s);
+            f.setSetting(key, stored);
+        }
+        QuillonCore &core = f.start();
+        const QStringList got = fields(core);
+        for (const QString &field : expected.split(u' '))
+            QVERIFY2(got.contains(field), qPrintable(got.join(u' ')));
+        QCOMPARE(f.setting(key.isEmpty() ? u"Slider-FADE"_s : key), key.isEmpty() ? u"<missing>"_s : stored);
+        QCOMPARE(core.panelState.fadeText, u"000"_s);
+        QCOMPARE(core.reporter.diagReply(), u"No Reply"_s);
+        QVERIFY(f.port.opened.isEmpty());
         // Putting the stored values back sends nothing: the line wakes later.
         QCOMPARE(f.port.writes, QList<QByteArray>());
-        // Start-up leaves the stored text as it was.
-        QCOMPARE(f.setting(key), stored);
     }
 
     void skipComForms()
@@ -135,41 +114,40 @@ private slots:
         QCOMPARE(Startup::skipPortFromCommandLine({u"-v"_s, u"xSkipCom3"_s}), 3);
     }
 
-    void discoveryListsTwelveAndSkips()
+    // Twelve entries after the skipped port (the window shows them: tst_frmquillon4).
+    void discoveryListsTwelveAfterTheSkipped()
     {
         CoreFixture f;
-        f.port.present = {1, 3, 7};
-        f.start();
-        QCOMPARE((QStringList{f.core->deviceState.ports[1].caption, f.core->deviceState.ports[2].caption,
-                              f.core->deviceState.ports[3].caption}),
-                 (QStringList{u"COM&1"_s, u"COM&3"_s, u"COM&7"_s}));
-        QCOMPARE(f.core->deviceState.ports[3].path, u"/dev/fake7"_s);
-        for (size_t i = 4; i <= 12; ++i)
-            QVERIFY(!f.core->deviceState.ports[i].visible);
-
-        CoreFixture g;
         for (int n = 1; n <= 14; ++n)
-            g.port.present.insert(n * 2);
-        g.start({u"SKIPCOM"_s, u"2"_s});
-        QCOMPARE(g.core->deviceState.ports[1].tag, u"4"_s);
-        QCOMPARE(g.core->deviceState.ports[12].tag, u"26"_s);
+            f.port.present.insert(n * 2);
+        f.start({u"SKIPCOM"_s, u"2"_s});
+        QCOMPARE(f.core->deviceState.ports[1].caption, u"COM&4"_s);
+        QCOMPARE(f.core->deviceState.ports[1].path, u"/dev/fake4"_s);
+        QCOMPARE(f.core->deviceState.ports[12].tag, u"26"_s);
     }
 
-    void storedPortIsOpenedAndTicked()
+    // The stored port is opened and ticked, nothing sent; choosing another
+    // puts the old and the new line to sleep. (A busy port: tst_headless.)
+    void storedPortThenAChosenOne()
     {
         CoreFixture f;
-        f.port.present = {2, 5};
-        f.setSetting(u"ComPort"_s, u"5"_s);
-        f.start();
-        QCOMPARE(f.port.openPort(), 5);
-        QVERIFY(f.port.isOpen());
-        QVERIFY(f.core->deviceState.ports[2].checked);
-        QCOMPARE(f.core->deviceState.portText, u"5"_s);
-        QCOMPARE(f.core->deviceState.portIndicator, Indicator::Cyan);
+        f.port.present = {1, 3};
+        f.setSetting(u"ComPort"_s, u"3"_s);
+        QuillonCore &core = f.start();
+        QCOMPARE(f.port.opened, QList<int>{3});
         QVERIFY(f.port.writes.isEmpty());
+        QVERIFY(core.deviceState.ports[2].checked && !core.deviceState.ports[3].visible);
+        QCOMPARE(core.deviceState.portText, u"3"_s);
+        QCOMPARE(core.deviceState.portIndicator, Indicator::Cyan);
+        core.link.choosePort(1);
+        QCOMPARE(f.port.writes, (QList<QByteArray>{"SP", "SP"}));
+        QCOMPARE(f.port.opened, (QList<int>{3, 1}));
+        QVERIFY(core.deviceState.ports[1].checked && !core.deviceState.ports[2].checked);
+        QCOMPARE(core.deviceState.portText, u"1"_s);
     }
 
-    void missingStoredPortIsReportedOnce()
+    // (Reported once a streak: tst_linkcycles.)
+    void missingStoredPortIsReported()
     {
         CoreFixture f;
         f.setSetting(u"ComPort"_s, u"9"_s);
@@ -178,41 +156,6 @@ private slots:
         QCOMPARE(core.reporter.panelText(),
                  u"Invalid Port Number - 9 Port not available for use as a device interface."_s);
         QCOMPARE(core.deviceState.portIndicator, Indicator::Red);
-        QVERIFY(!core.deviceState.portReady);
-        core.link.openPort();
-        QCOMPARE(core.reporter.panelText(),
-                 u"Invalid Port Number - 9 Port not available for use as a device interface."_s);
-    }
-
-    void busyPortIsReportedOnceFromTheMenu()
-    {
-        CoreFixture f;
-        f.port.present = {1, 3};
-        f.port.failing.insert(3, SerialPort::InUse);
-        QuillonCore &core = f.start();
-        core.deviceState.ports[2] = {true, false, u"COM&3"_s, u"3"_s, QString(), QString()};
-        core.link.choosePort(2);
-        const QString message = u"Port Already Open - Port in use - 3 can't be used as a device interface."_s;
-        QCOMPARE(core.reporter.panelText(), message);
-        QCOMPARE(core.deviceState.portIndicator, Indicator::Red);
-        QCOMPARE(f.setting(u"ComPort"_s), u"3"_s);
-        core.reporter.closePanel();
-        core.link.choosePort(2);
-        QVERIFY(!core.reporter.panelVisible());
-    }
-
-    void choosingAPortSleepsOldAndNewLines()
-    {
-        CoreFixture f;
-        f.port.present = {1, 3};
-        f.setSetting(u"ComPort"_s, u"1"_s);
-        QuillonCore &core = f.start();
-        core.link.choosePort(2);
-        QCOMPARE(f.port.writes, (QList<QByteArray>{"SP", "SP"}));
-        QCOMPARE(f.port.opened, (QList<int>{1, 3}));
-        QVERIFY(core.deviceState.ports[2].checked);
-        QVERIFY(!core.deviceState.ports[1].checked);
-        QCOMPARE(core.deviceState.portText, u"3"_s);
     }
 
     void badStoredValuesAreReportedTogether()
@@ -224,8 +167,10 @@ private slots:
         QCOMPARE(f.start().reporter.panelText().count(u"\r\n"_s), 2);
     }
 
-    // After start-up the view, upload, writer and download all follow the
-    // slot restored from "LogoSelect", not the last slot whose file was read.
+    // Start-up reads the stored files quietly (the recent list stays as it
+    // is, nothing is sent); after it the view, upload, writer and download
+    // all follow the slot restored from "LogoSelect", not the last slot
+    // whose file was read.
     void startUpFollowsTheRestoredSlot_data()
     {
         QTest::addColumn<QString>("logoSelect");
@@ -240,11 +185,10 @@ private slots:
         QFETCH(int, slot);
         CoreFixture f;
         for (int n : {1, 3}) {
-            BitmapMaker bitmap;
-            bitmap.height = n == 1 ? 32 : 64;
             const QString name = f.dir.filePath(u"logo%1.bmp"_s.arg(n));
             QFile file(name);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bitmap.bytes()) > 0);
+            QVERIFY(file.open(QIODevice::WriteOnly)
+                    && file.write(BitmapMaker{.height = n == 1 ? 32 : 64}.bytes()) > 0);
             f.setSetting(u"BMPpath%1"_s.arg(n), name);
         }
         f.setSetting(u"LogoSelect"_s, logoSelect);
@@ -255,23 +199,78 @@ private slots:
             QCOMPARE(core.logoState.slotChosen[static_cast<size_t>(n)], n == slot);
         QCOMPARE(core.logoState.logoHeight[1], 32);
         QCOMPARE(core.logoState.logoHeight[3], 64);
+        QCOMPARE(core.logoState.logos[3].toByteArray(), BitmapMaker().pixels());
+        QVERIFY(core.logoState.recentFiles[0].isEmpty());
+        QVERIFY(f.port.writes.isEmpty());
     }
 
+    // Feature pairs from two lists, read in capitals; an entry without a
+    // partner is dropped.
     void featureEnablesWalk()
     {
-        using Pairs = QList<QPair<QString, QString>>;
-        QCOMPARE(Startup::featureEnables(u"NODE,7,"_s, u"1,0,"_s),
-                 (Pairs{{u"NODE"_s, u"1"_s}, {u"7"_s, u"0"_s}}));
-        QCOMPARE(Startup::featureEnables(u"diag,1,x"_s, u"1,"_s), (Pairs{{u"DIAG"_s, u"1"_s}}));
-
         CoreFixture f;
-        f.setSetting(u"Enables_A"_s, u"NODE,7,DIAG,"_s);
+        f.setSetting(u"Enables_A"_s, u"node,7,DIAG,x"_s);
         f.setSetting(u"Enables_B"_s, u"1,0,1,"_s);
         QuillonCore &core = f.start();
         QVERIFY(core.startup.menuOptions().nodeMenu);
         QVERIFY(!core.deviceState.modelOffered[7]);
         QVERIFY(core.deviceState.modelOffered[4]);
         QVERIFY(core.startup.menuOptions().factoryReset);
+    }
+
+    // Port numbers to devices: the ports folder first, then the built-in map.
+    void builtInMap()
+    {
+        QCOMPARE(PortLocator::builtInPath(1), QStringLiteral("/dev/ttyS0"));
+        QCOMPARE(PortLocator::builtInPath(32), QStringLiteral("/dev/ttyS31"));
+        QCOMPARE(PortLocator::builtInPath(33), QStringLiteral("/dev/ttyUSB0"));
+        QCOMPARE(PortLocator::builtInPath(64), QStringLiteral("/dev/ttyUSB31"));
+        QCOMPARE(PortLocator::builtInPath(65), QStringLiteral("/dev/ttyACM0"));
+        QCOMPARE(PortLocator::builtInPath(96), QStringLiteral("/dev/ttyACM31"));
+        QCOMPARE(PortLocator::builtInPath(97), QString());
+        QCOMPARE(PortLocator::builtInPath(0), QString());
+    }
+
+    void portsFolderComesFirst()
+    {
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("device"));
+        QVERIFY(QFile(target).open(QIODevice::WriteOnly));
+        QVERIFY(QFile::link(target, dir.filePath(QStringLiteral("com200"))));
+        QVERIFY(QFile::link(target, dir.filePath(QStringLiteral("com1"))));
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")), dir.filePath(QStringLiteral("com7"))));
+        const PortLocator locator(dir.path());
+        QCOMPARE(locator.devicePath(200), target);
+        QCOMPARE(locator.devicePath(1), target);
+        QCOMPARE(locator.devicePath(7), QString()); // a dangling link is no port
+        QCOMPARE(locator.devicePath(150), QString());
+        QCOMPARE(locator.devicePath(256), QString());
+    }
+
+    // A USB adapter's lasting name: the by-id link that leads to its device,
+    // also when the device is reached through a link of its own.
+    void stableNameFromTheByIdFolder()
+    {
+        QTemporaryDir dir;
+        const QString device = dir.filePath(QStringLiteral("ttyUSB3"));
+        QFile(device).open(QIODevice::WriteOnly);
+        QDir(dir.path()).mkdir(QStringLiteral("by-id"));
+        const QString byId = dir.filePath(QStringLiteral("by-id"));
+        const QString stable = byId + QStringLiteral("/usb-FTDI_FT232R_A1B2C3-if00-port0");
+        QVERIFY(QFile::link(QStringLiteral("../ttyUSB3"), stable));
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")), byId + QStringLiteral("/usb-dangling")));
+        QVERIFY(QFile::link(device, dir.filePath(QStringLiteral("com5"))));
+        QCOMPARE(PortLocator::stableName(device, byId), stable);
+        QCOMPARE(PortLocator::stableName(dir.filePath(QStringLiteral("com5")), byId), stable);
+        QCOMPARE(PortLocator::stableName(dir.filePath(QStringLiteral("by-id")), byId), QString());
+        QCOMPARE(PortLocator::stableName(QStringLiteral("/dev/nothing-here"), byId), QString());
+        QCOMPARE(PortLocator::stableName(device, dir.filePath(QStringLiteral("no-folder"))), QString());
+    }
+
+    void defaultFolderFollowsXdgConfigHome()
+    {
+        qputenv("XDG_CONFIG_HOME", "/tmp/quillon-config-test");
+        QCOMPARE(PortLocator::defaultPortsFolder(), QStringLiteral("/tmp/quillon-config-test/Quillon/ports"));
     }
 };
 

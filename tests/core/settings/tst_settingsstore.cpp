@@ -49,7 +49,6 @@ private slots:
         }
         SettingsStore again(path);
         QCOMPARE(again.value(QStringLiteral("S_Start")), QStringLiteral("1920,-1,-1,"));
-        QCOMPARE(again.value(QStringLiteral("Missing"), QStringLiteral("dflt")), QStringLiteral("dflt"));
     }
 
     void unreadableFileIsKeptAsideAndReported_data()
