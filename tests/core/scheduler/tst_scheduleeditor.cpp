@@ -328,7 +328,7 @@ private slots:
             QCOMPARE(c.start + c.ton + c.off + c.end, cells);
             return;
         }
-        ScheduleEditor opened(f->core->state, *f->settings, f->clock);
+        ScheduleEditor opened(f->core->deviceState, f->core->scheduleState, *f->settings, f->clock);
         opened.open();
         QCOMPARE(allCells(*e), allCells(opened));
         QVERIFY(e->marks() == opened.marks());
