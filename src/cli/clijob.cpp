@@ -256,7 +256,7 @@ void CliJob::onTick()
         }
         break;
     case Wait::Upload:
-        if (!m_core.deviceState.uploadPending) {
+        if (!m_core.link.awaitingLogoStream()) {
             const QString status = m_core.reporter.uploadStatus();
             fail(CliArguments::DeviceProblem,
                  QStringLiteral("the device sent no logo")

@@ -422,7 +422,7 @@ private slots:
         for (int i = 0; i < 2 && !prompter.asked.isEmpty(); ++i) // answered empty, then closed
             act(steps.last(), input);
         QCOMPARE(f->port.writes, wire);
-        QCOMPARE(w->core().deviceState.uploadPending, wire.contains("ARM") || wire.contains("ACM"));
+        QCOMPARE(w->core().link.awaitingLogoStream(), wire.contains("ARM") || wire.contains("ACM"));
         QCOMPARE(prompter.asked.isEmpty(), shows.filter(u"asked="_s).isEmpty());
         const auto lookUp = [this](const QString &name) {
             QObject *found = name == u"w" ? w.get() : child<QObject>(name);

@@ -343,22 +343,21 @@ void DeviceLink::onPortEvent(int code)
 // ---------------------------------------------------------------------------
 // Reception
 
-void DeviceLink::armUpload(int pollTicks)
+void DeviceLink::expectLogoStream(int waitTicks)
 {
-    m_deviceState.uploadPending = true;
-    m_pollTicks = pollTicks;
+    m_awaitingStream = true;
+    m_pollTicks = waitTicks;
 }
 
 void DeviceLink::uploadUnanswered()
 {
     // Left armed, the upload would take the next poll's settings reply for
     // a logo stream.
-    m_deviceState.uploadPending = false;
+    m_awaitingStream = false;
     m_port.setReceiveThreshold(ReceiveThreshold);
     m_reporter.setProgressVisible(false);
     m_reporter.setUploadStatus(QString());
-    m_reporter.ReportError(QStringLiteral("No logo stream came from the device in answer to \"ARM\"."),
-                           QStringLiteral("mnuUpLoadLogo_Click"));
+    emit logoStreamMissing();
     m_deviceState.notify();
 }
 
@@ -366,7 +365,7 @@ void DeviceLink::readReplies()
 {
     if (!m_deviceState.portReady)
         return;
-    if (m_rxBuffer.size() < 10 && m_deviceState.uploadPending) {
+    if (m_rxBuffer.size() < 10 && m_awaitingStream) {
         m_reporter.setUploadStatus(QStringLiteral("Waiting for Reply ") + QString::number(m_pollTicks));
         if (m_pollTicks < 2) {
             m_reporter.setProgressVisible(false);
@@ -381,7 +380,7 @@ void DeviceLink::readReplies()
             return;
         for (const char c : bytes) {
             m_rxBuffer.append(c);
-            if (!m_deviceState.uploadPending) {
+            if (!m_awaitingStream) {
                 m_pollTicks = m_rxBuffer.startsWith("(C)") ? 3 : 2;
                 continue;
             }
@@ -404,13 +403,13 @@ void DeviceLink::readReplies()
 
 void DeviceLink::completeReply()
 {
-    if (m_deviceState.uploadPending)
+    if (m_awaitingStream)
         m_reporter.setProgressVisible(false);
     QByteArray lastReply = m_rxBuffer;
     m_rxBuffer.clear();
     emit replyReceived(lastReply);
 
-    if (!m_deviceState.uploadPending) {
+    if (!m_awaitingStream) {
         if (lastReply.size() < 11)
             m_pollTicks = 2;
         if (lastReply.size() > 100)
@@ -420,14 +419,13 @@ void DeviceLink::completeReply()
         m_replyWaitTicks = 0;
         processReply(lastReply);
     } else {
-        if (lastReply.size() < 2051) {
+        m_awaitingStream = false;
+        if (lastReply.size() < 2051)
             m_reporter.setUploadStatus(QStringLiteral("Data stream too short: ")
                                        + QString::number(lastReply.size())
                                        + QStringLiteral(" Bytes of 2052."));
-        } else {
+        else
             emit logoStreamReceived(lastReply);
-        }
-        m_deviceState.uploadPending = false;
         m_port.setReceiveThreshold(ReceiveThreshold);
         if (m_port.isOpen())
             m_port.readWaiting(MaxRead);
@@ -535,7 +533,7 @@ void DeviceLink::tick()
     if (m_pollTicks > 0) {
         --m_pollTicks;
         readReplies();
-        if (m_pollTicks == 0 && m_deviceState.uploadPending && m_rxBuffer.isEmpty())
+        if (m_pollTicks == 0 && m_awaitingStream && m_rxBuffer.isEmpty())
             uploadUnanswered();
     }
 

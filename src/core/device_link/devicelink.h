@@ -60,8 +60,10 @@ public:
     void processCopyright(const QByteArray &reply);
     void tick();
 
-    // Called by the logo upload when it asks for a stream.
-    void armUpload(int pollTicks);
+    // The next bytes are a logo stream, not a reply: wait up to waitTicks for
+    // the first of them, then until they pause.
+    void expectLogoStream(int waitTicks);
+    bool awaitingLogoStream() const { return m_awaitingStream; }
 
     int pollTicks() const { return m_pollTicks; }
     void setPollTicks(int ticks) { m_pollTicks = ticks; }
@@ -83,7 +85,9 @@ signals:
     void settingsReceived(const Protocol::SettingsReply &settings);
     void slotReported(int slot);
     void takeChanged(bool on);
+    // A whole logo stream came, or nothing came in the wait for one.
     void logoStreamReceived(const QByteArray &stream);
+    void logoStreamMissing();
     void beepRequested();
     // After every tick of the 25 ms clock, for the waits of the transfers.
     void ticked();
@@ -124,6 +128,7 @@ private:
     QByteArray m_rxBuffer;
     bool m_shortReplyReported = false; // until a whole settings reply comes
     int m_modelBeforeSingle = 0;       // the model an "S" reply set aside
+    bool m_awaitingStream = false;
     int m_pollTicks = 0;
     int m_replyWaitTicks = 0;
     int m_copyrightWait = 0;

@@ -37,7 +37,6 @@ public:
 
     bool portReady = false;
     bool transferBusy = false;
-    bool uploadPending = false;
 
     int platformCode = 2;
     int modelNumber = 0;

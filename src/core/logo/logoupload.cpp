@@ -16,6 +16,10 @@ LogoUpload::LogoUpload(DeviceState &deviceState, LogoState &logoState, Reporter 
     , m_link(link)
 {
     connect(&m_link, &DeviceLink::logoStreamReceived, this, &LogoUpload::takeStream);
+    connect(&m_link, &DeviceLink::logoStreamMissing, this, [this] {
+        m_reporter.ReportError(QStringLiteral("No logo stream came from the device in answer to \"ARM\"."),
+                               QStringLiteral("mnuUpLoadLogo_Click"));
+    });
 }
 
 void LogoUpload::request()
@@ -26,9 +30,8 @@ void LogoUpload::request()
                                QStringLiteral("QX-1: No Can Do"));
         return;
     }
-    m_link.setPollTicks(WaitTicks);
+    m_link.expectLogoStream(WaitTicks);
     m_reporter.setUploadStatus(QStringLiteral("Waiting for Reply"));
-    m_deviceState.uploadPending = true;
     m_link.sendCommand(CommandTable::RetrieveLogo);
 }
 
@@ -58,7 +61,6 @@ std::optional<LogoBitmap> LogoUpload::decode(const QByteArray &stream, qsizetype
 
 void LogoUpload::takeStream(const QByteArray &stream)
 {
-    m_deviceState.uploadPending = false;
     if (m_deviceState.modelNumber > 1)
         m_logoState.currentSlot = std::clamp(m_logoState.currentSlot, 1, m_deviceState.modelNumber);
     else

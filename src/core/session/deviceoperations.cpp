@@ -218,7 +218,7 @@ void DeviceOperations::sendDiagnostic(int command, int value)
     case RetrieveLogo:
     case FactoryReset:
         // Whatever comes back is taken as a logo stream.
-        m_link.armUpload(LogoUpload::WaitTicks);
+        m_link.expectLogoStream(LogoUpload::WaitTicks);
         m_reporter.setUploadStatus(QStringLiteral("Waiting for Reply"));
         break;
     case SetModel:

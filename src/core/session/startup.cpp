@@ -181,7 +181,6 @@ void Startup::startHeadless(std::optional<int> comPort)
 
 void Startup::setUp(bool readLogos)
 {
-    m_deviceState.uploadPending = false;
     m_reporter.setCopyright(QString());
     m_logoState.saveToDiskOffered = false;
     m_deviceState.transfersEnabled = false;

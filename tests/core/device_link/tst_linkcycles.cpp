@@ -136,9 +136,9 @@ private slots:
         f->wake();
         core().upload.request();
         f->ticks(499);
-        QVERIFY(core().deviceState.uploadPending);
+        QVERIFY(core().link.awaitingLogoStream());
         f->ticks(1);
-        QVERIFY(!core().deviceState.uploadPending);
+        QVERIFY(!core().link.awaitingLogoStream());
         QCOMPARE(core().reporter.panelTitle(), QStringLiteral("mnuUpLoadLogo_Click"));
         f->port.receive(QByteArray("s\x0a\x14\x28\x5e\x1e\x01\x00\x00\x08\x10", 11) + "03");
         f->ticks(3);
@@ -146,15 +146,15 @@ private slots:
         QVERIFY(core().reporter.uploadStatus().isEmpty());
 
         QSignalSpy stream(&core().link, &DeviceLink::logoStreamReceived);
-        core().link.armUpload(500);
+        core().link.expectLogoStream(500);
         f->port.receive(QByteArray(1900, 'L'));
         f->ticks(21);
         QCOMPARE(core().reporter.uploadStatus(),
                  QStringLiteral("Data stream too short: 1900 Bytes of 2052."));
-        QVERIFY(!core().deviceState.uploadPending);
+        QVERIFY(!core().link.awaitingLogoStream());
         QCOMPARE(stream.count(), 0);
         QCOMPARE(f->port.threshold, 11);
-        core().link.armUpload(500);
+        core().link.expectLogoStream(500);
         f->port.receive(QByteArray(2051, 'L'));
         f->ticks(21);
         QCOMPARE(stream.count(), 1);
