@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QTest>
 
+#include <algorithm>
+
 SimProcess::SimProcess(const QString &portsDir, int port, const QStringList &extraArgs)
     : m_logPath(m_logDir.filePath(QStringLiteral("traffic.log")))
 {
@@ -15,9 +17,7 @@ SimProcess::SimProcess(const QString &portsDir, int port, const QStringList &ext
 
 SimProcess::~SimProcess()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    if (!stop(3000)) {
+    if (m_process.state() != QProcess::NotRunning && !stop(3000)) {
         m_process.kill();
         m_process.waitForFinished(3000);
     }
@@ -26,10 +26,8 @@ SimProcess::~SimProcess()
 bool SimProcess::start(int timeoutMs)
 {
     m_process.start(QStringLiteral(QXSIM_PATH), m_arguments);
-    if (!m_process.waitForStarted(timeoutMs))
-        return false;
-    const QByteArray line = readStdoutLine(timeoutMs);
-    const QList<QByteArray> words = line.split(' ');
+    const QList<QByteArray> words
+        = m_process.waitForStarted(timeoutMs) ? readStdoutLine(timeoutMs).split(' ') : QList<QByteArray>();
     if (words.size() != 3 || words.at(0) != "READY")
         return false;
     m_linkPath = QString::fromLocal8Bit(words.at(1));
@@ -39,13 +37,13 @@ bool SimProcess::start(int timeoutMs)
 
 bool SimProcess::stop(int timeoutMs)
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
-    control("quit");
-    if (!m_process.waitForFinished(timeoutMs)) {
-        m_process.terminate();
-        m_process.waitForFinished(timeoutMs);
-        return false;
+    if (m_process.state() != QProcess::NotRunning) {
+        control("quit");
+        if (!m_process.waitForFinished(timeoutMs)) {
+            m_process.terminate();
+            m_process.waitForFinished(timeoutMs);
+            return false;
+        }
     }
     return m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
 }
@@ -61,10 +59,9 @@ void SimProcess::control(const QByteArray &line)
 QList<SimProcess::Entry> SimProcess::entries() const
 {
     QFile file(m_logPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
     QList<Entry> result;
-    const QList<QByteArray> lines = file.readAll().split('\n');
+    const QList<QByteArray> lines
+        = file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QList<QByteArray>();
     for (const QByteArray &line : lines) {
         if (const std::optional<Entry> entry = TrafficLog::parseLine(line))
             result.append(*entry);
@@ -74,47 +71,34 @@ QList<SimProcess::Entry> SimProcess::entries() const
 
 QList<SimProcess::Entry> SimProcess::received() const
 {
-    QList<Entry> result;
-    for (const Entry &entry : entries()) {
-        if (entry.kind == "rx")
-            result.append(entry);
-    }
+    QList<Entry> result = entries();
+    result.removeIf([](const Entry &entry) { return entry.kind != "rx"; });
     return result;
 }
 
-template<typename Predicate> bool SimProcess::waitFor(int timeoutMs, Predicate done)
+int SimProcess::countReceived(const QByteArray &command) const
 {
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(5);
-    }
-    return true;
+    const QList<Entry> all = received();
+    return int(
+        std::count_if(all.cbegin(), all.cend(), [&](const Entry &e) { return e.bytes.startsWith(command); }));
+}
+
+int SimProcess::countEvents(const QByteArray &event) const
+{
+    const QList<Entry> all = entries();
+    return int(std::count_if(all.cbegin(), all.cend(), [&](const Entry &e) {
+        return e.kind == "#" && (e.bytes == event || e.bytes.startsWith(event + ' '));
+    }));
 }
 
 bool SimProcess::waitForReceived(const QByteArray &command, int timeoutMs, int occurrences)
 {
-    return waitFor(timeoutMs, [&] {
-        int count = 0;
-        for (const Entry &entry : received()) {
-            if (entry.bytes.startsWith(command))
-                ++count;
-        }
-        return count >= occurrences;
-    });
+    return QTest::qWaitFor([&] { return countReceived(command) >= occurrences; }, timeoutMs);
 }
 
 bool SimProcess::waitForEvent(const QByteArray &event, int timeoutMs, int occurrences)
 {
-    return waitFor(timeoutMs, [&] {
-        int count = 0;
-        for (const Entry &entry : entries()) {
-            if (entry.kind == "#" && (entry.bytes == event || entry.bytes.startsWith(event + ' ')))
-                ++count;
-        }
-        return count >= occurrences;
-    });
+    return QTest::qWaitFor([&] { return countEvents(event) >= occurrences; }, timeoutMs);
 }
 
 QString SimProcess::ptyPath() const

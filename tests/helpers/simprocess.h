@@ -31,11 +31,13 @@ public:
 
     QList<Entry> entries() const;  // the whole log, read afresh
     QList<Entry> received() const; // the "rx" entries
-    // Wait until the log holds occurrences "rx" entries that begin with command
-    // (so "ATN" also matches ATN with its blanks). Events are processed meanwhile.
+    // How many "rx" entries begin with command (so "ATN" also matches ATN with
+    // its blanks), or how many "#" entries are event, or event followed by a
+    // blank and more ("up" matches "up /dev/pts/7").
+    int countReceived(const QByteArray &command) const;
+    int countEvents(const QByteArray &event) const;
+    // Wait until there are occurrences of them; events are processed meanwhile.
     bool waitForReceived(const QByteArray &command, int timeoutMs, int occurrences = 1);
-    // Wait until the log holds occurrences "#" entries that are event, or event
-    // followed by a blank and more ("up" matches "up /dev/pts/7").
     bool waitForEvent(const QByteArray &event, int timeoutMs, int occurrences = 1);
 
     // The pty slave now in use: from READY, or from the latest "up" event.
@@ -46,8 +48,6 @@ public:
     QByteArray readStdoutLine(int timeoutMs);
 
 private:
-    template<typename Predicate> bool waitFor(int timeoutMs, Predicate done);
-
     QTemporaryDir m_logDir;
     QString m_logPath;
     QStringList m_arguments;
