@@ -51,9 +51,6 @@ struct SimWindow {
     }
 
     QuillonCore &core() { return window->core(); }
-    template<typename T> T *child(const char *name)
-    {
-        return window->findChild<T *>(QString::fromLatin1(name));
-    }
+    template<typename T> T *child(const char *name) { return window->findChild<T *>(QLatin1String(name)); }
     QAction *action(const char *name) { return child<QAction>(name); }
 };

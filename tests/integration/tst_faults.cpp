@@ -5,14 +5,12 @@
 
 #include "gui/frmenterdata.h"
 
-#include <QEventLoop>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTest>
-#include <QTimer>
 #include <QtEndian>
 
 #include <ctime>
@@ -34,7 +32,6 @@ class TestFaults : public QObject
     FixedChooser m_chooser;
     QString m_original;
 
-    QuillonCore &core() { return w.core(); }
     bool downloadEnabled() { return w.action("mnuDownloadLogotoRam")->isEnabled(); }
     // The length of every settings reply the link has read, as its reply
     // strip showed it (noise before the reply's letter is not shown).
@@ -42,7 +39,7 @@ class TestFaults : public QObject
     QString m_replyCount;
     void recordReply()
     {
-        const Reporter &reporter = core().reporter;
+        const Reporter &reporter = w.core().reporter;
         if (reporter.replyCount() == m_replyCount || !reporter.diagReply().startsWith(QStringLiteral("QX ")))
             return;
         m_replyCount = reporter.replyCount();
@@ -51,10 +48,6 @@ class TestFaults : public QObject
     bool replySeen(int length, qsizetype from, int timeoutMs = 10000)
     {
         return QTest::qWaitFor([&] { return m_replies.mid(from).contains(length); }, timeoutMs);
-    }
-    bool waitForPolls(int more)
-    {
-        return w.sim->waitForReceived("ARS", 15000, w.sim->countReceived("ARS") + more);
     }
 
 private slots:
@@ -76,7 +69,7 @@ private slots:
         QVERIFY(w.open(Port, {{QStringLiteral("ShowReply"), QStringLiteral("True")},
                               {QStringLiteral("BMPpath1"), m_original}}));
         w.window->setFileChooser(&m_chooser);
-        connect(&core().reporter, &Reporter::changed, this, &TestFaults::recordReply);
+        connect(&w.core().reporter, &Reporter::changed, this, &TestFaults::recordReply);
         QTRY_VERIFY_WITH_TIMEOUT(downloadEnabled(), 15000);
         QVERIFY(replySeen(13, 0));
     }
@@ -96,17 +89,13 @@ private slots:
             QSKIP("run by another faults test");
     }
 
-    void opensStoredPortAndWakesOnce()
+    // The stored port opened, woken once, and the replies in the window.
+    void startsWakesOnceAndShowsReplies()
     {
-        QVERIFY(w.port->isOpen());
         QCOMPARE(w.port->devicePath(Port), w.sim->ptyPath());
         QCOMPARE(w.sim->received().first().bytes, QByteArray("WK,00")); // the first traffic on the line
         QVERIFY(w.sim->waitForReceived("ARC", 8000));
         QCOMPARE(w.sim->countReceived("WK,00"), 1);
-    }
-
-    void repliesReachTheWindow()
-    {
         QTRY_COMPARE_WITH_TIMEOUT(w.window->windowTitle(), QStringLiteral("Quillon - QX4 Node Detected"),
                                   10000);
         auto *copyright = w.child<QLabel>("lblCopyright");
@@ -118,7 +107,7 @@ private slots:
         auto *mix = w.child<QScrollBar>("hscrMix");
         mix->setValue(40);
         QVERIFY(w.sim->waitForReceived(QByteArray("AFL\x3C"), 3000));
-        QVERIFY(waitForPolls(1));
+        QVERIFY(w.sim->waitForReceived("ARS", 15000, w.sim->countReceived("ARS") + 1)); // the next poll
         QTest::qWait(300);
         QCOMPARE(mix->value(), 40);
     }
@@ -126,19 +115,19 @@ private slots:
     // A logo goes into the device, is stored there and comes back the same.
     void downloadStoreAndUploadGiveTheSameLogo()
     {
-        const LogoBitmap original = core().state.logos[1];
+        const LogoBitmap original = w.core().state.logos[1];
         QVERIFY(!(original == LogoBitmap()));
-        core().download.start();
-        QVERIFY(QTest::qWaitFor([this] { return !core().download.running(); }, 15000));
+        w.core().download.start();
+        QVERIFY(QTest::qWaitFor([this] { return !w.core().download.running(); }, 15000));
         QVERIFY(w.sim->waitForReceived("ALD", 1000));
         w.action("mnuSaveLogoinNVRAM")->trigger();
         QVERIFY(w.sim->waitForReceived("ASI", 3000));
 
-        core().state.logos[1] = LogoBitmap();
+        w.core().state.logos[1] = LogoBitmap();
         m_chooser.answer = w.config.filePath(QStringLiteral("uploaded.bmp"));
         w.action("mnuUpLoadLogo")->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(m_chooser.saves, 1, 15000);
-        QVERIFY(core().state.logos[1] == original);
+        QVERIFY(w.core().state.logos[1] == original);
         QTRY_VERIFY(QFile::exists(m_chooser.answer));
         const QImage after(m_chooser.answer);
         QCOMPARE(after.size(), QSize(256, 64));
@@ -161,17 +150,16 @@ private slots:
 
     void noiseAroundAReplyNeverStallsTheLink_data()
     {
-        QTest::addColumn<QByteArray>("place");
-        QTest::addColumn<int>("shown");
-        QTest::newRow("before") << QByteArray("before") << 13;
-        QTest::newRow("inside") << QByteArray("inside") << 20;
-        QTest::newRow("after") << QByteArray("after") << 20;
+        QTest::addColumn<int>("shown"); // the reply's length in the strip; the row names the place
+        QTest::newRow("before") << 13;
+        QTest::newRow("inside") << 20;
+        QTest::newRow("after") << 20;
     }
 
     void noiseAroundAReplyNeverStallsTheLink()
     {
-        QFETCH(QByteArray, place);
         QFETCH(int, shown);
+        const QByteArray place = QTest::currentDataTag();
         const int mix = w.child<QScrollBar>("hscrMix")->value();
         const int fade = w.child<QScrollBar>("hscrFade")->value();
         const qsizetype from = m_replies.size();
@@ -180,11 +168,11 @@ private slots:
         QVERIFY(replySeen(shown, from));
         // The next poll is answered and read as usual.
         const qsizetype garbled = m_replies.size();
-        QVERIFY(waitForPolls(1));
+        QVERIFY(w.sim->waitForReceived("ARS", 15000, w.sim->countReceived("ARS") + 1)); // the next poll
         QVERIFY(replySeen(13, garbled));
         QTRY_COMPARE_WITH_TIMEOUT(w.child<QScrollBar>("hscrMix")->value(), mix, 3000);
         QCOMPARE(w.child<QScrollBar>("hscrFade")->value(), fade);
-        QVERIFY(core().state.txtComColour == Indicator::Green);
+        QVERIFY(w.core().state.txtComColour == Indicator::Green);
         QVERIFY(downloadEnabled());
     }
 
@@ -201,34 +189,31 @@ private slots:
             const int delayMs = int(random.bounded(2500));
             const QByteArray what = "trial " + QByteArray::number(trial) + ", hang-up after "
                                     + QByteArray::number(delayMs) + " ms";
-            core().download.start();
-            QVERIFY2(core().download.running(), what);
+            w.core().download.start();
+            QVERIFY2(w.core().download.running(), what);
             QTest::qWait(delayMs);
             const int ups = w.sim->countEvents("up");
             w.sim->control("hangup 300");
-            QVERIFY2(QTest::qWaitFor([this] { return !core().download.running(); }, 10000), what);
+            QVERIFY2(QTest::qWaitFor([this] { return !w.core().download.running(); }, 10000), what);
             QVERIFY2(w.sim->waitForEvent("up", 5000, ups + 1), what);
-            QVERIFY2(!core().state.transferBusy, what);
-            QVERIFY2(!core().reporter.progressVisible(), what);
+            QVERIFY2(!w.core().state.transferBusy, what);
+            QVERIFY2(!w.core().reporter.progressVisible(), what);
             // Back on the new line: opened and woken.
-            const int wakes = w.sim->countReceived("WK,00");
-            QVERIFY2(w.sim->waitForReceived("WK,00", 10000, wakes + 1), what);
+            QVERIFY2(w.sim->waitForReceived("WK,00", 10000, w.sim->countReceived("WK,00") + 1), what);
         }
         // And answering again.
         QTRY_VERIFY_WITH_TIMEOUT(downloadEnabled(), 15000);
-        QTRY_VERIFY_WITH_TIMEOUT(core().state.txtComColour == Indicator::Green, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.core().state.txtComColour == Indicator::Green, 15000);
     }
 
     void disconnectedCostsLittleAndRecovers()
     {
         w.sim->control("hangup");
-        QTRY_VERIFY_WITH_TIMEOUT(core().state.txtComColour == Indicator::Red, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.core().state.txtComColour == Indicator::Red, 5000);
         // Only the reopen attempt once a second and the tick run now: far
         // from a core (a busy loop would show as about 100 %).
         const std::clock_t cpuBefore = std::clock(); // the process's CPU time
-        QEventLoop idle;
-        QTimer::singleShot(3000, &idle, &QEventLoop::quit);
-        idle.exec();
+        QTest::qWait(3000);
         const double share = double(std::clock() - cpuBefore) / CLOCKS_PER_SEC / 3.0;
         QVERIFY2(share < 0.10, qPrintable(QStringLiteral("CPU share %1").arg(share)));
 
@@ -261,9 +246,7 @@ private slots:
     void onlyTheWokenNodeObeys()
     {
         w.close();
-        QVERIFY(w.open(Port, {},
-                       {QStringLiteral("--node"), QStringLiteral("1:4"), QStringLiteral("--node"),
-                        QStringLiteral("2:4"), QStringLiteral("--node"), QStringLiteral("3:1")}));
+        QVERIFY(w.open(Port, {}, QStringLiteral("--node 1:4 --node 2:4 --node 3:1").split(u' ')));
         ScriptedPrompter prompter;
         w.window->setPrompter(&prompter);
         const auto answer = [&](const char *entry, const QString &text) {

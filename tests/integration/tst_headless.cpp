@@ -76,8 +76,8 @@ private slots:
         const QStringList onPort{u"--port"_s, QString::number(Port)};
         CliResult r = runCli(onPort + QStringList{u"status"_s});
         QCOMPARE(r.exit, 0);
-        const QJsonObject status = QJsonDocument::fromJson(r.out).object();
-        QCOMPARE(status.value(u"model"_s).toInt(), 4); // the fields are tst_cli's
+        QCOMPARE(QJsonDocument::fromJson(r.out).object().value(u"model"_s).toInt(),
+                 4); // the fields are tst_cli's
 
         // The device itself, by its path.
         r = runCli({u"--device"_s, m_sim->ptyPath(), u"take"_s, u"on"_s});

@@ -61,20 +61,28 @@ QByteArray send(SimNode &node, int number, const QByteArray &argument = {})
 QByteArrayList send(QList<SimNode> &nodes, int number, const QByteArray &argument = {})
 {
     QByteArrayList replies;
-    for (SimNode &node : nodes) {
+    for (SimNode &node : nodes)
         if (const QByteArray reply = send(node, number, argument); !reply.isEmpty())
             replies << reply;
-    }
     return replies;
+}
+
+// Sends commands (number, argument, number, argument, ..) in turn, to one
+// node or a shared line.
+template<typename Target, typename... More>
+void play(Target &target, int number, const QByteArray &argument, More &&...more)
+{
+    send(target, number, argument);
+    if constexpr (sizeof...(more) > 0)
+        play(target, std::forward<More>(more)...);
 }
 
 QList<int> awakeIds(const QList<SimNode> &nodes)
 {
     QList<int> ids;
-    for (const SimNode &node : nodes) {
+    for (const SimNode &node : nodes)
         if (node.isAwake())
             ids << node.id();
-    }
     return ids;
 }
 
@@ -110,14 +118,9 @@ struct Port {
         QByteArray bytes(count, '\0');
         qsizetype got = 0;
         pollfd descriptor{fd, POLLIN, 0};
-        for (const QDeadlineTimer deadline(timeoutMs); got < count && !deadline.hasExpired();) {
-            if (::poll(&descriptor, 1, 50) <= 0)
-                continue;
-            const ssize_t n = ::read(fd, bytes.data() + got, static_cast<size_t>(count - got));
-            if (n <= 0)
-                break;
-            got += n;
-        }
+        for (const QDeadlineTimer deadline(timeoutMs); got < count && !deadline.hasExpired();)
+            if (::poll(&descriptor, 1, 50) > 0)
+                got += std::max<ssize_t>(0, ::read(fd, bytes.data() + got, static_cast<size_t>(count - got)));
         return bytes.left(got);
     }
     int fd;
@@ -166,8 +169,11 @@ private slots:
     }
 
     // An item carries the time of its last byte. Silence is seen by the clock, or
-    // on the next byte when no check came in between.
-    void silenceEndsWhatIsPending()
+    // on the next byte when no check came in between. After ALD the logo lines
+    // are one payload whatever they hold. Pauses far beyond a command's silence
+    // do not end it; a long one, or the line closing, cuts it, and what follows
+    // is read as commands again.
+    void silenceAndTheLogoPayload()
     {
         CommandSplitter splitter;
         QVERIFY(feed(splitter, "WK,3", 100).isEmpty());
@@ -181,15 +187,9 @@ private slots:
         const QList<Item> late = feed(splitter, "ATN  ARS", 300);
         QCOMPARE(describe(late), (QByteArrayList{"ANI,(1)", "ATN()  ", "ARS()"}));
         QCOMPARE(late.at(1).ms, 304);
-    }
 
-    // After ALD the logo lines are one payload whatever they hold. Pauses far
-    // beyond a command's silence do not end it; a long one, or the line closing,
-    // cuts it, and what follows is read as commands again.
-    void payloadAfterAld()
-    {
         const qint64 limit = CommandSplitter::PayloadSilenceMs;
-        CommandSplitter splitter;
+        splitter = CommandSplitter();
         QCOMPARE(describe(feed(splitter, "ALD", 0)), QByteArrayList{"ALD()"});
         splitter.expectPayload(6);
         QVERIFY(feed(splitter, QByteArrayLiteral("AR\0"), 2 + limit - 1).isEmpty());
@@ -219,29 +219,20 @@ private slots:
     void replies()
     {
         SimNode one(1, 1);
-        send(one, MixLevel, bytes({51}));
-        send(one, FadeRate, bytes({49}));
-        send(one, HorizPosn, "9a");
-        send(one, VertPosn, "37");
+        play(one, MixLevel, bytes({51}), FadeRate, bytes({49}), HorizPosn, "9a", VertPosn, "37");
         send(one, ToggleTake);
         QCOMPARE(send(one, RetrieveSettings), 'S' + bytes({50, 49, 99, 154, 55, 1, 48, 48, 20, 40}));
 
         // Out of range: kept at the limit, or refused.
-        const QList<std::pair<int, QByteArray>> outOfRange{
-            {MixLevel, bytes({0})},     {FadeRate, bytes({200})},
-            {IreLevel, bytes({150})},   {SetTimeOn, bytes({0})},
-            {SetTimeOff, bytes({255})}, {HorizPosn, "Z1"},
-            {VertPosn, "-1"},           {ChangeId, "00"}};
-        for (const auto &[number, argument] : outOfRange)
-            send(one, number, argument);
+        play(one, MixLevel, bytes({0}), FadeRate, bytes({200}), IreLevel, bytes({150}), SetTimeOn, bytes({0}),
+             SetTimeOff, bytes({255}), HorizPosn, "Z1", VertPosn, "-1", ChangeId, "00");
         QCOMPARE(one.settingsReply(), 'S' + bytes({0, 99, 99, 154, 55, 1, 48, 48, 1, 255}));
         QCOMPARE(one.id(), 1);
 
         // A multi-logo node adds its slot; a slot or model it does not have is refused.
         SimNode four(1, 4);
-        send(four, SelectLogo, QByteArrayLiteral("03\0\0\0"));
-        send(four, SelectLogo, QByteArrayLiteral("05\0\0\0"));
-        send(four, SetModel, "05");
+        play(four, SelectLogo, QByteArrayLiteral("03\0\0\0"), SelectLogo, QByteArrayLiteral("05\0\0\0"),
+             SetModel, "05");
         const QByteArray factory = bytes({0, 0, 99, 94, 30, 0, 48, 48, 20, 40});
         QCOMPARE(send(four, RetrieveSettings), 's' + factory + "03");
         // ARC: one line; the program reads the model after its first "QX".
@@ -258,24 +249,17 @@ private slots:
         // Asleep, a node ignores all but a wake-up that names it or all nodes.
         send(nodes, Sleep);
         const QByteArray asleep = nodes.at(2).describe();
-        for (const CommandInfo &command : CommandTable::all()) {
+        for (const CommandInfo &command : CommandTable::all())
             if (command.number != Wakeup)
                 QVERIFY(send(nodes, command.number, "03").isEmpty());
-        }
         QCOMPARE(nodes.at(2).describe(), asleep);
         send(nodes, Wakeup, "02");
         QCOMPARE(awakeIds(nodes), QList<int>{2});
-        send(nodes, Wakeup, "3"); // unpadded
-        send(nodes, Wakeup, "0a");
+        play(nodes, Wakeup, "3", Wakeup, "0a"); // unpadded, lower case
         QCOMPARE(awakeIds(nodes), (QList<int>{2, 3, 10}));
 
         // A renumbered node answers to its new ID only; an empty ID names none.
-        send(nodes, Sleep);
-        send(nodes, Wakeup, "03");
-        send(nodes, ChangeId, "FF");
-        send(nodes, Sleep);
-        send(nodes, Wakeup, "03");
-        send(nodes, Wakeup, "");
+        play(nodes, Sleep, "", Wakeup, "03", ChangeId, "FF", Sleep, "", Wakeup, "03", Wakeup, "");
         QVERIFY(awakeIds(nodes).isEmpty());
         send(nodes, Wakeup, "00");
         QCOMPARE(awakeIds(nodes), (QList<int>{1, 2, 255, 10}));
@@ -291,8 +275,7 @@ private slots:
 
         // Lines without ALD, after another command, or short are not taken.
         node.takeLogoLines(wire);
-        send(node, SendLogo);
-        send(node, RetrieveSettings);
+        play(node, SendLogo, "", RetrieveSettings, "");
         node.takeLogoLines(wire);
         send(node, SendLogo);
         node.takeLogoLines(wire.left(2047));
@@ -305,9 +288,7 @@ private slots:
             QCOMPARE(node.logoRam().mid(row * 32, 32), wire.mid(line * 32, 32));
 
         QCOMPARE(send(node, RetrieveLogo).mid(4), QByteArray(2048, '\xff')); // the slot, not the RAM
-        send(node, StandardPal);
-        send(node, SelectLogo, QByteArrayLiteral("03\0\0\0"));
-        send(node, SaveLogo);
+        play(node, StandardPal, "", SelectLogo, QByteArrayLiteral("03\0\0\0"), SaveLogo, "");
         QCOMPARE(node.storedLogo(3), node.logoRam());
         QCOMPARE(node.storedLogo(1), zero);
 
@@ -340,15 +321,13 @@ private slots:
         QVERIFY(!QFileInfo(sim.linkPath()).isSymLink());
     }
 
-    // Two nodes on one unpaced line: addressing, a logo round trip, the controls.
+    // Two nodes on one unpaced line: addressing, a logo download, the controls.
     void fastSharedLine()
     {
         QTemporaryDir dir;
         const QString linkPath = dir.filePath(QStringLiteral("com12"));
         QVERIFY(QFile::link(QStringLiteral("/dev/null"), linkPath)); // a stale link is replaced
-        SimProcess sim(dir.path(), 12,
-                       {QStringLiteral("--fast"), QStringLiteral("--node"), QStringLiteral("1:1"),
-                        QStringLiteral("--node"), QStringLiteral("2:4")});
+        SimProcess sim(dir.path(), 12, QStringLiteral("--fast --node 1:1 --node 2:4").split(u' '));
         QVERIFY(sim.start());
         QCOMPARE(QFile::symLinkTarget(linkPath), sim.ptyPath());
         Port port(linkPath);
