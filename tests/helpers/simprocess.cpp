@@ -21,8 +21,7 @@ QByteArray SimProcess::readStdoutLine(int timeoutMs)
     while (!m_process.canReadLine()) {
         if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
             return {};
-        m_process.waitForReadyRead(
-            static_cast<int>(qMax<qint64>(1, qMin<qint64>(deadline.remainingTime(), 50))));
+        m_process.waitForReadyRead(50);
     }
     return m_process.readLine().trimmed();
 }

@@ -16,8 +16,7 @@
 class SimProcess
 {
 public:
-    // ms: epoch milliseconds; kind: "rx", "tx", "!" or "#"; bytes: the bytes
-    // (rx, tx, !) or the event text (#).
+    // ms: epoch milliseconds; kind: "rx", "tx", "!" or "#" (an event).
     using Entry = TrafficLog::Entry;
 
     SimProcess(const QString &portsDir, int port, const QStringList &extraArgs = {})
@@ -81,14 +80,12 @@ public:
     // blank and more ("up" matches "up /dev/pts/7").
     int countReceived(const QByteArray &command) const
     {
-        const QList<Entry> all = received();
-        return int(std::count_if(all.cbegin(), all.cend(),
-                                 [&](const Entry &e) { return e.bytes.startsWith(command); }));
+        return int(
+            std::ranges::count_if(received(), [&](const Entry &e) { return e.bytes.startsWith(command); }));
     }
     int countEvents(const QByteArray &event) const
     {
-        const QList<Entry> all = entries();
-        return int(std::count_if(all.cbegin(), all.cend(), [&](const Entry &e) {
+        return int(std::ranges::count_if(entries(), [&](const Entry &e) {
             return e.kind == "#" && (e.bytes == event || e.bytes.startsWith(event + ' '));
         }));
     }
