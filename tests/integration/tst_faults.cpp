@@ -46,9 +46,7 @@ private slots:
         // Logo 1 has every line different and its palette white then black,
         // so that the bitmap written back (bits inverted, palette black then
         // white) shows the very same picture.
-        BitmapMaker maker;
-        maker.seed = 3;
-        QByteArray bytes = maker.bytes();
+        QByteArray bytes = BitmapMaker{.seed = 3}.bytes();
         qToLittleEndian<quint32>(0x00FFFFFF, bytes.data() + 54);
         qToLittleEndian<quint32>(0x00000000, bytes.data() + 58);
         m_original = w.config.filePath(QStringLiteral("original.bmp"));

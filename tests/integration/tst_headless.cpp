@@ -71,8 +71,7 @@ private slots:
         QCOMPARE(QJsonDocument::fromJson(r.out).object().value(u"model"_s).toInt(),
                  4); // the fields are tst_cli's
 
-        // The device itself, by its path.
-        r = runCli({u"--device"_s, m_sim->ptyPath(), u"take"_s, u"on"_s});
+        r = runCli({u"--device"_s, m_sim->ptyPath(), u"take"_s, u"on"_s}); // the device itself, by its path
         QCOMPARE(r.exit, 0);
         QVERIFY(m_sim->waitForReceived("AT1", 2000));
 

@@ -235,7 +235,10 @@ private slots:
              SetModel, "05");
         const QByteArray factory = bytes({0, 0, 99, 94, 30, 0, 48, 48, 20, 40});
         QCOMPARE(send(four, RetrieveSettings), 's' + factory + "03");
-        // (ARC, read by the window for the model: tst_faults, end to end.)
+        // ARC: one line; the program reads the model after its first "QX".
+        const QByteArray copyright = send(four, RetrieveCopyright);
+        QVERIFY(copyright.startsWith("(C)") && copyright.endsWith("\r\n") && copyright.count('\n') == 1);
+        QCOMPARE(copyright.indexOf("QX"), copyright.indexOf("QX04"));
         send(four, SetModel, "01");
         QCOMPARE(four.settingsReply(), 'S' + factory);
     }
