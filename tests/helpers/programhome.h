@@ -25,21 +25,20 @@ struct ProgramHome {
         return conf.open(QIODevice::WriteOnly) && conf.write(settings) == settings.size();
     }
 
-    QByteArray settingsFile() const
-    {
-        QFile conf(path("config/Quillon/Quillon.conf"));
-        return conf.open(QIODevice::ReadOnly) ? conf.readAll() : QByteArray();
-    }
-
-    // Starts the program with this home; true once it runs.
-    bool launch(QProcess &program, const QStringList &arguments = {}) const
+    QProcessEnvironment environment() const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), path("config"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), path("run"));
         env.insert(QStringLiteral("XDG_STATE_HOME"), path("state"));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        program.setProcessEnvironment(env);
+        return env;
+    }
+
+    // Starts the program with this home; true once it runs.
+    bool launch(QProcess &program, const QStringList &arguments = {}) const
+    {
+        program.setProcessEnvironment(environment());
         program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         program.start(QStringLiteral(QUILLON_PATH), arguments);
         return program.waitForStarted();

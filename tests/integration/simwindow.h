@@ -9,17 +9,10 @@
 #include "settings/settingsstore.h"
 
 #include <QAction>
-#include <QFile>
 #include <QMap>
 #include <QTemporaryDir>
 
 #include <memory>
-
-inline bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 // The real main window on a pseudo-terminal with qxsim at the other end, in
 // a configuration folder of its own.
@@ -58,19 +51,6 @@ struct SimWindow {
     }
 
     QuillonCore &core() { return window->core(); }
-    WindowState &windowState() { return window->windowState(); }
-    QAction *action(const char *name) { return window->findChild<QAction *>(QString::fromLatin1(name)); }
-    template<typename T> T *child(const char *name)
-    {
-        return window->findChild<T *>(QString::fromLatin1(name));
-    }
-
-    // How many log entries of a kind carry exactly these bytes.
-    int count(const QByteArray &kind, const QByteArray &bytes) const
-    {
-        const auto entries = sim->entries();
-        return static_cast<int>(
-            std::count_if(entries.cbegin(), entries.cend(),
-                          [&](const SimProcess::Entry &e) { return e.kind == kind && e.bytes == bytes; }));
-    }
+    template<typename T> T *child(const char *name) { return window->findChild<T *>(QLatin1String(name)); }
+    QAction *action(const char *name) { return child<QAction>(name); }
 };

@@ -13,6 +13,8 @@
 #include <QJsonObject>
 #include <QTest>
 
+#include <algorithm>
+#include <array>
 #include <csignal>
 
 using namespace Qt::StringLiterals;
@@ -22,14 +24,13 @@ constexpr int Port = 12;
 
 struct CliResult {
     int exit = -1;
-    QByteArray out;
-    QByteArray err;
+    QByteArray out, err;
 };
 } // namespace
 
-// The real quillon-cli against qxsim on a pseudo-terminal: its commands on
-// the line, the headless schedule with its as-run log, and the port shared
-// with the window program one at a time.
+// The real quillon-cli and quillon programs against qxsim on a
+// pseudo-terminal: the CLI's commands on the line, the headless schedule with
+// its as-run log, and the port held by one program at a time.
 class TestHeadless : public QObject
 {
     Q_OBJECT
@@ -37,39 +38,19 @@ class TestHeadless : public QObject
     ProgramHome m_home;
     std::unique_ptr<SimProcess> m_sim;
 
-    QProcessEnvironment environment() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"XDG_CONFIG_HOME"_s, m_home.path("config"));
-        env.insert(u"XDG_STATE_HOME"_s, m_home.path("state"));
-        return env;
-    }
-
     void startCli(QProcess &cli, const QStringList &arguments) const
     {
-        cli.setProcessEnvironment(environment());
+        cli.setProcessEnvironment(m_home.environment());
         cli.start(QStringLiteral(QUILLON_CLI_PATH), arguments);
     }
 
-    CliResult runCli(const QStringList &arguments, int timeoutMs = 20000) const
+    // Runs the CLI to its end (killed after 20 s: exit -1).
+    CliResult runCli(const QStringList &arguments) const
     {
         QProcess cli;
         startCli(cli, arguments);
-        CliResult result;
-        if (!cli.waitForFinished(timeoutMs)) {
-            cli.kill();
-            cli.waitForFinished();
-            return result;
-        }
-        result.exit = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
-        result.out = cli.readAllStandardOutput();
-        result.err = cli.readAllStandardError();
-        return result;
-    }
-
-    QStringList onPort(const QStringList &command) const
-    {
-        return QStringList{u"--port"_s, QString::number(Port)} + command;
+        const bool ended = cli.waitForFinished(20000) && cli.exitStatus() == QProcess::NormalExit;
+        return {ended ? cli.exitCode() : -1, cli.readAllStandardOutput(), cli.readAllStandardError()};
     }
 
 private slots:
@@ -84,30 +65,30 @@ private slots:
 
     void commandsOverTheLine()
     {
-        CliResult r = runCli(onPort({u"status"_s}));
+        const QStringList onPort{u"--port"_s, QString::number(Port)};
+        CliResult r = runCli(onPort + QStringList{u"status"_s});
         QCOMPARE(r.exit, 0);
-        const QJsonObject status = QJsonDocument::fromJson(r.out).object();
-        QCOMPARE(status.value(u"model"_s).toInt(), 4); // the fields are tst_cli's
+        QCOMPARE(QJsonDocument::fromJson(r.out).object().value(u"model"_s).toInt(),
+                 4); // the fields are tst_cli's
 
-        // The device itself, by its path.
-        r = runCli({u"--device"_s, m_sim->ptyPath(), u"take"_s, u"on"_s});
+        r = runCli({u"--device"_s, m_sim->ptyPath(), u"take"_s, u"on"_s}); // the device itself, by its path
         QCOMPARE(r.exit, 0);
         QVERIFY(m_sim->waitForReceived("AT1", 2000));
 
-        // A download whole on the line (the round trip is tst_logotransfer's),
+        // A download whole on the line (the round trip is tst_faults'),
         // and no progress bar without a terminal.
-        const QString logo = m_home.path("logo.bmp");
-        QFile file(logo);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(BitmapMaker{}.bytes()) > 0);
-        file.close();
-        r = runCli(onPort({u"download"_s, logo}));
+        QFile logo(m_home.path("logo.bmp"));
+        QVERIFY(logo.open(QIODevice::WriteOnly) && logo.write(BitmapMaker{}.bytes()) > 0);
+        logo.close();
+        r = runCli(onPort + QStringList{u"download"_s, logo.fileName()});
         QCOMPARE(r.exit, 0);
         QVERIFY2(r.err.isEmpty(), r.err.constData());
         QVERIFY(m_sim->waitForReceived("ALD", 2000));
     }
 
     // One program at a time on the port: the window tells who holds it when
-    // the service does, and the service will not start under the window.
+    // the service does; of window programs started at once one stays, a
+    // later one takes over from it, and the service will not start under it.
     void portOwnershipBothWays()
     {
         QProcess service;
@@ -125,19 +106,38 @@ private slots:
             QVERIFY(report.contains(u"systemctl --user stop quillon-scheduler"_s));
             QVERIFY(!window.core().link.portOpen());
         }
-        ::kill(static_cast<pid_t>(service.processId()), SIGTERM);
+        ::kill(static_cast<pid_t>(service.processId()), SIGTERM); // a clean stop
         QVERIFY(service.waitForFinished(5000));
         QCOMPARE(service.exitCode(), 0);
 
-        QProcess program;
-        QVERIFY(m_home.launch(program, {u"--no-splash"_s}));
-        QVERIFY(m_sim->waitForReceived("WK,00", 10000, 2));
+        const int wakes = m_sim->countReceived("WK,00");
+        const int polls = m_sim->countReceived("ARS");
+        std::array<QProcess, 3> programs;
+        for (QProcess &program : programs)
+            QVERIFY(m_home.launch(program, {u"--no-splash"_s}));
+        const auto isRunning = [](const QProcess &p) { return p.state() == QProcess::Running; };
+        QTRY_COMPARE_WITH_TIMEOUT(std::count_if(programs.begin(), programs.end(), isRunning), 1, 15000);
+        QTest::qWait(1500); // and it stays so
+        QCOMPARE(std::count_if(programs.begin(), programs.end(), isRunning), 1);
+        QProcess &first = *std::find_if(programs.begin(), programs.end(), isRunning);
+        QVERIFY(m_sim->waitForReceived("WK,00", 10000, wakes + 1));
+        QVERIFY(m_sim->waitForReceived("ARS", 10000, polls + 1)); // what start-up sends is tst_startup's
+
+        // A second start (with its splash) closes the first and takes the line over.
+        const int handOver = m_sim->countReceived("WK,00");
+        QProcess second;
+        QVERIFY(m_home.launch(second));
+        QVERIFY(first.waitForFinished(10000));
+        QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+        QVERIFY(m_sim->waitForReceived("WK,00", 10000, handOver + 1));
         const CliResult r = runCli({u"schedule"_s, u"run"_s});
         QCOMPARE(r.exit, 3);
         QVERIFY2(r.err.contains("is in use. It is held by the Quillon program (process "), r.err.constData());
         QVERIFY(r.err.contains("The schedule does not run while another program holds the port."));
-        program.kill();
-        program.waitForFinished();
+        second.terminate();
+        QVERIFY(second.waitForFinished(5000));
+        QFile conf(m_home.path("config/Quillon/Quillon.conf"));
+        QVERIFY(conf.open(QIODevice::ReadOnly) && conf.readAll().contains("ComPort=12"));
     }
 
     // The stored schedule runs headless on the wall clock, is read again
@@ -149,46 +149,38 @@ private slots:
         if (seconds > 86400 - 120)
             QSKIP("too close to midnight for a one-day schedule");
         const int start = (seconds + 25) / 15 + 1; // the first whole step at least 25 s away
-        const int day = now.date().dayOfWeek() % 7;
-        QVERIFY(m_home.prepare("[FormInit]\nComPort=12\n"
-                               + firstSequenceLines(start, start + 1, 1, 480, 3, 1 << day)));
+        QVERIFY(m_home.prepare(
+            "[FormInit]\nComPort=12\n"
+            + firstSequenceLines(start, start + 1, 1, 480, 3, 1 << (now.date().dayOfWeek() % 7))));
 
         QProcess service;
         startCli(service, {u"schedule"_s, u"run"_s});
         QVERIFY(m_sim->waitForReceived("WK,00", 10000));
         // Changed as the schedule editor would: logo 2 instead of 3.
-        {
-            SettingsStore settings(m_home.path("config/Quillon/Quillon.conf"));
-            settings.setValue(u"S_Logo"_s, u"2,"_s + u"0,"_s.repeated(19));
-        }
+        SettingsStore(m_home.path("config/Quillon/Quillon.conf"))
+            .setValue(u"S_Logo"_s, u"2,"_s + u"0,"_s.repeated(19));
         QVERIFY(m_sim->waitForReceived("AT0", 80000));
-        ::kill(static_cast<pid_t>(service.processId()), SIGTERM);
+        ::kill(static_cast<pid_t>(service.processId()), SIGTERM); // a clean stop
         QVERIFY(service.waitForFinished(5000));
         QCOMPARE(service.exitCode(), 0);
         QVERIFY(service.readAllStandardError().contains("the schedule was changed and is read again"));
 
-        // Logo 2 selected, TAKE ON, TAKE OFF in that order (their times are
-        // tst_schedulerunner's), and logo 3 never.
-        const auto indexOf = [&](const QByteArray &command) {
-            const auto received = m_sim->received();
-            for (qsizetype i = 0; i < received.size(); ++i)
-                if (received[i].bytes.startsWith(command))
-                    return i;
-            return qsizetype(-1);
-        };
-        const qsizetype on = indexOf("AT1");
-        QVERIFY(indexOf(QByteArray("AJ02\0\0\0", 7)) >= 0);
-        QVERIFY(indexOf(QByteArray("AJ02\0\0\0", 7)) < on && on < indexOf("AT0"));
-        QCOMPARE(indexOf(QByteArray("AJ03\0\0\0", 7)), qsizetype(-1));
+        // Logo 2 selected (maybe again), TAKE ON, TAKE OFF in that order (their
+        // times are tst_schedulerunner's), and logo 3 never.
+        QByteArrayList switches;
+        for (const SimProcess::Entry &entry : m_sim->received())
+            if ((entry.bytes.startsWith("AJ") || entry.bytes.startsWith("AT"))
+                && (switches.isEmpty() || switches.last() != entry.bytes))
+                switches << entry.bytes;
+        QCOMPARE(switches, (QByteArrayList{QByteArray("AJ02\0\0\0", 7), "AT1", "AT0"}));
 
         QFile log(m_home.path("state/Quillon/as-run.csv"));
         QVERIFY(log.open(QIODevice::ReadOnly));
-        const QList<QByteArray> lines = log.readAll().trimmed().split('\n');
-        QCOMPARE(lines.size(), 4);
-        QCOMPARE(lines[0], QByteArray("time,sequence,logo,command,port_open"));
-        QVERIFY2(lines[1].endsWith(",1,2,SELECT,yes"), lines[1].constData());
-        QVERIFY2(lines[2].endsWith(",1,2,TAKE ON,yes"), lines[2].constData());
-        QVERIFY2(lines[3].endsWith(",1,2,TAKE OFF,yes"), lines[3].constData());
+        QByteArrayList rows; // after the heading without their times
+        for (const QByteArray &line : log.readAll().trimmed().split('\n'))
+            rows << (rows.isEmpty() ? line : line.mid(line.indexOf(',')));
+        QCOMPARE(rows, (QByteArrayList{"time,sequence,logo,command,port_open", ",1,2,SELECT,yes",
+                                       ",1,2,TAKE ON,yes", ",1,2,TAKE OFF,yes"}));
     }
 };
 
