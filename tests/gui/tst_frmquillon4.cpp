@@ -262,7 +262,7 @@ private slots:
     // new state; the Diag entries ask their question and send their bytes
     // for the answer (an empty answer, or the window closed without Enter,
     // then sends nothing). The bytes of the plain operations are tst_cli's;
-    // the node, store and upload menus are tst_nodes' and tst_logotransfer's.
+    // the node, store and upload menus are tst_faults' against qxsim.
     void controlsReachTheirOperations_data()
     {
         // Acted on in turn, the last one checked; "resetMenu": the Factory
