@@ -148,7 +148,7 @@ private slots:
         for (int i = 0; i < sequences.size(); ++i) {
             const ScheduleSequence &s = sequences[i];
             for (int day = 0; day < 7; ++day) {
-                const WeekTimeline::Intervals found = week.intervals(day, i);
+                const WeekTimeline::Intervals &found = week.intervals(day, i);
                 const bool runs = s.enabledOn(day) && s.Logo < 16;
                 qsizetype k = 0;
                 for (int t = 0; t < WeekTimeline::DaySeconds; ++t) {
