@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cliarguments.h"
 
+#include "device_link/porturl.h"
 #include "panel/panelvalues.h"
 
 #include <QMap>
@@ -168,7 +169,10 @@ Parsed parse(const QStringList &arguments)
             // An empty path would fall back to the stored port.
             if (text->trimmed().isEmpty())
                 return {std::nullopt, QStringLiteral("--device needs a path")};
-            r.device = *text;
+            QString problem;
+            if (PortUrl::looksLikeUrl(*text) && !PortUrl::parse(*text, &problem))
+                return {std::nullopt, QStringLiteral("--device: ") + problem};
+            r.device = text->trimmed();
         } else if (a == QLatin1String("--negative")) {
             r.negative = true;
         } else if (a.startsWith(QLatin1String("--"))) {
@@ -260,7 +264,8 @@ QString usage()
         "\n"
         "Options:\n"
         "  --port N        port number N (see Quillon's ports folder)\n"
-        "  --device PATH   the serial device itself, e.g. /dev/ttyUSB0\n"
+        "  --device PATH   the serial device itself, e.g. /dev/ttyUSB0, or a port on a\n"
+        "                  device server: socket://HOST:PORT or rfc2217://HOST:PORT\n"
         "  --node ID       wake only node ID before the command, instead of every node\n"
         "  --help          this text\n"
         "  --version       the version\n"

@@ -64,6 +64,8 @@ QString CliJob::portFailure() const
             "no port: give --port N or --device PATH, or choose a port in Quillon's Com menu");
     switch (m_core.link.lastComError()) {
     case SerialPort::NotValid:
+        if (const QString problem = m_core.link.portProblem(); !problem.isEmpty())
+            return QStringLiteral("could not reach ") + problem;
         return QStringLiteral("there is no serial port at ") + portName();
     case SerialPort::InUse: {
         const auto holder = PortHolder::find(m_core.link.portPath());
@@ -390,6 +392,17 @@ void CliJob::onError(const QString &message, const QString &title)
     }
     if (done())
         return;
+    if (title == QLatin1String("RFC 2217")) {
+        // A device server that keeps its own line settings: the line may
+        // still work.
+        m_output.err(QStringLiteral("quillon-cli: warning: ") + message);
+        return;
+    }
+    if (title == QLatin1String("StartCom 02")) {
+        // A device server that could not be reached once start-up was over.
+        fail(CliArguments::PortProblem, portFailure());
+        return;
+    }
     QString text = message;
     if (m_wait == Wait::Download && m_core.download.running())
         text += QLatin1Char(' ') + downloadLeft();

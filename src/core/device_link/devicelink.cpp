@@ -33,6 +33,8 @@ DeviceLink::DeviceLink(DeviceState &deviceState, LogoState &logoState, PanelStat
     , m_clock(clock)
 {
     connect(&m_port, &SerialPort::commEvent, this, &DeviceLink::onPortEvent);
+    connect(&m_port, &SerialPort::warning, this,
+            [this](const QString &text) { m_reporter.ReportError(text, QStringLiteral("RFC 2217")); });
 }
 
 bool DeviceLink::portOpen() const
@@ -43,6 +45,11 @@ bool DeviceLink::portOpen() const
 QString DeviceLink::portPath() const
 {
     return m_port.devicePath(m_deviceState.comPort);
+}
+
+QString DeviceLink::portProblem() const
+{
+    return m_port.lastProblem();
 }
 
 bool DeviceLink::drain(int timeoutMs)
@@ -206,37 +213,46 @@ void DeviceLink::openPort()
         return;
     closePort();
     const SerialPort::OpenResult result = m_port.open(m_deviceState.comPort);
-    if (!result.ok()) {
-        const int failure = result.failure;
-        if (failure != m_lastComError) {
-            const QString port = QString::number(m_deviceState.comPort);
-            QString message;
-            if (failure == SerialPort::NotValid) {
-                message = QStringLiteral("Invalid Port Number - ") + port
-                          + QStringLiteral(" Port not available for use as a device interface.");
-            } else if (failure == SerialPort::InUse) {
-                message = QStringLiteral("Port Already Open - Port in use - ") + port
-                          + QStringLiteral(" can't be used as a device interface.");
-            } else {
-                uncheckPorts();
-                return;
-            }
-            if (!result.detail.isEmpty())
-                message += QLatin1Char(' ') + result.detail;
-            uncheckPorts();
-            m_reporter.ReportError(message, QStringLiteral("StartCom 02"));
-            m_lastComError = failure;
-        }
-    }
+    if (!result.ok() && !reportOpenFailure(result))
+        return;
     if (!m_port.isOpen()) {
         m_deviceState.portReady = false;
         setIndicator(Indicator::Red);
     } else {
-        // A later failure, of any kind, starts a new streak to report.
-        m_lastComError = 0;
+        // A later failure, of any kind, starts a new streak to report; on a
+        // device server, once the connection is up.
+        if (!m_port.isNetwork())
+            m_lastComError = 0;
         setIndicator(Indicator::Cyan);
         setComInit(true);
     }
+}
+
+// Reports a port that could not be opened, once a streak; false when the
+// failure is one the user is not told of.
+bool DeviceLink::reportOpenFailure(const SerialPort::OpenResult &result)
+{
+    const int failure = result.failure;
+    if (failure == m_lastComError)
+        return true;
+    const QString port = QString::number(m_deviceState.comPort);
+    QString message;
+    if (failure == SerialPort::NotValid) {
+        message = QStringLiteral("Invalid Port Number - ") + port
+                  + QStringLiteral(" Port not available for use as a device interface.");
+    } else if (failure == SerialPort::InUse) {
+        message = QStringLiteral("Port Already Open - Port in use - ") + port
+                  + QStringLiteral(" can't be used as a device interface.");
+    } else {
+        uncheckPorts();
+        return false;
+    }
+    if (!result.detail.isEmpty())
+        message += QLatin1Char(' ') + result.detail;
+    uncheckPorts();
+    m_reporter.ReportError(message, QStringLiteral("StartCom 02"));
+    m_lastComError = failure;
+    return true;
 }
 
 void DeviceLink::findPorts()
@@ -335,6 +351,20 @@ void DeviceLink::onPortEvent(int code)
             QStringLiteral("Mscomm1_OnComm"));
         break;
     }
+    case SerialPort::Connected:
+        m_lastComError = 0;
+        break;
+    case SerialPort::Unreachable:
+        // A device server that did not answer or refused: like a port that
+        // is not there, tried again by the once-a-second reopen.
+        m_port.close();
+        m_deviceState.portReady = false;
+        m_rxBuffer.clear();
+        setComInit(false);
+        m_comInitCount = 0;
+        setIndicator(Indicator::Red);
+        reportOpenFailure({SerialPort::NotValid, QStringLiteral("(%1)").arg(m_port.lastProblem())});
+        break;
     default:
         break;
     }
@@ -374,10 +404,12 @@ void DeviceLink::readReplies()
             m_reporter.setProgressVisible(true);
         }
     }
+    bool received = false;
     while (m_port.isOpen() && m_port.bytesWaiting() > 0) {
         const QByteArray bytes = m_port.readWaiting(MaxRead);
         if (bytes.isEmpty())
             return;
+        received = true;
         for (const char c : bytes) {
             m_rxBuffer.append(c);
             if (!m_awaitingStream) {
@@ -396,9 +428,28 @@ void DeviceLink::readReplies()
                 m_pollTicks = 0;
         }
     }
+    if (received && !m_awaitingStream && m_port.isNetwork())
+        m_pollTicks = networkQuietTicks();
     if (m_pollTicks > 0 || m_rxBuffer.isEmpty())
         return;
     completeReply();
+}
+
+// A device server passes a reply on in pieces that may come up to 200 ms
+// apart (TCP segments, the server's own packet timer), where a local port's
+// two quiet ticks would cut it. A settings reply or a copyright line ends as
+// soon as it is whole; anything else after NetworkQuietTicks of quiet. (A
+// logo stream's 20 quiet ticks already outlast such gaps.)
+int DeviceLink::networkQuietTicks() const
+{
+    if (const qsizetype copyright = m_rxBuffer.indexOf("(C)"); copyright >= 0)
+        return m_rxBuffer.indexOf("\r\n", copyright) >= 0 ? 0 : NetworkQuietTicks;
+    for (qsizetype i = 0; i < m_rxBuffer.size(); ++i) {
+        const char c = m_rxBuffer[i];
+        if (c == 'S' || c == 's')
+            return m_rxBuffer.size() - i >= (c == 'S' ? 11 : 13) ? 0 : NetworkQuietTicks;
+    }
+    return NetworkQuietTicks;
 }
 
 void DeviceLink::completeReply()
@@ -537,7 +588,9 @@ void DeviceLink::tick()
             uploadUnanswered();
     }
 
-    if (!m_deviceState.portReady) {
+    // A port on a device server that is connecting or connected is not
+    // opened again: that would drop the connection.
+    if (!m_deviceState.portReady && !(m_port.isNetwork() && m_port.isOpen())) {
         if (m_portRetry == 1) {
             openPort();
             m_portRetry = 0;

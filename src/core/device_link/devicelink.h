@@ -2,6 +2,7 @@
 #pragma once
 
 #include "device_link/protocol.h"
+#include "device_link/serialport.h"
 
 #include <QByteArray>
 #include <QList>
@@ -29,6 +30,9 @@ class DeviceLink : public QObject
 public:
     static constexpr int ReceiveThreshold = 11;
     static constexpr int MaxRead = 2500;
+    // Quiet ticks that end a reply of no known shape from a device server:
+    // longer than the 200 ms its pieces may lie apart.
+    static constexpr int NetworkQuietTicks = 10;
 
     DeviceLink(DeviceState &deviceState, LogoState &logoState, PanelState &panelState, Reporter &reporter,
                SettingsStore &settings, SerialPort &port, const Clock &clock, QObject *parent = nullptr);
@@ -75,6 +79,8 @@ public:
     bool portOpen() const;
     // The device behind the port number in use, empty when there is none.
     QString portPath() const;
+    // Why the port was lost or could not be reached, when it knows.
+    QString portProblem() const;
     // Waits until what was written has left the port; false when it has not
     // within timeoutMs.
     bool drain(int timeoutMs);
@@ -104,6 +110,8 @@ private:
     void setComInit(bool enabled);
     void saveSetting(const QString &key, const QString &value);
     void completeReply();
+    bool reportOpenFailure(const SerialPort::OpenResult &result);
+    int networkQuietTicks() const;
     void uploadUnanswered();
 
     DeviceState &m_deviceState;

@@ -23,7 +23,16 @@ public:
     };
 
     // Event codes delivered by commEvent().
-    enum Event : int { DataReceived = 2, TransmitBufferFull = 1010, LineLost = 9001 };
+    // Unreachable: a port on a device server could not be connected to
+    // (lastProblem() says why); the port is closed again. Connected: the
+    // connection to it is up.
+    enum Event : int {
+        DataReceived = 2,
+        TransmitBufferFull = 1010,
+        LineLost = 9001,
+        Unreachable = 9002,
+        Connected = 9003
+    };
 
     using QObject::QObject;
 
@@ -53,7 +62,15 @@ public:
         Q_UNUSED(timeoutMs);
         return true;
     }
+    // A line on a device server across the network, whose replies may come
+    // in pieces further apart than a local port's.
+    virtual bool isNetwork() const { return false; }
+    // Why the port was lost or could not be reached, when it knows.
+    virtual QString lastProblem() const { return QString(); }
 
 signals:
     void commEvent(int code);
+    // Something the user should know that does not stop the line (a device
+    // server that keeps its own line settings).
+    void warning(const QString &text);
 };

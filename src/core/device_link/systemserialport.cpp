@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "systemserialport.h"
 
+#include "device_link/networkserialport.h"
 #include "device_link/portholder.h"
 
 #include <QElapsedTimer>
@@ -19,7 +20,10 @@ SystemSerialPort::SystemSerialPort(PortLocator locator, QObject *parent)
     : SerialPort(parent)
     , m_locator(std::move(locator))
     , m_port(new QSerialPort(this))
+    , m_network(new NetworkSerialPort(this))
 {
+    connect(m_network, &SerialPort::commEvent, this, &SerialPort::commEvent);
+    connect(m_network, &SerialPort::warning, this, &SerialPort::warning);
     connect(m_port, &QSerialPort::readyRead, this, &SystemSerialPort::onReadyRead);
     connect(m_port, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError error) { onError(static_cast<int>(error)); });
@@ -88,11 +92,21 @@ SerialPort::OpenResult SystemSerialPort::open(int portNumber)
 {
     close();
     m_lost = false;
+    const PortLocator::Found found = m_locator.find(portNumber);
+    if (found.path.isEmpty() && !found.problem.isEmpty())
+        return {NotValid, QStringLiteral("(%1)").arg(found.problem)};
+    const std::optional<PortUrl> url = PortUrl::parse(found.path);
+    m_onNetwork = url.has_value();
+    if (m_onNetwork) {
+        m_network->setUrl(*url);
+        return m_network->open(portNumber);
+    }
     return openDevice(*m_port, portNumber);
 }
 
 void SystemSerialPort::close()
 {
+    m_network->close();
     if (!m_port->isOpen())
         return;
     m_port->setDataTerminalReady(false);
@@ -102,13 +116,28 @@ void SystemSerialPort::close()
 
 bool SystemSerialPort::isOpen() const
 {
-    return m_port->isOpen();
+    return m_onNetwork ? m_network->isOpen() : m_port->isOpen();
+}
+
+bool SystemSerialPort::isNetwork() const
+{
+    return m_onNetwork;
+}
+
+QString SystemSerialPort::lastProblem() const
+{
+    return m_onNetwork ? m_network->lastProblem() : QString();
 }
 
 bool SystemSerialPort::probe(int portNumber)
 {
-    if (m_locator.devicePath(portNumber).isEmpty())
+    const QString path = m_locator.devicePath(portNumber);
+    if (path.isEmpty())
         return false;
+    // A port on a device server is there when its URL is well-formed:
+    // discovery does not connect.
+    if (PortUrl::looksLikeUrl(path))
+        return true;
     QSerialPort port;
     if (!openDevice(port, portNumber).ok())
         return false;
@@ -120,11 +149,15 @@ bool SystemSerialPort::probe(int portNumber)
 
 qint64 SystemSerialPort::bytesWaiting() const
 {
+    if (m_onNetwork)
+        return m_network->bytesWaiting();
     return m_port->isOpen() ? m_port->bytesAvailable() : 0;
 }
 
 QByteArray SystemSerialPort::readWaiting(qint64 maxBytes)
 {
+    if (m_onNetwork)
+        return m_network->readWaiting(maxBytes);
     if (!m_port->isOpen())
         return {};
     return m_port->read(maxBytes);
@@ -132,6 +165,8 @@ QByteArray SystemSerialPort::readWaiting(qint64 maxBytes)
 
 QString SystemSerialPort::write(const QByteArray &bytes)
 {
+    if (m_onNetwork)
+        return m_network->write(bytes);
     if (!m_port->isOpen())
         return QStringLiteral("Port is closed");
     if (m_port->write(bytes) != bytes.size())
@@ -145,10 +180,13 @@ QString SystemSerialPort::write(const QByteArray &bytes)
 void SystemSerialPort::setReceiveThreshold(int bytes)
 {
     m_threshold = std::max(bytes, 1);
+    m_network->setReceiveThreshold(bytes);
 }
 
 void SystemSerialPort::discardInput()
 {
+    if (m_onNetwork)
+        return m_network->discardInput();
     if (!m_port->isOpen())
         return;
     m_port->readAll();
@@ -157,6 +195,8 @@ void SystemSerialPort::discardInput()
 
 void SystemSerialPort::discardAll()
 {
+    if (m_onNetwork)
+        return m_network->discardAll();
     if (!m_port->isOpen())
         return;
     m_port->readAll();
@@ -165,6 +205,8 @@ void SystemSerialPort::discardAll()
 
 bool SystemSerialPort::drain(int timeoutMs)
 {
+    if (m_onNetwork)
+        return m_network->isOpen() && m_network->drain(timeoutMs);
     if (!m_port->isOpen())
         return false;
     QElapsedTimer elapsed;

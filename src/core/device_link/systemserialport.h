@@ -4,10 +4,12 @@
 #include "device_link/portlocator.h"
 #include "device_link/serialport.h"
 
+class NetworkSerialPort;
 class QSerialPort;
 
 // The real serial port, through QSerialPort, with port numbers mapped to
-// devices by the PortLocator.
+// devices by the PortLocator; a number that maps to the URL of a port on a
+// device server goes through a NetworkSerialPort instead.
 class SystemSerialPort final : public SerialPort
 {
     Q_OBJECT
@@ -29,6 +31,8 @@ public:
     void discardInput() override;
     void discardAll() override;
     bool drain(int timeoutMs) override;
+    bool isNetwork() const override;
+    QString lastProblem() const override;
 
     static constexpr qint64 OutputBufferSize = 2500;
 
@@ -39,6 +43,8 @@ private:
 
     PortLocator m_locator;
     QSerialPort *m_port;
+    NetworkSerialPort *m_network;
+    bool m_onNetwork = false; // the port open (or last opened) is on a device server
     int m_threshold = 11;
     bool m_lost = false;
 };
