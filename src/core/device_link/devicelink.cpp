@@ -250,8 +250,9 @@ bool DeviceLink::reportOpenFailure(const SerialPort::OpenResult &result)
     if (!result.detail.isEmpty())
         message += QLatin1Char(' ') + result.detail;
     uncheckPorts();
-    m_reporter.ReportError(message, QStringLiteral("StartCom 02"));
+    // Set first: whoever hears the report may ask what failed.
     m_lastComError = failure;
+    m_reporter.ReportError(message, QStringLiteral("StartCom 02"));
     return true;
 }
 

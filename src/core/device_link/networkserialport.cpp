@@ -48,7 +48,6 @@ SerialPort::OpenResult NetworkSerialPort::open(int portNumber)
     close();
     if (!m_url)
         return {NotValid, QString()};
-    m_problem.clear();
     m_received.clear();
     m_unsent.clear();
     m_telnet.reset();
@@ -81,6 +80,7 @@ bool NetworkSerialPort::isOpen() const
 void NetworkSerialPort::onConnected()
 {
     m_connectTimer.stop();
+    m_problem.clear();
     m_connected = true;
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     if (m_telnet) {
