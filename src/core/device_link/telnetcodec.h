@@ -57,4 +57,38 @@ public:
 
     // Server: the settings the client asked for so far.
     LineSettings requested() const;
+
+private:
+    // One side of an option, as RFC 1143 keeps it: a request of ours waits
+    // for its answer, and an answer is never answered.
+    enum class Side : unsigned char { No, Yes, WantYes };
+    enum class State : unsigned char { Data, Iac, Option, Sub, SubIac };
+    static constexpr qsizetype MaxSub = 64; // a longer subnegotiation is dropped
+
+    void take(unsigned char c, QByteArray &data);
+    void subByte(unsigned char c);
+    void command(unsigned char verb, unsigned char option);
+    void subnegotiation();
+    void clientAnswer(unsigned char code, const QByteArray &value);
+    void serverRequest(unsigned char code, const QByteArray &value);
+    void send(unsigned char verb, unsigned char option);
+    void sendSub(unsigned char code, const QByteArray &value);
+    void warn(const QString &warning);
+    bool agrees(unsigned char option, bool local) const;
+
+    Role m_role;
+    State m_state = State::Data;
+    unsigned char m_verb = 0;
+    QByteArray m_sub;
+    bool m_subTooLong = false;
+    bool m_afterCr = false;
+    bool m_started = false;
+    Side m_local[256] = {};    // what we do (WILL/WONT)
+    Side m_remote[256] = {};   // what the other end does (DO/DONT)
+    unsigned m_unanswered = 0; // client: the line settings without an answer, one bit each
+    LineSettings m_requested;  // server
+    LineSettings m_current{BaudRate, 8, ParityNone, StopBitsOne}; // server: the line as set
+    QByteArray m_reply;
+    QStringList m_warnings;
+    QStringList m_warned;
 };
