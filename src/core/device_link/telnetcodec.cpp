@@ -204,8 +204,8 @@ void TelnetCodec::command(unsigned char verb, unsigned char option)
     side = Side::No;
     if (option == ComPortOption && m_role == Role::Client && m_unanswered != 0) {
         m_unanswered = 0;
-        warn(QStringLiteral("The device server does not take line settings (RFC 2217 refused): the line "
-                            "runs at whatever the server is set to, which may not be 9600,N,8,1."));
+        warn(0, QStringLiteral("The device server does not take line settings (RFC 2217 refused): the line "
+                               "runs at whatever the server is set to, which may not be 9600,N,8,1."));
     }
 }
 
@@ -226,10 +226,10 @@ void TelnetCodec::clientAnswer(unsigned char code, const QByteArray &value)
     m_unanswered &= ~bit(code);
     const qsizetype size = code == SetBaudRate ? 4 : 1;
     if (value.size() != size) {
-        warn(QStringLiteral("The device server answered the %1 setting with %2 bytes instead of %3.")
-                 .arg(settingName(code))
-                 .arg(value.size())
-                 .arg(size));
+        warn(code, QStringLiteral("The device server answered the %1 setting with %2 bytes instead of %3.")
+                       .arg(settingName(code))
+                       .arg(value.size())
+                       .arg(size));
         return;
     }
     const unsigned asked = code == SetBaudRate   ? BaudRate
@@ -238,8 +238,8 @@ void TelnetCodec::clientAnswer(unsigned char code, const QByteArray &value)
                                                  : unsigned(StopBitsOne);
     const unsigned set = baudValue(value);
     if (set != asked)
-        warn(QStringLiteral("The device server set the %1 to %2 instead of %3.")
-                 .arg(settingName(code), valueText(code, set), valueText(code, asked)));
+        warn(code, QStringLiteral("The device server set the %1 to %2 instead of %3.")
+                       .arg(settingName(code), valueText(code, set), valueText(code, asked)));
 }
 
 void TelnetCodec::serverRequest(unsigned char code, const QByteArray &value)
@@ -293,11 +293,11 @@ void TelnetCodec::sendSub(unsigned char code, const QByteArray &value)
     m_reply += char(Se);
 }
 
-void TelnetCodec::warn(const QString &warning)
+void TelnetCodec::warn(unsigned char problem, const QString &warning)
 {
-    if (m_warned.contains(warning))
+    if (m_warned & (1u << problem))
         return;
-    m_warned += warning;
+    m_warned |= 1u << problem;
     m_warnings += warning;
 }
 

@@ -73,7 +73,8 @@ private:
     void serverRequest(unsigned char code, const QByteArray &value);
     void send(unsigned char verb, unsigned char option);
     void sendSub(unsigned char code, const QByteArray &value);
-    void warn(const QString &warning);
+    // problem: 0 the option refused, else the setting's code.
+    void warn(unsigned char problem, const QString &warning);
     bool agrees(unsigned char option, bool local) const;
 
     Role m_role;
@@ -90,5 +91,5 @@ private:
     LineSettings m_current{BaudRate, 8, ParityNone, StopBitsOne}; // server: the line as set
     QByteArray m_reply;
     QStringList m_warnings;
-    QStringList m_warned;
+    unsigned m_warned = 0; // the problems warned of, one bit each
 };
