@@ -16,7 +16,8 @@ public:
     enum class Role { Client, Server };
 
     // Telnet and RFC 2217 numbers.
-    static constexpr unsigned char Iac = 255, Dont = 254, Do = 253, Wont = 252, Will = 251, Sb = 250, Se = 240;
+    static constexpr unsigned char Iac = 255, Dont = 254, Do = 253, Wont = 252, Will = 251, Sb = 250,
+                                   Se = 240;
     static constexpr unsigned char Binary = 0, ComPortOption = 44;
     static constexpr unsigned char SetBaudRate = 1, SetDataSize = 2, SetParity = 3, SetStopSize = 4;
     static constexpr unsigned char ServerOffset = 100; // a server's answer to SET-x is x + 100
