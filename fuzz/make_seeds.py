@@ -106,3 +106,23 @@ write("runner", "logo-changes-on-air", on_air + b"\x83" + field(0, 4, 35) + b"\x
 write("runner", "everything-moves", b"".join(
     field(i % 20, i % 6, (i * 53) & 0xFF) + bytes([0x80 | (i % 7) | (0x40 if i % 9 == 0 else 0)])
     for i in range(60)))
+
+
+# Telnet: a key byte for the piece lengths, then what the other end sends.
+IAC, SB, SE, WILL, WONT, DO, DONT, COM = 255, 250, 240, 251, 252, 253, 254, 44
+
+
+def sub(code, value):
+    return bytes([IAC, SB, COM, code]) + value.replace(b"\xff", b"\xff\xff") + bytes([IAC, SE])
+
+
+answers = sub(101, struct.pack(">I", 9600)) + sub(102, b"\x08") + sub(103, b"\x01") + sub(104, b"\x01")
+requests = sub(1, struct.pack(">I", 9600)) + sub(2, b"\x08") + sub(3, b"\x01") + sub(4, b"\x01")
+write("telnet", "server-agrees", b"\x05" + bytes([IAC, DO, 0, IAC, WILL, 0, IAC, DO, COM]) + answers + b"s\xff\xff\r\x00")
+write("telnet", "server-refuses", b"\x0b" + bytes([IAC, WILL, 3, IAC, DO, 24, IAC, DONT, COM, IAC, WONT, COM]) + b"ARS")
+write("telnet", "server-other-values", b"\x02" + bytes([IAC, DO, COM]) + sub(101, struct.pack(">I", 0x4B00FF))
+      + sub(103, b"\x03") + sub(104, b"\x03"))
+write("telnet", "client-settings", b"\x07" + bytes([IAC, WILL, 0, IAC, DO, 0, IAC, WILL, COM]) + requests
+      + sub(1, bytes(4)) + sub(5, b"\x08") + b"ALD" + bytes(range(256)))
+write("telnet", "broken-subs", b"\x11" + b"a" + bytes([IAC, SB, COM, 101, 0, IAC, WILL, 3]) + b"b"
+      + sub(101, b"x" * 100) + bytes([IAC, SE, IAC, 241, IAC, 65, IAC]) + b"\r\x00" + bytes([IAC, SB]))

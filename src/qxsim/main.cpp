@@ -17,7 +17,18 @@ namespace {
 const char *const kDescription
     = R"(Plays one or more logo generator nodes on a pseudo-terminal, for tests, demos
 and work without hardware. Once the port link DIR/comN points at the line, one
-line "READY <link> <pty>" goes to stdout; other messages go to stderr.
+line "READY <link> <pty>" goes to stdout, then one line "LISTEN <url>" for each
+listener; other messages go to stderr.
+
+Network listeners (--listen, --listen-rfc2217) are more ends of the same line,
+as a serial device server would be: bytes from a client reach the nodes as if
+from the pseudo-terminal, at the same pace, and everything the nodes send goes
+to the client as well. Each listener takes one client at a time: a second one
+is refused (closed at once) while the first keeps the line. A hangup drops the
+clients and refuses new ones until the line is up again. --listen-rfc2217 is
+telnet with RFC 2217: it takes BINARY, SUPPRESS-GO-AHEAD and COM-PORT-OPTION,
+answers every line setting with the value asked (a 0 asks for the current one),
+and doubles 0xFF both ways. The line itself stays 9600,N,8,1 whatever is set.
 
 Logos: after "ALD" every awake node takes the next 2048 bytes on the line (64
 lines of 32 bytes: rows 62, 60, .., 0, then rows 63, 61, .., 1; row 0 is the
@@ -64,7 +75,9 @@ also the 2048 logo bytes after ALD, as one line), tx (reply starting to go
 out), ! (garbage received, and the bytes of cut logo lines) with bytes
 0x21..0x7E other than backslash as they are and all others as \xHH; kind #
 with an event (open, close, hangup, up <pty>, ready <pty>, drop N, payload cut
-N, and the control lines above).)";
+N, and the control lines above; connect socket|rfc2217 <peer>, disconnect
+socket|rfc2217, refused socket|rfc2217 <peer>, and rfc2217 settings <baud> <data
+bits> <parity> <stop bits> as the client sets them, RFC 2217 numbers).)";
 
 int signalSockets[2] = {-1, -1};
 
@@ -121,8 +134,17 @@ int main(int argc, char *argv[])
                                            QStringLiteral("Reply latency in milliseconds (default 3)."),
                                            QStringLiteral("MS"), QStringLiteral("3"));
     const QCommandLineOption silentOption(QStringLiteral("silent"), QStringLiteral("Start silent."));
-    parser.addOptions(
-        {portsDirOption, portOption, nodeOption, fastOption, logOption, latencyOption, silentOption});
+    const QCommandLineOption listenOption(
+        QStringLiteral("listen"),
+        QStringLiteral("Also take the line's bytes over raw TCP on [HOST:]PORT (HOST 127.0.0.1 when left "
+                       "out, PORT 0: any free one)."),
+        QStringLiteral("[HOST:]PORT"));
+    const QCommandLineOption listenRfc2217Option(
+        QStringLiteral("listen-rfc2217"),
+        QStringLiteral("Also take them over telnet with RFC 2217 on [HOST:]PORT (as --listen)."),
+        QStringLiteral("[HOST:]PORT"));
+    parser.addOptions({portsDirOption, portOption, nodeOption, fastOption, logOption, latencyOption,
+                       silentOption, listenOption, listenRfc2217Option});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         return fail(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().constFirst()));
@@ -148,6 +170,8 @@ int main(int argc, char *argv[])
     if (!ok || options.latencyMs < 0 || options.latencyMs > 60000)
         return fail(QStringLiteral("--latency wants milliseconds 0..60000"));
     options.silent = parser.isSet(silentOption);
+    options.listenRaw = parser.value(listenOption);
+    options.listenRfc2217 = parser.value(listenRfc2217Option);
 
     Simulator simulator(options);
     QObject::connect(&simulator, &Simulator::quitRequested, &app, &QCoreApplication::quit);

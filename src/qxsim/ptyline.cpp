@@ -100,12 +100,25 @@ void PtyLine::send(const QByteArray &bytes, qint64 notBeforeNs)
 {
     if (bytes.isEmpty())
         return;
-    if (!m_slaveOpen) {
+    if (!m_slaveOpen && !m_networkOpen) {
         // Nobody listens; bytes written now would wait for the next opener.
         emit sendDropped(bytes.size());
         return;
     }
     m_outgoing.append({bytes, notBeforeNs});
+}
+
+void PtyLine::takeIn(const QByteArray &bytes)
+{
+    if (m_master >= 0)
+        queueIncoming(bytes.constData(), bytes.size(), nowNs());
+}
+
+void PtyLine::setNetworkOpen(bool open)
+{
+    m_networkOpen = open;
+    if (!m_slaveOpen && !m_networkOpen)
+        dropOutput();
 }
 
 void PtyLine::poll()
@@ -137,7 +150,8 @@ void PtyLine::poll()
 
     if (m_slaveOpen && hungUp && m_incoming.isEmpty()) {
         m_slaveOpen = false;
-        dropOutput();
+        if (!m_networkOpen)
+            dropOutput();
         // Drop what the program left unread, so the next opener starts clean.
         ::tcflush(m_master, TCIOFLUSH);
         emit slaveClosed();
@@ -153,11 +167,16 @@ void PtyLine::readMaster(qint64 now)
         const ssize_t count = ::read(m_master, buffer, sizeof buffer);
         if (count <= 0) // EAGAIN when drained; EIO once the slave is closed
             return;
-        for (ssize_t i = 0; i < count; ++i) {
-            const qint64 taken = m_fast ? now : std::max(now, m_lastTakenNs + ByteNs);
-            m_incoming.append({buffer[i], taken});
-            m_lastTakenNs = taken;
-        }
+        queueIncoming(buffer, count, now);
+    }
+}
+
+void PtyLine::queueIncoming(const char *bytes, qsizetype count, qint64 now)
+{
+    for (qsizetype i = 0; i < count; ++i) {
+        const qint64 taken = m_fast ? now : std::max(now, m_lastTakenNs + ByteNs);
+        m_incoming.append({bytes[i], taken});
+        m_lastTakenNs = taken;
     }
 }
 
@@ -175,13 +194,21 @@ void PtyLine::writeMaster(qint64 now)
         const qsizetype due
             = m_fast ? out.bytes.size() : std::min(out.bytes.size(), (now - out.startNs) / ByteNs + 1);
         if (due > out.written) {
-            const ssize_t count = ::write(m_master, out.bytes.constData() + out.written,
-                                          static_cast<size_t>(due - out.written));
-            if (count < 0 && errno != EAGAIN) {
-                dropOutput();
-                return;
+            // The pseudo-terminal sets the pace when it is open; the network
+            // end gets what went out on it.
+            qsizetype count = due - out.written;
+            if (m_slaveOpen) {
+                const ssize_t written
+                    = ::write(m_master, out.bytes.constData() + out.written, static_cast<size_t>(count));
+                if (written < 0 && errno != EAGAIN) {
+                    dropOutput();
+                    return;
+                }
+                count = std::max<ssize_t>(written, 0);
             }
-            out.written += std::max<ssize_t>(count, 0);
+            if (count > 0 && m_networkOpen)
+                emit sent(out.bytes.mid(out.written, count));
+            out.written += count;
         }
         if (out.written < out.bytes.size())
             return;

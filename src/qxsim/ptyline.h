@@ -11,6 +11,8 @@
 // The simulator's end of the serial line: the master side of a pseudo-terminal.
 // The slave side is left closed, so that the master's POLLHUP tells whether the
 // controlling program has the port open. The line is polled every millisecond.
+// The line has one more end, a network client of the listeners: its bytes come
+// in through takeIn(), and what goes out on the line goes to it too (sent()).
 //
 // Unless fast, both directions keep the pace of 9600 baud with 10 bits a byte:
 // received bytes are taken in no faster than one per byte time, and a reply goes
@@ -39,12 +41,20 @@ public:
     // Queues bytes to go out once the line is free, not before notBeforeNs.
     void send(const QByteArray &bytes, qint64 notBeforeNs);
 
+    // Bytes from the network end, taken in as if from the pseudo-terminal.
+    void takeIn(const QByteArray &bytes);
+    // Whether a network client is there. Output goes on while either end is
+    // open, and is dropped when neither is.
+    void setNetworkOpen(bool open);
+
 signals:
     void slaveOpened();
     void slaveClosed();
     void byteTakenIn(char byte, qint64 ns);
     void ticked(qint64 ns);
     void sendStarted(const QByteArray &bytes, qint64 ns);
+    // Bytes as they leave the simulator, for the network end.
+    void sent(const QByteArray &bytes);
     void sendDropped(qsizetype count);
 
 private:
@@ -61,6 +71,7 @@ private:
 
     void poll();
     void readMaster(qint64 now);
+    void queueIncoming(const char *bytes, qsizetype count, qint64 now);
     void writeMaster(qint64 now);
     void dropOutput();
 
@@ -68,6 +79,7 @@ private:
     int m_master = -1;
     QString m_slavePath;
     bool m_slaveOpen = false;
+    bool m_networkOpen = false;
     QTimer m_timer;
     QElapsedTimer m_clock;
     qint64 m_epochNs = 0;

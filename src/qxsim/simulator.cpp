@@ -55,6 +55,15 @@ Simulator::Simulator(const Options &options, QObject *parent)
     connect(&m_line, &PtyLine::sendDropped, this,
             [this](qsizetype count) { logEvent("drop " + QByteArray::number(count)); });
 
+    connect(&m_line, &PtyLine::sent, this, [this](const QByteArray &bytes) {
+        for (NetListener *listener : std::as_const(m_listeners))
+            listener->send(bytes);
+    });
+    if (!options.listenRaw.isEmpty())
+        addListener(NetListener::Kind::Raw);
+    if (!options.listenRfc2217.isEmpty())
+        addListener(NetListener::Kind::Rfc2217);
+
     m_upTimer.setSingleShot(true);
     connect(&m_upTimer, &QTimer::timeout, this, [this] {
         QString error;
@@ -76,10 +85,17 @@ bool Simulator::start(QString *error)
         return false;
     if (!m_link.place(m_line.slavePath(), error))
         return false;
+    for (NetListener *listener : std::as_const(m_listeners))
+        if (!listener->listen(listener->kind() == NetListener::Kind::Raw ? m_options.listenRaw
+                                                                         : m_options.listenRfc2217,
+                              error))
+            return false;
     logEvent("ready " + m_line.slavePath().toLocal8Bit());
     if (m_silent)
         logEvent(QByteArrayLiteral("silent on"));
     print("READY " + m_link.path().toLocal8Bit() + ' ' + m_line.slavePath().toLocal8Bit());
+    for (NetListener *listener : std::as_const(m_listeners))
+        print("LISTEN " + listener->url().toLatin1());
 
     m_stdin = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
     connect(m_stdin, &QSocketNotifier::activated, this, &Simulator::readStdin);
@@ -314,18 +330,48 @@ QByteArray Simulator::noise(int count, QByteArrayView never)
     return bytes;
 }
 
+// A listener's client is one more end of the line. A client leaving cuts
+// what it was sending, as a hang-up of the pseudo-terminal does.
+void Simulator::addListener(NetListener::Kind kind)
+{
+    auto *listener = new NetListener(kind, this);
+    m_listeners.append(listener);
+    const QByteArray scheme = listener->scheme();
+    const auto networkOpen = [this] {
+        return std::ranges::any_of(m_listeners, [](const NetListener *l) { return l->hasClient(); });
+    };
+    connect(listener, &NetListener::clientCame, this, [=, this](const QByteArray &peer) {
+        logEvent("connect " + scheme + ' ' + peer);
+        m_line.setNetworkOpen(true);
+    });
+    connect(listener, &NetListener::clientRefused, this,
+            [=, this](const QByteArray &peer) { logEvent("refused " + scheme + ' ' + peer); });
+    connect(listener, &NetListener::clientGone, this, [=, this] {
+        handle(m_splitter.flush());
+        logEvent("disconnect " + scheme);
+        m_line.setNetworkOpen(networkOpen());
+    });
+    connect(listener, &NetListener::received, &m_line, &PtyLine::takeIn);
+    connect(listener, &NetListener::settingsRequested, this,
+            [this](const QByteArray &settings) { logEvent("rfc2217 settings " + settings); });
+}
+
 bool Simulator::comeUp(QString *error)
 {
     if (!m_line.open(error) || !m_link.place(m_line.slavePath(), error)) {
         m_line.close();
         return false;
     }
+    for (NetListener *listener : std::as_const(m_listeners))
+        listener->setShut(false);
     logEvent("up " + m_line.slavePath().toLocal8Bit());
     return true;
 }
 
 void Simulator::hangUp(int backAfterMs)
 {
+    for (NetListener *listener : std::as_const(m_listeners))
+        listener->setShut(true);
     handle(m_splitter.flush());
     m_line.close();
     m_link.remove();

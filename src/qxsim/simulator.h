@@ -2,6 +2,7 @@
 #pragma once
 
 #include "qxsim/commandsplitter.h"
+#include "qxsim/netlistener.h"
 #include "qxsim/portlink.h"
 #include "qxsim/ptyline.h"
 #include "qxsim/simnode.h"
@@ -14,7 +15,8 @@
 #include <QTimer>
 
 // The qxsim program: the nodes on one pseudo-terminal line, the port link, the
-// traffic log, and the fault switches read from stdin.
+// network listeners on the same line, the traffic log, and the fault switches
+// read from stdin.
 class Simulator : public QObject
 {
     Q_OBJECT
@@ -31,6 +33,8 @@ public:
         QString logPath;
         int latencyMs = 3;
         bool silent = false;
+        QString listenRaw;     // [HOST:]PORT, or empty for none
+        QString listenRfc2217; // the same
     };
 
     explicit Simulator(const Options &options, QObject *parent = nullptr);
@@ -56,6 +60,7 @@ private:
     void sendReply(QByteArray reply, qint64 notBeforeNs, const QByteArray &command);
     bool comeUp(QString *error);
     void hangUp(int backAfterMs);
+    void addListener(NetListener::Kind kind);
     void logEvent(const QByteArray &text);
     qint64 nowMs() const { return m_line.nowNs() / 1'000'000; }
 
@@ -65,6 +70,7 @@ private:
     QList<SimNode> m_nodes;
     TrafficLog m_log;
     PortLink m_link;
+    QList<NetListener *> m_listeners;
     QSocketNotifier *m_stdin = nullptr;
     QByteArray m_stdinBuffer;
     QTimer m_upTimer;

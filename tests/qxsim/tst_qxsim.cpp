@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "simprocess.h"
 
+#include "device_link/telnetcodec.h"
 #include "qxsim/commandsplitter.h"
 #include "qxsim/simnode.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -382,6 +385,56 @@ private slots:
         QVERIFY(sim.waitForEvent("short 5", Timeout));
         QVERIFY(port.write("WK,00ARS"));
         QCOMPARE(port.read(10), kSettingsModel1.left(5) + kSettings.left(5));
+    }
+
+    // A network client on the same line, paced or not: raw TCP, and telnet
+    // with RFC 2217, where 0xFF is doubled both ways (a logo of 0xFF bytes
+    // arrives whole, nothing left over as garbage, and an upload of them too).
+    void networkListeners_data()
+    {
+        QTest::addColumn<QString>("options");
+        QTest::newRow("socket, paced") << QStringLiteral("--listen 0");
+        QTest::newRow("rfc2217, fast") << QStringLiteral("--fast --listen-rfc2217 127.0.0.1:0");
+    }
+
+    void networkListeners()
+    {
+        QFETCH(QString, options);
+        QTemporaryDir dir;
+        SimProcess sim(dir.path(), 3, options.split(u' '));
+        QVERIFY(sim.start());
+        const QUrl url(QString::fromLatin1(sim.readStdoutLine(Timeout).mid(7)));
+        const bool telnet = url.scheme() == u"rfc2217";
+        QTcpSocket socket;
+        socket.connectToHost(url.host(), quint16(url.port()));
+        QVERIFY(socket.waitForConnected(Timeout));
+        TelnetCodec codec(TelnetCodec::Role::Client);
+        const auto write = [&](const QByteArray &bytes) {
+            socket.write(telnet ? codec.takeReply() + TelnetCodec::encode(bytes) : bytes);
+        };
+        // Reads count bytes of the line, answering the negotiation meanwhile.
+        const auto read = [&](qsizetype count) {
+            QByteArray got;
+            for (const QDeadlineTimer deadline(Timeout);
+                 (got.size() < count || codec.settingsPending()) && !deadline.hasExpired();) {
+                socket.waitForReadyRead(50);
+                got += telnet ? codec.decode(socket.readAll()) : socket.readAll();
+                socket.write(codec.takeReply());
+            }
+            return got;
+        };
+        if (telnet)
+            socket.write(codec.start());
+        write("ARS");
+        QCOMPARE(read(13), kSettings);
+        if (!telnet)
+            return;
+        QCOMPARE(codec.takeWarnings(), QStringList());
+        QVERIFY(sim.waitForEvent("rfc2217 settings 9600 8 1 1", Timeout));
+        write("ALD" + QByteArray(2048, '\xff') + "ARM"); // and the empty slot comes back
+        QCOMPARE(read(2052), QByteArrayLiteral("\x00\x01SD") + QByteArray(2048, '\xff'));
+        QVERIFY(sim.waitForReceived(QByteArray(2048, '\xff'), Timeout));
+        QVERIFY(std::ranges::none_of(sim.entries(), [](const auto &entry) { return entry.kind == "!"; }));
     }
 };
 
