@@ -141,7 +141,13 @@ class TestNetwork : public QObject
         status.remove(u"port"_s);
         if (!status.isEmpty())
             run.out = QJsonDocument(status).toJson();
+        // What is still on its way is in qxsim's log once the line is free
+        // and the log has stood still for a moment.
         (void)lineFree();
+        for (qsizetype logged = -1; logged != m_sim->received().size();) {
+            logged = m_sim->received().size();
+            QTest::qWait(150);
+        }
         for (const SimProcess::Entry &entry : m_sim->received().mid(before))
             run.received << entry.bytes;
         QFile file(upload);
