@@ -197,6 +197,9 @@ private slots:
             QSKIP("run by another network test");
     }
 
+    // Whatever a test ended with, the next finds the line free.
+    void cleanup() { QVERIFY(lineFree()); }
+
     // The plumbing the other tests stand on, with a plain socket: a request
     // reaches qxsim through ser2net (and the proxy), its reply comes back,
     // and qxsim's 0xFF comes doubled from the telnet accepter only.
