@@ -2,6 +2,7 @@
 #include "ser2net.h"
 
 #include <QFile>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTest>
 
@@ -33,6 +34,15 @@ bool Ser2net::freePorts(quint16 &first, quint16 &second)
     return true;
 }
 
+QString Ser2net::program()
+{
+    // A user's PATH on Debian leaves out /usr/sbin, where the package puts it.
+    const QString inPath = QStandardPaths::findExecutable(QStringLiteral("ser2net"));
+    return inPath.isEmpty() ? QStandardPaths::findExecutable(
+               QStringLiteral("ser2net"), {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin")})
+                            : inPath;
+}
+
 bool Ser2net::start(int timeoutMs)
 {
     if (running())
@@ -49,8 +59,8 @@ bool Ser2net::start(int timeoutMs)
         file.close();
         // -n -d: in the foreground, its messages on stdout; -u: no UUCP lock
         // files in the system's lock folder.
-        m_process.start(QStringLiteral("ser2net"), {QStringLiteral("-n"), QStringLiteral("-d"),
-                                                    QStringLiteral("-u"), QStringLiteral("-c"), path});
+        m_process.start(program(), {QStringLiteral("-n"), QStringLiteral("-d"), QStringLiteral("-u"),
+                                    QStringLiteral("-c"), path});
         if (m_process.waitForStarted(timeoutMs) && listening(timeoutMs))
             return true;
         stop(); // a port taken meanwhile: ser2net runs on without that accepter

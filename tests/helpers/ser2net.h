@@ -35,6 +35,8 @@ public:
     // no modem lines: "local" leaves them alone (no DTR or RTS settings, which
     // fail the device's open), so the session stands.
     static QByteArray configuration(const QString &devicePath, quint16 raw, quint16 telnet);
+    // The ser2net program, empty when it is not installed.
+    static QString program();
     // Two free TCP ports of 127.0.0.1 (free when asked).
     static bool freePorts(quint16 &first, quint16 &second);
 

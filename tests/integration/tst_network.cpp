@@ -177,6 +177,7 @@ private slots:
         QVERIFY(logo.open(QIODevice::WriteOnly) && logo.write(stripedLogo()) > 0);
         m_sim = std::make_unique<SimProcess>(m_home.portsDir(), Port);
         QVERIFY(m_sim->start());
+        QVERIFY2(!Ser2net::program().isEmpty(), "ser2net is not installed (scripts/test installs it)");
         m_ser2net = std::make_unique<Ser2net>(m_sim->ptyPath());
         QVERIFY2(m_ser2net->start(), m_ser2net->output().constData());
     }
