@@ -340,6 +340,48 @@ private slots:
         QVERIFY2(run.exit == 0, run.err.constData());
     }
 
+    // The window on an RFC 2217 port, ser2net stopped in the middle of a
+    // download: the download ends cleanly, the loss is told once and nothing
+    // is told twice while the server is away, and the window is back on the
+    // line by itself once it returns.
+    void windowFollowsTheServerAwayAndBack()
+    {
+        QVERIFY(QDir().mkpath(m_home.portsDir()));
+        QFile file(m_home.portsDir() + u"/com16"_s);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(m_ser2net->rfc2217Url().toUtf8() + '\n') > 0);
+        file.close();
+        qputenv("XDG_CONFIG_HOME", m_home.path("config").toLocal8Bit());
+        SettingsStore settings;
+        settings.setValue(u"ComPort"_s, u"16"_s);
+        settings.setValue(u"BMPpath1"_s, m_home.path("logo.bmp"));
+        SystemSerialPort port;
+        SystemClock clock;
+        FrmQuillon4 window(settings, port, clock, FrmQuillon4::Options{{}, false, true});
+        window.show();
+        QuillonCore &core = window.core();
+        const auto answering = [&] { return core.deviceState.portIndicator == Indicator::Green; };
+        QVERIFY(QTest::qWaitFor(answering, 15000));
+
+        QStringList told;
+        connect(&core.reporter, &Reporter::errorReported, this,
+                [&told](const QString &message) { told << message; });
+        const int loads = m_sim->countReceived("ALD");
+        core.download.start();
+        QVERIFY(m_sim->waitForReceived("ALD", 10000, loads + 1));
+        m_ser2net->stop();
+        QVERIFY(QTest::qWaitFor([&] { return !core.download.running(); }, 10000));
+        QVERIFY(!core.deviceState.transferBusy);
+        QVERIFY(!core.reporter.progressVisible());
+        QTest::qWait(3000); // away for a while: the reopen tries again and again
+        QCOMPARE(told.filter(u"Line lost"_s).size(), 1);
+        QCOMPARE(QSet<QString>(told.begin(), told.end()).size(), told.size());
+
+        const int wakes = m_sim->countReceived("WK,00");
+        QVERIFY2(m_ser2net->start(), m_ser2net->output().constData());
+        QVERIFY(m_sim->waitForReceived("WK,00", 15000, wakes + 1));
+        QVERIFY(QTest::qWaitFor(answering, 15000));
+    }
+
     // Nothing listening: a port problem, told in one line.
     void refusedConnectionIsAPortProblem_data() { serverStoppedInADownload_data(); }
 
