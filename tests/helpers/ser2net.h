@@ -32,8 +32,9 @@ public:
     QByteArray output();
 
     // The configuration for the device on these ports. A pseudo-terminal has
-    // no modem lines: "local" leaves them alone (no DTR or RTS settings, which
-    // fail the device's open), so the session stands.
+    // no modem lines: the connector sets none (dtr= or rts= makes its open
+    // fail there) and ignores them ("local": no carrier to wait for). A
+    // client's RFC 2217 request for DTR or RTS then goes unanswered.
     static QByteArray configuration(const QString &devicePath, quint16 raw, quint16 telnet);
     // The ser2net program, empty when it is not installed.
     static QString program();
