@@ -3,7 +3,9 @@
 # they are missing. Sourced by the other scripts.
 set -euo pipefail
 
-QUILLON_PACKAGES=(cmake make g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl1-mesa-dev)
+# ser2net: the network port tests run their own one in front of qxsim (never
+# the system service the package sets up).
+QUILLON_PACKAGES=(cmake make g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl1-mesa-dev ser2net)
 
 quillon_install() {
     local missing=()

@@ -1,0 +1,451 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "bitmapmaker.h"
+#include "programhome.h"
+#include "ser2net.h"
+#include "simprocess.h"
+#include "splitproxy.h"
+
+#include "device_link/clock.h"
+#include "device_link/systemserialport.h"
+#include "gui/frmquillon4.h"
+#include "settings/settingsstore.h"
+
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <array>
+#include <functional>
+#include <memory>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+constexpr int Port = 14;
+
+// What one quillon-cli run did: its exit code, its stdout (a status without
+// its port), stderr, the bytes qxsim received, and an uploaded file.
+struct Run {
+    int exit = -1;
+    QByteArray out, err;
+    QByteArrayList received;
+    QByteArray uploaded;
+};
+
+// A logo whose lines are alternately all 0xFF and all 0x00: on the line
+// both ways (a logo comes back inverted) half its bytes are 0xFF.
+QByteArray stripedLogo()
+{
+    QByteArray bytes = BitmapMaker{}.bytes();
+    const qsizetype rows = bytes.size() - 64 * 32;
+    for (int row = 0; row < 64; ++row)
+        bytes.replace(rows + row * 32, 32, QByteArray(32, row % 2 ? '\x00' : '\xFF'));
+    return bytes;
+}
+
+// A port of 127.0.0.1 that takes no connection: its listener's queue is full,
+// so the kernel drops further handshakes, as on a route to nowhere.
+struct BlackHole {
+    std::array<int, 4> fds{-1, -1, -1, -1}; // the listener, then what fills its queue
+    quint16 port = 0;
+
+    BlackHole()
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        auto *any = reinterpret_cast<sockaddr *>(&address);
+        socklen_t length = sizeof address;
+        fds[0] = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (::bind(fds[0], any, length) != 0 || ::listen(fds[0], 0) != 0
+            || ::getsockname(fds[0], any, &length) != 0)
+            return;
+        for (size_t i = 1; i < fds.size(); ++i) {
+            fds[i] = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            (void)::connect(fds[i], any, length);
+        }
+        port = ntohs(address.sin_port);
+    }
+    ~BlackHole()
+    {
+        for (const int fd : fds)
+            if (fd >= 0)
+                ::close(fd);
+    }
+    BlackHole(const BlackHole &) = delete;
+    BlackHole &operator=(const BlackHole &) = delete;
+};
+} // namespace
+
+// quillon-cli and the window on network ports: qxsim behind the test's own
+// ser2net, raw (socket://) and telnet RFC 2217 (rfc2217://), straight or
+// through a proxy that cuts and delays what goes through. What reaches the
+// device is compared with what the same command puts on the local
+// pseudo-terminal. QUILLON_NETWORK (socket, rfc2217, others) runs a share:
+// the command rows of one kind of URL, or the other tests.
+class TestNetwork : public QObject
+{
+    Q_OBJECT
+
+    ProgramHome m_home;
+    std::unique_ptr<SimProcess> m_sim;
+    std::unique_ptr<Ser2net> m_ser2net;
+    QHash<QString, Run> m_local; // command line on the local pty: its run
+
+    QString url(const QString &kind) const
+    {
+        return kind.startsWith(u"socket"_s) ? m_ser2net->rawUrl() : m_ser2net->rfc2217Url();
+    }
+
+    // Waits until nobody holds qxsim's line (ser2net lets go of it after its
+    // client has gone).
+    bool lineFree() const
+    {
+        return QTest::qWaitFor([this] { return m_sim->countEvents("open") == m_sim->countEvents("close"); },
+                               5000);
+    }
+
+    // Runs a command line ({logo}: the striped logo, {upload}: a new file) on
+    // a device to its end (killed after 30 s: exit -1).
+    Run runCli(const QString &line, const QString &device) const
+    {
+        static int uploads = 0;
+        const QString upload = m_home.path("upload") + QString::number(++uploads) + u".bmp"_s;
+        QStringList arguments{u"--device"_s, device};
+        for (const QString &word : line.split(u' '))
+            arguments << (word == u"{logo}"_s     ? m_home.path("logo.bmp")
+                          : word == u"{upload}"_s ? upload
+                                                  : word);
+        const qsizetype before = m_sim->received().size();
+        QProcess cli;
+        cli.setProcessEnvironment(m_home.environment());
+        cli.start(QStringLiteral(QUILLON_CLI_PATH), arguments);
+        Run run;
+        if (cli.waitForFinished(30000) && cli.exitStatus() == QProcess::NormalExit)
+            run.exit = cli.exitCode();
+        else
+            cli.kill();
+        cli.waitForFinished(1000);
+        run.out = cli.readAllStandardOutput();
+        run.err = cli.readAllStandardError();
+        QJsonObject status = QJsonDocument::fromJson(run.out).object();
+        status.remove(u"port"_s);
+        if (!status.isEmpty())
+            run.out = QJsonDocument(status).toJson();
+        // What is still on its way is in qxsim's log once the line is free
+        // and the log has stood still for a moment.
+        (void)lineFree();
+        for (qsizetype logged = -1; logged != m_sim->received().size();) {
+            logged = m_sim->received().size();
+            QTest::qWait(150);
+        }
+        for (const SimProcess::Entry &entry : m_sim->received().mid(before))
+            run.received << entry.bytes;
+        QFile file(upload);
+        if (file.open(QIODevice::ReadOnly))
+            run.uploaded = file.readAll();
+        return run;
+    }
+
+    // The bytes of a TCP connection until `until` holds (at most 5 s).
+    static QByteArray readUntil(QTcpSocket &socket, const std::function<bool(const QByteArray &)> &until)
+    {
+        QByteArray bytes;
+        (void)QTest::qWaitFor(
+            [&] {
+                bytes += socket.readAll();
+                return until(bytes);
+            },
+            5000);
+        return bytes;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_home.prepare("[FormInit]\n"));
+        QFile logo(m_home.path("logo.bmp"));
+        QVERIFY(logo.open(QIODevice::WriteOnly) && logo.write(stripedLogo()) > 0);
+        m_sim = std::make_unique<SimProcess>(m_home.portsDir(), Port);
+        QVERIFY(m_sim->start());
+        QVERIFY2(!Ser2net::program().isEmpty(), "ser2net is not installed (scripts/test installs it)");
+        m_ser2net = std::make_unique<Ser2net>(m_sim->ptyPath());
+        QVERIFY2(m_ser2net->start(), m_ser2net->output().constData());
+    }
+
+    void cleanupTestCase()
+    {
+        m_ser2net.reset();
+        m_sim.reset();
+    }
+
+    // QUILLON_NETWORK: socket or rfc2217 runs those command rows, others the
+    // other tests; unset, all of them.
+    void init()
+    {
+        const QByteArray share = qgetenv("QUILLON_NETWORK");
+        const bool commands = QTest::currentTestFunction() == QByteArray("commandsReachTheDeviceTheSame");
+        if (!share.isEmpty() && commands == (share == "others"))
+            QSKIP("run by another network test");
+    }
+
+    // Whatever a test ended with, the next finds the line free.
+    void cleanup() { QVERIFY(lineFree()); }
+
+    // The plumbing the other tests stand on, with a plain socket: a request
+    // reaches qxsim through ser2net (and the proxy), its reply comes back,
+    // and qxsim's 0xFF comes doubled from the telnet accepter only.
+    void ser2netAndProxyCarryTheLine_data()
+    {
+        QTest::addColumn<bool>("telnet");
+        QTest::addColumn<bool>("split");
+        QTest::newRow("raw") << false << false;
+        QTest::newRow("telnet") << true << false;
+        QTest::newRow("raw, split") << false << true;
+        QTest::newRow("telnet, split") << true << true;
+    }
+
+    void ser2netAndProxyCarryTheLine()
+    {
+        QFETCH(bool, telnet);
+        QFETCH(bool, split);
+        const quint16 port = telnet ? m_ser2net->telnetPort() : m_ser2net->rawPort();
+        SplitProxy proxy(port);
+        QVERIFY(!split || proxy.listen());
+        QTcpSocket socket;
+        const auto poll = [&] {
+            socket.abort();
+            socket.connectToHost(QHostAddress::LocalHost, split ? proxy.port() : port);
+            const int polls = m_sim->countReceived("ARS");
+            socket.write("ARS");
+            const QByteArray reply = readUntil(socket, [](const QByteArray &b) { return b.endsWith("01"); });
+            return m_sim->countReceived("ARS") == polls + 1 && reply.right(13).startsWith('s')
+                   && reply.startsWith('\xFF') == telnet; // the server's negotiation first
+        };
+        QVERIFY(poll());
+        m_sim->control("send 41FF42");
+        const QByteArray sent = readUntil(socket, [](const QByteArray &b) { return b.endsWith('B'); });
+        QVERIFY2(sent.endsWith(telnet ? QByteArray("A\xFF\xFF"
+                                                   "B")
+                                      : QByteArray("A\xFF"
+                                                   "B")),
+                 sent.toHex(' ').constData());
+        QCOMPARE(proxy.pieces() > 3, split);
+        socket.disconnectFromHost();
+        QVERIFY(lineFree());
+
+        // Stopped, nothing listens; started again, on the same port.
+        m_ser2net->stop();
+        socket.abort();
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        QVERIFY(!socket.waitForConnected(3000));
+        QCOMPARE(socket.error(), QAbstractSocket::ConnectionRefusedError);
+        QVERIFY2(m_ser2net->start(), m_ser2net->output().constData());
+        QVERIFY(poll());
+        socket.disconnectFromHost();
+        QVERIFY(lineFree());
+    }
+
+    // Every panel command, a logo round trip (download, store, upload) and
+    // replies cut and delayed on their way: the same exit, the same answer
+    // and the very same bytes at the device as on the local pseudo-terminal.
+    void commandsReachTheDeviceTheSame_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("kind"); // socket or rfc2217, "split" through the proxy
+        const char *const lines[]{"status",      "set fade 30",     "set mix 0",    "set intensity 42",
+                                  "set hpos 37", "set vpos 37",     "take toggle",  "take on",
+                                  "take off",    "select 3",        "standard pal", "standard ntsc",
+                                  "copyright",   "wake 1",          "wake",         "sleep",
+                                  "set-id 1",    "download {logo}", "store-logo",   "upload {upload}"};
+        const QByteArray share = qgetenv("QUILLON_NETWORK");
+        for (const char *kind : {"socket", "rfc2217"}) {
+            if (!share.isEmpty() && share != kind)
+                continue;
+            const auto row = [kind](const char *line, const char *how) {
+                QTest::addRow("%s%s %s", kind, how, line)
+                    << QString::fromLatin1(line) << QString::fromLatin1(kind) + QString::fromLatin1(how);
+            };
+            for (const char *line : lines)
+                row(line, "");
+            for (const char *line : {"status", "copyright", "upload {upload}"})
+                row(line, " split");
+        }
+    }
+
+    void commandsReachTheDeviceTheSame()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, kind);
+        if (!m_local.contains(line)) {
+            m_local[line] = runCli(line, m_sim->ptyPath());
+            QVERIFY2(m_local[line].exit == 0, m_local[line].err.constData());
+        }
+        const Run &local = m_local[line];
+        SplitProxy proxy(kind.startsWith(u"socket"_s) ? m_ser2net->rawPort() : m_ser2net->telnetPort());
+        QString device = url(kind);
+        if (kind.endsWith(u"split"_s)) {
+            QVERIFY(proxy.listen());
+            device = device.left(device.lastIndexOf(u':') + 1) + QString::number(proxy.port());
+        }
+        const Run run = runCli(line, device);
+        QVERIFY2(run.exit == 0, run.err.constData());
+        QCOMPARE(run.out, local.out);
+        QCOMPARE(run.received, local.received);
+        QCOMPARE(run.uploaded, local.uploaded);
+        if (line.startsWith(u"download"_s)) // byte-exact, 0xFF and all
+            QVERIFY(std::ranges::any_of(run.received, [](const QByteArray &b) {
+                return b.size() == 2048 && b.count('\xFF') == 1024;
+            }));
+    }
+
+    // ser2net stopped in the middle of a download: quillon-cli ends at once
+    // with the line lost, said once; with the server back, the port works.
+    void serverStoppedInADownload_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("socket") << u"socket"_s;
+        QTest::newRow("rfc2217") << u"rfc2217"_s;
+    }
+
+    void serverStoppedInADownload()
+    {
+        QFETCH(QString, kind);
+        const int loads = m_sim->countReceived("ALD");
+        QProcess cli;
+        cli.setProcessEnvironment(m_home.environment());
+        cli.start(QStringLiteral(QUILLON_CLI_PATH),
+                  {u"--device"_s, url(kind), u"download"_s, m_home.path("logo.bmp")});
+        QVERIFY(m_sim->waitForReceived("ALD", 15000, loads + 1));
+        m_ser2net->stop();
+        QVERIFY(cli.waitForFinished(10000));
+        QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(cli.exitCode(), 3);
+        const QByteArray err = cli.readAllStandardError();
+        QVERIFY2(err.count("quillon-cli: ") == 1 && err.contains("The download was not finished"),
+                 err.constData());
+
+        QVERIFY2(m_ser2net->start(), m_ser2net->output().constData());
+        QVERIFY(lineFree());
+        const Run run = runCli(u"status"_s, url(kind));
+        QVERIFY2(run.exit == 0, run.err.constData());
+    }
+
+    // The window on an RFC 2217 port, ser2net stopped in the middle of a
+    // download: the download ends cleanly, the loss is told once and nothing
+    // is told twice while the server is away, and the window is back on the
+    // line by itself once it returns.
+    void windowFollowsTheServerAwayAndBack()
+    {
+        QVERIFY(QDir().mkpath(m_home.portsDir()));
+        QFile file(m_home.portsDir() + u"/com16"_s);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(m_ser2net->rfc2217Url().toUtf8() + '\n') > 0);
+        file.close();
+        qputenv("XDG_CONFIG_HOME", m_home.path("config").toLocal8Bit());
+        SettingsStore settings;
+        settings.setValue(u"ComPort"_s, u"16"_s);
+        settings.setValue(u"BMPpath1"_s, m_home.path("logo.bmp"));
+        SystemSerialPort port;
+        SystemClock clock;
+        FrmQuillon4 window(settings, port, clock, FrmQuillon4::Options{{}, false, true});
+        window.show();
+        QuillonCore &core = window.core();
+        const auto answering = [&] { return core.deviceState.portIndicator == Indicator::Green; };
+        QVERIFY(QTest::qWaitFor(answering, 15000));
+
+        QStringList told;
+        connect(&core.reporter, &Reporter::errorReported, this,
+                [&told](const QString &message) { told << message; });
+        const int loads = m_sim->countReceived("ALD");
+        core.download.start();
+        QVERIFY(m_sim->waitForReceived("ALD", 10000, loads + 1));
+        m_ser2net->stop();
+        QVERIFY(QTest::qWaitFor([&] { return !core.download.running(); }, 10000));
+        QVERIFY(!core.deviceState.transferBusy);
+        QVERIFY(!core.reporter.progressVisible());
+        QTest::qWait(3000); // away for a while: the reopen tries again and again
+        QCOMPARE(told.filter(u"Line lost"_s).size(), 1);
+        QCOMPARE(QSet<QString>(told.begin(), told.end()).size(), told.size());
+
+        const int wakes = m_sim->countReceived("WK,00");
+        QVERIFY2(m_ser2net->start(), m_ser2net->output().constData());
+        QVERIFY(m_sim->waitForReceived("WK,00", 15000, wakes + 1));
+        QVERIFY(QTest::qWaitFor(answering, 15000));
+    }
+
+    // Nothing listening: a port problem, told in one line.
+    void refusedConnectionIsAPortProblem_data() { serverStoppedInADownload_data(); }
+
+    void refusedConnectionIsAPortProblem()
+    {
+        QFETCH(QString, kind);
+        quint16 free = 0;
+        quint16 other = 0;
+        QVERIFY(Ser2net::freePorts(free, other));
+        const QString device = kind + u"://127.0.0.1:"_s + QString::number(free);
+        const Run run = runCli(u"status"_s, device);
+        QCOMPARE(run.exit, 3);
+        QVERIFY2(run.err.count('\n') == 1 && run.err.contains(device.toUtf8()), run.err.constData());
+    }
+
+    // The window on a port whose address never answers: its event loop keeps
+    // turning while it tries (a stall of a second or more is a fault; the
+    // connect time-out itself is the link's). Some networks answer for any
+    // address (this one may): a listener whose queue is full answers none.
+    void blackHoleLeavesTheWindowTurning_data()
+    {
+        QTest::addColumn<bool>("unroutable");
+        QTest::newRow("10.255.255.1") << true;
+        QTest::newRow("full listen queue") << false;
+    }
+
+    void blackHoleLeavesTheWindowTurning()
+    {
+        QFETCH(bool, unroutable);
+        const BlackHole hole;
+        QVERIFY(hole.port != 0);
+        const QByteArray address
+            = unroutable ? "10.255.255.1:4001" : "127.0.0.1:" + QByteArray::number(hole.port);
+        QVERIFY(QDir().mkpath(m_home.portsDir()));
+        QFile file(m_home.portsDir() + u"/com15"_s);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("socket://" + address + "\n") > 0);
+        file.close();
+        qputenv("XDG_CONFIG_HOME", m_home.path("config").toLocal8Bit());
+        SettingsStore settings;
+        settings.setValue(u"ComPort"_s, u"15"_s);
+
+        QElapsedTimer clock;
+        qint64 last = 0;
+        qint64 worst = 0;
+        QTimer ticks;
+        connect(&ticks, &QTimer::timeout, this, [&] {
+            worst = std::max(worst, clock.elapsed() - last);
+            last = clock.elapsed();
+        });
+        clock.start();
+        ticks.start(20);
+        QTest::qWait(100);
+        {
+            SystemSerialPort port;
+            SystemClock systemClock;
+            FrmQuillon4 window(settings, port, systemClock, FrmQuillon4::Options{{}, false, true});
+            window.show();
+            QTest::qWait(4000);
+            QVERIFY(!window.core().link.portOpen() || unroutable);
+        }
+        QTest::qWait(100);
+        QVERIFY2(worst < 1000, qPrintable(u"the event loop stood still for %1 ms"_s.arg(worst)));
+    }
+};
+
+QUILLON_TEST_MAIN(TestNetwork)
+#include "tst_network.moc"
