@@ -218,14 +218,14 @@ void DeviceLink::openPort()
     if (!m_port.isOpen()) {
         m_deviceState.portReady = false;
         setIndicator(Indicator::Red);
-    } else {
-        // A later failure, of any kind, starts a new streak to report; on a
-        // device server, once the connection is up.
-        if (!m_port.isNetwork())
-            m_lastComError = 0;
+    } else if (!m_port.isNetwork()) {
+        // A later failure, of any kind, starts a new streak to report.
+        m_lastComError = 0;
         setIndicator(Indicator::Cyan);
         setComInit(true);
     }
+    // A port on a device server is still connecting: it turns cyan and the
+    // wake-up starts once it is connected.
 }
 
 // Reports a port that could not be opened, once a streak; false when the
@@ -354,6 +354,8 @@ void DeviceLink::onPortEvent(int code)
     }
     case SerialPort::Connected:
         m_lastComError = 0;
+        setIndicator(Indicator::Cyan);
+        setComInit(true);
         break;
     case SerialPort::Unreachable:
         // A device server that did not answer or refused: like a port that

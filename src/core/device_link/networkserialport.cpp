@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "networkserialport.h"
 
+#include <QElapsedTimer>
 #include <QTcpSocket>
+#include <QThread>
 
 NetworkSerialPort::NetworkSerialPort(QObject *parent)
     : SerialPort(parent)
@@ -9,6 +11,7 @@ NetworkSerialPort::NetworkSerialPort(QObject *parent)
 {
     m_connectTimer.setSingleShot(true);
     m_settingsTimer.setSingleShot(true);
+    m_clock.start();
     connect(&m_connectTimer, &QTimer::timeout, this, [this] {
         fail(QStringLiteral("%1 did not answer within %2 s").arg(m_url->text()).arg(ConnectMs / 1000));
     });
@@ -161,6 +164,9 @@ QString NetworkSerialPort::write(const QByteArray &bytes)
     if (!m_open)
         return QStringLiteral("the port is closed");
     const QByteArray wire = m_telnet ? TelnetCodec::encode(bytes) : bytes;
+    // When the server's serial side will have sent these bytes at 9600 baud.
+    const qint64 now = m_clock.elapsed();
+    m_lineFreeAt = std::max(m_lineFreeAt, now) + (bytes.size() * 10 * 1000 + 9599) / 9600;
     if (!m_connected) {
         m_unsent += wire;
         return QString();
@@ -192,10 +198,32 @@ bool NetworkSerialPort::drain(int timeoutMs)
 {
     // The bytes leave for the server; the server's own serial pacing is its
     // business. Wait only for the socket to hand them over.
+    if (!m_connected && m_open && !m_unsent.isEmpty()) {
+        // Written while connecting (a last command before the program
+        // ends): the connection is waited for, as far as the time allows.
+        QElapsedTimer elapsed;
+        elapsed.start();
+        if (!m_socket->waitForConnected(timeoutMs))
+            return false;
+        if (!m_connected) // the wait usually delivers connected() itself
+            onConnected();
+        timeoutMs = std::max(0, timeoutMs - static_cast<int>(elapsed.elapsed()));
+    }
     if (!m_connected)
         return m_unsent.isEmpty();
-    if (m_socket->bytesToWrite() == 0)
-        return true;
+    QElapsedTimer elapsed;
+    elapsed.start();
     m_socket->flush();
-    return m_socket->bytesToWrite() == 0 || m_socket->waitForBytesWritten(timeoutMs);
+    if (m_socket->bytesToWrite() > 0 && !m_socket->waitForBytesWritten(timeoutMs))
+        return false;
+    // Then the server's serial side: a server may throw away what it has
+    // not sent yet when the connection closes, so wait until the bytes
+    // have had time to go out at 9600 baud.
+    constexpr int ServerLatencyMs = 20;
+    while (m_clock.elapsed() < m_lineFreeAt + ServerLatencyMs) {
+        if (elapsed.elapsed() >= timeoutMs)
+            return false;
+        QThread::msleep(5);
+    }
+    return true;
 }

@@ -5,6 +5,7 @@
 #include "device_link/serialport.h"
 #include "device_link/telnetcodec.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <optional>
@@ -66,6 +67,8 @@ private:
     QByteArray m_received; // the line's bytes not read yet
     QByteArray m_unsent;   // written before the connection was up
     QString m_problem;
+    QElapsedTimer m_clock;
+    qint64 m_lineFreeAt = 0; // ms on m_clock when the server's line is idle again
     int m_threshold = 11;
     bool m_open = false;
     bool m_connected = false;

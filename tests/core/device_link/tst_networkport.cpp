@@ -145,8 +145,8 @@ private slots:
         QFETCH(int, gapTicks);
         QFETCH(int, replies);
         CoreFixture f;
-        f.port.network = network;
         QuillonCore &core = f.startConnected();
+        f.port.network = network;
         QSignalSpy got(&core.link, &DeviceLink::replyReceived);
         const QByteArray reply = settingsReply();
         for (int at = 0; at < reply.size(); at += 4) {
@@ -189,7 +189,12 @@ private slots:
                                      "interface. (rfc2217://10.1.1.1:2217 did not answer within 2 s)"_s});
         f.ticks(200); // open, connecting: not opened again meanwhile
         QCOMPARE(f.port.opened.size(), 4);
+        // Connecting is not yet a line: red until the connection is up.
+        QCOMPARE(core.deviceState.portIndicator, Indicator::Red);
         emit f.port.commEvent(SerialPort::Connected);
+        QCOMPARE(core.deviceState.portIndicator, Indicator::Cyan);
+        f.wake();
+        QCOMPARE(f.port.writes.last(), QByteArray("WK,00"));
         emit f.port.commEvent(SerialPort::Unreachable);
         QCOMPARE(told().size(), 2);
     }
