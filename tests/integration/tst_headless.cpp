@@ -2,6 +2,7 @@
 #include "bitmapmaker.h"
 #include "programhome.h"
 #include "schedulefile.h"
+#include "ser2net.h"
 #include "simprocess.h"
 
 #include "device_link/clock.h"
@@ -140,8 +141,9 @@ private slots:
         QVERIFY(conf.open(QIODevice::ReadOnly) && conf.readAll().contains("ComPort=12"));
     }
 
-    // The stored schedule runs headless on the wall clock, is read again
-    // when the settings change, and every switch lands in the as-run log.
+    // The stored schedule runs headless on the wall clock, through a device
+    // server's RFC 2217 port, is read again when the settings change, and
+    // every switch lands in the as-run log.
     void scheduleRunsHeadless()
     {
         const QDateTime now = QDateTime::currentDateTime();
@@ -149,9 +151,17 @@ private slots:
         if (seconds > 86400 - 120)
             QSKIP("too close to midnight for a one-day schedule");
         const int start = (seconds + 25) / 15 + 1; // the first whole step at least 25 s away
+        // The service on a port of a device server: ser2net's RFC 2217 port
+        // in front of the same simulated line.
+        Ser2net server(m_sim->ptyPath());
+        QVERIFY2(server.start(), server.output().constData());
         QVERIFY(m_home.prepare(
-            "[FormInit]\nComPort=12\n"
+            "[FormInit]\nComPort=13\n"
             + firstSequenceLines(start, start + 1, 1, 480, 3, 1 << (now.date().dayOfWeek() % 7))));
+        QFile portFile(m_home.portsDir() + u"/com13"_s);
+        QVERIFY(portFile.open(QIODevice::WriteOnly)
+                && portFile.write(server.rfc2217Url().toUtf8() + '\n') > 0);
+        portFile.close();
 
         QProcess service;
         startCli(service, {u"schedule"_s, u"run"_s});
