@@ -127,6 +127,31 @@ private slots:
                  qPrintable(port.lastProblem()));
     }
 
+    // RFC 2217: the line's 0xFF bytes go doubled; a server that refuses the
+    // line settings is a warning naming it, and the line goes on.
+    void telnetServerThatRefusesSettings()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        NetworkSerialPort port;
+        const QString url = u"rfc2217://127.0.0.1:%1"_s.arg(server.serverPort());
+        port.setUrl(*PortUrl::parse(url));
+        QSignalSpy warnings(&port, &SerialPort::warning);
+        QVERIFY(port.open(5).ok());
+        QVERIFY(server.waitForNewConnection(5000));
+        QTcpSocket *peer = server.nextPendingConnection();
+        QTRY_VERIFY(peer->bytesAvailable() > 0);
+        peer->readAll();             // the client's offers
+        peer->write("\xFF\xFE\x2C"); // DONT COM-PORT-OPTION
+        QTRY_COMPARE(warnings.size(), 1);
+        QVERIFY2(warnings.first().first().toString().startsWith(url + u": "_s),
+                 qPrintable(warnings.first().first().toString()));
+        QCOMPARE(port.write(QByteArray("A\xFF", 2)), QString());
+        QTRY_COMPARE(peer->bytesAvailable(), 3);
+        QCOMPARE(peer->readAll(), QByteArray("A\xFF\xFF", 3));
+        QVERIFY(port.isOpen());
+    }
+
     // Pieces of one reply up to 200 ms apart are one reply from a device
     // server (a known shape ends at once); on a local port two quiet ticks
     // still end it.
