@@ -431,7 +431,7 @@ void DeviceLink::readReplies()
                 m_pollTicks = 0;
         }
     }
-    if (received && !m_awaitingStream && m_port.isNetwork())
+    if (received && m_port.isNetwork())
         m_pollTicks = networkQuietTicks();
     if (m_pollTicks > 0 || m_rxBuffer.isEmpty())
         return;
@@ -440,11 +440,16 @@ void DeviceLink::readReplies()
 
 // A device server passes a reply on in pieces that may come up to 200 ms
 // apart (TCP segments, the server's own packet timer), where a local port's
-// two quiet ticks would cut it. A settings reply or a copyright line ends as
-// soon as it is whole; anything else after NetworkQuietTicks of quiet. (A
-// logo stream's 20 quiet ticks already outlast such gaps.)
+// two quiet ticks would cut it. A settings reply, a copyright line or a logo
+// stream ends as soon as it is whole; anything else after some quiet (a
+// stream's pauses on a busy server can outlast a local port's 20 ticks).
 int DeviceLink::networkQuietTicks() const
 {
+    if (m_awaitingStream) {
+        const qsizetype marker = m_rxBuffer.indexOf("SD");
+        return marker >= 0 && m_rxBuffer.size() - marker - 2 >= LogoBitmap::Size ? 0
+                                                                                 : NetworkStreamQuietTicks;
+    }
     if (const qsizetype copyright = m_rxBuffer.indexOf("(C)"); copyright >= 0)
         return m_rxBuffer.indexOf("\r\n", copyright) >= 0 ? 0 : NetworkQuietTicks;
     for (qsizetype i = 0; i < m_rxBuffer.size(); ++i) {

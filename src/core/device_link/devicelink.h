@@ -33,6 +33,7 @@ public:
     // Quiet ticks that end a reply of no known shape from a device server:
     // longer than the 200 ms its pieces may lie apart.
     static constexpr int NetworkQuietTicks = 10;
+    static constexpr int NetworkStreamQuietTicks = 80;
 
     DeviceLink(DeviceState &deviceState, LogoState &logoState, PanelState &panelState, Reporter &reporter,
                SettingsStore &settings, SerialPort &port, const Clock &clock, QObject *parent = nullptr);

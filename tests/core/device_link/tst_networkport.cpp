@@ -185,6 +185,26 @@ private slots:
             QCOMPARE(got.first().first().toByteArray(), reply);
     }
 
+    // A logo stream from a device server may pause longer than a local
+    // port's 20 quiet ticks on a busy server; it ends when it is whole.
+    void networkStreamEndsWhenWhole()
+    {
+        CoreFixture f;
+        QuillonCore &core = f.startConnected();
+        f.port.network = true;
+        QSignalSpy streams(&core.link, &DeviceLink::logoStreamReceived);
+        core.link.expectLogoStream(500);
+        const QByteArray stream = QByteArray("\x00\x01SD", 4) + QByteArray(2048, '\xFF');
+        f.port.receive(stream.left(1000));
+        core.link.readReplies();
+        f.ticks(40);
+        QCOMPARE(streams.size(), 0);
+        f.port.receive(stream.mid(1000));
+        core.link.readReplies();
+        QCOMPARE(streams.size(), 1);
+        QCOMPARE(streams.first().first().toByteArray(), stream);
+    }
+
     // A device server that cannot be reached is reported like a missing
     // port, with its URL and the reason, once however often it is retried;
     // the retry goes on, and once connected a new failure is news again.
