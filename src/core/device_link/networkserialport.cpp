@@ -154,7 +154,7 @@ qint64 NetworkSerialPort::bytesWaiting() const
 
 QByteArray NetworkSerialPort::readWaiting(qint64 maxBytes)
 {
-    const QByteArray out = m_received.left(maxBytes);
+    QByteArray out = m_received.left(maxBytes);
     m_received.remove(0, out.size());
     return out;
 }

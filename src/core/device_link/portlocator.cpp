@@ -100,7 +100,7 @@ PortLocator::Found PortLocator::find(int portNumber) const
         QFile file(mapped.absoluteFilePath());
         if (!file.open(QIODevice::ReadOnly))
             return {QString(), QStringLiteral("%1 cannot be read").arg(mapped.absoluteFilePath())};
-        const Found found = fromUrl(QString::fromUtf8(file.readLine(4096)));
+        Found found = fromUrl(QString::fromUtf8(file.readLine(4096)));
         if (!found.problem.isEmpty())
             return {QString(), QStringLiteral("%1: %2").arg(mapped.absoluteFilePath(), found.problem)};
         return found;
