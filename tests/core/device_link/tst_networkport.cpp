@@ -85,39 +85,6 @@ private slots:
                  u"rfc2217://[::1]:2217"_s);
     }
 
-    // Raw TCP: what is written before the connection is up follows it; the
-    // server's bytes raise the receive event at the threshold; the server
-    // going away is the line lost. (Refused: tst_network.)
-    void rawConnection()
-    {
-        QTcpServer server;
-        QVERIFY(server.listen(QHostAddress::LocalHost));
-        NetworkSerialPort port;
-        port.setUrl(*PortUrl::parse(u"socket://127.0.0.1:%1"_s.arg(server.serverPort())));
-        QSignalSpy events(&port, &SerialPort::commEvent);
-        QVERIFY(port.open(5).ok());
-        QVERIFY(port.isOpen());
-        QCOMPARE(port.write("WK,00"), QString());
-        QVERIFY(server.waitForNewConnection(5000));
-        QTcpSocket *peer = server.nextPendingConnection();
-        QTRY_COMPARE(peer->bytesAvailable(), 5);
-        QCOMPARE(peer->readAll(), QByteArray("WK,00"));
-        QCOMPARE(events.value(0).value(0).toInt(), int(SerialPort::Connected));
-
-        peer->write(settingsReply().left(6));
-        peer->flush();
-        QTRY_COMPARE(port.bytesWaiting(), 6);
-        QCOMPARE(events.size(), 1); // below the threshold of 11
-        peer->write(settingsReply().mid(6));
-        QTRY_COMPARE(events.size(), 2);
-        QCOMPARE(events.last().value(0).toInt(), int(SerialPort::DataReceived));
-        QCOMPARE(port.readWaiting(100), settingsReply());
-
-        peer->close();
-        QTRY_COMPARE(events.last().value(0).toInt(), int(SerialPort::LineLost));
-        QVERIFY(!port.isOpen());
-    }
-
     // RFC 2217: the line's 0xFF bytes go doubled; a server that refuses the
     // line settings is a warning naming it, and the line goes on.
     void telnetServerThatRefusesSettings()
