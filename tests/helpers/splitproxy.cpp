@@ -5,20 +5,7 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <array>
 #include <memory>
-
-namespace {
-// One direction of a connection: what came from one socket, waiting to go
-// out of the other piece by piece.
-struct Lane {
-    QTcpSocket *to = nullptr;
-    QByteArray waiting;
-    QTimer timer;
-    bool closing = false; // the sender has gone: close once all is out
-    bool cut = false;     // pieces smaller than what came
-};
-} // namespace
 
 SplitProxy::SplitProxy(quint16 targetPort, quint32 seed)
     : m_target(targetPort)
@@ -27,62 +14,40 @@ SplitProxy::SplitProxy(quint16 targetPort, quint32 seed)
     QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] { accept(); });
 }
 
+// Sockets live as long as the proxy: the server owns the client ones.
 void SplitProxy::accept()
 {
     while (QTcpSocket *client = m_server.nextPendingConnection()) {
-        auto *upstream = new QTcpSocket(client);
-        // The lanes live as long as the client socket: every connection that
-        // holds them has it as its context.
-        auto lanes = std::make_shared<std::array<Lane, 2>>();
-        (*lanes)[0].to = upstream; // client to target
-        (*lanes)[1].to = client;   // target to client
-        (*lanes)[1].cut = true;
-        const auto pump = [this](Lane &lane) {
-            if (lane.to->state() == QAbstractSocket::UnconnectedState) {
-                lane.waiting.clear(); // refused, or gone
+        auto *target = new QTcpSocket(client);
+        auto *timer = new QTimer(client);
+        timer->setSingleShot(true);
+        auto waiting = std::make_shared<QByteArray>(); // replies not yet passed on
+        const auto up = [client, target] {
+            if (target->state() == QAbstractSocket::ConnectedState)
+                target->write(client->readAll());
+        };
+        const auto down = [this, client, target, timer, waiting] {
+            if (waiting->isEmpty()) {
+                if (target->state() == QAbstractSocket::UnconnectedState)
+                    client->disconnectFromHost(); // all out, the target gone
                 return;
             }
-            if (lane.to->state() != QAbstractSocket::ConnectedState) {
-                lane.timer.start(20); // the target is still being reached
-                return;
-            }
-            if (lane.waiting.isEmpty()) {
-                if (lane.closing)
-                    lane.to->disconnectFromHost();
-                return;
-            }
-            const int most = int(std::min<qsizetype>(lane.waiting.size(), 300));
-            const qsizetype size = lane.cut ? m_random.bounded(1, most + 1) : lane.waiting.size();
-            lane.to->write(lane.waiting.left(size));
-            lane.waiting.remove(0, size);
-            ++m_pieces;
-            lane.timer.start(int(m_random.bounded(201)));
+            const auto size = m_random.bounded(1, int(std::min<qsizetype>(waiting->size(), 300)) + 1);
+            client->write(waiting->left(size));
+            waiting->remove(0, size);
+            timer->start(int(m_random.bounded(201)));
         };
-        const auto take = [this](QTcpSocket *from, Lane &lane) {
-            const bool idle = lane.waiting.isEmpty() && !lane.timer.isActive();
-            lane.waiting += from->readAll();
-            if (idle)
-                lane.timer.start(int(m_random.bounded(201)));
-        };
-        const auto closed = [](Lane &lane) {
-            lane.closing = true;
-            if (!lane.timer.isActive())
-                lane.timer.start(0);
-        };
-        for (Lane &lane : *lanes) {
-            lane.timer.setSingleShot(true);
-            QObject::connect(&lane.timer, &QTimer::timeout, client, [pump, lanes, &lane] { pump(lane); });
-        }
-        QObject::connect(client, &QTcpSocket::readyRead, client,
-                         [take, client, lanes] { take(client, (*lanes)[0]); });
-        QObject::connect(upstream, &QTcpSocket::readyRead, client,
-                         [take, upstream, lanes] { take(upstream, (*lanes)[1]); });
-        QObject::connect(client, &QTcpSocket::disconnected, client, [closed, lanes] { closed((*lanes)[0]); });
-        QObject::connect(upstream, &QTcpSocket::disconnected, client,
-                         [closed, lanes] { closed((*lanes)[1]); });
-        QObject::connect(upstream, &QTcpSocket::errorOccurred, client,
-                         [closed, lanes](QAbstractSocket::SocketError) { closed((*lanes)[1]); });
-        QObject::connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
-        upstream->connectToHost(QHostAddress::LocalHost, m_target);
+        QObject::connect(timer, &QTimer::timeout, client, down);
+        QObject::connect(target, &QTcpSocket::connected, client, up);
+        QObject::connect(client, &QTcpSocket::readyRead, client, up);
+        QObject::connect(target, &QTcpSocket::readyRead, client, [this, target, timer, waiting] {
+            *waiting += target->readAll();
+            if (!timer->isActive())
+                timer->start(int(m_random.bounded(201)));
+        });
+        QObject::connect(target, &QTcpSocket::disconnected, client, down);
+        QObject::connect(target, &QTcpSocket::errorOccurred, client, down);
+        QObject::connect(client, &QTcpSocket::disconnected, target, &QTcpSocket::disconnectFromHost);
+        target->connectToHost(QHostAddress::LocalHost, m_target);
     }
 }
