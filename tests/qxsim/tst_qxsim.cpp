@@ -34,14 +34,11 @@ QList<Item> feed(CommandSplitter &splitter, const QByteArray &bytes, qint64 star
 QByteArrayList describe(const QList<Item> &items)
 {
     QByteArrayList out;
-    for (const Item &item : items) {
-        if (item.kind == Item::Command) {
-            const auto head = static_cast<qsizetype>(qstrlen(item.command->mnemonic)) + item.argument.size();
-            out << item.command->mnemonic + ('(' + item.argument + ')') + item.bytes.mid(head);
-        } else {
-            out << "?!=~"[item.kind] + item.bytes;
-        }
-    }
+    for (const Item &item : items)
+        out << (item.kind != Item::Command ? "?!=~"[item.kind] + item.bytes
+                                           : item.command->mnemonic + ('(' + item.argument + ')')
+                                                 + item.bytes.mid(qsizetype(qstrlen(item.command->mnemonic))
+                                                                  + item.argument.size()));
     return out;
 }
 
@@ -55,8 +52,8 @@ QByteArrayList send(QList<SimNode> &nodes, int number, const QByteArray &argumen
 {
     QByteArrayList replies;
     for (SimNode &node : nodes)
-        if (const QByteArray reply = send(node, number, argument); !reply.isEmpty())
-            replies << reply;
+        replies << send(node, number, argument);
+    replies.removeAll(QByteArray());
     return replies;
 }
 
@@ -147,7 +144,6 @@ private slots:
         const auto row = [](const char *name, const QByteArray &bytes, const QByteArray &itemsJoinedByBar) {
             QTest::newRow(name) << bytes << itemsJoinedByBar.split('|');
         };
-        row("back to back", "ARSARCAT1", "ARS()|ARC()|AT1()");
         row("fixed arguments with NULs", QByteArrayLiteral("AJ05\0\0\0AFR\0"),
             QByteArrayLiteral("AJ(05\0\0\0)|AFR(\0)"));
         row("argument bytes are no mnemonic", "AFRARS", "AFR(A)|!RS");
@@ -237,10 +233,7 @@ private slots:
              SetModel, "05");
         const QByteArray factory = kSettings.mid(1, 10);
         QCOMPARE(send(four, RetrieveSettings), 's' + factory + "03");
-        // ARC: one line; the program reads the model after its first "QX".
-        const QByteArray copyright = send(four, RetrieveCopyright);
-        QVERIFY(copyright.startsWith("(C)") && copyright.endsWith("\r\n") && copyright.count('\n') == 1);
-        QCOMPARE(copyright.indexOf("QX"), copyright.indexOf("QX04"));
+        QVERIFY(send(four, RetrieveCopyright).contains("QX04")); // the line itself: tst_headless's status
         send(four, SetModel, "01");
         QCOMPARE(four.settingsReply(), 'S' + factory);
     }
@@ -265,7 +258,7 @@ private slots:
         QCOMPARE(awakeIds(nodes), (QList<int>{1, 2, 255, 10}));
     }
 
-    // ALD, then 64 lines of 32 bytes in field order: rows 62, 60, .., 0, then 63, 61, .., 1.
+    // ALD, then 64 lines of 32 bytes (where they land: the RAM dump in fastSharedLine).
     // ASI stores them in the selected slot (the round trip through the window: tst_faults).
     void logoDownloadStoreAndUpload()
     {
@@ -283,11 +276,7 @@ private slots:
 
         send(node, SendLogo);
         node.takeLogoLines(wire);
-        const int rowOfLine[][2] = {{0, 62}, {1, 60}, {31, 0}, {32, 63}, {33, 61}, {63, 1}};
-        for (const auto &[line, row] : rowOfLine)
-            QCOMPARE(node.logoRam().mid(row * 32, 32), wire.mid(line * 32, 32));
 
-        QCOMPARE(send(node, RetrieveLogo).mid(4), QByteArray(2048, '\xff')); // the slot, not the RAM
         play(node, StandardPal, "", SelectLogo, QByteArrayLiteral("03\0\0\0"), SaveLogo, "");
         QCOMPARE(node.storedLogo(3), node.logoRam());
         QCOMPARE(node.storedLogo(1), zero);
@@ -352,7 +341,8 @@ private slots:
         client.write("ALD" + wire);
         QVERIFY(sim.waitForReceived(wire, Timeout));
 
-        // The RAM as a 256 x 64 bitmap file: bytes as stored, bottom row (line 31) first.
+        // The RAM as a 256 x 64 bitmap file, bottom row first: the lines in field
+        // order, rows 62, 60, .., 0, then 63, 61, .., 1.
         const QByteArray fileName = QFile::encodeName(dir.filePath(QStringLiteral("ram.bmp")));
         sim.control("dumplogo " + fileName + " ram 2");
         QCOMPARE(sim.readStdoutLine(Timeout), "DUMPED " + fileName);
@@ -368,7 +358,7 @@ private slots:
         QCOMPARE(written.mid(62, 32), wire.mid(31 * 32, 32));
         QCOMPARE(written.right(32), wire.mid(32 * 32, 32));
 
-        // Noise before a logo stream (here of the empty slot, 0xFF) holds no 'S'.
+        // Noise before a logo stream (of the empty slot, 0xFF: the slot, not the RAM) holds no 'S'.
         sim.control("noise-before 300");
         QVERIFY(sim.waitForEvent("noise-before 300", Timeout));
         client.write("ARM");
