@@ -94,7 +94,7 @@ const QByteArray kSettingsModel1 = 'S' + kSettings.mid(1, 10);
 
 // The controlling program's end of the line: qxsim's network listener, raw or
 // telnet with RFC 2217, answering the negotiation on the way (the
-// pseudo-terminal end is what the integration tests drive).
+// pty end, read and written, is what every integration test drives).
 struct Client {
     explicit Client(SimProcess &sim)
     {
@@ -131,7 +131,7 @@ struct Client {
 } // namespace
 
 // The device simulator: its command splitter and node model on their own,
-// then qxsim itself on a pseudo-terminal.
+// then qxsim itself through its network listeners and its pseudo-terminal.
 class TestQxSim : public QObject
 {
     Q_OBJECT
