@@ -125,8 +125,12 @@ class TestNetwork : public QObject
             logged = m_sim->received().size();
             QTest::qWait(150);
         }
+        // Without the background polls (ARS, ARC): how many fit into a run
+        // depends on its timing, and a status or copyright row shows its
+        // request's answer in the output.
         for (const SimProcess::Entry &entry : m_sim->received().mid(before))
-            run.received << entry.bytes;
+            if (entry.bytes != "ARS" && entry.bytes != "ARC")
+                run.received << entry.bytes;
         QFile file(upload);
         if (file.open(QIODevice::ReadOnly))
             run.uploaded = file.readAll();
