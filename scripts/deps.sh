@@ -18,5 +18,10 @@ quillon_install() {
         [ "$(id -u)" -eq 0 ] || sudo="sudo"
         $sudo apt-get update -qq
         DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+        # The package starts its system service where systemd runs; the tests
+        # start their own ser2net, so a service this install started goes.
+        if [[ " ${missing[*]} " == *" ser2net "* ]] && [ -d /run/systemd/system ]; then
+            $sudo systemctl disable --now ser2net >/dev/null 2>&1 || true
+        fi
     fi
 }
