@@ -18,25 +18,14 @@ class TestLinkCycles : public QObject
     std::unique_ptr<CoreFixture> f;
     QuillonCore &core() { return *f->core; }
 
-    // The start-up timer's ticks until the next write, or -1.
-    int wakeUpTicksUntilWrite(int limit)
-    {
-        const qsizetype before = f->port.writes.size();
-        for (int i = 1; i <= limit; ++i) {
-            core().link.wakeUpTick();
-            if (f->port.writes.size() > before)
-                return i;
-        }
-        return -1;
-    }
-
-    // What the next `count` ticks of the link's timer write, by tick.
-    QMap<int, QByteArray> writesOver(int count)
+    // What the next `count` ticks of the link's (or the start-up) timer
+    // write, by tick.
+    QMap<int, QByteArray> writesOver(int count, bool startUp = false)
     {
         QMap<int, QByteArray> sent;
         for (int tick = 1; tick <= count; ++tick) {
             const qsizetype before = f->port.writes.size();
-            f->ticks(1);
+            startUp ? core().link.wakeUpTick() : f->ticks(1);
             if (f->port.writes.size() > before)
                 sent.insert(tick, f->port.writes.last());
         }
@@ -58,12 +47,11 @@ private slots:
     {
         f->ticks(300);
         QVERIFY2(f->port.writes.isEmpty(), f->port.wire().constData());
-        QCOMPARE(wakeUpTicksUntilWrite(50), 22);
-        QCOMPARE(f->port.writes, QList<QByteArray>{"WK,00"});
+        QCOMPARE(writesOver(50, true), (QMap<int, QByteArray>{{22, "WK,00"}}));
         QVERIFY(core().deviceState.portReady);
         QVERIFY(!core().link.comInitEnabled());
         core().link.openPort();
-        QCOMPARE(wakeUpTicksUntilWrite(50), 21);
+        QCOMPARE(writesOver(50, true), (QMap<int, QByteArray>{{21, "WK,00"}}));
     }
 
     void pollAsksCopyrightThenSettingsEvery153Ticks()
@@ -290,18 +278,16 @@ private slots:
     void errorPanelPilesUpAndHides()
     {
         Reporter r;
-        const auto ticks = [&r](int n) {
-            for (int i = 0; i < n; ++i)
-                r.tick();
-        };
         r.ReportError(QStringLiteral("first"), QStringLiteral("StartCom 02"));
-        ticks(160); // four seconds later
+        for (int i = 0; i < 160; ++i) // four seconds later
+            r.tick();
         r.ReportError(QStringLiteral("second"), QStringLiteral("SendCom"));
         QCOMPARE(r.panelTitle(), QStringLiteral("SendCom"));
         QCOMPARE(r.panelText(), QStringLiteral("first\r\nsecond"));
-        ticks(199);
+        for (int i = 0; i < 199; ++i)
+            r.tick();
         QVERIFY(r.panelVisible());
-        ticks(1);
+        r.tick();
         QVERIFY(!r.panelVisible());
         r.ReportError(QStringLiteral("third"), QStringLiteral("RecvData"));
         QCOMPARE(r.panelText(), QStringLiteral("third"));

@@ -47,12 +47,10 @@ class TestLogoFiles : public QObject
 
     QString write(const QString &name, const QByteArray &bytes)
     {
-        QString path = f->dir.filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly))
-            qFatal("cannot write %s", qPrintable(path));
-        file.write(bytes);
-        return path;
+        QFile file(f->dir.filePath(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            qFatal("cannot write %s", qPrintable(file.fileName()));
+        return file.fileName();
     }
     bool read(QString name) { return core().logoFiles.readFile(name); }
     // Everything a refused load must leave as it was.
