@@ -119,7 +119,7 @@ struct Client {
             got += codec ? codec->decode(socket.readAll()) : socket.readAll();
             socket.write(codec ? codec->takeReply() : QByteArray());
         }
-        const QByteArray bytes = got.left(count);
+        QByteArray bytes = got.left(count);
         got.remove(0, bytes.size());
         return bytes;
     }
