@@ -24,6 +24,7 @@ public:
     bool start(int timeoutMs = 5000);
     // Ends ser2net; every connection drops.
     void stop();
+    bool running() const { return m_process.state() != QProcess::NotRunning; }
 
     QString rawUrl() const { return QStringLiteral("socket://127.0.0.1:%1").arg(m_raw); }
     QString rfc2217Url() const { return QStringLiteral("rfc2217://127.0.0.1:%1").arg(m_telnet); }

@@ -160,7 +160,14 @@ private slots:
     }
 
     // Whatever a test ended with, the next finds the line free.
-    void cleanup() { QVERIFY(lineFree()); }
+    void cleanup()
+    {
+        // A test that failed with the server stopped leaves none of its
+        // failure to the next one.
+        if (!m_ser2net->running())
+            QVERIFY2(m_ser2net->start(), m_ser2net->output().constData());
+        QVERIFY(lineFree());
+    }
 
     // Every panel command, a logo round trip (download, store, upload) and
     // replies cut and delayed on their way: the same exit, the same answer
@@ -238,7 +245,12 @@ private slots:
         QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
         QCOMPARE(cli.exitCode(), 3);
         const QByteArray err = cli.readAllStandardError();
-        QVERIFY2(err.count("quillon-cli: ") == 1 && err.contains("The download was not finished"),
+        // Stopped before the last logo byte was written, or after it (a
+        // device server takes the bytes faster than its line sends them):
+        // either way one report that says how far the download came.
+        QVERIFY2(err.count("quillon-cli: ") == 1
+                     && (err.contains("The download was not finished")
+                         || err.contains("The logo was written whole")),
                  err.constData());
 
         Run run = runCli(u"status"_s, url(kind));

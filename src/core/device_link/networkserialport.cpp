@@ -196,8 +196,6 @@ void NetworkSerialPort::discardAll()
 
 bool NetworkSerialPort::drain(int timeoutMs)
 {
-    // The bytes leave for the server; the server's own serial pacing is its
-    // business. Wait only for the socket to hand them over.
     if (!m_connected && m_open && !m_unsent.isEmpty()) {
         // Written while connecting (a last command before the program
         // ends): the connection is waited for, as far as the time allows.
@@ -216,10 +214,12 @@ bool NetworkSerialPort::drain(int timeoutMs)
     m_socket->flush();
     if (m_socket->bytesToWrite() > 0 && !m_socket->waitForBytesWritten(timeoutMs))
         return false;
-    // Then the server's serial side: a server may throw away what it has
-    // not sent yet when the connection closes, so wait until the bytes
-    // have had time to go out at 9600 baud.
-    constexpr int ServerLatencyMs = 20;
+    // Then the server's serial side: a server throws away what its port has
+    // not sent yet when the connection closes (ser2net flushes the port), so
+    // wait until the bytes have had time to go out at 9600 baud, plus the
+    // network's delay and the server's own packet timer. A busy server (or
+    // a busy machine in front of a pseudo-terminal) takes tens of ms.
+    constexpr int ServerLatencyMs = 250;
     while (m_clock.elapsed() < m_lineFreeAt + ServerLatencyMs) {
         if (elapsed.elapsed() >= timeoutMs)
             return false;
