@@ -450,12 +450,17 @@ int DeviceLink::networkQuietTicks() const
         return marker >= 0 && m_rxBuffer.size() - marker - 2 >= LogoBitmap::Size ? 0
                                                                                  : NetworkStreamQuietTicks;
     }
-    if (const qsizetype copyright = m_rxBuffer.indexOf("(C)"); copyright >= 0)
-        return m_rxBuffer.indexOf("\r\n", copyright) >= 0 ? 0 : NetworkQuietTicks;
+    // A copyright line ends with CR LF; one begun ("(", "(C", "(C)...")
+    // waits for the rest.
+    const qsizetype copyright = m_rxBuffer.indexOf("(C)");
+    if (copyright >= 0)
+        return m_rxBuffer.indexOf("\r\n", copyright) >= 0 ? 0 : NetworkBegunQuietTicks;
+    if (m_rxBuffer.endsWith('(') || m_rxBuffer.endsWith("(C"))
+        return NetworkBegunQuietTicks;
     for (qsizetype i = 0; i < m_rxBuffer.size(); ++i) {
         const char c = m_rxBuffer[i];
         if (c == 'S' || c == 's')
-            return m_rxBuffer.size() - i >= (c == 'S' ? 11 : 13) ? 0 : NetworkQuietTicks;
+            return m_rxBuffer.size() - i >= (c == 'S' ? 11 : 13) ? 0 : NetworkBegunQuietTicks;
     }
     return NetworkQuietTicks;
 }

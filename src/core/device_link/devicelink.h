@@ -31,8 +31,12 @@ public:
     static constexpr int ReceiveThreshold = 11;
     static constexpr int MaxRead = 2500;
     // Quiet ticks that end a reply of no known shape from a device server:
-    // longer than the 200 ms its pieces may lie apart.
+    // longer than the 200 ms its pieces may lie apart. A reply of known
+    // shape that has begun (a settings reply short of its length, a
+    // copyright line without its CR LF) is given longer: a busy server or
+    // network may stretch a gap, and the rest is known to come.
     static constexpr int NetworkQuietTicks = 10;
+    static constexpr int NetworkBegunQuietTicks = 40;
     static constexpr int NetworkStreamQuietTicks = 80;
 
     DeviceLink(DeviceState &deviceState, LogoState &logoState, PanelState &panelState, Reporter &reporter,

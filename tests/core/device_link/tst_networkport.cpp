@@ -115,22 +115,27 @@ private slots:
     void framing_data()
     {
         QTest::addColumn<bool>("network");
+        QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<int>("gapTicks");
         QTest::addColumn<int>("replies");
-        QTest::newRow("local, 2 ticks apart") << false << 2 << 4;
-        QTest::newRow("local, 1 tick apart") << false << 1 << 1;
-        QTest::newRow("network, 200 ms apart") << true << 8 << 1;
+        const QByteArray copyright = "(C) 2026 Logo Generator QX04\r\n";
+        QTest::newRow("local, 2 ticks apart") << false << settingsReply() << 2 << 4;
+        QTest::newRow("local, 1 tick apart") << false << settingsReply() << 1 << 1;
+        QTest::newRow("network, 200 ms apart") << true << settingsReply() << 8 << 1;
+        QTest::newRow("network, begun settings, 750 ms apart") << true << settingsReply() << 30 << 1;
+        QTest::newRow("network, begun copyright, 750 ms apart") << true << copyright << 30 << 1;
+        QTest::newRow("network, no known shape, 300 ms apart") << true << QByteArray("?!?!?!?!") << 12 << 2;
     }
     void framing()
     {
         QFETCH(bool, network);
+        QFETCH(QByteArray, reply);
         QFETCH(int, gapTicks);
         QFETCH(int, replies);
         CoreFixture f;
         QuillonCore &core = f.startConnected();
         f.port.network = network;
         QSignalSpy got(&core.link, &DeviceLink::replyReceived);
-        const QByteArray reply = settingsReply();
         for (int at = 0; at < reply.size(); at += 4) {
             f.port.receive(reply.mid(at, 4));
             core.link.readReplies();
