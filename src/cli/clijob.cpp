@@ -7,6 +7,7 @@
 #include "logo/bitmapfile.h"
 #include "panel/panelvalues.h"
 #include "session/linktimers.h"
+#include "session/operationjob.h"
 #include "session/quilloncore.h"
 #include "settings/settingsstore.h"
 
@@ -25,17 +26,6 @@ namespace {
 constexpr int DrainMs = 10000;
 
 const std::array<const char *, 7> kDayNames{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-
-bool portTitle(const QString &title)
-{
-    return title == QLatin1String("Mscomm1_OnComm") || title == QLatin1String("StartCom 02")
-           || title == QLatin1String("SendCom") || title == QLatin1String("Communication Error!");
-}
-
-bool fileTitle(const QString &title)
-{
-    return title.startsWith(QLatin1String("Read_File")) || title == QLatin1String("mnuSaveLogoDisk");
-}
 
 } // namespace
 
@@ -88,34 +78,13 @@ void CliJob::start()
         return;
     }
     using Command = CliRequest::Command;
-    // The program keeps absolute names of logo files.
-    if (!m_request.file.isEmpty())
-        m_request.file = QFileInfo(m_request.file).absoluteFilePath();
     // A file that cannot be used is reported before anything is sent.
-    if (m_request.command == Command::Download) {
-        QFile file(m_request.file);
-        if (!file.open(QIODevice::ReadOnly)) {
-            fail(CliArguments::FileProblem,
-                 QStringLiteral("cannot read %1: %2").arg(m_request.file, file.errorString()));
-            return;
-        }
-        const BitmapFile::Result bitmap = BitmapFile::read(file);
-        if (bitmap.problem != BitmapFile::Problem::None) {
-            fail(CliArguments::FileProblem,
-                 QStringLiteral("%1 is not a 256 x 32 or 256 x 64 monochrome bitmap").arg(m_request.file));
-            return;
-        }
-    } else if (m_request.command == Command::Upload) {
-        const QFileInfo folder(QFileInfo(m_request.file).absolutePath());
-        if (!folder.isDir() || !folder.isWritable()) {
-            fail(CliArguments::FileProblem, QStringLiteral("cannot write into %1").arg(folder.filePath()));
-            return;
-        }
+    if (const QString problem = OperationJob::fileProblem(m_request); !problem.isEmpty()) {
+        fail(OperationExit::FileProblem, problem);
+        return;
     }
 
     connect(&m_core.reporter, &Reporter::errorReported, this, &CliJob::onError);
-    connect(&m_core.link, &DeviceLink::ticked, this, &CliJob::onTick);
-    connect(&m_core.link, &DeviceLink::replyReceived, this, &CliJob::onReply);
     connect(&m_core.link, &DeviceLink::comInitTimerChanged, this, [this](bool waiting) {
         if (waiting || (m_phase != Phase::Waking && m_phase != Phase::Running))
             return;
@@ -126,17 +95,7 @@ void CliJob::start()
             m_core.ops.wake(*m_request.node);
         if (m_phase == Phase::Running)
             return;
-        if (m_request.checksDevice())
-            check();
-        else
-            act();
-    });
-    connect(&m_core.upload, &LogoUpload::saveRequested, this, [this] {
-        if (m_wait != Wait::Upload)
-            return;
-        m_wait = Wait::Nothing;
-        if (m_core.writer.write(m_request.file, true))
-            actionSent();
+        act();
     });
     if (m_output.progressBar)
         connect(&m_core.reporter, &Reporter::changed, this, &CliJob::drawProgress);
@@ -148,7 +107,7 @@ void CliJob::start()
     m_core.startup.startHeadless(port);
     m_loading = false;
     if (!m_core.link.portOpen()) {
-        fail(CliArguments::PortProblem, portFailure());
+        fail(OperationExit::PortProblem, portFailure());
         return;
     }
     if (m_request.command == Command::ScheduleRun) {
@@ -169,11 +128,11 @@ void CliJob::runOffline()
     switch (m_request.command) {
     case Command::Help:
         m_output.out(CliArguments::usage());
-        finish(CliArguments::Ok);
+        finish(OperationExit::Ok);
         return;
     case Command::Version:
         m_output.out(QStringLiteral("quillon-cli ") + QCoreApplication::applicationVersion());
-        finish(CliArguments::Ok);
+        finish(OperationExit::Ok);
         return;
     default:
         break;
@@ -188,194 +147,35 @@ void CliJob::runOffline()
         m_output.err(QStringLiteral("quillon-cli: warning: ") + problem.message);
     if (m_request.command == Command::ScheduleList) {
         m_output.out(scheduleTable(schedule));
-        finish(CliArguments::Ok);
+        finish(OperationExit::Ok);
         return;
     }
     const QString conflicts = conflictText(schedule, ConflictScan::scanConflicts(schedule));
     m_output.out(conflicts.isEmpty() ? QStringLiteral("No conflicts.\n") : conflicts);
-    finish(conflicts.isEmpty() ? CliArguments::Ok : CliArguments::Conflicts);
-}
-
-void CliJob::check()
-{
-    m_phase = Phase::Checking;
-    m_ticks = 0;
-    m_replied = false;
-    m_core.ops.askSettings();
-}
-
-void CliJob::onReply(const QByteArray &reply)
-{
-    if (m_phase != Phase::Checking)
-        return;
-    const auto parsed
-        = Protocol::parseSettingsReply(Protocol::alignReply(reply), m_core.panelState.standard == 1);
-    if (!parsed)
-        return;
-    m_reply = parsed;
-    m_replied = true;
-}
-
-void CliJob::onTick()
-{
-    ++m_ticks;
-    if (m_phase == Phase::Checking) {
-        // The link has taken the reply in by the next tick.
-        if (m_replied) {
-            if (m_request.command == CliRequest::Command::Wake)
-                actionSent();
-            else
-                act();
-        } else if (m_ticks > ReplyTicks) {
-            fail(CliArguments::DeviceProblem,
-                 QStringLiteral("no reply from the device on %1%2; is it connected, powered and awake?")
-                     .arg(portName(),
-                          m_request.node ? QStringLiteral(" (node %1)").arg(*m_request.node) : QString()));
-        }
-        return;
-    }
-    if (m_phase != Phase::Acting)
-        return;
-    switch (m_wait) {
-    case Wait::Copyright:
-        if (!m_core.reporter.copyright().isEmpty()) {
-            m_wait = Wait::Nothing;
-            m_output.out(m_core.reporter.copyright());
-            actionSent();
-        } else if (m_ticks > ReplyTicks) {
-            fail(CliArguments::DeviceProblem,
-                 QStringLiteral("no copyright line came back from ") + portName());
-        }
-        break;
-    case Wait::Download:
-    case Wait::NvSave:
-        if (!m_core.download.running()) {
-            m_wait = Wait::Nothing;
-            if (m_interrupted)
-                downloadInterrupted();
-            else
-                actionSent();
-        }
-        break;
-    case Wait::Upload:
-        if (!m_core.link.awaitingLogoStream()) {
-            const QString status = m_core.reporter.uploadStatus();
-            fail(CliArguments::DeviceProblem,
-                 QStringLiteral("the device sent no logo")
-                     + (status.isEmpty() ? QString() : QStringLiteral(": ") + status));
-        } else if (m_ticks > StreamTicks && m_core.link.rxBuffer().isEmpty()) {
-            fail(CliArguments::DeviceProblem, QStringLiteral("no logo came back from ") + portName());
-        }
-        break;
-    case Wait::Nothing:
-        break;
-    }
+    finish(conflicts.isEmpty() ? OperationExit::Ok : OperationExit::Conflicts);
 }
 
 void CliJob::act()
 {
-    using Command = CliRequest::Command;
-    using Setting = CliRequest::Setting;
     m_phase = Phase::Acting;
-    m_ticks = 0;
-    QuillonCore &c = m_core;
-    switch (m_request.command) {
-    case Command::Status:
-        m_output.out(statusJson(*m_reply, c.deviceState.modelNumber, portName()));
-        actionSent();
-        return;
-    case Command::Copyright:
-        m_wait = Wait::Copyright;
-        c.reporter.setCopyright(QString());
-        c.ops.askCopyright();
-        return;
-    case Command::Download: {
-        // Into the slot the device has selected, as the window would hold it.
-        QString name = m_request.file;
-        c.logoFiles.readFile(name, LogoFiles::Origin::Stored);
-        if (done())
-            return;
-        c.panelState.negate = m_request.negative;
-        m_wait = Wait::Download;
-        c.ops.downloadLogo();
-        if (!done() && !c.download.running())
-            fail(CliArguments::DeviceProblem, QStringLiteral("the download did not start"));
-        return;
-    }
-    case Command::StoreLogo:
-        m_wait = Wait::NvSave;
-        c.ops.storeLogoInNvram();
-        return;
-    case Command::Upload:
-        m_wait = Wait::Upload;
-        c.ops.readLogoBack();
-        return;
-    case Command::Set:
-        switch (m_request.setting) {
-        case Setting::Fade:
-            c.ops.setFade(m_request.value);
-            break;
-        case Setting::Mix:
-            c.ops.setMix(m_request.value);
-            break;
-        case Setting::Intensity:
-            c.ops.setIntensity(m_request.value);
-            break;
-        case Setting::HPos:
-        case Setting::VPos:
-            c.ops.setPosition(m_request.setting == Setting::HPos, m_request.value);
-            break;
-        }
-        break;
-    case Command::Standard:
-        c.ops.setStandard(m_request.pal);
-        break;
-    case Command::Take:
-        if (m_request.take == CliRequest::TakeMode::Toggle)
-            c.ops.toggleTake();
-        else if (m_request.take == CliRequest::TakeMode::On)
-            c.ops.takeOn();
-        else
-            c.ops.takeOff();
-        break;
-    case Command::Select:
-        if (m_request.value > c.deviceState.modelNumber) {
-            fail(CliArguments::Usage, QStringLiteral("slot %1 is not a slot of this device (1 to %2)")
-                                          .arg(m_request.value)
-                                          .arg(c.deviceState.modelNumber));
+    m_job = new OperationJob(
+        m_core, m_request, portName(), [this] { return portFailure(); }, this);
+    connect(m_job, &OperationJob::output, this, [this](const QString &text) { m_output.out(text); });
+    connect(m_job, &OperationJob::warning, this,
+            [this](const QString &text) { m_output.err(QStringLiteral("quillon-cli: warning: ") + text); });
+    connect(m_job, &OperationJob::finished, this, [this](int code, const QString &message) {
+        // What was written leaves the port before the program ends: a close
+        // throws away what is still in its buffer.
+        if ((code == OperationExit::Ok || m_job->interruptedInDownload()) && !m_core.link.drain(DrainMs)) {
+            fail(OperationExit::PortProblem, QStringLiteral("not everything written has left ") + portName());
             return;
         }
-        c.ops.selectSlot(m_request.value);
-        break;
-    case Command::Wake:
-        if (m_request.value > 0)
-            c.ops.wake(m_request.value);
+        if (message.isEmpty())
+            finish(code);
         else
-            c.ops.wakeAll();
-        check();
-        return;
-    case Command::Sleep:
-        c.ops.sleepAll();
-        break;
-    case Command::SetId:
-        c.ops.setNodeId(m_request.value);
-        break;
-    default:
-        return;
-    }
-    if (!done())
-        actionSent();
-}
-
-void CliJob::actionSent()
-{
-    if (done())
-        return;
-    if (!m_core.link.drain(DrainMs)) {
-        fail(CliArguments::PortProblem, QStringLiteral("not everything written has left ") + portName());
-        return;
-    }
-    finish(CliArguments::Ok);
+            fail(code, message);
+    });
+    m_job->start();
 }
 
 void CliJob::onError(const QString &message, const QString &title)
@@ -390,74 +190,28 @@ void CliJob::onError(const QString &message, const QString &title)
         m_output.err(QStringLiteral("quillon-cli: ") + message);
         return;
     }
-    if (done())
+    // Once the operation runs, it tells its own errors.
+    if (done() || m_phase != Phase::Waking)
         return;
     if (title == QLatin1String("RFC 2217")) {
-        // A device server that keeps its own line settings: the line may
-        // still work.
         m_output.err(QStringLiteral("quillon-cli: warning: ") + message);
         return;
     }
-    if (title == QLatin1String("StartCom 02")) {
-        // A device server that could not be reached once start-up was over.
-        fail(CliArguments::PortProblem, portFailure());
-        return;
-    }
-    QString text = message;
-    if (m_wait == Wait::Download && m_core.download.running())
-        text += QLatin1Char(' ') + downloadLeft();
-    fail(portTitle(title)   ? CliArguments::PortProblem
-         : fileTitle(title) ? CliArguments::FileProblem
-                            : CliArguments::DeviceProblem,
-         text);
-}
-
-QString CliJob::downloadLeft() const
-{
-    switch (m_core.download.load()) {
-    case LogoDownload::Load::Untouched:
-        return QStringLiteral("The download was not finished: the logo in the device was not touched.");
-    case LogoDownload::Load::Partial:
-        return QStringLiteral("The download was not finished: the logo in the device is partly written.");
-    case LogoDownload::Load::Written:
-        break;
-    }
-    return QStringLiteral("The logo was written whole, but TAKE and the fade may not have been put back.");
+    fail(title == QLatin1String("StartCom 02") ? OperationExit::PortProblem : OperationExit::DeviceProblem,
+         title == QLatin1String("StartCom 02") ? portFailure() : message);
 }
 
 void CliJob::interrupt()
 {
     if (m_phase == Phase::Running || m_phase == Phase::Idle) {
-        finish(CliArguments::Ok);
+        finish(OperationExit::Ok);
         return;
     }
-    // A download is first brought to a safe end: TAKE and the fade put back
-    // as a finished one leaves them. A second interruption does not wait.
-    if (m_wait == Wait::Download && m_core.download.running() && !m_interrupted) {
-        m_interrupted = true;
-        m_core.download.interrupt();
-        m_output.err(QStringLiteral("quillon-cli: interrupted; putting TAKE and the fade back "
-                                    "(interrupt again to stop at once)"));
-        if (!m_core.download.running())
-            downloadInterrupted();
+    if (m_job) {
+        m_job->interrupt();
         return;
     }
-    fail(CliArguments::Interrupted, m_wait == Wait::Download && m_core.download.running()
-                                        ? QStringLiteral("interrupted: ") + downloadLeft()
-                                        : QStringLiteral("interrupted"));
-}
-
-void CliJob::downloadInterrupted()
-{
-    const bool written = m_core.download.load() == LogoDownload::Load::Written;
-    if (!m_core.link.drain(DrainMs)) {
-        fail(CliArguments::PortProblem, QStringLiteral("not everything written has left ") + portName());
-        return;
-    }
-    fail(CliArguments::Interrupted,
-         written ? QStringLiteral("interrupted: the logo went out whole; TAKE and the fade are as they were")
-                 : QStringLiteral("interrupted: the logo in the device was not touched; TAKE and the fade "
-                                  "are as they were"));
+    fail(OperationExit::Interrupted, QStringLiteral("interrupted"));
 }
 
 void CliJob::reloadSchedule()
@@ -541,30 +295,6 @@ void CliJob::finish(int code)
     m_phase = Phase::Done;
     m_exitCode = code;
     emit finished(code);
-}
-
-QString CliJob::statusJson(const Protocol::SettingsReply &reply, int model, const QString &port)
-{
-    const auto optional = [](const std::optional<int> &v) { return v ? QJsonValue(*v) : QJsonValue(); };
-    QJsonObject o;
-    o[QStringLiteral("port")] = port;
-    o[QStringLiteral("model")] = model;
-    o[QStringLiteral("multi_logo")] = reply.multiLogo;
-    o[QStringLiteral("slot")] = reply.multiLogo ? optional(reply.slot) : QJsonValue(1);
-    o[QStringLiteral("take")] = reply.takeOn;
-    o[QStringLiteral("mix")] = reply.mixSlider;
-    o[QStringLiteral("fade")] = reply.fadeSlider;
-    o[QStringLiteral("intensity")] = reply.intensitySlider;
-    o[QStringLiteral("hpos")] = optional(reply.hPercent);
-    o[QStringLiteral("vpos")] = optional(reply.vPercent);
-    o[QStringLiteral("hpos_raw")] = reply.rawH;
-    o[QStringLiteral("vpos_raw")] = reply.rawV;
-    o[QStringLiteral("on_time")] = reply.onTime;
-    o[QStringLiteral("on_time_text")] = PanelValues::timeText(reply.onTime);
-    o[QStringLiteral("interval")] = optional(reply.interval);
-    o[QStringLiteral("interval_text")]
-        = reply.interval ? QJsonValue(PanelValues::timeText(*reply.interval)) : QJsonValue();
-    return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented));
 }
 
 QString CliJob::scheduleTable(const Schedule &schedule)

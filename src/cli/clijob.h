@@ -2,16 +2,15 @@
 #pragma once
 
 #include "cli/cliarguments.h"
-#include "device_link/protocol.h"
 #include "scheduler/conflictscan.h"
 
 #include <QObject>
 #include <QString>
 
 #include <functional>
-#include <optional>
 
 class LinkTimers;
+class OperationJob;
 class QuillonCore;
 class Schedule;
 
@@ -32,11 +31,6 @@ public:
         bool progressBar = false;                 // err is a terminal
     };
 
-    // Ticks to wait for the device: a settings reply or the copyright line
-    // (3 s), a logo stream to begin (15 s).
-    static constexpr int ReplyTicks = 120;
-    static constexpr int StreamTicks = 600;
-
     // timers may be null (tests): the schedule's tick is then driven by hand.
     CliJob(QuillonCore &core, CliRequest request, Output output, LinkTimers *timers = nullptr,
            QObject *parent = nullptr);
@@ -50,11 +44,6 @@ public:
 
     bool done() const { return m_phase == Phase::Done; }
     int exitCode() const { return m_exitCode; }
-    // The settings reply the device gave when checked.
-    std::optional<Protocol::SettingsReply> reply() const { return m_reply; }
-
-    // The status as JSON.
-    static QString statusJson(const Protocol::SettingsReply &reply, int model, const QString &port);
     // The 20 sequences as a table, one line each.
     static QString scheduleTable(const Schedule &schedule);
     // One line per sequence the scan marked, naming its days; empty without.
@@ -64,19 +53,11 @@ signals:
     void finished(int exitCode);
 
 private:
-    enum class Phase { Idle, Waking, Checking, Acting, Running, Done };
-    enum class Wait { Nothing, Copyright, Download, NvSave, Upload };
+    enum class Phase { Idle, Waking, Acting, Running, Done };
 
     void runOffline();
-    void onTick();
     void onError(const QString &message, const QString &title);
-    void onReply(const QByteArray &reply);
-    void check();
     void act();
-    void actionSent();
-    // What an unfinished download left in the device, in words.
-    QString downloadLeft() const;
-    void downloadInterrupted();
     void drawProgress();
     void fail(int code, const QString &message);
     void finish(int code);
@@ -88,15 +69,9 @@ private:
     Output m_output;
     LinkTimers *m_timers;
     Phase m_phase = Phase::Idle;
-    Wait m_wait = Wait::Nothing;
-    int m_ticks = 0;
+    OperationJob *m_job = nullptr;
     bool m_loading = false;
-    bool m_replied = false;
-    bool m_checkedAfterWake = false;
-    bool m_interrupted = false;  // once: a download is being brought to a safe end
     bool m_scheduleKept = false; // the settings file held no schedule at the last reload
-    std::optional<Protocol::SettingsReply> m_reply;
     int m_exitCode = 0;
     int m_progressDrawn = -1;
-    QString m_uploadFailure;
 };

@@ -71,13 +71,13 @@ int main(int argc, char *argv[])
     const CliArguments::Parsed parsed = CliArguments::parse(QCoreApplication::arguments().mid(1));
     if (!parsed.request) {
         print(stderr, QStringLiteral("quillon-cli: ") + parsed.error);
-        return CliArguments::Usage;
+        return OperationExit::Usage;
     }
     const CliRequest &request = *parsed.request;
 
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
         print(stderr, QStringLiteral("quillon-cli: cannot set up signal handling"));
-        return CliArguments::PortProblem;
+        return OperationExit::PortProblem;
     }
     QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
     std::signal(SIGINT, onSignal);

@@ -112,7 +112,7 @@ class TestCli : public QObject
         const CliArguments::Parsed parsed = CliArguments::parse(arguments);
         if (!parsed.request) { // as quillon-cli's main says it
             run->err = parsed.error + u'\n';
-            run->exit = CliArguments::Usage;
+            run->exit = OperationExit::Usage;
             return run;
         }
         run->f.port.present.insert(Port); // port 6, a QX-4
@@ -153,7 +153,7 @@ private slots:
         QTest::addColumn<int>("exit");
         QTest::addColumn<QByteArray>("wire"); // null: anything but TAKE on
         QTest::addColumn<QStringList>("told");
-        using enum CliArguments::Exit;
+        using enum OperationExit::Code;
         const QByteArray start = "WK,00ARS";
         // The logo lines of BitmapMaker's default bitmap: odd rows from the top, then even rows.
         const QByteArray logo = lines("3f3d3b39373533312f2d2b29272523211f1d1b19171513110f0d0b0907050301"
@@ -251,13 +251,13 @@ private slots:
         });
         QCOMPARE(run->exit, exit);
         QVERIFY2(run->err.count(u'\n')
-                     == (exit == CliArguments::Ok || exit == CliArguments::Conflicts ? 0 : 1),
+                     == (exit == OperationExit::Ok || exit == OperationExit::Conflicts ? 0 : 1),
                  qPrintable(run->err));
         if (wire.isNull())
             QVERIFY(!run->f.port.writes.contains("AT1"));
         else
             QCOMPARE(run->f.port.wire(), wire);
-        QVERIFY(exit != CliArguments::FileProblem || run->f.port.opened.isEmpty());
+        QVERIFY(exit != OperationExit::FileProblem || run->f.port.opened.isEmpty());
         const QString said = run->out.simplified() + u'\n' + run->err;
         for (const QString &piece : told)
             QVERIFY2(said.contains(piece), qPrintable(said));
@@ -318,14 +318,14 @@ private slots:
         QTest::addColumn<int>("how"); // interruptions; 0: the line is lost
         QTest::addColumn<int>("exit");
         QTest::addColumn<QString>("told");
-        const int interrupted = CliArguments::Interrupted;
+        const int interrupted = OperationExit::Interrupted;
         QTest::newRow("settings asked") << 3 << 1 << interrupted << u"not touched"_s;
         QTest::newRow("fastest fade") << 4 << 1 << interrupted << u"not touched"_s;
         QTest::newRow("TAKE off") << 5 << 1 << interrupted << u"not touched"_s;
         QTest::newRow("load started") << 6 << 1 << interrupted << u"went out whole"_s;
         QTest::newRow("interrupted twice after the load") << 6 << 2 << interrupted << u"partly written"_s;
         QTest::newRow("line lost after the load")
-            << 6 << 0 << int(CliArguments::PortProblem)
+            << 6 << 0 << int(OperationExit::PortProblem)
             << u"hung up. The download was not finished: the logo in the device is partly written."_s;
     }
     void downloadCutShort()
