@@ -43,6 +43,8 @@ public:
     void reloadSchedule();
 
     bool done() const { return m_phase == Phase::Done; }
+    // The line in messages: "COM5 (/dev/ttyUSB0)", or the device given.
+    QString portName() const;
     int exitCode() const { return m_exitCode; }
     // The 20 sequences as a table, one line each.
     static QString scheduleTable(const Schedule &schedule);
@@ -61,7 +63,6 @@ private:
     void drawProgress();
     void fail(int code, const QString &message);
     void finish(int code);
-    QString portName() const;
     QString portFailure() const;
 
     QuillonCore &m_core;

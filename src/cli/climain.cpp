@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/cliarguments.h"
 #include "cli/clijob.h"
+#include "cli/remotejob.h"
+#include "control/controlserver.h"
 #include "device_link/clock.h"
 #include "device_link/systemserialport.h"
 #include "scheduler/asrunlog.h"
@@ -85,6 +87,35 @@ int main(int argc, char *argv[])
     std::signal(SIGHUP, onSignal);
 
     SettingsStore settings;
+    CliJob::Output output;
+    output.out = [](const QString &text) { print(stdout, text); };
+    output.err = [](const QString &text) { print(stderr, text); };
+    output.progressBar = ::isatty(STDERR_FILENO) != 0;
+
+    // A line another Quillon process holds is reached through its control
+    // endpoint.
+    if (!request.offline() && request.command != CliRequest::Command::ScheduleRun) {
+        const int number = request.port.value_or(settings.value(QStringLiteral("ComPort")).toInt());
+        const QString path = ControlServer::socketPath(number, request.device);
+        RemoteJob remote(request, output);
+        if ((number > 0 || !request.device.isEmpty()) && remote.connectTo(path)) {
+            QObject::connect(&signalNotifier, &QSocketNotifier::activated, &remote, [&remote] {
+                char byte = 0;
+                if (::read(signalPipe[0], &byte, 1) == 1)
+                    remote.interrupt();
+            });
+            QObject::connect(&remote, &RemoteJob::finished, &app, &QCoreApplication::exit);
+            remote.start();
+            return remote.done() ? remote.exitCode() : QCoreApplication::exec();
+        }
+        if (request.command == CliRequest::Command::Watch) {
+            print(stderr, QStringLiteral("quillon-cli: nothing serves %1: neither Quillon nor quillon-cli "
+                                         "schedule run holds that line")
+                              .arg(path));
+            return OperationExit::PortProblem;
+        }
+    }
+
     SystemSerialPort port(request.device.isEmpty() ? PortLocator()
                                                    : PortLocator::forDevice(1, request.device));
     SystemClock clock;
@@ -93,10 +124,6 @@ int main(int argc, char *argv[])
     AsRunWriter asRunLog;
     core.runner.setAsRunLog(&asRunLog);
 
-    CliJob::Output output;
-    output.out = [](const QString &text) { print(stdout, text); };
-    output.err = [](const QString &text) { print(stderr, text); };
-    output.progressBar = ::isatty(STDERR_FILENO) != 0;
     CliJob job(core, request, output, &timers);
 
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, &job, [&job, &request] {
@@ -123,5 +150,18 @@ int main(int argc, char *argv[])
     job.start();
     if (job.done())
         return job.exitCode();
+
+    // The running schedule serves its line to other programs.
+    ControlServer server(core, {QStringLiteral("quillon-cli schedule run"), [&job] { return job.portName(); },
+                                [&job] { job.reloadSchedule(); }});
+    if (request.command == CliRequest::Command::ScheduleRun) {
+        QObject::connect(&server, &ControlServer::notice, &app,
+                         [](const QString &text) { print(stderr, QStringLiteral("quillon-cli: ") + text); });
+        QString problem;
+        const int number = request.device.isEmpty() ? core.deviceState.comPort : 0;
+        if (!server.listenLocal(ControlServer::socketPath(number, request.device), &problem)
+            || !server.listenAsConfigured(settings, &problem))
+            print(stderr, QStringLiteral("quillon-cli: warning: ") + problem);
+    }
     return QCoreApplication::exec();
 }

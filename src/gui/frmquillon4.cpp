@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "frmquillon4.h"
 
+#include "control/controlserver.h"
 #include "device_link/clock.h"
 #include "device_link/commandtable.h"
 #include "gui/errorpanel.h"
@@ -156,6 +157,7 @@ FrmQuillon4::FrmQuillon4(SettingsStore &settings, SerialPort &port, const Clock 
     connect(&m_core.scheduleState, &ScheduleState::changed, this, &FrmQuillon4::sync);
     connect(&m_core.reporter, &Reporter::changed, this, &FrmQuillon4::syncStrips);
     connect(&m_core.link, &DeviceLink::beepRequested, this, [] { QApplication::beep(); });
+    buildControlEndpoint();
 
     if (options.showSplash && options.startTimers)
         m_tmrSplash->start();
@@ -487,6 +489,9 @@ void FrmQuillon4::buildCentral()
     m_progress->setMaximumWidth(140);
     m_progress->hide();
     status->addWidget(m_progress);
+    m_lblControl = makeLabel(central, "lblControl", QString());
+    m_lblControl->hide();
+    status->addWidget(m_lblControl);
     m_lblCopyright = makeLabel(central, "lblCopyright", QString());
     m_lblCopyright->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     status->addWidget(m_lblCopyright, 1);
@@ -1045,7 +1050,43 @@ void FrmQuillon4::Form_Unload()
     m_timers->stop();
     if (QApplication::overrideCursor())
         QApplication::restoreOverrideCursor();
+    m_control->close();
     m_core.link.closePort();
+}
+
+// While the window holds its line, other programs (quillon-cli, station
+// automation) reach it through the control endpoint; the status strip
+// tells when the TCP listener is on and how many clients it has.
+void FrmQuillon4::buildControlEndpoint()
+{
+    const auto lineName = [this] {
+        const QString name = QStringLiteral("COM%1").arg(m_core.deviceState.comPort);
+        const QString path = m_core.link.portPath();
+        return path.isEmpty() ? name : name + QStringLiteral(" (") + path + QLatin1Char(')');
+    };
+    m_control = new ControlServer(m_core, {QStringLiteral("quillon"), lineName, {}}, this);
+    connect(m_control, &ControlServer::notice, this,
+            [](const QString &text) { qWarning("%s", qPrintable(text)); });
+    const auto showClients = [this] {
+        const QString address = m_control->tcpAddress();
+        m_lblControl->setVisible(!address.isEmpty());
+        m_lblControl->setText(
+            QStringLiteral("Control %1: %2 client(s)").arg(address).arg(m_control->tcpClientCount()));
+        m_lblControl->setToolTip(m_control->localPath());
+    };
+    connect(m_control, &ControlServer::clientsChanged, this, showClients);
+    connect(&m_core.deviceState, &DeviceState::changed, this, [this] {
+        const QString path
+            = m_core.link.portOpen() ? ControlServer::socketPath(m_core.deviceState.comPort) : QString();
+        if (path == m_control->localPath())
+            return;
+        m_control->close();
+        QString problem;
+        if (!path.isEmpty()
+            && (!m_control->listenLocal(path, &problem)
+                || !m_control->listenAsConfigured(m_core.settings, &problem)))
+            qWarning("control endpoint: %s", qPrintable(problem));
+    });
 }
 
 // The traffic window, one for the window's life; it records while open.

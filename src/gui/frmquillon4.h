@@ -13,6 +13,7 @@
 #include <memory>
 
 class Clock;
+class ControlServer;
 class DialogPrompter;
 class ErrorPanel;
 class FileChooser;
@@ -74,6 +75,8 @@ public:
 
     // Draws the core's state into the controls.
     void sync();
+    // The control endpoint of the line the window holds.
+    ControlServer &control() { return *m_control; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -82,6 +85,7 @@ protected:
 
 private:
     void buildMenus();
+    void buildControlEndpoint();
     void buildCentral();
     void buildTimers(bool start);
     void wireControls();
@@ -119,6 +123,8 @@ private:
 
     // Timers.
     LinkTimers *m_timers = nullptr;
+    ControlServer *m_control = nullptr;
+    QLabel *m_lblControl = nullptr;
     QTimer *m_tmrNextTake = nullptr;
     void syncNextTake();
     QTimer *m_tmrSplash = nullptr;

@@ -186,8 +186,10 @@ void ScheduleRunner::setAsRunLog(AsRunWriter *log)
 
 void ScheduleRunner::asRun(int row, int logo, const QString &command)
 {
+    const AsRunLog::Entry entry{m_clock.now(), row + 1, logo, command, m_link.portOpen()};
     if (m_asRunLog)
-        m_asRunLog->post({m_clock.now(), row + 1, logo, command, m_link.portOpen()});
+        m_asRunLog->post(entry);
+    emit asRunPosted(AsRunLog::line(entry));
 }
 
 void ScheduleRunner::asRunWritten(const QString &failure)

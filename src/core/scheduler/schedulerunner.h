@@ -56,6 +56,8 @@ signals:
     // The timer should run or stop.
     void timerChanged(bool running);
     void highlightChanged(int row);
+    // Each as-run line as it goes to the log (or would, without one).
+    void asRunPosted(const QString &line);
 
 private:
     void setHighlight(int row, Highlight value);

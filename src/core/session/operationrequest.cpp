@@ -14,7 +14,7 @@ bool OperationRequest::offline() const
 bool OperationRequest::checksDevice() const
 {
     return !offline() && command != Command::Wake && command != Command::Sleep
-           && command != Command::ScheduleRun;
+           && command != Command::ScheduleRun && command != Command::Watch;
 }
 
 namespace {
@@ -149,6 +149,7 @@ std::optional<OperationRequest::Command> OperationRequest::commandNamed(const QS
         {QStringLiteral("sleep"), Command::Sleep},
         {QStringLiteral("set-id"), Command::SetId},
         {QStringLiteral("schedule"), Command::ScheduleRun},
+        {QStringLiteral("watch"), Command::Watch},
         {QStringLiteral("help"), Command::Help},
     };
     const auto found = commands.constFind(word);

@@ -28,6 +28,7 @@ struct OperationRequest {
         ScheduleList,
         ScheduleCheck,
         ScheduleRun,
+        Watch, // quillon-cli only: the events of a line another process holds
     };
     enum class Setting { Fade, Mix, Intensity, HPos, VPos };
     enum class TakeMode { On, Off, Toggle };

@@ -5,9 +5,10 @@
 
 #include <utility>
 
-QuillonCore::QuillonCore(SettingsStore &settingsStore, SerialPort &port, const Clock &clock)
+QuillonCore::QuillonCore(SettingsStore &settingsStore, SerialPort &port, const Clock &timeSource)
     : settings(settingsStore)
-    , link(deviceState, logoState, panelState, reporter, settingsStore, port, clock)
+    , clock(timeSource)
+    , link(deviceState, logoState, panelState, reporter, settingsStore, port, timeSource)
     , logoFiles(deviceState, logoState, panelState, scheduleState, reporter, settingsStore)
     , panel(deviceState, logoState, panelState, scheduleState, link, reporter, settingsStore)
     , slotControl(deviceState, logoState, link, logoFiles, reporter, settingsStore)
@@ -16,7 +17,7 @@ QuillonCore::QuillonCore(SettingsStore &settingsStore, SerialPort &port, const C
     , ops(deviceState, panelState, reporter, link, panel, slotControl, download, upload)
     , writer(logoState, panelState, reporter)
     , paint(deviceState, logoState, reporter)
-    , runner(deviceState, logoState, scheduleState, reporter, settingsStore, link, ops, clock)
+    , runner(deviceState, logoState, scheduleState, reporter, settingsStore, link, ops, timeSource)
     , startup(deviceState, logoState, panelState, scheduleState, reporter, settingsStore, link, panel,
               slotControl, logoFiles)
 {

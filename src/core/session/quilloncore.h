@@ -34,6 +34,7 @@ public:
     QuillonCore &operator=(const QuillonCore &) = delete;
 
     SettingsStore &settings;
+    const Clock &clock;
     DeviceState deviceState;
     LogoState logoState;
     PanelState panelState;
