@@ -173,6 +173,8 @@ FrmQuillon4::~FrmQuillon4()
     // The traffic window uses the recorder, which goes before the children.
     delete m_frmTraffic;
     Form_Unload();
+    // The endpoint follows the core, which goes before the children.
+    delete m_control;
 }
 
 // ---------------------------------------------------------------------------
@@ -1075,7 +1077,7 @@ void FrmQuillon4::buildControlEndpoint()
         m_lblControl->setToolTip(m_control->localPath());
     };
     connect(m_control, &ControlServer::clientsChanged, this, showClients);
-    connect(&m_core.deviceState, &DeviceState::changed, this, [this] {
+    connect(&m_core.deviceState, &DeviceState::changed, m_control, [this] {
         const QString path
             = m_core.link.portOpen() ? ControlServer::socketPath(m_core.deviceState.comPort) : QString();
         if (path == m_control->localPath())
