@@ -63,15 +63,17 @@ public:
         }
     }
 
+    // The last answer still goes out; the session ends once the socket has
+    // closed, or after a while when the client does not take it.
     void closeAfterWrite()
     {
         if (std::exchange(m_closed, true))
             return;
+        QTimer::singleShot(5000, this, &ControlSession::closeNow);
         if (auto *local = qobject_cast<QLocalSocket *>(socket))
             local->disconnectFromServer();
         else if (auto *network = qobject_cast<QTcpSocket *>(socket))
             network->disconnectFromHost();
-        gone();
     }
 
     void closeNow()
@@ -182,6 +184,10 @@ bool ControlServer::listenLocal(const QString &path, QString *problem)
         QLocalServer::removeServer(path);
     }
     auto *server = new QLocalServer(this);
+    // Clients that connect at once wait in the kernel's queue until the
+    // event loop takes them.
+    server->setListenBacklogSize(MaxClients);
+    server->setMaxPendingConnections(MaxClients);
     if (!server->listen(path)) {
         const QString reason = server->errorString();
         delete server;
@@ -220,6 +226,8 @@ bool ControlServer::listenTcp(const QString &address, const QString &token, QStr
     if (!ok || port < 0 || port > 65535 || !hostAddress.setAddress(host))
         return fail(QStringLiteral("ControlListen \"%1\" is not ADDRESS:PORT").arg(address));
     auto *server = new QTcpServer(this);
+    server->setListenBacklogSize(MaxClients);
+    server->setMaxPendingConnections(MaxClients);
     if (!server->listen(hostAddress, static_cast<quint16>(port))) {
         const QString reason = server->errorString();
         delete server;
