@@ -126,3 +126,16 @@ write("telnet", "client-settings", b"\x07" + bytes([IAC, WILL, 0, IAC, DO, 0, IA
       + sub(1, bytes(4)) + sub(5, b"\x08") + b"ALD" + bytes(range(256)))
 write("telnet", "broken-subs", b"\x11" + b"a" + bytes([IAC, SB, COM, 101, 0, IAC, WILL, 3]) + b"b"
       + sub(101, b"x" * 100) + bytes([IAC, SE, IAC, 241, IAC, 65, IAC]) + b"\r\x00" + bytes([IAC, SB]))
+
+
+# Control endpoint: what a client sends; 0x01 runs the link's clock a while.
+write("control", "every-operation", b"\n".join([
+    b'{"id":1,"op":"hello"}', b'{"id":2,"op":"subscribe"}', b'{"id":3,"op":"status"}',
+    b'{"id":4,"op":"take","take":"on"}', b'{"id":5,"op":"set","setting":"hpos","value":37}',
+    b'{"id":6,"op":"select","slot":2}', b'{"id":7,"op":"wake","node":3}', b'{"id":8,"op":"sleep"}',
+    b'{"id":9,"op":"set-id","node":9}', b'{"id":"a","op":"standard","standard":"pal"}',
+    b'{"id":10,"op":"diagnostic","command":17}', b'{"id":11,"op":"copyright"}',
+    b'{"id":12,"op":"upload","file":"/nonexistent/x.bmp"}', b'{"id":13,"op":"schedule-reload"}']) + b"\n\x01\x01")
+write("control", "hostile", b'{"id":1,"op":"take"\n[1]\n{"id":1e400,"op":"hello"}\n{"id":2,"op":"set","setting":"fade",'
+      b'"value":-0.0}\n{"id":3,"op":"download","file":"/dev/null","negative":true}\n\xff\xfe{}\r\n\x01'
+      b'{"id":4,"op":"diagnostic","command":8}\n\x01{"id":5' + b"x" * 70000 + b"\n")

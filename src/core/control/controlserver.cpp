@@ -48,6 +48,8 @@ public:
             connect(local, &QLocalSocket::disconnected, this, &ControlSession::gone);
         else if (auto *network = qobject_cast<QTcpSocket *>(socket))
             connect(network, &QTcpSocket::disconnected, this, &ControlSession::gone);
+        else
+            connect(socket, &QIODevice::aboutToClose, this, &ControlSession::gone);
     }
 
     // Drops a client that does not read what it is sent.
@@ -74,6 +76,8 @@ public:
             local->disconnectFromServer();
         else if (auto *network = qobject_cast<QTcpSocket *>(socket))
             network->disconnectFromHost();
+        else
+            socket->close();
     }
 
     void closeNow()
@@ -83,6 +87,8 @@ public:
             local->abort();
         else if (auto *network = qobject_cast<QTcpSocket *>(socket))
             network->abort();
+        else
+            socket->close();
         gone();
     }
 

@@ -66,6 +66,9 @@ public:
     // [FormInit]); true when they name none. False with the reason.
     bool listenAsConfigured(const SettingsStore &settings, QString *problem);
     void close();
+    // Serves a connection made elsewhere (an in-memory one of a fuzzer), as
+    // a local client; the server takes the device.
+    void serve(QIODevice *device) { accept(device, false); }
 
     QString localPath() const { return m_localPath; }
     // "127.0.0.1:9710" while the TCP listener is on, else empty.

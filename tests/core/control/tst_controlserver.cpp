@@ -54,7 +54,8 @@ struct Client {
     bool closed()
     {
         if (auto *local = qobject_cast<QLocalSocket *>(socket.get()))
-            return QTest::qWaitFor([local] { return local->state() == QLocalSocket::UnconnectedState; }, 3000);
+            return QTest::qWaitFor([local] { return local->state() == QLocalSocket::UnconnectedState; },
+                                   3000);
         auto *tcp = qobject_cast<QTcpSocket *>(socket.get());
         return QTest::qWaitFor([tcp] { return tcp->state() == QAbstractSocket::UnconnectedState; }, 3000);
     }
@@ -124,9 +125,12 @@ private slots:
         row("{\"id\":1,\"op\":\"hello\",\"token\":5}", "\"token\" must be a string");
         row("{\"id\":1,\"op\":\"take\"}", "\"take\" needs the field \"take\"");
         row("{\"id\":1,\"op\":\"take\",\"take\":\"sideways\"}", "take is on, off or toggle");
-        row("{\"id\":1,\"op\":\"set\",\"setting\":\"fade\",\"value\":\"40\"}", "\"value\" must be a whole number");
-        row("{\"id\":1,\"op\":\"set\",\"setting\":\"fade\",\"value\":40.5}", "\"value\" must be a whole number");
-        row("{\"id\":1,\"op\":\"set\",\"setting\":\"fade\",\"value\":1e12}", "\"value\" must be a whole number");
+        row("{\"id\":1,\"op\":\"set\",\"setting\":\"fade\",\"value\":\"40\"}",
+            "\"value\" must be a whole number");
+        row("{\"id\":1,\"op\":\"set\",\"setting\":\"fade\",\"value\":40.5}",
+            "\"value\" must be a whole number");
+        row("{\"id\":1,\"op\":\"set\",\"setting\":\"fade\",\"value\":1e12}",
+            "\"value\" must be a whole number");
         row("{\"id\":1,\"op\":\"set\",\"setting\":\"fade\",\"value\":150}", "from 1 to 100");
         row("{\"id\":1,\"op\":\"set\",\"setting\":\"glow\",\"value\":1}", "knows fade, mix");
         row("{\"id\":1,\"op\":\"select\",\"slot\":16}", "the slot must be");
@@ -145,9 +149,11 @@ private slots:
         const QJsonObject answer = client->next();
         QCOMPARE(answer.value(u"ok").toBool(true), false);
         QCOMPARE(answer.value(u"exit").toInt(), 2);
-        QVERIFY2(answer.value(u"error").toString().contains(error), qPrintable(answer.value(u"error").toString()));
+        QVERIFY2(answer.value(u"error").toString().contains(error),
+                 qPrintable(answer.value(u"error").toString()));
         // The id comes back whenever the request had a usable one.
-        if (!error.contains(u"\"id\""_s) && !error.startsWith(u"not JSON"_s) && !error.contains(u"JSON object"_s))
+        if (!error.contains(u"\"id\""_s) && !error.startsWith(u"not JSON"_s)
+            && !error.contains(u"JSON object"_s))
             QCOMPARE(answer.value(u"id").toInt(), 1);
         // And the client is still served.
         client->send(R"({"id":"again","op":"hello"})");
@@ -262,7 +268,8 @@ private slots:
     // is taken over, one that still answers is not.
     void socketFileAndFolder()
     {
-        struct stat file{}, folder{};
+        struct stat file {
+        }, folder{};
         QVERIFY(::stat(QFile::encodeName(m_path).constData(), &file) == 0);
         QVERIFY(::stat(QFile::encodeName(QFileInfo(m_path).path()).constData(), &folder) == 0);
         QCOMPARE(file.st_mode & 0777, 0600u);
