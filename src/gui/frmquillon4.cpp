@@ -1072,8 +1072,10 @@ void FrmQuillon4::buildControlEndpoint()
     const auto showClients = [this] {
         const QString address = m_control->tcpAddress();
         m_lblControl->setVisible(!address.isEmpty());
-        m_lblControl->setText(
-            QStringLiteral("Control %1: %2 client(s)").arg(address).arg(m_control->tcpClientCount()));
+        m_lblControl->setText((m_control->tcpClientCount() == 1 ? QStringLiteral("Control %1: %2 client")
+                                                                : QStringLiteral("Control %1: %2 clients"))
+                                  .arg(address)
+                                  .arg(m_control->tcpClientCount()));
         m_lblControl->setToolTip(m_control->localPath());
     };
     connect(m_control, &ControlServer::clientsChanged, this, showClients);
