@@ -40,6 +40,13 @@ every byte inverted.
 
 Control lines on stdin (each is logged as a # event; end of stdin does not quit):
   silent on | silent off   receive and log, but never answer
+  power off | power on     a power cut: while off the nodes neither hear nor
+                           answer (what comes is still logged); back on, each
+                           has TAKE off and its logo RAM loaded from the
+                           selected slot's stored logo, its settings kept
+  take on | take off [ID]  switch TAKE at the front panel of every node (or
+                           node ID): nothing goes on the line, the next settings
+                           reply tells it
   short N | short off      cut every following reply to its first N bytes
                            (a logo stream too, counting its noise)
   noise N                  send N pseudo-random bytes now (never 'S', 's', '(')

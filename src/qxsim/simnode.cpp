@@ -59,6 +59,21 @@ void SimNode::resetSettings()
     m_standard = Standard::Ntsc;
 }
 
+void SimNode::powerOn()
+{
+    m_status &= ~TakeBit;
+    m_awake = true;
+    m_receivingLogo = false;
+    m_logoRam = storedLogo(m_slot);
+    if (m_logoRam.isEmpty())
+        m_logoRam = QByteArray(LogoFormat::LogoSize, '\0');
+}
+
+void SimNode::setTake(bool on)
+{
+    m_status = on ? (m_status | TakeBit) : (m_status & ~TakeBit);
+}
+
 void SimNode::clearLogos()
 {
     m_logoRam = QByteArray(LogoFormat::LogoSize, '\0');

@@ -35,6 +35,13 @@ public:
     // The lines after ALD did not come whole: the logo RAM stays as it was.
     void abandonLogoLines();
 
+    // Power back after a cut: TAKE off, awake, and the logo RAM loaded from
+    // the selected slot's stored logo, as the device loads it at power-on.
+    // The other settings are kept.
+    void powerOn();
+    // TAKE switched at the device's own front panel.
+    void setTake(bool on);
+
     // ARM answer, 2052 bytes: the lead bytes 0x00 0x01, the marker "SD", then the
     // selected slot's lines in field order with every byte inverted.
     QByteArray logoStream() const;

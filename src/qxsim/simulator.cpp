@@ -131,6 +131,20 @@ void Simulator::control(const QByteArray &line)
     if (verb == "silent" && words.size() == 2 && (argument == "on" || argument == "off")) {
         m_silent = argument == "on";
         logEvent("silent " + argument);
+    } else if (verb == "power" && words.size() == 2 && (argument == "on" || argument == "off")) {
+        if (argument == "on" && !m_powered)
+            for (SimNode &node : m_nodes)
+                node.powerOn();
+        m_powered = argument == "on";
+        logEvent("power " + argument);
+    } else if (int id = 0; verb == "take" && (words.size() == 2 || words.size() == 3)
+                           && (argument == "on" || argument == "off")
+                           && (words.size() == 2 || toCount(words.at(2), &id, 255))) {
+        // At the front panel: the line hears nothing of it.
+        for (SimNode &node : m_nodes)
+            if (id == 0 || node.id() == id)
+                node.setTake(argument == "on");
+        logEvent(line.simplified());
     } else if (verb == "short" && words.size() == 2 && argument == "off") {
         m_shortLength = -1;
         logEvent(QByteArrayLiteral("short off"));
@@ -232,6 +246,8 @@ void Simulator::handle(const QList<CommandSplitter::Item> &items)
 // the other (on a real shared line they would collide).
 void Simulator::deliver(const CommandSplitter::Item &item)
 {
+    if (!m_powered)
+        return;
     const qint64 replyNs = (item.ms + m_options.latencyMs) * 1'000'000;
     bool logoLinesFollow = false;
     for (SimNode &node : m_nodes) {
@@ -253,6 +269,8 @@ void Simulator::deliver(const CommandSplitter::Item &item)
 
 void Simulator::deliverLogoLines(const CommandSplitter::Item &item)
 {
+    if (!m_powered)
+        return;
     for (SimNode &node : m_nodes)
         node.takeLogoLines(item.bytes);
 }

@@ -76,6 +76,7 @@ private:
     QTimer m_upTimer;
     QRandomGenerator m_noise{0x51584e53u};
     bool m_silent = false;
+    bool m_powered = true; // off: neither hears nor answers
     int m_shortLength = -1;
     int m_noiseBeforeStream = -1;
     int m_splitBytes = 0; // 0: replies go out whole

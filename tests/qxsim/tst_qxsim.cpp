@@ -306,6 +306,22 @@ private slots:
         QVERIFY(client.read(45).startsWith("(C) "));
         QVERIFY(sim.received().at(1).ms - sim.received().at(0).ms >= 3);
 
+        // TAKE on at the front panel shows in the next reply only; a node
+        // without power hears and answers nothing, and comes back with TAKE
+        // off (the status byte's bit 0).
+        int polls = sim.countReceived("ARS");
+        const auto takeAfter = [&](const char *control) {
+            sim.control(control);
+            (void)sim.waitForEvent(control, Timeout);
+            client.write("ARS");
+            (void)sim.waitForReceived("ARS", Timeout, ++polls);
+        };
+        takeAfter("take on");
+        QCOMPARE(client.read(13).at(6) & 1, 1);
+        takeAfter("power off");
+        takeAfter("power on");
+        QCOMPARE(client.read(13).at(6) & 1, 0);
+
         // Hung up or stopped, the link goes (the line dropping and coming back: tst_faults).
         sim.control("hangup");
         QVERIFY(sim.waitForEvent("hangup", Timeout));
