@@ -262,6 +262,12 @@ void FrmQuillon4::buildMenus()
     m_mnuScheduleLock->setCheckable(true);
     m_mnuScheduleOnOff = addEntry(m_mnuSchedule, "mnuScheduleOnOff", QStringLiteral("Scheduler O&N/OFF"));
     m_mnuScheduleOnOff->setCheckable(true);
+    m_mnuScheduleRestore
+        = addEntry(m_mnuSchedule, "mnuScheduleRestore", QStringLiteral("&Restore After Line Loss"));
+    m_mnuScheduleRestore->setCheckable(true);
+    m_mnuScheduleRestore->setToolTip(
+        QStringLiteral("When the line comes back or the generator answers again, put the logo and TAKE "
+                       "back to what the schedule holds"));
     m_mnuSchedule->addSeparator();
     m_mnuAsRunLog = addEntry(m_mnuSchedule, "mnuAsRunLog", QStringLiteral("&As-Run Log..."));
 
@@ -638,6 +644,7 @@ void FrmQuillon4::wireControls()
     connect(&m_diag, &DiagCommands::replyStripToggled, this, &FrmQuillon4::fitReplyStrip);
     connect(m_mnuDiagTools, &QAction::triggered, this, &FrmQuillon4::mnuDiagTools_Click);
     connect(m_mnuScheduleOnOff, &QAction::triggered, &m_core.runner, &ScheduleRunner::toggleRunning);
+    connect(m_mnuScheduleRestore, &QAction::triggered, &m_core.runner, &ScheduleRunner::setRestoring);
     connect(m_mnuScheduleView, &QAction::triggered, this, [this] {
         m_core.reporter.setUploadStatus(QString());
         QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -877,6 +884,7 @@ void FrmQuillon4::syncMenus()
     m_mnuShowMode[2]->setChecked(m_core.panelState.showFade);
     m_mnuScheduleLock->setChecked(m_core.scheduleState.locked);
     m_mnuScheduleOnOff->setChecked(m_core.scheduleState.on);
+    m_mnuScheduleRestore->setChecked(m_core.runner.restoring());
 
     const WindowState &w = m_window;
     m_mnuDiag->menuAction()->setVisible(w.diagMenuVisible);

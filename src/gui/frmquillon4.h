@@ -163,6 +163,7 @@ private:
     QAction *m_mnuTrafficLog = nullptr;
     FrmTraffic *m_frmTraffic = nullptr;
     QAction *m_mnuScheduleOnOff = nullptr;
+    QAction *m_mnuScheduleRestore = nullptr;
     std::array<QAction *, 24> m_mnuDiagSub{};
     QAction *m_mnuWakeUpNode = nullptr;
     QAction *m_mnuWakeUpAllNodes = nullptr;

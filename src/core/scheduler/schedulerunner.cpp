@@ -27,10 +27,16 @@ ScheduleRunner::ScheduleRunner(DeviceState &deviceState, LogoState &logoState, S
     , m_ops(operations)
     , m_clock(clock)
 {
+    connect(&m_link, &DeviceLink::replyReceived, this, &ScheduleRunner::onReply);
+    connect(&m_link, &DeviceLink::settingsReceived, this, &ScheduleRunner::onSettings);
+    connect(&m_deviceState, &DeviceState::changed, this, &ScheduleRunner::onDeviceState);
 }
 
 void ScheduleRunner::tick()
 {
+    // Transfers pause the polls: no silence of the device's.
+    if (m_deviceState.portReady && !m_deviceState.transferBusy)
+        ++m_silentTicks;
     m_lookAhead = !m_lookAhead;
     runPass();
     m_scheduleState.runningLit = !m_scheduleState.runningLit;
@@ -86,6 +92,7 @@ bool ScheduleRunner::runPass()
     // go out at the first tick after it.
     const bool linkAwake = m_deviceState.portReady;
     bool failed = false;
+    bool switched = false;
     for (int i = 0; i < Schedule::Count; ++i) {
         ScheduleSequence &s = m_scheduleState.schedule[i];
         bool on = false;
@@ -124,6 +131,7 @@ bool ScheduleRunner::runPass()
                 m_scheduleState.onAir[logo] = true;
                 m_onAirLogo[static_cast<size_t>(i)] = s.Logo;
                 s.Running = true;
+                switched = true;
                 m_ops.takeOn();
                 asRun(i, s.Logo, QStringLiteral("TAKE ON"));
             }
@@ -137,6 +145,7 @@ bool ScheduleRunner::runPass()
                 if (marked >= 1 && marked <= LogoState::MaxSlots)
                     m_scheduleState.onAir[static_cast<size_t>(marked)] = false;
                 s.Running = false;
+                switched = true;
                 m_ops.takeOff();
                 asRun(i, s.Logo, QStringLiteral("TAKE OFF"));
             }
@@ -144,8 +153,74 @@ bool ScheduleRunner::runPass()
                 setHighlight(i, s.Logo <= 0 || s.Start < 0 ? Highlight::None : Highlight::RepeatTime);
         }
     }
+    // A switch of this pass put the device where the schedule holds it.
+    if (switched) {
+        m_restoreReason.clear();
+        m_restoreReply.reset();
+    } else if (!m_lookAhead && linkAwake && m_restoreReply) {
+        restore(*std::exchange(m_restoreReply, std::nullopt));
+    }
     m_scheduleState.notify();
     return failed;
+}
+
+bool ScheduleRunner::restoring() const
+{
+    return m_settings.value(QStringLiteral("ScheduleRestore")) != SettingsStore::flagText(false);
+}
+
+void ScheduleRunner::setRestoring(bool on)
+{
+    m_settings.setValue(QStringLiteral("ScheduleRestore"), SettingsStore::flagText(on));
+    m_scheduleState.notify();
+}
+
+void ScheduleRunner::onDeviceState()
+{
+    const bool ready = m_deviceState.portReady;
+    if (std::exchange(m_portReady, ready) && !ready && m_answered)
+        m_restoreReason = QStringLiteral("line back");
+}
+
+void ScheduleRunner::onReply()
+{
+    if (m_answered && m_silentTicks >= SilentTicks && m_restoreReason.isEmpty())
+        m_restoreReason = QStringLiteral("device answering again");
+    if (!m_restoreReason.isEmpty())
+        m_restoreWhy = m_restoreReason;
+    m_silentTicks = 0;
+    m_answered = true;
+}
+
+void ScheduleRunner::onSettings(const Protocol::SettingsReply &reply)
+{
+    // The next present tick compares, once its own switches are out.
+    if (!std::exchange(m_restoreReason, QString()).isEmpty() || m_restoreReply)
+        m_restoreReply = reply;
+}
+
+void ScheduleRunner::restore(const Protocol::SettingsReply &reply)
+{
+    if (!m_scheduleState.on || !restoring())
+        return;
+    int row = -1;
+    for (int i = 0; i < Schedule::Count && row < 0; ++i)
+        if (m_scheduleState.schedule[i].Running)
+            row = i;
+    const bool on = row >= 0;
+    const int logo = on ? m_onAirLogo[static_cast<size_t>(row)] : 0;
+    const QString why = QStringLiteral(" (%1)").arg(m_restoreWhy);
+    if (on && logo >= 1 && reply.multiLogo && reply.slot && *reply.slot != logo) {
+        m_ops.sendSlotSelection(logo);
+        asRun(row, logo, QStringLiteral("RESTORE SELECT") + why);
+    }
+    if (reply.takeOn != on) {
+        if (on)
+            m_ops.takeOn();
+        else
+            m_ops.takeOff();
+        asRun(row, logo, (on ? QStringLiteral("RESTORE TAKE ON") : QStringLiteral("RESTORE TAKE OFF")) + why);
+    }
 }
 
 void ScheduleRunner::selectLogo(int row, int logo)

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "device_link/protocol.h"
+
 #include <QObject>
 #include <QString>
 
@@ -47,6 +49,17 @@ public:
     void setEditorOpen(bool open);
     Highlight highlight(int row) const { return m_highlight[static_cast<size_t>(row)]; }
 
+    // Holding the device to the schedule: once the line is back (the port
+    // reopened, or the device answering again after SilentTicks without a
+    // reply), the first settings reply is compared, at the next present
+    // tick, with what the runner holds, and the logo and TAKE are put back,
+    // once; a switch of that tick does it instead. A difference that
+    // appears while the device keeps answering (an operator) is left until
+    // the next switch. Stored as ScheduleRestore, on unless set to False.
+    static constexpr int SilentTicks = 10; // 5 s: polls answer every 1.3 s
+    bool restoring() const;
+    void setRestoring(bool on);
+
     // Milliseconds from now to the next tick: the next half second for a
     // look-ahead tick, the next whole second for a present tick, a few
     // milliseconds late so the tick's time rounds to that second.
@@ -65,6 +78,10 @@ private:
     void selectLogo(int row, int logo);
     void asRun(int row, int logo, const QString &command);
     void asRunWritten(const QString &failure);
+    void onReply();
+    void onSettings(const Protocol::SettingsReply &reply);
+    void restore(const Protocol::SettingsReply &reply);
+    void onDeviceState();
 
     DeviceState &m_deviceState;
     LogoState &m_logoState;
@@ -81,5 +98,13 @@ private:
     bool m_editorOpen = false;
     std::array<Highlight, 20> m_highlight{};
     std::array<int, 20> m_reportedLogo{}; // the bad logo last reported per sequence
-    std::array<int, 20> m_onAirLogo{};    // the logo each sequence went on air with
+    // Why the next settings reply is checked against the schedule; empty
+    // when it is not.
+    QString m_restoreReason;
+    QString m_restoreWhy;
+    std::optional<Protocol::SettingsReply> m_restoreReply;
+    int m_silentTicks = 0;
+    bool m_answered = false; // a reply came since the program started
+    bool m_portReady = false;
+    std::array<int, 20> m_onAirLogo{}; // the logo each sequence went on air with
 };

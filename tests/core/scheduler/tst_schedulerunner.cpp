@@ -2,6 +2,7 @@
 #include "corefixture.h"
 #include "schedulemaker.h"
 
+#include "device_link/serialport.h"
 #include "scheduler/asrunlog.h"
 #include "scheduler/nextswitch.h"
 #include "scheduler/schedulerunner.h"
@@ -228,6 +229,66 @@ private slots:
         const QStringList sent = run(at(2026, 12, 7, 10, 0), at(2026, 12, 7, 10, 0, 3, 0));
         QCOMPARE(count(sent, u"AT0"_s), 1);
         QCOMPARE(sent.size(), 1);
+    }
+
+    // Holding the device to the schedule: when the line is back, or the
+    // device answers again after a silence, what it reports is put back to
+    // what the runner holds, once, with a correction line; a difference
+    // while it kept answering (an operator) is left alone.
+    void holdsTheDeviceToTheSchedule_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<int>("endStep"); // the sequence's end, from 8:00 on
+        QTest::addColumn<bool>("reportedTake");
+        QTest::addColumn<QString>("sent");  // after the reply
+        QTest::addColumn<QString>("asRun"); // its command column
+        QTest::newRow("power cut") << u"silence"_s << 2400 << false << u"AT1"_s
+                                   << u"RESTORE TAKE ON (device answering again)"_s;
+        QTest::newRow("line lost") << u"lost"_s << 2400 << false << u"AT1"_s
+                                   << u"RESTORE TAKE ON (line back)"_s;
+        QTest::newRow("line lost, slot changed")
+            << u"lost slot"_s << 2400 << true << u"AJ02%00%00%00"_s << u"RESTORE SELECT (line back)"_s;
+        QTest::newRow("operator took it off") << u"operator"_s << 2400 << false << QString() << QString();
+        QTest::newRow("restoring turned off") << u"silence off"_s << 2400 << false << QString() << QString();
+        QTest::newRow("lost across the off switch")
+            << u"lost across"_s << 1924 << true << u"AT0"_s << u"TAKE OFF"_s;
+    }
+    void holdsTheDeviceToTheSchedule()
+    {
+        QFETCH(QString, what);
+        QFETCH(int, endStep);
+        QFETCH(bool, reportedTake);
+        QFETCH(QString, sent);
+        QFETCH(QString, asRun);
+        QStringList lines;
+        connect(&core().runner, &ScheduleRunner::asRunPosted, this,
+                [&lines](const QString &line) { lines << line.section(u',', 3, 3); });
+        const auto reply = [this](bool take, int slot) {
+            f->port.receive(QByteArray("s\x0a\x14\x28\x5e\x1e", 6) + char(take ? 1 : 0)
+                            + QByteArray("\x00\x00\x08\x10", 4)
+                            + QByteArray::number(slot).rightJustified(2, '0'));
+            core().link.readReplies();
+            f->ticks(3);
+        };
+        core().runner.setRestoring(!what.endsWith(u" off"_s));
+        core().scheduleState.schedule[0] = makeSequence(1920, 480, 480, endStep, 2, EveryDay);
+        run(at(2026, 12, 7, 7, 59, 50), at(2026, 12, 7, 8, 0, 5, 0));
+        reply(true, 2);
+        if (what.startsWith(u"silence"_s))
+            run(at(2026, 12, 7, 8, 0, 5), at(2026, 12, 7, 8, 0, 12));
+        if (what.startsWith(u"lost"_s)) {
+            emit f->port.commEvent(SerialPort::LineLost);
+            run(at(2026, 12, 7, 8, 0, 30), at(2026, 12, 7, 8, 1, 30));
+            f->ticks(41);
+            f->wake();
+        }
+        lines.clear();
+        QStringList after = run(at(2026, 12, 7, 8, 1, 30), at(2026, 12, 7, 8, 1, 31));
+        reply(reportedTake, what.endsWith(u"slot"_s) ? 3 : 2);
+        after += run(at(2026, 12, 7, 8, 1, 31), at(2026, 12, 7, 8, 1, 34));
+        after.removeIf([](const QString &s) { return s.endsWith(u"ARS"_s) || s.endsWith(u"ARC"_s); });
+        QCOMPARE(after.join(u' ').section(u' ', 2), sent);
+        QCOMPARE(lines.join(u' '), asRun);
     }
 
     void daylightSavingChanges()
