@@ -172,6 +172,8 @@ private slots:
         row("set intensity 42", start + "AIR*");
         row("set hpos 37", start + "AHP4E");
         row("set vpos 37", start + "AVP17");
+        row("set on-time 20", start + "APA\x14");
+        row("set interval 40", start + "API(");
         row("take toggle", start + "ATT");
         row("take on", start + "AT1");
         row("take off", start + "AT0");

@@ -201,6 +201,12 @@ void OperationJob::act()
         case Setting::VPos:
             c.ops.setPosition(m_request.setting == Setting::HPos, m_request.value);
             break;
+        case Setting::OnTime:
+            c.ops.setOnTime(m_request.value);
+            break;
+        case Setting::Interval:
+            c.ops.setIntervalTime(m_request.value);
+            break;
         }
         break;
     case Command::Standard:

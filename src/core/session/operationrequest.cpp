@@ -37,6 +37,8 @@ const QMap<QString, SettingRange> &settingRanges()
         {QStringLiteral("intensity"), {S::Intensity, IntensityMin, IntensityMax}},
         {QStringLiteral("hpos"), {S::HPos, 0, 100}},
         {QStringLiteral("vpos"), {S::VPos, 0, 100}},
+        {QStringLiteral("on-time"), {S::OnTime, TimeMin, TimeMax}},
+        {QStringLiteral("interval"), {S::Interval, TimeMin, TimeMax}},
     };
     return ranges;
 }
@@ -72,7 +74,7 @@ bool readOperandsOf(OperationRequest &r, const QString &name, const QStringList 
             return false;
         const auto range = settingRanges().constFind(word(0));
         if (range == settingRanges().cend()) {
-            error = QStringLiteral("\"set\" knows fade, mix, intensity, hpos and vpos, not \"%1\"")
+            error = QStringLiteral("\"set\" knows fade, mix, intensity, hpos, vpos, on-time and interval, not \"%1\"")
                         .arg(words[0]);
             return false;
         }

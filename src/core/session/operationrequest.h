@@ -30,7 +30,7 @@ struct OperationRequest {
         ScheduleRun,
         Watch, // quillon-cli only: the events of a line another process holds
     };
-    enum class Setting { Fade, Mix, Intensity, HPos, VPos };
+    enum class Setting { Fade, Mix, Intensity, HPos, VPos, OnTime, Interval };
     enum class TakeMode { On, Off, Toggle };
 
     Command command = Command::Help;
