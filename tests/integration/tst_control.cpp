@@ -153,6 +153,7 @@ private slots:
         QFETCH(bool, switching);
         const QDateTime now = QDateTime::currentDateTime();
         const int seconds = now.time().msecsSinceStartOfDay() / 1000;
+        QDateTime switchAt = now;
         if (switching) {
             if (seconds > 86400 - 120)
                 QSKIP("too close to midnight for a one-day schedule");
@@ -161,8 +162,10 @@ private slots:
             QVERIFY(m_home.prepare(
                 "[FormInit]\nComPort=12\n"
                 + firstSequenceLines(start, start + 8, 1, 2, 3, 1 << (now.date().dayOfWeek() % 7))));
+            switchAt = QDateTime(now.date(), QTime(0, 0).addSecs(start * 15));
         }
         QVERIFY(startRunner());
+        QTest::qWait(int(std::max<qint64>(0, QDateTime::currentDateTime().msecsTo(switchAt) - 2000)));
         // Rounds of the commands started together, until the schedule has
         // switched on (one round without a schedule).
         int rounds = 0;
