@@ -375,7 +375,10 @@ void ControlServer::enqueue(ControlSession *session, const ControlProtocol::Requ
 
 bool ControlServer::lineBusy() const
 {
-    return m_job || m_core.download.running() || m_core.link.awaitingLogoStream() || m_core.link.holding();
+    // A port that has just opened is woken up first (and may be opened
+    // again meanwhile): what is queued waits for the wake-up.
+    return m_job || m_core.link.comInitEnabled() || m_core.download.running()
+           || m_core.link.awaitingLogoStream() || m_core.link.holding();
 }
 
 void ControlServer::runNext()
