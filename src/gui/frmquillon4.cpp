@@ -2,6 +2,7 @@
 #include "frmquillon4.h"
 
 #include "control/controlserver.h"
+#include "control/remoteline.h"
 #include "device_link/clock.h"
 #include "device_link/commandtable.h"
 #include "gui/errorpanel.h"
@@ -173,8 +174,10 @@ FrmQuillon4::~FrmQuillon4()
     // The traffic window uses the recorder, which goes before the children.
     delete m_frmTraffic;
     Form_Unload();
-    // The endpoint follows the core, which goes before the children.
+    // The endpoint and the attachment follow the core, which goes before
+    // the children.
     delete m_control;
+    delete m_remote;
 }
 
 // ---------------------------------------------------------------------------
@@ -590,7 +593,7 @@ void FrmQuillon4::wireControls()
     connect(m_mnuImportImage, &QAction::triggered, this, &FrmQuillon4::importImage);
     connect(m_mnuDownloadLogotoRam, &QAction::triggered, &ops, &DeviceOperations::downloadLogo);
     connect(m_mnuSaveLogoinNVRAM, &QAction::triggered, &ops, &DeviceOperations::storeLogoInNvram);
-    connect(m_mnuUpLoadLogo, &QAction::triggered, &ops, &DeviceOperations::readLogoBack);
+    connect(m_mnuUpLoadLogo, &QAction::triggered, this, &FrmQuillon4::mnuUpLoadLogo_Click);
     // The save dialog opens once the reception that brought the stream is over.
     connect(&m_core.upload, &LogoUpload::saveRequested, this, &FrmQuillon4::saveUploadedLogo,
             Qt::QueuedConnection);
@@ -650,6 +653,10 @@ void FrmQuillon4::wireControls()
         QApplication::setOverrideCursor(Qt::WaitCursor);
         FrmSchedule editor(m_core, this);
         QApplication::restoreOverrideCursor();
+        // The scheduler service runs what SAVE stored at once.
+        connect(&editor.editor(), &ScheduleEditor::saved, this, [this] {
+            m_remote->request({{QStringLiteral("op"), QStringLiteral("schedule-reload")}});
+        });
         editor.exec();
     });
     connect(m_mnuAsRunLog, &QAction::triggered, this, &FrmQuillon4::showAsRunLog);
@@ -749,6 +756,31 @@ void FrmQuillon4::saveLogoDisk()
     m_core.writer.write(name.trimmed(), false);
 }
 
+// Through the scheduler service the logo comes back as a file the service
+// writes: the name is asked first, then the slot shows the file.
+void FrmQuillon4::mnuUpLoadLogo_Click()
+{
+    if (!m_core.link.forwarding()) {
+        m_core.ops.readLogoBack();
+        return;
+    }
+    const auto slot = static_cast<size_t>(std::clamp(m_core.logoState.currentSlot, 0, 32));
+    const QString preset = m_core.logoState.slotFile[slot];
+    const QString name
+        = m_chooser
+              ->saveFileName(this, QStringLiteral("Save Uploaded Logo"),
+                             preset.isEmpty() ? presetFolder() : preset, LogoFileWriter::bmpFilter())
+              .trimmed();
+    if (name.isEmpty())
+        return;
+    const QString file = QFileInfo(name).absoluteFilePath();
+    m_remote->request({{QStringLiteral("op"), QStringLiteral("upload")}, {QStringLiteral("file"), file}},
+                      [this, file](const QJsonObject &) {
+                          QString loaded = file;
+                          m_core.logoFiles.readFile(loaded);
+                      });
+}
+
 void FrmQuillon4::saveUploadedLogo(int slot)
 {
     if (m_unloaded)
@@ -824,7 +856,16 @@ void FrmQuillon4::sync()
     if (m_syncing)
         return;
     m_syncing = true;
-    setWindowTitle(m_core.deviceState.title);
+    setWindowTitle(m_core.deviceState.heldBy.isEmpty()
+                       ? m_core.deviceState.title
+                       : m_core.deviceState.title + QStringLiteral(" - through ")
+                             + m_core.deviceState.heldBy);
+    m_mnuTrafficLog->setEnabled(m_core.deviceState.heldBy.isEmpty());
+    m_mnuTrafficLog->setToolTip(m_core.deviceState.heldBy.isEmpty()
+                                    ? QString()
+                                    : QStringLiteral("The line's traffic goes through ")
+                                          + m_core.deviceState.heldBy
+                                          + QStringLiteral(", not through this window"));
     syncMenus();
     syncPanel();
     syncStrips();
@@ -1020,6 +1061,8 @@ void FrmQuillon4::syncStrips()
             }
         }
     }
+    if (!m_core.deviceState.heldBy.isEmpty())
+        tip += QStringLiteral("\nHeld by %1; Quillon works through it").arg(m_core.deviceState.heldBy);
     m_txtCom->setToolTip(tip);
     m_replyStrip->setVisible(m_window.showDialogChecked);
     m_frameError->sync();
@@ -1075,18 +1118,37 @@ void FrmQuillon4::buildControlEndpoint()
         return path.isEmpty() ? name : name + QStringLiteral(" (") + path + QLatin1Char(')');
     };
     m_control = new ControlServer(m_core, {QStringLiteral("quillon"), lineName, {}}, this);
+
+    // A port that a Quillon process serves (the scheduler service) is
+    // worked through that process instead of reported as in use.
+    m_remote = new RemoteLine(m_core, this);
+    m_core.link.setAttach([this] { return m_remote->attach(m_core.deviceState.comPort); });
+    connect(m_remote, &RemoteLine::lost, this, [this](const QString &holder) {
+        m_core.reporter.ReportError(
+            QStringLiteral("%1 no longer serves the line. Quillon opens COM%2 itself as soon as it is free.")
+                .arg(holder)
+                .arg(m_core.deviceState.comPort),
+            QStringLiteral("Control"));
+    });
     connect(m_control, &ControlServer::notice, this,
             [](const QString &text) { qWarning("%s", qPrintable(text)); });
     const auto showClients = [this] {
+        // Through the scheduler service, or the listener this window serves.
+        const QString heldBy = m_core.deviceState.heldBy;
         const QString address = m_control->tcpAddress();
-        m_lblControl->setVisible(!address.isEmpty());
-        m_lblControl->setText((m_control->tcpClientCount() == 1 ? QStringLiteral("Control %1: %2 client")
-                                                                : QStringLiteral("Control %1: %2 clients"))
-                                  .arg(address)
-                                  .arg(m_control->tcpClientCount()));
-        m_lblControl->setToolTip(m_control->localPath());
+        const int clients = m_control->tcpClientCount();
+        m_lblControl->setVisible(!heldBy.isEmpty() || !address.isEmpty());
+        m_lblControl->setText(!heldBy.isEmpty() ? QStringLiteral("Through ") + heldBy
+                              : clients == 1
+                                  ? QStringLiteral("Control %1: 1 client").arg(address)
+                                  : QStringLiteral("Control %1: %2 clients").arg(address).arg(clients));
+        m_lblControl->setToolTip(!heldBy.isEmpty()
+                                     ? QStringLiteral("Every control acts through the process that "
+                                                      "holds the line; closing this window leaves it running")
+                                     : m_control->localPath());
     };
     connect(m_control, &ControlServer::clientsChanged, this, showClients);
+    connect(&m_core.deviceState, &DeviceState::changed, m_lblControl, showClients);
     connect(&m_core.deviceState, &DeviceState::changed, m_control, [this] {
         const QString path
             = m_core.link.portOpen() ? ControlServer::socketPath(m_core.deviceState.comPort) : QString();

@@ -14,6 +14,7 @@
 
 class Clock;
 class ControlServer;
+class RemoteLine;
 class DialogPrompter;
 class ErrorPanel;
 class FileChooser;
@@ -85,6 +86,7 @@ protected:
 
 private:
     void buildMenus();
+    void mnuUpLoadLogo_Click();
     void buildControlEndpoint();
     void buildCentral();
     void buildTimers(bool start);
@@ -124,6 +126,7 @@ private:
     // Timers.
     LinkTimers *m_timers = nullptr;
     ControlServer *m_control = nullptr;
+    RemoteLine *m_remote = nullptr;
     QLabel *m_lblControl = nullptr;
     QTimer *m_tmrNextTake = nullptr;
     void syncNextTake();

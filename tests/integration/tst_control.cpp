@@ -249,6 +249,56 @@ private slots:
         QCOMPARE(QJsonDocument::fromJson(cli.readAllStandardOutput()).object().keys(), keys);
     }
 
+    // The window beside schedule run works through it: its controls and a
+    // download reach the line, its panel follows what others change, and
+    // when the service stops it says so once and takes the port itself.
+    void windowAttachedToTheService()
+    {
+        QFile logo(m_home.path("logo.bmp"));
+        QVERIFY(logo.open(QIODevice::WriteOnly) && logo.write(BitmapMaker().bytes()) > 0);
+        logo.close();
+        QVERIFY(startRunner());
+        qputenv("XDG_CONFIG_HOME", m_home.path("config").toLocal8Bit());
+        qputenv("XDG_RUNTIME_DIR", m_home.path("run").toLocal8Bit());
+        SettingsStore settings;
+        settings.setValue(u"BMPpath1"_s, logo.fileName());
+        SystemSerialPort port;
+        SystemClock clock;
+        { // closed while attached: the service goes on untouched
+            FrmQuillon4 early(settings, port, clock, FrmQuillon4::Options{{}, false, true});
+            QTRY_VERIFY_WITH_TIMEOUT(!early.core().deviceState.heldBy.isEmpty(), 10000);
+        }
+        FrmQuillon4 window(settings, port, clock, FrmQuillon4::Options{{}, false, true});
+        QuillonCore &core = window.core();
+        QStringList told;
+        connect(&core.reporter, &Reporter::errorReported, this,
+                [&told](const QString &message) { told << message; });
+        QTRY_VERIFY_WITH_TIMEOUT(core.deviceState.heldBy.startsWith(u"quillon-cli schedule run on COM12"_s),
+                                 10000);
+        QVERIFY(!core.link.portOpen());
+
+        core.ops.takeOn(); // as the TAKE button
+        QVERIFY(m_sim->waitForReceived("AT1", 10000));
+        QProcess cli;
+        startCli(cli, {u"set"_s, u"mix"_s, u"30"_s});
+        QVERIFY(cli.waitForFinished(20000) && cli.exitCode() == 0);
+        QTRY_COMPARE_WITH_TIMEOUT(core.panelState.mix, 30, 15000);
+        bool progressShown = false;
+        connect(&core.reporter, &Reporter::changed, this,
+                [&] { progressShown = progressShown || core.reporter.progressVisible(); });
+        core.ops.downloadLogo();
+        QVERIFY(m_sim->waitForReceived("ALD", 10000));
+        QTRY_VERIFY_WITH_TIMEOUT(!core.deviceState.transferBusy && m_sim->countReceived("AT1") == 2, 15000);
+        QVERIFY(progressShown);
+        QVERIFY(noGarbage());
+
+        const int wakes = m_sim->countReceived("WK,00");
+        QCOMPARE(stopRunner(), 0);
+        QVERIFY(m_sim->waitForReceived("WK,00", 15000, wakes + 1));
+        QTRY_VERIFY_WITH_TIMEOUT(core.link.portOpen() && core.deviceState.heldBy.isEmpty(), 5000);
+        QCOMPARE(told.filter(u"no longer serves the line"_s).size(), 1);
+    }
+
     // The "Example session" of doc/control-protocol.md against schedule run:
     // each > line is sent once the < lines before it came, in their order
     // among what else arrives.

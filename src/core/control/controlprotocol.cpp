@@ -190,6 +190,35 @@ Parsed parse(const QByteArray &text)
         parsed.request = r;
         return parsed;
     }
+    if (r.op == QLatin1String("command")) {
+        // One command of the table as a window sends it. The ones a logo
+        // stream answers, or logo lines follow, are operations of their own.
+        const auto command = wholeNumber(o.value(u"command"));
+        const QJsonValue argument = o.value(u"argument");
+        const QByteArray bytes = QByteArray::fromHex(argument.toString().toLatin1());
+        if (!command || *command < 0 || *command >= CommandTable::CommandCount) {
+            parsed.error = QStringLiteral("\"command\" must be a command number from 0 to %1")
+                               .arg(CommandTable::CommandCount - 1);
+            return parsed;
+        }
+        if (*command == CommandTable::SendLogo || *command == CommandTable::RetrieveLogo
+            || *command == CommandTable::FactoryReset) {
+            parsed.error
+                = QStringLiteral("command %1 is sent by download, upload or diagnostic").arg(*command);
+            return parsed;
+        }
+        if (!argument.isUndefined()
+            && (!argument.isString() || bytes.size() > 4
+                || bytes.toHex() != argument.toString().toLower().toLatin1())) {
+            parsed.error = QStringLiteral("\"argument\" must be up to 4 bytes in hex");
+            return parsed;
+        }
+        r.kind = Kind::Command;
+        r.diagnostic = *command;
+        r.argument = bytes;
+        parsed.request = r;
+        return parsed;
+    }
     const auto rule = operations().constFind(r.op);
     if (rule == operations().cend()) {
         parsed.error = QStringLiteral("unknown operation \"%1\"").arg(r.op.left(64));

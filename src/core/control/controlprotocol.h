@@ -21,13 +21,14 @@ constexpr int Version = 1;
 constexpr qsizetype MaxLine = 64 * 1024;
 
 struct Request {
-    enum class Kind { Hello, Status, Subscribe, ScheduleReload, Operation, Diagnostic };
+    enum class Kind { Hello, Status, Subscribe, ScheduleReload, Operation, Diagnostic, Command };
     QJsonValue id;
     QString op;
     Kind kind = Kind::Hello;
     OperationRequest operation; // Kind::Operation
     int diagnostic = 0;         // Kind::Diagnostic: the command's number
     int diagnosticValue = 0;
+    QByteArray argument; // Kind::Command: the argument bytes as they go out
     std::optional<QString> token;
 };
 

@@ -355,6 +355,7 @@ void ControlServer::handle(ControlSession *session, const QByteArray &line)
         return;
     case Kind::Operation:
     case Kind::Diagnostic:
+    case Kind::Command:
         enqueue(session, request);
         return;
     }
@@ -397,6 +398,11 @@ void ControlServer::runNext()
         }
         if (request.kind == ControlProtocol::Request::Kind::Diagnostic) {
             m_core.ops.sendDiagnostic(request.diagnostic, request.diagnosticValue);
+            session->send(ControlProtocol::answer(request.id));
+            continue;
+        }
+        if (request.kind == ControlProtocol::Request::Kind::Command) {
+            m_core.link.sendCommand(request.diagnostic, request.argument);
             session->send(ControlProtocol::answer(request.id));
             continue;
         }
@@ -517,12 +523,17 @@ void ControlServer::connectEvents()
         expire();
         runNext();
     });
+    connect(&c.link, &DeviceLink::replyReceived, this,
+            [this](const QByteArray &reply) { m_lastReply = reply; });
     connect(&c.link, &DeviceLink::settingsReceived, this, [this](const Protocol::SettingsReply &reply) {
         QJsonObject settings
             = QJsonDocument::fromJson(
                   OperationJob::statusJson(reply, m_core.deviceState.modelNumber, {}).toUtf8())
                   .object();
         settings.remove(QStringLiteral("port"));
+        // The reply itself, for a window that follows the line through here.
+        settings.insert(QStringLiteral("reply"),
+                        QString::fromLatin1(Protocol::alignReply(m_lastReply).toHex()));
         if (settings == m_lastSettings)
             return;
         m_lastSettings = settings;

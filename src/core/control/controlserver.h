@@ -111,6 +111,7 @@ private:
     OperationJob *m_job = nullptr;
     // The last state told to subscribers, so that only changes go out.
     QJsonObject m_lastSettings;
+    QByteArray m_lastReply;
     int m_lastLink = -1;
     int m_lastTake = -1;
     int m_lastProgress = -1;

@@ -101,6 +101,19 @@ void DeviceLink::sendCommand(int command, const QByteArray &argument)
     const QByteArray mnemonic = info ? QByteArray(info->mnemonic) : QByteArray();
     QByteArray arg = argument;
 
+    if (m_forward) {
+        if (command == ToggleTake || command == TakeOn || command == TakeOff)
+            setTake(command == ToggleTake ? !m_panelState.takeOn : command == TakeOn);
+        if (command == RetrieveCopyright)
+            m_copyrightWait = 200;
+        if (info && command != ShowDialog) {
+            m_forward(command, argument);
+            m_reporter.setDiagSend(QStringLiteral("SendCom: ") + QString::fromLatin1(mnemonic + arg));
+            m_reporter.countSent();
+        }
+        return;
+    }
+
     switch (command) {
     case ToggleTake:
         setTake(!m_panelState.takeOn);
@@ -207,6 +220,22 @@ void DeviceLink::closePort()
     m_port.close();
 }
 
+void DeviceLink::forwardTo(std::function<void(int command, const QByteArray &argument)> forwardCommand)
+{
+    m_forward = std::move(forwardCommand);
+    m_lastComError = 0;
+    m_deviceState.portReady = false;
+}
+
+void DeviceLink::detach()
+{
+    m_forward = nullptr;
+    m_lastComError = 0;
+    m_portRetry = 0;
+    m_replyWaitTicks = 0;
+    setIndicator(Indicator::Red);
+}
+
 void DeviceLink::openPort()
 {
     if (m_deviceState.comPort == 0)
@@ -241,6 +270,8 @@ bool DeviceLink::reportOpenFailure(const SerialPort::OpenResult &result)
         message = QStringLiteral("Invalid Port Number - ") + port
                   + QStringLiteral(" Port not available for use as a device interface.");
     } else if (failure == SerialPort::InUse) {
+        if (m_attach && m_attach())
+            return false;
         message = QStringLiteral("Port Already Open - Port in use - ") + port
                   + QStringLiteral(" can't be used as a device interface.");
     } else {
@@ -602,8 +633,9 @@ void DeviceLink::tick()
     }
 
     // A port on a device server that is connecting or connected is not
-    // opened again: that would drop the connection.
-    if (!m_deviceState.portReady && !(m_port.isNetwork() && m_port.isOpen())) {
+    // opened again: that would drop the connection. The line of another
+    // process is its own link's to keep.
+    if (!m_forward && !m_deviceState.portReady && !(m_port.isNetwork() && m_port.isOpen())) {
         if (m_portRetry == 1) {
             openPort();
             m_portRetry = 0;
@@ -614,8 +646,10 @@ void DeviceLink::tick()
         }
     }
 
-    ++m_replyWaitTicks;
-    if (m_replyWaitTicks == 800) {
+    if (!m_forward)
+        ++m_replyWaitTicks;
+    if (m_forward) {
+    } else if (m_replyWaitTicks == 800) {
         setIndicator(Indicator::Cyan);
         setDeviceMenus(false);
     } else if (m_replyWaitTicks == 1200) {

@@ -9,6 +9,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 enum class Indicator;
 class Clock;
 class DeviceState;
@@ -53,6 +55,19 @@ public:
     void holdCommands(bool hold);
     void sendDuringHold(const QByteArray &text);
     bool holding() const { return m_holding; }
+
+    // A line another Quillon process holds. When the port is in use, attach
+    // is asked first; when it attaches (and calls forwardTo), nothing is
+    // reported, the port is not tried again, and every command goes to that
+    // process as forwardCommand(command, argument) with the same effects
+    // here (TAKE shown, the copyright awaited). detach() goes back to the
+    // port: the reopen cycle opens it once it is free.
+    void setAttach(std::function<bool()> attach) { m_attach = std::move(attach); }
+    void forwardTo(std::function<void(int command, const QByteArray &argument)> forwardCommand);
+    void detach();
+    bool forwarding() const { return static_cast<bool>(m_forward); }
+    // TAKE as the device reported it elsewhere.
+    void showTake(bool on) { setTake(on); }
 
     // Serial port.
     void openPort();
@@ -129,6 +144,8 @@ private:
 
     // Port.
     int m_lastComError = 0; // reported once until a port opens again
+    std::function<bool()> m_attach;
+    std::function<void(int, const QByteArray &)> m_forward;
     bool m_comInitEnabled = false;
     bool m_comInitStarted = false;
     int m_comInitCount = 0;

@@ -41,6 +41,10 @@ public:
     int platformCode = 2;
     int modelNumber = 0;
     QString title = QStringLiteral("Quillon");
+    // The Quillon process whose control endpoint the window works through
+    // ("quillon-cli schedule run on COM1 (/dev/ttyUSB0)"); empty when it
+    // holds its line itself.
+    QString heldBy;
 
     // The chosen port, the one the command line said to leave alone, the
     // port's number as shown, its indicator, and the ports found (1 to 12).

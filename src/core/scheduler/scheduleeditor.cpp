@@ -309,6 +309,8 @@ void ScheduleEditor::save()
     if (!m_scheduleState.schedule.save(m_settings))
         emit failed(QStringLiteral("Save_Settings"),
                     QStringLiteral("The schedule is not saved. %1.").arg(m_settings.writeProblem()));
+    else
+        emit saved();
 }
 
 void ScheduleEditor::tick()

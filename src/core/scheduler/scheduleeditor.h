@@ -138,6 +138,8 @@ signals:
     void scanningChanged(bool scanning);
     void clockChanged(const QString &text);
     void closeRequested();
+    // SAVE stored the table in the settings file.
+    void saved();
     // canUndo() or canRedo() may have changed.
     void historyChanged();
     // A step failed: shown in a message box with OK, titled with the

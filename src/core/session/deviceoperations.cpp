@@ -146,11 +146,22 @@ void DeviceOperations::sendSlotSelection(int slot)
 
 void DeviceOperations::downloadLogo()
 {
+    if (m_forward) {
+        // The holder is told which file: the current slot's.
+        m_forward({{QStringLiteral("op"), QStringLiteral("download")},
+                   {QStringLiteral("negative"), m_panelState.negate}},
+                  {});
+        return;
+    }
     m_download.start();
 }
 
 void DeviceOperations::storeLogoInNvram()
 {
+    if (m_forward) {
+        m_forward({{QStringLiteral("op"), QStringLiteral("store-logo")}}, {});
+        return;
+    }
     m_download.storeInNvram();
 }
 
@@ -176,11 +187,26 @@ void DeviceOperations::askSettings()
 
 void DeviceOperations::askCopyright()
 {
+    if (m_forward) {
+        m_reporter.setCopyright(QString());
+        m_forward({{QStringLiteral("op"), QStringLiteral("copyright")}}, [this](const QJsonObject &answer) {
+            m_reporter.setCopyright(answer.value(u"out").toString().trimmed());
+            m_link.setCopyrightWait(200);
+        });
+        return;
+    }
     m_link.sendCommand(CommandTable::RetrieveCopyright);
 }
 
 void DeviceOperations::sendDiagnostic(int command, int value)
 {
+    if (m_forward) {
+        m_forward({{QStringLiteral("op"), QStringLiteral("diagnostic")},
+                   {QStringLiteral("command"), command},
+                   {QStringLiteral("value"), std::clamp(value, 0, 255)}},
+                  {});
+        return;
+    }
     using namespace CommandTable;
     const bool pal = m_panelState.standard == 1;
     QByteArray arg;

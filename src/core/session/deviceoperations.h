@@ -3,8 +3,11 @@
 
 #include "device_link/protocol.h"
 
+#include <QJsonObject>
 #include <QObject>
 #include <QString>
+
+#include <functional>
 
 class DeviceLink;
 class LogoDownload;
@@ -68,6 +71,13 @@ public:
     // ignored by commands that take none).
     void sendDiagnostic(int command, int value = 0);
 
+    // While another Quillon process holds the line, the transfers, the
+    // copyright question and the Diag menu's commands go to it as requests
+    // of its control endpoint (the link forwards every other command).
+    using Answered = std::function<void(const QJsonObject &answer)>;
+    using Forward = std::function<void(const QJsonObject &request, Answered done)>;
+    void forwardTo(Forward forward) { m_forward = std::move(forward); }
+
 signals:
     void settingsReceived(const Protocol::SettingsReply &settings);
     void takeChanged(bool on);
@@ -82,4 +92,5 @@ private:
     SlotController &m_slots;
     LogoDownload &m_download;
     LogoUpload &m_upload;
+    Forward m_forward;
 };
