@@ -139,6 +139,9 @@ private slots:
         row("{\"id\":1,\"op\":\"download\",\"file\":\"/l.bmp\",\"negative\":1}", "true or false");
         row("{\"id\":1,\"op\":\"diagnostic\",\"command\":26}", "command number from 0 to 25");
         row("{\"id\":1,\"op\":\"diagnostic\",\"command\":2,\"value\":256}", "from 0 to 255");
+        row("{\"id\":1,\"op\":\"command\",\"command\":8}", "sent by download, upload or diagnostic");
+        row("{\"id\":1,\"op\":\"command\",\"command\":4,\"argument\":\"zz\"}", "up to 4 bytes in hex");
+        row("{\"id\":1,\"op\":\"command\",\"command\":4,\"argument\":\"0102030405\"}", "up to 4 bytes");
     }
     void refused()
     {
