@@ -67,7 +67,8 @@ QJsonObject RemoteJob::requestFor(const CliRequest &r)
         o.insert(QStringLiteral("file"), r.file);
         break;
     case Command::Set: {
-        static const char *const names[] = {"fade", "mix", "intensity", "hpos", "vpos", "on-time", "interval"};
+        static const char *const names[]
+            = {"fade", "mix", "intensity", "hpos", "vpos", "on-time", "interval"};
         op("set");
         o.insert(QStringLiteral("setting"), QString::fromLatin1(names[static_cast<int>(r.setting)]));
         o.insert(QStringLiteral("value"), r.value);

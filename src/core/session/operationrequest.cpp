@@ -74,7 +74,8 @@ bool readOperandsOf(OperationRequest &r, const QString &name, const QStringList 
             return false;
         const auto range = settingRanges().constFind(word(0));
         if (range == settingRanges().cend()) {
-            error = QStringLiteral("\"set\" knows fade, mix, intensity, hpos, vpos, on-time and interval, not \"%1\"")
+            error = QStringLiteral(
+                        "\"set\" knows fade, mix, intensity, hpos, vpos, on-time and interval, not \"%1\"")
                         .arg(words[0]);
             return false;
         }
