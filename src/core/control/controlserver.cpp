@@ -347,7 +347,9 @@ void ControlServer::handle(ControlSession *session, const QByteArray &line)
     case Kind::ScheduleReload:
         if (!m_holder.reloadSchedule) {
             session->send(
-                ControlProtocol::failure(request.id, 2, QStringLiteral("this process runs no schedule")));
+                ControlProtocol::failure(request.id, 2,
+                                         QStringLiteral("only quillon-cli schedule run reloads its schedule; "
+                                                        "the window keeps it in its editor")));
             return;
         }
         m_holder.reloadSchedule();
