@@ -5,11 +5,14 @@
 #include "device_link/devicestate.h"
 #include "session/quilloncore.h"
 
+#include <QFileInfo>
 #include <QJsonDocument>
 
 namespace {
 
-constexpr int AttachMs = 1000;
+// Asked at every reopen while the port is in use: a holder that does not
+// answer at once is not waited for long.
+constexpr int AttachMs = 300;
 
 } // namespace
 
@@ -59,7 +62,10 @@ bool RemoteLine::attach(int port)
     detach();
     if (port <= 0)
         return false;
-    m_socket.connectToServer(ControlServer::socketPath(port));
+    const QString path = ControlServer::socketPath(port);
+    if (!QFileInfo::exists(path))
+        return false;
+    m_socket.connectToServer(path);
     if (!m_socket.waitForConnected(AttachMs)) {
         m_socket.abort();
         return false;

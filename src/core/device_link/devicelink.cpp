@@ -262,6 +262,9 @@ void DeviceLink::openPort()
 bool DeviceLink::reportOpenFailure(const SerialPort::OpenResult &result)
 {
     const int failure = result.failure;
+    // Tried at every reopen: the holder may start serving later.
+    if (failure == SerialPort::InUse && m_attach && m_attach())
+        return false;
     if (failure == m_lastComError)
         return true;
     const QString port = QString::number(m_deviceState.comPort);
@@ -270,8 +273,6 @@ bool DeviceLink::reportOpenFailure(const SerialPort::OpenResult &result)
         message = QStringLiteral("Invalid Port Number - ") + port
                   + QStringLiteral(" Port not available for use as a device interface.");
     } else if (failure == SerialPort::InUse) {
-        if (m_attach && m_attach())
-            return false;
         message = QStringLiteral("Port Already Open - Port in use - ") + port
                   + QStringLiteral(" can't be used as a device interface.");
     } else {
