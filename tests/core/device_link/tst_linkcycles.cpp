@@ -66,7 +66,8 @@ private slots:
     void silenceRunsTheTimeoutCycle()
     {
         f->wake();
-        core().deviceState.transferBusy = true; // no poll, only the time-out's own traffic
+        core().deviceState.transferBusy = true;     // no poll, only the time-out's own traffic
+        core().deviceState.transfersEnabled = true; // as a reply left them
         QCOMPARE(writesOver(800), (QMap<int, QByteArray>{{700, "ARS"}}));
         QVERIFY(!core().deviceState.transfersEnabled);
         QCOMPARE(core().deviceState.portIndicator, Indicator::Cyan);
@@ -76,7 +77,7 @@ private slots:
         QVERIFY(!f->port.isOpen());
         QCOMPARE(core().deviceState.portIndicator, Indicator::Red);
         QCOMPARE(core().link.replyWaitTicks(), 601);
-        f->ticks(99); // the next request reopens the port (a real one: tst_faults)
+        f->ticks(99); // the next request reopens the port (tst_protocol)
         f->port.receive(QByteArray("S\x01\x02\x03\x04\x05\x00\x00\x00\x01\x01", 11));
         f->ticks(2);
         QCOMPARE(core().deviceState.portIndicator, Indicator::Green);
