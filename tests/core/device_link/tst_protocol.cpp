@@ -251,18 +251,6 @@ private slots:
         QCOMPARE(core().deviceState.title, QStringLiteral("Quillon - QX-4 Selected"));
     }
 
-    void takeOffHidesPreviewOnlyWithShowFade()
-    {
-        QByteArray off = kExample;
-        off[6] = 0;
-        arrive(off);
-        QVERIFY(core().panelState.previewVisible);
-        core().panelState.showFade = true;
-        arrive(kExample);
-        arrive(off);
-        QVERIFY(!core().panelState.previewVisible);
-    }
-
     // The label shows the line until 200 ticks after the request; the
     // model follows it only when "auto" is chosen and the model exists.
     void copyrightLineAndAutoSelect()
