@@ -68,10 +68,7 @@ private slots:
         QCOMPARE(r.exit, 0);
         QCOMPARE(QJsonDocument::fromJson(r.out).object().value(u"model"_s).toInt(),
                  4); // the fields are tst_cli's
-
-        r = runCli({u"--device"_s, m_sim->ptyPath(), u"take"_s, u"on"_s}); // the device itself, by its path
-        QCOMPARE(r.exit, 0);
-        QVERIFY(m_sim->waitForReceived("AT1", 2000));
+        // (--device with the line's path: tst_network's local runs.)
 
         // A download whole on the line (the round trip is tst_faults'),
         // and no progress bar without a terminal.
