@@ -274,8 +274,8 @@ private slots:
         QVERIFY(!recorder.save(f->dir.filePath(QStringLiteral("no/such/folder/x.txt"))).isEmpty());
     }
 
-    // The error panel: reports pile up under the latest title and hide
-    // five seconds after the last one, or at once with OK.
+    // The error panel: reports pile up and hide five seconds after the last
+    // one (the latest title and OK: tst_frmquillon4's report rows).
     void errorPanelPilesUpAndHides()
     {
         Reporter r;
@@ -283,7 +283,6 @@ private slots:
         for (int i = 0; i < 160; ++i) // four seconds later
             r.tick();
         r.ReportError(QStringLiteral("second"), QStringLiteral("SendCom"));
-        QCOMPARE(r.panelTitle(), QStringLiteral("SendCom"));
         QCOMPARE(r.panelText(), QStringLiteral("first\r\nsecond"));
         for (int i = 0; i < 199; ++i)
             r.tick();
@@ -292,8 +291,6 @@ private slots:
         QVERIFY(!r.panelVisible());
         r.ReportError(QStringLiteral("third"), QStringLiteral("RecvData"));
         QCOMPARE(r.panelText(), QStringLiteral("third"));
-        r.closePanel();
-        QVERIFY(!r.panelVisible());
     }
 };
 
