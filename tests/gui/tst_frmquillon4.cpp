@@ -307,8 +307,10 @@ private slots:
              u"mnuDownloadLogotoRam.enabled=true"_s,
              u"optTAKE.styleSheet=background-color: rgb(0,255,0);"_s});
         // Only a visible logo view can be zoomed (with "Show Fade" a TAKE off
-        // hides it); zooming out shows it again.
+        // hides it, without it not); zooming out shows it again.
         const char *takeOff = "730032635e1e00303014283031";
+        QTest::newRow("TAKE off") << u"reply"_s << QString::fromLatin1(takeOff) << W{}
+                                  << QStringList{u"picPicture2.visible=true"_s};
         row("mnuZoomOn", "", {}, {u"PicPicture1.visible=true"_s, u"mnuZoomOn.checked=true"_s});
         row("mnuZoomOn mnuZoomOff", "", {}, {u"PicPicture1.visible=false"_s, u"mnuZoomOff.checked=true"_s});
         row("mnuShowMode2 reply mnuZoomOn", takeOff, {},

@@ -223,37 +223,17 @@ private slots:
         QCOMPARE(stopRunner(), 0);
     }
 
-    // The window holding the port answers quillon-cli status as the device
-    // would over the port.
-    void windowAnswersStatus()
+    // The window beside schedule run works through it: its controls and a
+    // download reach the line, its panel follows what others change, and
+    // when the service stops it says so once, takes the port itself and
+    // answers quillon-cli status as the device would over the port.
+    void windowAttachedToTheService()
     {
         QProcess direct;
         startCli(direct, {u"status"_s});
-        QVERIFY(direct.waitForFinished(20000));
-        QCOMPARE(direct.exitCode(), 0);
+        QVERIFY(direct.waitForFinished(20000) && direct.exitCode() == 0);
         const QStringList keys = QJsonDocument::fromJson(direct.readAllStandardOutput()).object().keys();
         QVERIFY(keys.contains(u"take"_s));
-
-        qputenv("XDG_CONFIG_HOME", m_home.path("config").toLocal8Bit());
-        qputenv("XDG_RUNTIME_DIR", m_home.path("run").toLocal8Bit());
-        SettingsStore settings;
-        SystemSerialPort port;
-        SystemClock clock;
-        FrmQuillon4 window(settings, port, clock, FrmQuillon4::Options{{}, false, true});
-        QVERIFY(m_sim->waitForReceived("WK,00", 15000));
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_socket), 10000);
-        QProcess cli;
-        startCli(cli, {u"status"_s});
-        QTRY_COMPARE_WITH_TIMEOUT(cli.state(), QProcess::NotRunning, 20000);
-        QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
-        QCOMPARE(QJsonDocument::fromJson(cli.readAllStandardOutput()).object().keys(), keys);
-    }
-
-    // The window beside schedule run works through it: its controls and a
-    // download reach the line, its panel follows what others change, and
-    // when the service stops it says so once and takes the port itself.
-    void windowAttachedToTheService()
-    {
         QFile logo(m_home.path("logo.bmp"));
         QVERIFY(logo.open(QIODevice::WriteOnly) && logo.write(BitmapMaker().bytes()) > 0);
         logo.close();
@@ -297,6 +277,12 @@ private slots:
         QVERIFY(m_sim->waitForReceived("WK,00", 15000, wakes + 1));
         QTRY_VERIFY_WITH_TIMEOUT(core.link.portOpen() && core.deviceState.heldBy.isEmpty(), 5000);
         QCOMPARE(told.filter(u"no longer serves the line"_s).size(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_socket), 10000);
+        QProcess status;
+        startCli(status, {u"status"_s});
+        QTRY_COMPARE_WITH_TIMEOUT(status.state(), QProcess::NotRunning, 20000);
+        QVERIFY2(status.exitCode() == 0, status.readAllStandardError().constData());
+        QCOMPARE(QJsonDocument::fromJson(status.readAllStandardOutput()).object().keys(), keys);
     }
 
     // The "Example session" of doc/control-protocol.md against schedule run:

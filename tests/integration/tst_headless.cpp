@@ -5,9 +5,6 @@
 #include "ser2net.h"
 #include "simprocess.h"
 
-#include "device_link/clock.h"
-#include "device_link/systemserialport.h"
-#include "gui/frmquillon4.h"
 #include "settings/settingsstore.h"
 
 #include <QJsonDocument>
@@ -71,10 +68,7 @@ private slots:
         QCOMPARE(r.exit, 0);
         QCOMPARE(QJsonDocument::fromJson(r.out).object().value(u"model"_s).toInt(),
                  4); // the fields are tst_cli's
-
-        r = runCli({u"--device"_s, m_sim->ptyPath(), u"take"_s, u"on"_s}); // the device itself, by its path
-        QCOMPARE(r.exit, 0);
-        QVERIFY(m_sim->waitForReceived("AT1", 2000));
+        // (--device with the line's path: tst_network's local runs.)
 
         // A download whole on the line (the round trip is tst_faults'),
         // and no progress bar without a terminal.
@@ -87,30 +81,11 @@ private slots:
         QVERIFY(m_sim->waitForReceived("ALD", 2000));
     }
 
-    // One program at a time on the port: the window tells who holds it when
-    // the service does; of window programs started at once one stays, a
-    // later one takes over from it, and the service will not start under it.
+    // One program at a time on the port: of window programs started at once
+    // one stays, a later one takes over from it, and the service will not
+    // start under it (a window beside the service: tst_control).
     void portOwnershipBothWays()
     {
-        QProcess service;
-        startCli(service, {u"schedule"_s, u"run"_s});
-        QVERIFY(m_sim->waitForReceived("WK,00", 10000));
-        {
-            qputenv("XDG_CONFIG_HOME", m_home.path("config").toLocal8Bit());
-            SettingsStore settings;
-            SystemSerialPort port;
-            SystemClock clock;
-            FrmQuillon4 window(settings, port, clock, FrmQuillon4::Options{{}, false, false});
-            const QString report = window.core().reporter.panelText();
-            QVERIFY2(report.contains(u"Port Already Open - Port in use - 12"_s), qPrintable(report));
-            QVERIFY2(report.contains(u"held by the Quillon scheduler service"_s), qPrintable(report));
-            QVERIFY(report.contains(u"systemctl --user stop quillon-scheduler"_s));
-            QVERIFY(!window.core().link.portOpen());
-        }
-        ::kill(static_cast<pid_t>(service.processId()), SIGTERM); // a clean stop
-        QVERIFY(service.waitForFinished(5000));
-        QCOMPARE(service.exitCode(), 0);
-
         const int wakes = m_sim->countReceived("WK,00");
         const int polls = m_sim->countReceived("ARS");
         std::array<QProcess, 3> programs;

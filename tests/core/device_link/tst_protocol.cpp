@@ -64,7 +64,6 @@ private slots:
         QTest::newRow("blink") << 11 << QByteArray() << W{"ACI"} << -1;
         QTest::newRow("id 7 pads") << 12 << QByteArray("7") << W{"ANI,01"} << -1;
         QTest::newRow("wake unpadded") << 15 << QByteArray("3") << W{"WK,3"} << -1;
-        QTest::newRow("pal: two writes") << 25 << QByteArray() << W{"ATP", QByteArray(10, ' ')} << -1;
         QTest::newRow("toggle TAKE on") << int(CommandTable::ToggleTake) << QByteArray() << W{"ATT"} << 1;
         QTest::newRow("toggle TAKE off") << int(CommandTable::ToggleTake) << QByteArray() << W{"ATT"} << 0;
         QTest::newRow("TAKE on") << int(CommandTable::TakeOn) << QByteArray() << W{"AT1"} << 1;
@@ -92,7 +91,7 @@ private slots:
         QVERIFY(take < 0 || core().panelState.takeOn == (take == 1));
     }
 
-    // The sliders' top ends (their middles: tst_cli).
+    // The sliders' top ends (their middles: tst_cli; the bottom: tst_frmquillon4).
     void slidersGiveTheirBytes()
     {
         f->port.writes.clear();
@@ -105,7 +104,6 @@ private slots:
         QCOMPARE(core().panelState.intensityText, QStringLiteral("0"));
         QCOMPARE(f->setting(QStringLiteral("Slider-FADE")), QStringLiteral("100"));
         QCOMPARE(f->setting(QStringLiteral("Slider-INT")), QStringLiteral("0"));
-        QCOMPARE(PanelValues::fadeLabel(1), QStringLiteral("5.00"));
         QCOMPARE(PanelValues::fadeLabel(99), QStringLiteral(" .10"));
         QCOMPARE(PanelValues::fadeLabel(80), QStringLiteral("1.05"));
     }
@@ -192,7 +190,7 @@ private slots:
         QVERIFY(f->port.writes.isEmpty()); // nothing is echoed back to the device
     }
 
-    // An "S" reply means a one-logo model, shown as detected. One stray "S"
+    // An "S" reply means a one-logo model (shown: tst_frmquillon4). One stray "S"
     // reply demotes the model to a single logo until an "s" reply comes;
     // that goes back to the model known before, not to 4.
     void strayOneLogoReplyIsUndone_data()
@@ -217,8 +215,6 @@ private slots:
             arrive(copyright);
         arrive(kExample);
         QCOMPARE(core().deviceState.modelNumber, 1);
-        QCOMPARE(core().deviceState.title, QStringLiteral("Quillon - QX1 Node Detected"));
-        QVERIFY(!core().deviceState.uploadOffered);
         QCOMPARE(core().reporter.diagReply(), QStringLiteral("QX Reply: 53,32,31,63,5E,37,01,30,30,14,28"));
         arrive(QByteArray("s") + kExample.mid(1) + "03");
         QCOMPARE(core().deviceState.modelNumber, model);
@@ -252,18 +248,6 @@ private slots:
         QCOMPARE(core().reporter.replyCount().toInt(), count + 1);
         QVERIFY(core().reporter.diagReply().startsWith(QStringLiteral("QX Reply: 01,53")));
         QCOMPARE(core().deviceState.title, QStringLiteral("Quillon - QX-4 Selected"));
-    }
-
-    void takeOffHidesPreviewOnlyWithShowFade()
-    {
-        QByteArray off = kExample;
-        off[6] = 0;
-        arrive(off);
-        QVERIFY(core().panelState.previewVisible);
-        core().panelState.showFade = true;
-        arrive(kExample);
-        arrive(off);
-        QVERIFY(!core().panelState.previewVisible);
     }
 
     // The label shows the line until 200 ticks after the request; the

@@ -266,12 +266,6 @@ private slots:
         QCOMPARE(PortLocator::stableName(QStringLiteral("/dev/nothing-here"), byId), QString());
         QCOMPARE(PortLocator::stableName(device, dir.filePath(QStringLiteral("no-folder"))), QString());
     }
-
-    void defaultFolderFollowsXdgConfigHome()
-    {
-        qputenv("XDG_CONFIG_HOME", "/tmp/quillon-config-test");
-        QCOMPARE(PortLocator::defaultPortsFolder(), QStringLiteral("/tmp/quillon-config-test/Quillon/ports"));
-    }
 };
 
 QUILLON_TEST_GUILESS_MAIN(TestStartup)
