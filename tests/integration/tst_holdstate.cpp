@@ -36,7 +36,7 @@ class TestHoldState : public QObject
 {
     Q_OBJECT
 
-    ProgramHome m_home;
+    std::unique_ptr<ProgramHome> m_home; // a fresh one a row: the as-run log starts empty
     std::unique_ptr<SimProcess> m_sim;
     QProcess m_runner;
 
@@ -56,6 +56,7 @@ class TestHoldState : public QObject
     }
 
 private slots:
+    void init() { m_home = std::make_unique<ProgramHome>(); }
     void cleanup()
     {
         if (QTest::currentTestFailed()) {
@@ -109,14 +110,14 @@ private slots:
             start = next, end = next + 4;
         else if (event == u"window"_s || event == u"panel"_s)
             start = next - 3, end = next + 2, onSteps = 3, repeat = 4;
-        QVERIFY(m_home.prepare(
+        QVERIFY(m_home->prepare(
             "[FormInit]\nComPort=12\n"
             + firstSequenceLines(start, end, onSteps, repeat, 3, 1 << (now.date().dayOfWeek() % 7))));
-        m_sim = std::make_unique<SimProcess>(m_home.portsDir(), 12);
+        m_sim = std::make_unique<SimProcess>(m_home->portsDir(), 12);
         QVERIFY(m_sim->start());
         if (event == u"power at start"_s) // what the runner sends goes nowhere
             m_sim->control("power off");
-        m_runner.setProcessEnvironment(m_home.environment());
+        m_runner.setProcessEnvironment(m_home->environment());
         m_runner.start(QStringLiteral(QUILLON_CLI_PATH), {u"schedule"_s, u"run"_s});
         QVERIFY(m_sim->waitForReceived("WK,00", 15000));
         if (event != u"hangup on"_s)
@@ -143,8 +144,8 @@ private slots:
             QCOMPARE(m_sim->countReceived(take), 1);
         } else {
             // The window's port and settings are those of this home.
-            qputenv("XDG_CONFIG_HOME", m_home.path("config").toLocal8Bit());
-            qputenv("XDG_RUNTIME_DIR", m_home.path("run").toLocal8Bit());
+            qputenv("XDG_CONFIG_HOME", m_home->path("config").toLocal8Bit());
+            qputenv("XDG_RUNTIME_DIR", m_home->path("run").toLocal8Bit());
             SettingsStore settings;
             SystemSerialPort port;
             SystemClock clock;
@@ -172,7 +173,7 @@ private slots:
         QVERIFY(m_runner.waitForFinished(5000));
         QCOMPARE(m_runner.exitCode(), 0);
 
-        QFile log(m_home.path("state/Quillon/as-run.csv"));
+        QFile log(m_home->path("state/Quillon/as-run.csv"));
         QVERIFY(log.open(QIODevice::ReadOnly));
         QByteArrayList commands;
         for (const QByteArray &line : log.readAll().trimmed().split('\n').mid(1))
