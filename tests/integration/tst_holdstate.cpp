@@ -59,7 +59,7 @@ private slots:
     void init() { m_home = std::make_unique<ProgramHome>(); }
     void cleanup()
     {
-        if (QTest::currentTestFailed()) {
+        if (QTest::currentTestFailed() && m_sim) {
             QFile log(m_sim->logPath());
             if (log.open(QIODevice::ReadOnly))
                 qWarning("%s", log.readAll().right(4000).constData());
