@@ -178,18 +178,17 @@ void ScheduleRunner::setRestoring(bool on)
 void ScheduleRunner::onDeviceState()
 {
     const bool ready = m_deviceState.portReady;
-    if (std::exchange(m_portReady, ready) && !ready && m_answered)
+    if (std::exchange(m_portReady, ready) && !ready)
         m_restoreReason = QStringLiteral("line back");
 }
 
 void ScheduleRunner::onReply()
 {
-    if (m_answered && m_silentTicks >= SilentTicks && m_restoreReason.isEmpty())
+    if (m_silentTicks >= SilentTicks && m_restoreReason.isEmpty())
         m_restoreReason = QStringLiteral("device answering again");
     if (!m_restoreReason.isEmpty())
         m_restoreWhy = m_restoreReason;
     m_silentTicks = 0;
-    m_answered = true;
 }
 
 void ScheduleRunner::onSettings(const Protocol::SettingsReply &reply)

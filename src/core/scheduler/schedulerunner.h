@@ -104,7 +104,6 @@ private:
     QString m_restoreWhy;
     std::optional<Protocol::SettingsReply> m_restoreReply;
     int m_silentTicks = 0;
-    bool m_answered = false; // a reply came since the program started
     bool m_portReady = false;
     std::array<int, 20> m_onAirLogo{}; // the logo each sequence went on air with
 };
