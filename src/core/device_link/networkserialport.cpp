@@ -217,9 +217,10 @@ bool NetworkSerialPort::drain(int timeoutMs)
     // Then the server's serial side: a server throws away what its port has
     // not sent yet when the connection closes (ser2net flushes the port), so
     // wait until the bytes have had time to go out at 9600 baud, plus the
-    // network's delay and the server's own packet timer. A busy server (or
-    // a busy machine in front of a pseudo-terminal) takes tens of ms.
-    constexpr int ServerLatencyMs = 250;
+    // network's delay and the server's own packet timer. A busy server, or a
+    // busy machine in front of a pseudo-terminal (which ser2net cannot ask
+    // how much it still holds), took more than 250 ms.
+    constexpr int ServerLatencyMs = 1000;
     while (m_clock.elapsed() < m_lineFreeAt + ServerLatencyMs) {
         if (elapsed.elapsed() >= timeoutMs)
             return false;
