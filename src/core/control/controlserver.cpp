@@ -110,10 +110,22 @@ public:
 private:
     void read()
     {
-        QPointer<ControlSession> alive(this);
         m_input += socket->readAll();
+        handleSome();
+    }
+
+    // A few lines at a time: a client that sends hundreds at once must not
+    // hold up the link's clock, whose ticks pace a download's steps.
+    void handleSome()
+    {
+        constexpr int LinesAtOnce = 8;
+        QPointer<ControlSession> alive(this);
         qsizetype end;
-        while (alive && !m_closed && (end = m_input.indexOf('\n')) >= 0) {
+        for (int handled = 0; alive && !m_closed && (end = m_input.indexOf('\n')) >= 0; ++handled) {
+            if (handled == LinesAtOnce) {
+                QMetaObject::invokeMethod(this, &ControlSession::handleSome, Qt::QueuedConnection);
+                return;
+            }
             QByteArray line = m_input.left(end);
             m_input.remove(0, end + 1);
             if (line.endsWith('\r'))
@@ -489,10 +501,15 @@ QJsonObject ControlServer::status() const
         }
     QJsonObject schedule{{QStringLiteral("on"), m_core.scheduleState.on},
                          {QStringLiteral("running"), m_core.scheduleState.runningShown}};
+    // The week ahead is searched at most once a second, however many ask.
     const QDateTime now = m_core.clock.now();
-    const auto next
-        = m_core.scheduleState.on ? NextSwitch::find(m_core.scheduleState.schedule, now) : std::nullopt;
-    schedule.insert(QStringLiteral("next"), next ? QJsonValue(next->text(now)) : QJsonValue());
+    if (!m_nextAsked.isValid() || now.toSecsSinceEpoch() != m_nextAsked.toSecsSinceEpoch()) {
+        m_nextAsked = now;
+        const auto next
+            = m_core.scheduleState.on ? NextSwitch::find(m_core.scheduleState.schedule, now) : std::nullopt;
+        m_nextText = next ? QJsonValue(next->text(now)) : QJsonValue();
+    }
+    schedule.insert(QStringLiteral("next"), m_nextText);
     return {
         {QStringLiteral("protocol"), ControlProtocol::Version},
         {QStringLiteral("program"), m_holder.program},

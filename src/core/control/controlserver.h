@@ -4,6 +4,7 @@
 #include "control/controlprotocol.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QHostAddress>
 #include <QJsonObject>
 #include <QList>
@@ -115,5 +116,7 @@ private:
     int m_lastLink = -1;
     int m_lastTake = -1;
     int m_lastProgress = -1;
+    mutable QDateTime m_nextAsked; // when status last looked for the next switch
+    mutable QJsonValue m_nextText;
     qint64 m_ticks = 0; // the link's 25 ms ticks, for the queue's time limit
 };
