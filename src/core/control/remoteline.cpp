@@ -43,7 +43,7 @@ QJsonObject RemoteLine::call(const QJsonObject &request)
     for (;;) {
         const qsizetype end = m_input.indexOf('\n');
         if (end >= 0) {
-            const QJsonObject o = QJsonDocument::fromJson(m_input.left(end)).object();
+            QJsonObject o = QJsonDocument::fromJson(m_input.left(end)).object();
             m_input.remove(0, end + 1);
             if (o.value(u"id").toInt(-1) == id)
                 return o;
@@ -88,13 +88,13 @@ bool RemoteLine::attach(int port)
                  {QStringLiteral("command"), command},
                  {QStringLiteral("argument"), QString::fromLatin1(argument.toHex())}});
     });
-    m_core.ops.forwardTo([this](const QJsonObject &r, DeviceOperations::Answered done) {
+    m_core.ops.forwardTo([this](const QJsonObject &r, const DeviceOperations::Answered &done) {
         QJsonObject request = r;
         if (request.value(u"op").toString() == QLatin1String("download") && !request.contains(u"file")) {
             const auto slot = static_cast<size_t>(std::clamp(m_core.logoState.currentSlot, 0, 32));
             request.insert(QStringLiteral("file"), m_core.logoState.slotFile[slot]);
         }
-        this->request(request, std::move(done));
+        this->request(request, done);
     });
     m_core.deviceState.heldBy = m_holder;
     const QJsonObject link = status.value(u"link").toObject();
@@ -129,13 +129,13 @@ void RemoteLine::ended()
     emit lost(std::exchange(m_holder, QString()));
 }
 
-void RemoteLine::request(QJsonObject request, std::function<void(const QJsonObject &)> done)
+void RemoteLine::request(QJsonObject request, const std::function<void(const QJsonObject &)> &done)
 {
     if (!attached())
         return;
     const int id = m_nextId++;
     request.insert(QStringLiteral("id"), id);
-    m_waiting.insert(id, std::move(done));
+    m_waiting.insert(id, done);
     m_socket.write(QJsonDocument(request).toJson(QJsonDocument::Compact) + '\n');
 }
 

@@ -35,7 +35,7 @@ public:
     void detach();
 
     // Sends a request; done gets a successful answer. A refusal is reported.
-    void request(QJsonObject request, std::function<void(const QJsonObject &)> done = {});
+    void request(QJsonObject request, const std::function<void(const QJsonObject &)> &done = {});
 
 signals:
     // The holder went away (it stopped, or its line went to another port).
