@@ -81,7 +81,8 @@ bool RemoteLine::attach(int port)
     m_port = port;
     m_holder = hello.value(u"program").toString() + QStringLiteral(" on ") + hello.value(u"line").toString();
     connect(&m_socket, &QLocalSocket::readyRead, this, &RemoteLine::read, Qt::UniqueConnection);
-    connect(&m_socket, &QLocalSocket::disconnected, this, &RemoteLine::ended, Qt::UniqueConnection);
+    connect(&m_socket, &QLocalSocket::disconnected, this, [this] { release(true); });
+    connect(&m_core.link, &DeviceLink::forwardingEnded, this, &RemoteLine::detach, Qt::UniqueConnection);
 
     m_core.link.forwardTo([this](int command, const QByteArray &argument) {
         request({{QStringLiteral("op"), QStringLiteral("command")},
@@ -113,20 +114,23 @@ void RemoteLine::detach()
         return;
     m_socket.disconnect(this);
     m_socket.disconnectFromServer();
-    ended();
+    release(false);
 }
 
-void RemoteLine::ended()
+void RemoteLine::release(bool holderGone)
 {
     m_socket.disconnect(this);
     m_waiting.clear();
     m_core.ops.forwardTo({});
-    m_core.link.detach();
+    if (m_core.link.forwarding())
+        m_core.link.detach();
     m_core.deviceState.heldBy.clear();
     m_core.deviceState.transferBusy = false;
     m_core.reporter.setProgressVisible(false);
     m_core.deviceState.notify();
-    emit lost(std::exchange(m_holder, QString()));
+    const QString holder = std::exchange(m_holder, QString());
+    if (holderGone)
+        emit lost(holder);
 }
 
 void RemoteLine::request(QJsonObject request, const std::function<void(const QJsonObject &)> &done)

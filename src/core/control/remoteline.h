@@ -47,7 +47,8 @@ private:
     void onEvent(const QJsonObject &event);
     void showLink(bool open, bool answering);
     void showSettings(const QJsonObject &settings);
-    void ended();
+    // holderGone: it went away, rather than this side letting go.
+    void release(bool holderGone);
 
     QuillonCore &m_core;
     QLocalSocket m_socket;

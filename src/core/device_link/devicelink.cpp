@@ -240,6 +240,11 @@ void DeviceLink::openPort()
 {
     if (m_deviceState.comPort == 0)
         return;
+    // A port chosen while working through another process: that ends here.
+    if (m_forward) {
+        m_forward = nullptr;
+        emit forwardingEnded();
+    }
     closePort();
     const SerialPort::OpenResult result = m_port.open(m_deviceState.comPort);
     if (!result.ok() && !reportOpenFailure(result))

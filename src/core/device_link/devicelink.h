@@ -107,6 +107,8 @@ public:
 
 signals:
     void comInitTimerChanged(bool enabled);
+    // Opening a port ended the forwarding to another process.
+    void forwardingEnded();
     // A reply told the device's settings, or the slot it has selected.
     void settingsReceived(const Protocol::SettingsReply &settings);
     void slotReported(int slot);
