@@ -198,8 +198,7 @@ private slots:
 
         QCOMPARE(describe(feed(splitter, "ALD", 2000)), QByteArrayList{"ALD()"});
         splitter.expectPayload(2048);
-        QVERIFY(feed(splitter, "AL", 2003).isEmpty());
-        QVERIFY(splitter.checkSilence(2004 + limit - 1).isEmpty());
+        QVERIFY(feed(splitter, "AL", 2003).isEmpty() && splitter.checkSilence(2004 + limit - 1).isEmpty());
         const QList<Item> cut = splitter.checkSilence(2004 + limit);
         QCOMPARE(describe(cut), QByteArrayList{"~AL"});
         QCOMPARE(cut.constFirst().ms, 2004);
@@ -303,8 +302,7 @@ private slots:
         // Two commands in one write, at 9600 baud: ARC is taken 3 byte times after ARS.
         client.write("ARSARC");
         QCOMPARE(client.read(13), kSettings);
-        QVERIFY(client.read(45).startsWith("(C) "));
-        QVERIFY(sim.received().at(1).ms - sim.received().at(0).ms >= 3);
+        QVERIFY(client.read(45).startsWith("(C) ") && sim.received().at(1).ms - sim.received().at(0).ms >= 3);
 
         // TAKE on at the front panel shows in the next reply only; a node
         // without power hears and answers nothing, and comes back with TAKE
@@ -324,9 +322,7 @@ private slots:
 
         // Hung up or stopped, the link goes (the line dropping and coming back: tst_faults).
         sim.control("hangup");
-        QVERIFY(sim.waitForEvent("hangup", Timeout));
-        QVERIFY(!QFileInfo(sim.linkPath()).isSymLink());
-        QVERIFY(sim.stop());
+        QVERIFY(sim.waitForEvent("hangup", Timeout) && !QFileInfo(sim.linkPath()).isSymLink() && sim.stop());
         QVERIFY(!QFileInfo(sim.linkPath()).isSymLink());
     }
 

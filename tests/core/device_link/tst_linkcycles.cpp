@@ -48,8 +48,7 @@ private slots:
         f->ticks(300);
         QVERIFY2(f->port.writes.isEmpty(), f->port.wire().constData());
         QCOMPARE(writesOver(50, true), (QMap<int, QByteArray>{{22, "WK,00"}}));
-        QVERIFY(core().deviceState.portReady);
-        QVERIFY(!core().link.comInitEnabled());
+        QVERIFY(core().deviceState.portReady && !core().link.comInitEnabled());
         core().link.openPort();
         QCOMPARE(writesOver(50, true), (QMap<int, QByteArray>{{21, "WK,00"}}));
     }
@@ -230,9 +229,7 @@ private slots:
 
         core().reporter.closePanel();
         emit f->port.commEvent(SerialPort::LineLost);
-        QVERIFY(!f->port.isOpen());
-        QVERIFY(!core().deviceState.portReady);
-        QVERIFY(core().reporter.panelVisible());
+        QVERIFY(!f->port.isOpen() && !core().deviceState.portReady && core().reporter.panelVisible());
         f->port.receive(QByteArray(20, 'x')); // bytes wait in the port while it is not ready
         QCOMPARE(f->port.bytesWaiting(), 20);
         QVERIFY(core().link.rxBuffer().isEmpty());

@@ -76,8 +76,7 @@ private slots:
         QVERIFY(locator.devicePath(8).isEmpty());
         QVERIFY(locator.problem(8).contains(u"com8: \"/dev/ttyUSB0\" is not socket://"_s));
         SystemSerialPort port{PortLocator(dir.path())};
-        QVERIFY(port.probe(7));
-        QVERIFY(!port.probe(8));
+        QVERIFY(port.probe(7) && !port.probe(8));
         const SerialPort::OpenResult bad = port.open(8);
         QCOMPARE(bad.failure, int(SerialPort::NotValid));
         QVERIFY(bad.detail.contains(u"is not socket://"_s));

@@ -223,9 +223,8 @@ private slots:
             QCOMPARE(core().logoState.slotOffered[static_cast<size_t>(i)], i <= model);
         // The "s" reply selects its slot without echoing it to the device.
         QCOMPARE(core().logoState.currentSlot, 3);
-        QVERIFY(core().logoState.slotChosen[3]);
-        QVERIFY(core().deviceState.uploadOffered);
-        QVERIFY(f->port.writes.isEmpty());
+        QVERIFY(core().logoState.slotChosen[3] && core().deviceState.uploadOffered
+                && f->port.writes.isEmpty());
         QCOMPARE(f->setting(QStringLiteral("LogoSelect")), QStringLiteral("3"));
     }
 
@@ -265,8 +264,7 @@ private slots:
         arrive("(C) 2006 QX07 V1.2\r\n");
         QCOMPARE(core().deviceState.modelNumber, 7);
         QCOMPARE(core().deviceState.title, QStringLiteral("Quillon - QX-7 Detected"));
-        QVERIFY(core().logoState.slotOffered[7]);
-        QVERIFY(!core().logoState.slotOffered[8]);
+        QVERIFY(core().logoState.slotOffered[7] && !core().logoState.slotOffered[8]);
 
         arrive("(C) 2006 QX99 V1.2\r\n");
         QCOMPARE(core().deviceState.modelNumber, 7);

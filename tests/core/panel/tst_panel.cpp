@@ -213,8 +213,7 @@ private slots:
         QCOMPARE(f->port.writes, QList<QByteArray>{QByteArray("AJ04\0\0\0", 7)});
         QCOMPARE(f->setting(QStringLiteral("LogoSelect")), QStringLiteral("4"));
         QCOMPARE(core().logoState.currentSlot, 4);
-        QVERIFY(core().logoState.slotChosen[4]);
-        QVERIFY(!core().logoState.slotChosen[3]);
+        QVERIFY(core().logoState.slotChosen[4] && !core().logoState.slotChosen[3]);
     }
 
     // The model menu: "auto" (0) and models that do not exist mean one logo;
@@ -229,13 +228,11 @@ private slots:
             QCOMPARE(f->setting(QStringLiteral("QX_Model")), QString::fromLatin1(stored));
         };
         choose(7, 7, "7");
-        QVERIFY(core().deviceState.modelChosen[7]);
-        QVERIFY(!core().deviceState.modelChosen[4]);
+        QVERIFY(core().deviceState.modelChosen[7] && !core().deviceState.modelChosen[4]);
         choose(0, 1, "0");
         QVERIFY(core().deviceState.modelChosen[0]);
         choose(5, 1, "1");
-        QVERIFY(core().deviceState.modelChosen[1]);
-        QVERIFY(f->port.writes.isEmpty());
+        QVERIFY(core().deviceState.modelChosen[1] && f->port.writes.isEmpty());
 
         core().slotControl.chooseModel(15);
         core().slotControl.selectSlot(6);

@@ -135,8 +135,8 @@ private slots:
         f.setSetting(u"ComPort"_s, u"3"_s);
         QuillonCore &core = f.start();
         QCOMPARE(f.port.opened, QList<int>{3});
-        QVERIFY(f.port.writes.isEmpty());
-        QVERIFY(core.deviceState.ports[2].checked && !core.deviceState.ports[3].visible);
+        QVERIFY(f.port.writes.isEmpty() && core.deviceState.ports[2].checked
+                && !core.deviceState.ports[3].visible);
         QCOMPARE(core.deviceState.portText, u"3"_s);
         QCOMPARE(core.deviceState.portIndicator, Indicator::Cyan);
         core.link.choosePort(1);
@@ -200,8 +200,7 @@ private slots:
         QCOMPARE(core.logoState.logoHeight[1], 32);
         QCOMPARE(core.logoState.logoHeight[3], 64);
         QCOMPARE(core.logoState.logos[3].toByteArray(), BitmapMaker().pixels());
-        QVERIFY(core.logoState.recentFiles[0].isEmpty());
-        QVERIFY(f.port.writes.isEmpty());
+        QVERIFY(core.logoState.recentFiles[0].isEmpty() && f.port.writes.isEmpty());
     }
 
     // Feature pairs from two lists, read in capitals; an entry without a
@@ -212,10 +211,8 @@ private slots:
         f.setSetting(u"Enables_A"_s, u"node,7,DIAG,x"_s);
         f.setSetting(u"Enables_B"_s, u"1,0,1,"_s);
         QuillonCore &core = f.start();
-        QVERIFY(core.startup.menuOptions().nodeMenu);
-        QVERIFY(!core.deviceState.modelOffered[7]);
-        QVERIFY(core.deviceState.modelOffered[4]);
-        QVERIFY(core.startup.menuOptions().factoryReset);
+        QVERIFY(core.startup.menuOptions().nodeMenu && !core.deviceState.modelOffered[7]);
+        QVERIFY(core.deviceState.modelOffered[4] && core.startup.menuOptions().factoryReset);
     }
 
     // Port numbers to devices: the ports folder first, then the built-in map.
