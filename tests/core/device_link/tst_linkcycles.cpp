@@ -113,7 +113,9 @@ private slots:
         f->wake();
         core().upload.request();
         f->ticks(499);
-        QVERIFY(core().link.awaitingLogoStream() && (f->ticks(1), !core().link.awaitingLogoStream()));
+        QVERIFY(core().link.awaitingLogoStream());
+        f->ticks(1);
+        QVERIFY(!core().link.awaitingLogoStream());
         QCOMPARE(core().reporter.panelTitle(), QStringLiteral("mnuUpLoadLogo_Click"));
         f->port.receive(QByteArray("s\x0a\x14\x28\x5e\x1e\x01\x00\x00\x08\x10", 11) + "03");
         f->ticks(3);
@@ -226,8 +228,10 @@ private slots:
         QVERIFY(core().link.rxBuffer().isEmpty());
         const qsizetype opens = f->port.opened.size();
         QList<qsizetype> reopened;
-        for (const int ticks : {41, 40, 1})
-            reopened << (f->ticks(ticks), f->port.opened.size() - opens);
+        for (const int ticks : {41, 40, 1}) {
+            f->ticks(ticks);
+            reopened << f->port.opened.size() - opens;
+        }
         QCOMPARE(reopened, (QList<qsizetype>{1, 1, 2}));
         f->wake();
         QVERIFY(core().deviceState.portReady);
@@ -272,7 +276,9 @@ private slots:
         QCOMPARE(r.panelText(), QStringLiteral("first\r\nsecond"));
         for (int i = 0; i < 199; ++i)
             r.tick();
-        QVERIFY(r.panelVisible() && (r.tick(), !r.panelVisible()));
+        QVERIFY(r.panelVisible());
+        r.tick();
+        QVERIFY(!r.panelVisible());
         r.ReportError(QStringLiteral("third"), QStringLiteral("RecvData"));
         QCOMPARE(r.panelText(), QStringLiteral("third"));
     }
