@@ -192,11 +192,9 @@ private slots:
         action(u"mnuDiagSub8"_s)->trigger();                      // "Send Logo"
         for (int i = 0; i < 30; ++i)
             w->core().link.tick();
-        QVERIFY(w->core().download.running());
-        QVERIFY(QApplication::overrideCursor());
+        QVERIFY(w->core().download.running() && QApplication::overrideCursor());
         w->close();
-        QVERIFY(!f->port.isOpen());
-        QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(!f->port.isOpen() && !QApplication::overrideCursor());
     }
 
     // The about window links to the page and writes to the maintainers,
@@ -246,8 +244,8 @@ private slots:
         };
         QCOMPARE(ManualLauncher::find(folders), QString());
         const QString missing = ManualLauncher::open({program.path()}, viewer);
-        QVERIFY(missing.contains(ManualLauncher::fileName()) && missing.contains(program.path()));
-        QVERIFY(opened.isEmpty());
+        QVERIFY(missing.contains(ManualLauncher::fileName()) && missing.contains(program.path())
+                && opened.isEmpty());
         QCOMPARE(ManualLauncher::find(folders), put(docs));
         const QString inProgram = put(program);
         QCOMPARE(ManualLauncher::find(folders), inProgram);

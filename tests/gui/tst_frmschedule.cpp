@@ -69,8 +69,7 @@ private slots:
         f->core->scheduleState.on = true;
         open();
         QCOMPARE(cell("txtStart", 0)->text() + day(1)->text(), u"9:00:00 x"_s);
-        QVERIFY(!child<QLabel>(u"lblLocked"_s)->isVisible());
-        QVERIFY(w->width() <= 1024 && w->height() <= 700);
+        QVERIFY(!child<QLabel>(u"lblLocked"_s)->isVisible() && w->width() <= 1024 && w->height() <= 700);
 
         f->core->runner.tick(); // look ahead
         f->core->runner.tick(); // present: the T-ON cell turns yellow
@@ -112,8 +111,7 @@ private slots:
         QCOMPARE(day(38)->text(), u"x"_s);
         QCOMPARE(f->setting(u"S_Days"_s), u"<missing>"_s); // until SAVE
         QTest::mouseClick(child<QPushButton>(u"cmdButtons_1"_s), Qt::LeftButton);
-        QVERIFY(f->setting(u"S_Days"_s).startsWith(u"0,0,0,0,0,8,"_s));
-        QVERIFY(shown.isEmpty());
+        QVERIFY(f->setting(u"S_Days"_s).startsWith(u"0,0,0,0,0,8,"_s) && shown.isEmpty());
 
         QTest::mouseClick(day(39), Qt::LeftButton);
         ReadOnlyFolder folder(f->dir.path());
@@ -176,8 +174,7 @@ private slots:
         auto *redo = child<QAction>(u"mnuRedo"_s);
         QVERIFY(!undo->isEnabled() && !redo->isEnabled());
         QTest::mouseClick(day(15), Qt::LeftButton);
-        QVERIFY(week->timeline().sequencesOn(1).isEmpty());
-        QVERIFY(undo->isEnabled());
+        QVERIFY(week->timeline().sequencesOn(1).isEmpty() && undo->isEnabled());
 
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));

@@ -8,6 +8,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 // The timers' cycles, driven tick by tick: the start-up wake-up, the periodic
 // poll, the reply time-out, the port retry, the reply framing and the error
 // panel's hiding.
@@ -48,8 +50,7 @@ private slots:
         f->ticks(300);
         QVERIFY2(f->port.writes.isEmpty(), f->port.wire().constData());
         QCOMPARE(writesOver(50, true), (QMap<int, QByteArray>{{22, "WK,00"}}));
-        QVERIFY(core().deviceState.portReady);
-        QVERIFY(!core().link.comInitEnabled());
+        QVERIFY(core().deviceState.portReady && !core().link.comInitEnabled());
         core().link.openPort();
         QCOMPARE(writesOver(50, true), (QMap<int, QByteArray>{{21, "WK,00"}}));
     }
@@ -69,19 +70,16 @@ private slots:
         core().deviceState.transferBusy = true;     // no poll, only the time-out's own traffic
         core().deviceState.transfersEnabled = true; // as a reply left them
         QCOMPARE(writesOver(800), (QMap<int, QByteArray>{{700, "ARS"}}));
-        QVERIFY(!core().deviceState.transfersEnabled);
-        QCOMPARE(core().deviceState.portIndicator, Indicator::Cyan);
+        QVERIFY(!core().deviceState.transfersEnabled && core().deviceState.portIndicator == Indicator::Cyan);
         QCOMPARE(writesOver(399), (QMap<int, QByteArray>{{100, "ARS"}, {200, "WK,00"}, {300, "ARS"}}));
         QVERIFY(f->port.isOpen());
         f->ticks(1);
-        QVERIFY(!f->port.isOpen());
-        QCOMPARE(core().deviceState.portIndicator, Indicator::Red);
-        QCOMPARE(core().link.replyWaitTicks(), 601);
+        QVERIFY(!f->port.isOpen() && core().deviceState.portIndicator == Indicator::Red
+                && core().link.replyWaitTicks() == 601);
         f->ticks(99); // the next request reopens the port (tst_protocol)
         f->port.receive(QByteArray("S\x01\x02\x03\x04\x05\x00\x00\x00\x01\x01", 11));
         f->ticks(2);
-        QCOMPARE(core().deviceState.portIndicator, Indicator::Green);
-        QVERIFY(core().deviceState.transfersEnabled);
+        QVERIFY(core().deviceState.portIndicator == Indicator::Green && core().deviceState.transfersEnabled);
     }
 
     // A reply is complete after two quiet ticks: pieces with one quiet tick
@@ -96,8 +94,7 @@ private slots:
         f->ticks(1);
         f->port.receive("03");
         f->ticks(3);
-        QCOMPARE(core().reporter.replyCount().toInt(), count + 1);
-        QCOMPARE(core().logoState.currentSlot, 3);
+        QVERIFY(core().reporter.replyCount().toInt() == count + 1 && core().logoState.currentSlot == 3);
         // Two quiet ticks: the head is a reply of its own, and the tail
         // (below the receive threshold) waits in the port for more.
         f->port.receive(head);
@@ -105,8 +102,7 @@ private slots:
         QCOMPARE(core().reporter.replyCount().toInt(), count + 2);
         f->port.receive("03");
         f->ticks(3);
-        QCOMPARE(core().reporter.replyCount().toInt(), count + 2);
-        QCOMPARE(f->port.bytesWaiting(), 2);
+        QVERIFY(core().reporter.replyCount().toInt() == count + 2 && f->port.bytesWaiting() == 2);
     }
 
     // An "ARM" nobody answers disarms the upload after its wait and says
@@ -123,8 +119,7 @@ private slots:
         QCOMPARE(core().reporter.panelTitle(), QStringLiteral("mnuUpLoadLogo_Click"));
         f->port.receive(QByteArray("s\x0a\x14\x28\x5e\x1e\x01\x00\x00\x08\x10", 11) + "03");
         f->ticks(3);
-        QCOMPARE(core().panelState.fade, 80);
-        QVERIFY(core().reporter.uploadStatus().isEmpty());
+        QVERIFY(core().panelState.fade == 80 && core().reporter.uploadStatus().isEmpty());
 
         QSignalSpy stream(&core().link, &DeviceLink::logoStreamReceived);
         core().link.expectLogoStream(500);
@@ -132,9 +127,7 @@ private slots:
         f->ticks(21);
         QCOMPARE(core().reporter.uploadStatus(),
                  QStringLiteral("Data stream too short: 1900 Bytes of 2052."));
-        QVERIFY(!core().link.awaitingLogoStream());
-        QCOMPARE(stream.count(), 0);
-        QCOMPARE(f->port.threshold, 11);
+        QVERIFY(!core().link.awaitingLogoStream() && stream.isEmpty() && f->port.threshold == 11);
     }
 
     // A 10-byte settings reply (taken: tst_protocol) is reported once a streak.
@@ -148,8 +141,8 @@ private slots:
             f->ticks(3);
         }
         QVERIFY(f->port.isOpen());
-        QCOMPARE(core().reporter.panelText().count(QStringLiteral("settings reply of 10 bytes")), 2);
-        QCOMPARE(core().reporter.panelTitle(), QStringLiteral("ProcessData"));
+        QVERIFY(core().reporter.panelText().count(u"settings reply of 10 bytes"_s) == 2
+                && core().reporter.panelTitle() == u"ProcessData"_s);
     }
 
     // A failing port is reported once a streak (after it opened once, the
@@ -164,8 +157,7 @@ private slots:
         f->port.failing.insert(2, SerialPort::InUse);
         core().link.choosePort(2);
         core().link.choosePort(2);
-        QCOMPARE(failures(), 1);
-        QCOMPARE(core().deviceState.portIndicator, Indicator::Red);
+        QVERIFY(failures() == 1 && core().deviceState.portIndicator == Indicator::Red);
         QCOMPARE(f->setting(QStringLiteral("ComPort")), QStringLiteral("2"));
         f->port.failing.clear();
         core().link.openPort();
@@ -206,13 +198,13 @@ private slots:
 
     void clockLabelEverySixthTick()
     {
-        f->ticks(1);
-        QCOMPARE(core().reporter.currentTime(), QStringLiteral("9:05:07"));
-        f->clock.time = f->clock.time.addSecs(3600);
-        f->ticks(5);
-        QCOMPARE(core().reporter.currentTime(), QStringLiteral("9:05:07"));
-        f->ticks(1);
-        QCOMPARE(core().reporter.currentTime(), QStringLiteral("10:05:07"));
+        QStringList shown;
+        for (const int ticks : {1, 5, 1}) {
+            f->ticks(ticks);
+            shown << core().reporter.currentTime();
+            f->clock.time = f->clock.time.addSecs(3600); // shown from the sixth tick on
+        }
+        QCOMPARE(shown, (QStringList{u"9:05:07"_s, u"9:05:07"_s, u"11:05:07"_s}));
     }
 
     // A full transmit buffer closes the port until the next command. A lost
@@ -223,26 +215,24 @@ private slots:
         f->wake();
         emit f->port.commEvent(SerialPort::TransmitBufferFull);
         QVERIFY(!f->port.isOpen());
-        QCOMPARE(core().reporter.panelTitle(), QStringLiteral("Mscomm1_OnComm"));
-        QCOMPARE(core().reporter.panelText(), QStringLiteral("Transmit Buffer Full"));
+        QCOMPARE(core().reporter.panelTitle() + core().reporter.panelText(),
+                 u"Mscomm1_OnCommTransmit Buffer Full"_s);
         core().link.sendCommand(CommandTable::RetrieveSettings);
         QVERIFY(f->port.isOpen());
 
         core().reporter.closePanel();
         emit f->port.commEvent(SerialPort::LineLost);
-        QVERIFY(!f->port.isOpen());
-        QVERIFY(!core().deviceState.portReady);
-        QVERIFY(core().reporter.panelVisible());
+        QVERIFY(!f->port.isOpen() && !core().deviceState.portReady && core().reporter.panelVisible());
         f->port.receive(QByteArray(20, 'x')); // bytes wait in the port while it is not ready
         QCOMPARE(f->port.bytesWaiting(), 20);
         QVERIFY(core().link.rxBuffer().isEmpty());
         const qsizetype opens = f->port.opened.size();
-        f->ticks(41);
-        QCOMPARE(f->port.opened.size(), opens + 1);
-        f->ticks(40);
-        QCOMPARE(f->port.opened.size(), opens + 1);
-        f->ticks(1);
-        QCOMPARE(f->port.opened.size(), opens + 2);
+        QList<qsizetype> reopened;
+        for (const int ticks : {41, 40, 1}) {
+            f->ticks(ticks);
+            reopened << f->port.opened.size() - opens;
+        }
+        QCOMPARE(reopened, (QList<qsizetype>{1, 1, 2}));
         f->wake();
         QVERIFY(core().deviceState.portReady);
     }

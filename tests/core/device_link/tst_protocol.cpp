@@ -7,6 +7,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 QByteArray bytes(std::initializer_list<int> codes)
 {
@@ -100,12 +102,10 @@ private slots:
         core().panel.setIntensity(0);
         QCOMPARE(f->port.writes, (QList<QByteArray>{QByteArray("AFR\0", 4), QByteArray("AFL\x01", 4),
                                                     QByteArray("AIR\0", 4)}));
-        QCOMPARE(core().panelState.fadeText, QStringLiteral(" .05"));
-        QCOMPARE(core().panelState.intensityText, QStringLiteral("0"));
-        QCOMPARE(f->setting(QStringLiteral("Slider-FADE")), QStringLiteral("100"));
-        QCOMPARE(f->setting(QStringLiteral("Slider-INT")), QStringLiteral("0"));
-        QCOMPARE(PanelValues::fadeLabel(99), QStringLiteral(" .10"));
-        QCOMPARE(PanelValues::fadeLabel(80), QStringLiteral("1.05"));
+        QCOMPARE((QStringList{core().panelState.fadeText, core().panelState.intensityText,
+                              f->setting(u"Slider-FADE"_s), f->setting(u"Slider-INT"_s),
+                              PanelValues::fadeLabel(99), PanelValues::fadeLabel(80)}),
+                 (QStringList{u" .05"_s, u"0"_s, u"100"_s, u"0"_s, u" .10"_s, u"1.05"_s}));
     }
 
     // The sent counter wraps to 0 after 9999, so does the reply counter
@@ -114,14 +114,14 @@ private slots:
     {
         for (int i = core().reporter.sentCount().toInt(); i < 9999; ++i)
             core().link.writeText("SP");
-        QCOMPARE(core().reporter.sentCount(), QStringLiteral("9999"));
+        const QString top = core().reporter.sentCount();
         core().link.writeText("SP");
-        QCOMPARE(core().reporter.sentCount(), QStringLiteral("0"));
         Reporter r;
-        QCOMPARE(r.replyCount(), QStringLiteral("00000"));
+        const QString first = r.replyCount();
         for (int i = 0; i < 10000; ++i)
             r.countReply();
-        QCOMPARE(r.replyCount(), QStringLiteral("0"));
+        QCOMPARE((QStringList{top, core().reporter.sentCount(), first, r.replyCount()}),
+                 (QStringList{u"9999"_s, u"0"_s, u"00000"_s, u"0"_s}));
     }
 
     // A closed port is reopened for a write (shown by
@@ -134,22 +134,20 @@ private slots:
         f->port.present.clear();
         const int count = core().reporter.sentCount().toInt();
         core().link.writeText("ARC");
-        QCOMPARE(core().deviceState.portIndicator, Indicator::Red);
+        QVERIFY(core().deviceState.portIndicator == Indicator::Red
+                && core().reporter.sentCount().toInt() == count + 1);
         QCOMPARE(core().reporter.diagSend(), QStringLiteral("SendCom: ARC"));
-        QCOMPARE(core().reporter.sentCount().toInt(), count + 1);
 
         f->port.present = {3};
         core().reporter.setDiagReply(QStringLiteral("QX Reply: 53"));
         send(CommandTable::RetrieveSettings);
-        QCOMPARE(core().reporter.diagReply(), QString());
-        QCOMPARE(core().deviceState.portIndicator, Indicator::Cyan);
+        QVERIFY(core().reporter.diagReply().isEmpty() && core().deviceState.portIndicator == Indicator::Cyan);
 
         core().link.closePort();
         core().deviceState.comPort = 0;
         const QString sent = core().reporter.sentCount();
         core().link.writeText("ARS");
-        QCOMPARE(core().reporter.sentCount(), sent);
-        QVERIFY(!f->port.isOpen());
+        QVERIFY(core().reporter.sentCount() == sent && !f->port.isOpen());
     }
 
     // A settings reply sets the panel, its time labels and the stored
@@ -185,8 +183,8 @@ private slots:
         QTEST((QStringList{p.hposText, p.vposText, p.onTimeText, p.intervalText}).join(u' '),
               "hposVposOnCycle");
         QTEST(p.takeOn, "take");
-        QCOMPARE(f->setting(QStringLiteral("Slider-MIX")), QString::number(p.mix));
-        QCOMPARE(f->setting(QStringLiteral("Slider-FADE")), QString::number(p.fade));
+        QCOMPARE(f->setting(u"Slider-MIX"_s) + u' ' + f->setting(u"Slider-FADE"_s),
+                 u"%1 %2"_s.arg(p.mix).arg(p.fade));
         QVERIFY(f->port.writes.isEmpty()); // nothing is echoed back to the device
     }
 
@@ -222,11 +220,9 @@ private slots:
         for (int i = 1; i <= 15; ++i)
             QCOMPARE(core().logoState.slotOffered[static_cast<size_t>(i)], i <= model);
         // The "s" reply selects its slot without echoing it to the device.
-        QCOMPARE(core().logoState.currentSlot, 3);
-        QVERIFY(core().logoState.slotChosen[3]);
-        QVERIFY(core().deviceState.uploadOffered);
-        QVERIFY(f->port.writes.isEmpty());
-        QCOMPARE(f->setting(QStringLiteral("LogoSelect")), QStringLiteral("3"));
+        QVERIFY(core().logoState.currentSlot == 3 && core().logoState.slotChosen[3]
+                && core().deviceState.uploadOffered && f->port.writes.isEmpty()
+                && f->setting(u"LogoSelect"_s) == u"3"_s);
     }
 
     // Bytes before the reply's letter are dropped when a whole reply follows;
@@ -235,8 +231,7 @@ private slots:
     {
         const QString before = core().reporter.replyCount();
         arrive(QByteArray("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c", 12));
-        QCOMPARE(core().reporter.replyCount(), before);
-        QCOMPARE(core().reporter.diagReply(), QString());
+        QVERIFY(core().reporter.replyCount() == before && core().reporter.diagReply().isEmpty());
         arrive(QByteArray("\x01\x02", 2) + kExample);
         QCOMPARE(core().panelState.mix, 49);
 
@@ -244,8 +239,7 @@ private slots:
         const int mix = core().panelState.mix;
         const int count = core().reporter.replyCount().toInt();
         arrive(QByteArray("\x01", 1) + kExample.left(10));
-        QCOMPARE(core().panelState.mix, mix);
-        QCOMPARE(core().reporter.replyCount().toInt(), count + 1);
+        QVERIFY(core().panelState.mix == mix && core().reporter.replyCount().toInt() == count + 1);
         QVERIFY(core().reporter.diagReply().startsWith(QStringLiteral("QX Reply: 01,53")));
         QCOMPARE(core().deviceState.title, QStringLiteral("Quillon - QX-4 Selected"));
     }
@@ -265,17 +259,15 @@ private slots:
         arrive("(C) 2006 QX07 V1.2\r\n");
         QCOMPARE(core().deviceState.modelNumber, 7);
         QCOMPARE(core().deviceState.title, QStringLiteral("Quillon - QX-7 Detected"));
-        QVERIFY(core().logoState.slotOffered[7]);
-        QVERIFY(!core().logoState.slotOffered[8]);
+        QVERIFY(core().logoState.slotOffered[7] && !core().logoState.slotOffered[8]);
 
         arrive("(C) 2006 QX99 V1.2\r\n");
-        QCOMPARE(core().deviceState.modelNumber, 7);
-        QCOMPARE(core().reporter.copyright(), QStringLiteral("(C) 2006 QX99 V1.2"));
+        QVERIFY(core().deviceState.modelNumber == 7
+                && core().reporter.copyright() == u"(C) 2006 QX99 V1.2"_s);
         f->ticks(190);
         QVERIFY(!core().reporter.copyright().isEmpty());
         f->ticks(1);
-        QCOMPARE(core().reporter.copyright(), QString());
-        QCOMPARE(core().link.copyrightWait(), -1);
+        QVERIFY(core().reporter.copyright().isEmpty() && core().link.copyrightWait() == -1);
 
         QVERIFY(!Protocol::parseCopyright("(C) QX1")->model); // no line end: no model
         QVERIFY(!Protocol::parseCopyright("\r\n(C) 2006 QX04 V1.2\r\n"));

@@ -7,6 +7,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 // The control panel's rules: the position boxes, the standard buttons, the
 // lock and the preview colours; the logo slots and model types: what a
 // selection sends, stores and shows.
@@ -77,38 +79,31 @@ private slots:
         QFETCH(bool, horizontal);
         QFETCH(int, standard);
         QFETCH(QString, typed);
-        QFETCH(QString, shown);
         QFETCH(QByteArray, sent);
-        QFETCH(int, placed);
         core().panelState.standard = standard;
         QCOMPARE(typeInto(horizontal, typed), QList<QByteArray>{sent});
         const PanelState &p = core().panelState;
-        QCOMPARE(horizontal ? p.hposText : p.vposText, shown);
-        QCOMPARE(horizontal ? p.previewLeft : p.previewTop, placed);
+        QTEST(horizontal ? p.hposText : p.vposText, "shown");
+        QTEST(horizontal ? p.previewLeft : p.previewTop, "placed");
     }
 
     void positionBoxRefusals()
     {
         QSignalSpy beeps(&core().panel, &PanelController::beepRequested);
-        QVERIFY(typeInto(false, QStringLiteral("ab")).isEmpty());
-        QCOMPARE(beeps.count(), 1);
-        QCOMPARE(core().panelState.vposText, QStringLiteral("0"));
-        QCOMPARE(core().reporter.panelTitle(), QStringLiteral("txtVPOS"));
-        QCOMPARE(core().reporter.panelText(), QStringLiteral("Allowable Range 0 to 100%"));
+        QVERIFY(typeInto(false, QStringLiteral("ab")).isEmpty() && beeps.count() == 1);
+        QCOMPARE((QStringList{core().panelState.vposText, core().reporter.panelTitle(),
+                              core().reporter.panelText()}),
+                 (QStringList{u"0"_s, u"txtVPOS"_s, u"Allowable Range 0 to 100%"_s}));
 
         core().reporter.closePanel();
-        QVERIFY(typeInto(true, QString()).isEmpty());
-        QCOMPARE(beeps.count(), 2);
-        QVERIFY(!core().reporter.panelVisible());
+        QVERIFY(typeInto(true, QString()).isEmpty() && beeps.count() == 2 && !core().reporter.panelVisible());
 
         QVERIFY(typeInto(true, QStringLiteral("x")).isEmpty());
-        QCOMPARE(core().reporter.panelText(), QStringLiteral("Allowable Range 34 to 154  "));
-        QCOMPARE(core().panelState.hposText, QStringLiteral("0"));
+        QCOMPARE(core().reporter.panelText() + core().panelState.hposText, u"Allowable Range 34 to 154  0"_s);
 
         core().reporter.closePanel();
         QVERIFY(typeInto(true, QStringLiteral("40000")).isEmpty());
-        QCOMPARE(core().reporter.panelTitle(), QStringLiteral("txtHPOS"));
-        QCOMPARE(core().panelState.hposText, QStringLiteral("40000"));
+        QCOMPARE(core().reporter.panelTitle() + core().panelState.hposText, u"txtHPOS40000"_s);
     }
 
     void dragIsThrottledAndLocked()
@@ -125,8 +120,8 @@ private slots:
         f->ticks(3);
         core().panel.dragTo(-10000, -10000);
         QCOMPARE(f->port.writes.mid(4), (QList<QByteArray>{"AVP04", "AHP22"}));
-        QCOMPARE(core().panelState.hposText + core().panelState.vposText, QStringLiteral("00"));
-        QCOMPARE(core().panelState.previewLeft, 60);
+        QVERIFY(core().panelState.hposText + core().panelState.vposText == u"00"_s
+                && core().panelState.previewLeft == 60);
         core().panel.endDrag();
 
         core().panel.toggleLock();
@@ -134,8 +129,7 @@ private slots:
         const int left = core().panelState.previewLeft;
         core().panel.startDrag(0, 0);
         core().panel.dragTo(2000, 2000);
-        QCOMPARE(f->port.writes.size(), 6);
-        QCOMPARE(core().panelState.previewLeft, left);
+        QVERIFY(f->port.writes.size() == 6 && core().panelState.previewLeft == left);
     }
 
     void paintBrushStartsOneEditor()
@@ -170,15 +164,13 @@ private slots:
             QCOMPARE(stored("PanelLock"), QString::fromLatin1(value));
         }
         core().panel.toggleShowMode(1);
-        QVERIFY(core().panelState.showMix);
-        QCOMPARE(stored("ShowMix"), QStringLiteral("True"));
+        QVERIFY(core().panelState.showMix && stored("ShowMix") == u"True"_s);
         // Fade no longer shown: the preview is visible again.
         core().panelState.showFade = true;
         core().panelState.previewVisible = false;
         core().panel.toggleShowMode(2);
-        QVERIFY(core().panelState.previewVisible);
-        QCOMPARE(stored("ShowFade"), QStringLiteral("False"));
-        QVERIFY(f->port.writes.isEmpty());
+        QVERIFY(core().panelState.previewVisible && stored("ShowFade") == u"False"_s
+                && f->port.writes.isEmpty());
     }
 
     // The preview colours from mix and intensity; the sliders and the
@@ -186,15 +178,15 @@ private slots:
     void previewColours()
     {
         using PC = PreviewColours;
-        QCOMPARE(PC::blend(0, 0, false, false), (Rgb{255, 255, 255}));
-        QCOMPARE(PC::blend(99, 0, true, true), (Rgb{0, 0, 3}));
-        QCOMPARE(PC::blend(50, 50, true, true), (Rgb{64, 64, 191}));
+        QVERIFY(PC::blend(0, 0, false, false) == (Rgb{255, 255, 255})
+                && PC::blend(99, 0, true, true) == (Rgb{0, 0, 3})
+                && PC::blend(50, 50, true, true) == (Rgb{64, 64, 191}));
         core().panelState.showMix = true;
         core().panel.setMix(0);
         QCOMPARE(core().panelState.viewColours.foreground, (Rgb{0, 0, 255}));
         core().panel.setNegative(true);
-        QCOMPARE(core().panelState.viewColours.background, (Rgb{0, 0, 255}));
-        QCOMPARE(core().panelState.fullViewColours.foreground, (Rgb{0, 0, 224}));
+        QVERIFY(core().panelState.viewColours.background == (Rgb{0, 0, 255})
+                && core().panelState.fullViewColours.foreground == (Rgb{0, 0, 224}));
 
         // A running schedule on a platform below 2 leaves the colours alone.
         core().scheduleState.on = true;
@@ -211,10 +203,8 @@ private slots:
         for (int slot : {3, 5, 0, 4})
             core().slotControl.selectSlot(slot);
         QCOMPARE(f->port.writes, QList<QByteArray>{QByteArray("AJ04\0\0\0", 7)});
-        QCOMPARE(f->setting(QStringLiteral("LogoSelect")), QStringLiteral("4"));
-        QCOMPARE(core().logoState.currentSlot, 4);
-        QVERIFY(core().logoState.slotChosen[4]);
-        QVERIFY(!core().logoState.slotChosen[3]);
+        QVERIFY(f->setting(u"LogoSelect"_s) == u"4"_s && core().logoState.currentSlot == 4
+                && core().logoState.slotChosen[4] && !core().logoState.slotChosen[3]);
     }
 
     // The model menu: "auto" (0) and models that do not exist mean one logo;
@@ -229,13 +219,11 @@ private slots:
             QCOMPARE(f->setting(QStringLiteral("QX_Model")), QString::fromLatin1(stored));
         };
         choose(7, 7, "7");
-        QVERIFY(core().deviceState.modelChosen[7]);
-        QVERIFY(!core().deviceState.modelChosen[4]);
+        QVERIFY(core().deviceState.modelChosen[7] && !core().deviceState.modelChosen[4]);
         choose(0, 1, "0");
         QVERIFY(core().deviceState.modelChosen[0]);
         choose(5, 1, "1");
-        QVERIFY(core().deviceState.modelChosen[1]);
-        QVERIFY(f->port.writes.isEmpty());
+        QVERIFY(core().deviceState.modelChosen[1] && f->port.writes.isEmpty());
 
         core().slotControl.chooseModel(15);
         core().slotControl.selectSlot(6);

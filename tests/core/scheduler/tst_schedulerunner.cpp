@@ -74,8 +74,7 @@ private slots:
         QCOMPARE(sent.mid(0, 5), (QStringList{u"Mon 07:59:51.505 AJ02%00%00%00"_s,
                                               u"Mon 07:59:51.505 AJ02%00%00%00"_s, u"Mon 08:00:00.005 AT1"_s,
                                               u"Mon 08:01:00.005 AT0"_s, u"Mon 08:10:00.005 AT1"_s}));
-        QCOMPARE(sent.last(), u"Mon 09:51:00.005 AT0"_s);
-        QCOMPARE(takes(sent), u"12/12"_s);
+        QVERIFY(sent.last() == u"Mon 09:51:00.005 AT0"_s && takes(sent) == u"12/12"_s);
         QVERIFY(core().logoState.currentSlot == 2 && core().logoState.slotChosen[2]);
         QVERIFY(run(at(2026, 12, 8, 7, 59), at(2026, 12, 8, 10, 30)).isEmpty());
 
@@ -183,8 +182,7 @@ private slots:
         const QStringList sent = run(at(2026, 12, 8, 7, 59), at(2026, 12, 8, 8, 5));
         QCOMPARE(takes(sent), u"2/2"_s);
         // In the overlap both logos are selected every second.
-        QVERIFY(count(sent, u"AJ01%00%00%00"_s) > 40);
-        QVERIFY(count(sent, u"AJ02%00%00%00"_s) > 40);
+        QVERIFY(count(sent, u"AJ01%00%00%00"_s) > 40 && count(sent, u"AJ02%00%00%00"_s) > 40);
     }
 
     // A logo without a button is reported once a streak and the rest runs; a
@@ -227,8 +225,7 @@ private slots:
         // Back on after the sequence ended: TAKE OFF at the next present tick.
         core().runner.toggleRunning();
         const QStringList sent = run(at(2026, 12, 7, 10, 0), at(2026, 12, 7, 10, 0, 3, 0));
-        QCOMPARE(count(sent, u"AT0"_s), 1);
-        QCOMPARE(sent.size(), 1);
+        QVERIFY(count(sent, u"AT0"_s) == 1 && sent.size() == 1);
     }
 
     // Holding the device to the schedule: when the line is back, or the
@@ -304,8 +301,7 @@ private slots:
 
         // Spring, 02:00 becomes 03:00: across the gap once each way, inside it never.
         const QStringList spring = run(local(QDate(2025, 3, 30), 1), local(QDate(2025, 3, 30), 5));
-        QCOMPARE(takes(spring), u"2/2"_s);
-        QCOMPARE(count(spring, u"AJ02%00%00%00"_s), 0);
+        QVERIFY(takes(spring) == u"2/2"_s && count(spring, u"AJ02%00%00%00"_s) == 0);
         QCOMPARE(spring.first(), u"Sun 01:29:51.505 AJ01%00%00%00"_s);
 
         // Autumn: the repeated hour switches the one inside it twice, the long one once.

@@ -97,21 +97,18 @@ private slots:
         for (const QString &field : expected.split(u' '))
             QVERIFY2(got.contains(field), qPrintable(got.join(u' ')));
         QCOMPARE(f.setting(key.isEmpty() ? u"Slider-FADE"_s : key), key.isEmpty() ? u"<missing>"_s : stored);
-        QCOMPARE(core.panelState.fadeText, u"000"_s);
-        QCOMPARE(core.reporter.diagReply(), u"No Reply"_s);
-        QVERIFY(f.port.opened.isEmpty());
+        QCOMPARE(core.panelState.fadeText + u' ' + core.reporter.diagReply(), u"000 No Reply"_s);
         // Putting the stored values back sends nothing: the line wakes later.
-        QCOMPARE(f.port.writes, QList<QByteArray>());
+        QVERIFY(f.port.opened.isEmpty() && f.port.writes.isEmpty());
     }
 
     void skipComForms()
     {
-        QCOMPARE(Startup::skipPortFromCommandLine({}), -1);
-        QCOMPARE(Startup::skipPortFromCommandLine({u"skipcom"_s, u"2"_s}), 2);
-        QCOMPARE(Startup::skipPortFromCommandLine({u"SKIPCOM"_s}), -1);
-        QCOMPARE(Startup::skipPortFromCommandLine({u"SKIPCOMx"_s}), 0);
-        QCOMPARE(Startup::skipPortFromCommandLine({u"SKIPCOM12"_s}), 1);
-        QCOMPARE(Startup::skipPortFromCommandLine({u"-v"_s, u"xSkipCom3"_s}), 3);
+        QList<int> skipped;
+        for (const char *line : {"", "skipcom 2", "SKIPCOM", "SKIPCOMx", "SKIPCOM12", "-v xSkipCom3"})
+            skipped << Startup::skipPortFromCommandLine(
+                QString::fromLatin1(line).split(u' ', Qt::SkipEmptyParts));
+        QCOMPARE(skipped, (QList<int>{-1, 2, -1, 0, 1, 3}));
     }
 
     // Twelve entries after the skipped port (the window shows them: tst_frmquillon4).
@@ -121,9 +118,9 @@ private slots:
         for (int n = 1; n <= 14; ++n)
             f.port.present.insert(n * 2);
         f.start({u"SKIPCOM"_s, u"2"_s});
-        QCOMPARE(f.core->deviceState.ports[1].caption, u"COM&4"_s);
-        QCOMPARE(f.core->deviceState.ports[1].path, u"/dev/fake4"_s);
-        QCOMPARE(f.core->deviceState.ports[12].tag, u"26"_s);
+        const auto &ports = f.core->deviceState.ports;
+        QCOMPARE((QStringList{ports[1].caption, ports[1].path, ports[12].tag}),
+                 (QStringList{u"COM&4"_s, u"/dev/fake4"_s, u"26"_s}));
     }
 
     // The stored port is opened and ticked, nothing sent; choosing another
@@ -135,10 +132,9 @@ private slots:
         f.setSetting(u"ComPort"_s, u"3"_s);
         QuillonCore &core = f.start();
         QCOMPARE(f.port.opened, QList<int>{3});
-        QVERIFY(f.port.writes.isEmpty());
-        QVERIFY(core.deviceState.ports[2].checked && !core.deviceState.ports[3].visible);
-        QCOMPARE(core.deviceState.portText, u"3"_s);
-        QCOMPARE(core.deviceState.portIndicator, Indicator::Cyan);
+        QVERIFY(f.port.writes.isEmpty() && core.deviceState.ports[2].checked
+                && !core.deviceState.ports[3].visible);
+        QVERIFY(core.deviceState.portText == u"3"_s && core.deviceState.portIndicator == Indicator::Cyan);
         core.link.choosePort(1);
         QCOMPARE(f.port.writes, (QList<QByteArray>{"SP", "SP"}));
         QCOMPARE(f.port.opened, (QList<int>{3, 1}));
@@ -152,9 +148,8 @@ private slots:
         CoreFixture f;
         f.setSetting(u"ComPort"_s, u"9"_s);
         QuillonCore &core = f.start();
-        QCOMPARE(core.reporter.panelTitle(), u"StartCom 02"_s);
-        QCOMPARE(core.reporter.panelText(),
-                 u"Invalid Port Number - 9 Port not available for use as a device interface."_s);
+        QCOMPARE(core.reporter.panelTitle() + u": "_s + core.reporter.panelText(),
+                 u"StartCom 02: Invalid Port Number - 9 Port not available for use as a device interface."_s);
         QCOMPARE(core.deviceState.portIndicator, Indicator::Red);
     }
 
@@ -193,15 +188,13 @@ private slots:
         }
         f.setSetting(u"LogoSelect"_s, logoSelect);
         const QuillonCore &core = f.start();
-        QCOMPARE(core.logoState.currentSlot, slot);
-        QCOMPARE(core.logoState.selectedSlot, slot);
+        QCOMPARE((QList<int>{core.logoState.currentSlot, core.logoState.selectedSlot,
+                             core.logoState.logoHeight[1], core.logoState.logoHeight[3]}),
+                 (QList<int>{slot, slot, 32, 64}));
         for (int n = 1; n <= 15; ++n)
             QCOMPARE(core.logoState.slotChosen[static_cast<size_t>(n)], n == slot);
-        QCOMPARE(core.logoState.logoHeight[1], 32);
-        QCOMPARE(core.logoState.logoHeight[3], 64);
         QCOMPARE(core.logoState.logos[3].toByteArray(), BitmapMaker().pixels());
-        QVERIFY(core.logoState.recentFiles[0].isEmpty());
-        QVERIFY(f.port.writes.isEmpty());
+        QVERIFY(core.logoState.recentFiles[0].isEmpty() && f.port.writes.isEmpty());
     }
 
     // Feature pairs from two lists, read in capitals; an entry without a
@@ -212,23 +205,19 @@ private slots:
         f.setSetting(u"Enables_A"_s, u"node,7,DIAG,x"_s);
         f.setSetting(u"Enables_B"_s, u"1,0,1,"_s);
         QuillonCore &core = f.start();
-        QVERIFY(core.startup.menuOptions().nodeMenu);
-        QVERIFY(!core.deviceState.modelOffered[7]);
-        QVERIFY(core.deviceState.modelOffered[4]);
-        QVERIFY(core.startup.menuOptions().factoryReset);
+        QVERIFY(core.startup.menuOptions().nodeMenu && !core.deviceState.modelOffered[7]);
+        QVERIFY(core.deviceState.modelOffered[4] && core.startup.menuOptions().factoryReset);
     }
 
     // Port numbers to devices: the ports folder first, then the built-in map.
     void builtInMap()
     {
-        QCOMPARE(PortLocator::builtInPath(1), QStringLiteral("/dev/ttyS0"));
-        QCOMPARE(PortLocator::builtInPath(32), QStringLiteral("/dev/ttyS31"));
-        QCOMPARE(PortLocator::builtInPath(33), QStringLiteral("/dev/ttyUSB0"));
-        QCOMPARE(PortLocator::builtInPath(64), QStringLiteral("/dev/ttyUSB31"));
-        QCOMPARE(PortLocator::builtInPath(65), QStringLiteral("/dev/ttyACM0"));
-        QCOMPARE(PortLocator::builtInPath(96), QStringLiteral("/dev/ttyACM31"));
-        QCOMPARE(PortLocator::builtInPath(97), QString());
-        QCOMPARE(PortLocator::builtInPath(0), QString());
+        QStringList paths;
+        for (const int n : {1, 32, 33, 64, 65, 96, 97, 0})
+            paths << PortLocator::builtInPath(n);
+        QCOMPARE(paths, QStringLiteral(
+                            "/dev/ttyS0 /dev/ttyS31 /dev/ttyUSB0 /dev/ttyUSB31 /dev/ttyACM0 /dev/ttyACM31  ")
+                            .split(u' '));
     }
 
     void portsFolderComesFirst()
@@ -240,11 +229,10 @@ private slots:
         QVERIFY(QFile::link(target, dir.filePath(QStringLiteral("com1"))));
         QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")), dir.filePath(QStringLiteral("com7"))));
         const PortLocator locator(dir.path());
-        QCOMPARE(locator.devicePath(200), target);
-        QCOMPARE(locator.devicePath(1), target);
-        QCOMPARE(locator.devicePath(7), QString()); // a dangling link is no port
-        QCOMPARE(locator.devicePath(150), QString());
-        QCOMPARE(locator.devicePath(256), QString());
+        // A dangling link (7) is no port.
+        QCOMPARE((QStringList{locator.devicePath(200), locator.devicePath(1), locator.devicePath(7),
+                              locator.devicePath(150), locator.devicePath(256)}),
+                 (QStringList{target, target, QString(), QString(), QString()}));
     }
 
     // A USB adapter's lasting name: the by-id link that leads to its device,
@@ -260,11 +248,12 @@ private slots:
         QVERIFY(QFile::link(QStringLiteral("../ttyUSB3"), stable));
         QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")), byId + QStringLiteral("/usb-dangling")));
         QVERIFY(QFile::link(device, dir.filePath(QStringLiteral("com5"))));
-        QCOMPARE(PortLocator::stableName(device, byId), stable);
-        QCOMPARE(PortLocator::stableName(dir.filePath(QStringLiteral("com5")), byId), stable);
-        QCOMPARE(PortLocator::stableName(dir.filePath(QStringLiteral("by-id")), byId), QString());
-        QCOMPARE(PortLocator::stableName(QStringLiteral("/dev/nothing-here"), byId), QString());
-        QCOMPARE(PortLocator::stableName(device, dir.filePath(QStringLiteral("no-folder"))), QString());
+        QStringList names;
+        for (const QString &path :
+             {device, dir.filePath(QStringLiteral("com5")), byId, QStringLiteral("/dev/nothing-here")})
+            names << PortLocator::stableName(path, byId);
+        names << PortLocator::stableName(device, dir.filePath(QStringLiteral("no-folder")));
+        QCOMPARE(names, (QStringList{stable, stable, QString(), QString(), QString()}));
     }
 };
 
