@@ -171,15 +171,17 @@ Parsed parse(const QByteArray &text)
         parsed.request = r;
         return parsed;
     }
+    // diagnostic and command name a command of the table by its number.
+    const auto command = wholeNumber(o.value(u"command"));
+    const bool byNumber = r.op == QLatin1String("diagnostic") || r.op == QLatin1String("command");
+    if (byNumber && (!command || *command < 0 || *command >= CommandTable::CommandCount)) {
+        parsed.error = QStringLiteral("\"command\" must be a command number from 0 to %1")
+                           .arg(CommandTable::CommandCount - 1);
+        return parsed;
+    }
     if (r.op == QLatin1String("diagnostic")) {
-        const auto command = wholeNumber(o.value(u"command"));
         const QJsonValue value = o.value(u"value");
         const auto number = value.isUndefined() ? std::optional<int>(0) : wholeNumber(value);
-        if (!command || *command < 0 || *command >= CommandTable::CommandCount) {
-            parsed.error = QStringLiteral("\"command\" must be a command number from 0 to %1")
-                               .arg(CommandTable::CommandCount - 1);
-            return parsed;
-        }
         if (!number || *number < 0 || *number > 255) {
             parsed.error = QStringLiteral("\"value\" must be a whole number from 0 to 255");
             return parsed;
@@ -193,14 +195,8 @@ Parsed parse(const QByteArray &text)
     if (r.op == QLatin1String("command")) {
         // One command of the table as a window sends it. The ones a logo
         // stream answers, or logo lines follow, are operations of their own.
-        const auto command = wholeNumber(o.value(u"command"));
         const QJsonValue argument = o.value(u"argument");
         const QByteArray bytes = QByteArray::fromHex(argument.toString().toLatin1());
-        if (!command || *command < 0 || *command >= CommandTable::CommandCount) {
-            parsed.error = QStringLiteral("\"command\" must be a command number from 0 to %1")
-                               .arg(CommandTable::CommandCount - 1);
-            return parsed;
-        }
         if (*command == CommandTable::SendLogo || *command == CommandTable::RetrieveLogo
             || *command == CommandTable::FactoryReset) {
             parsed.error
