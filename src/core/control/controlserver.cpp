@@ -115,7 +115,10 @@ private:
     }
 
     // A few lines at a time: a client that sends hundreds at once must not
-    // hold up the link's clock, whose ticks pace a download's steps.
+    // hold up the link's clock, whose ticks pace a download's steps (the
+    // device takes a pause after ALD as the end of the load). The rest waits
+    // for a timer, so the link's timer, already due, comes first; a posted
+    // call would be run before any timer.
     void handleSome()
     {
         constexpr int LinesAtOnce = 8;
@@ -123,7 +126,7 @@ private:
         qsizetype end;
         for (int handled = 0; alive && !m_closed && (end = m_input.indexOf('\n')) >= 0; ++handled) {
             if (handled == LinesAtOnce) {
-                QMetaObject::invokeMethod(this, &ControlSession::handleSome, Qt::QueuedConnection);
+                QTimer::singleShot(1, this, &ControlSession::handleSome);
                 return;
             }
             QByteArray line = m_input.left(end);
