@@ -29,6 +29,17 @@ namespace {
 
 constexpr int TickMs = 25;
 
+// Ends a client's connection: gracefully lets what was written go out first.
+void endConnection(QIODevice *socket, bool gracefully)
+{
+    if (auto *local = qobject_cast<QLocalSocket *>(socket))
+        gracefully ? local->disconnectFromServer() : local->abort();
+    else if (auto *network = qobject_cast<QTcpSocket *>(socket))
+        gracefully ? network->disconnectFromHost() : network->abort();
+    else
+        socket->close();
+}
+
 } // namespace
 
 // One client: its socket, what it has sent that is not yet a whole line,
@@ -72,23 +83,13 @@ public:
         if (std::exchange(m_closed, true))
             return;
         QTimer::singleShot(5000, this, &ControlSession::closeNow);
-        if (auto *local = qobject_cast<QLocalSocket *>(socket))
-            local->disconnectFromServer();
-        else if (auto *network = qobject_cast<QTcpSocket *>(socket))
-            network->disconnectFromHost();
-        else
-            socket->close();
+        endConnection(socket, true);
     }
 
     void closeNow()
     {
         m_closed = true;
-        if (auto *local = qobject_cast<QLocalSocket *>(socket))
-            local->abort();
-        else if (auto *network = qobject_cast<QTcpSocket *>(socket))
-            network->abort();
-        else
-            socket->close();
+        endConnection(socket, false);
         gone();
     }
 
@@ -302,10 +303,7 @@ void ControlServer::accept(QIODevice *socket, bool tcp)
 {
     if (m_sessions.size() >= MaxClients) {
         socket->write(ControlProtocol::failure(QJsonValue(), 3, QStringLiteral("too many clients")));
-        if (auto *local = qobject_cast<QLocalSocket *>(socket))
-            local->disconnectFromServer();
-        else if (auto *network = qobject_cast<QTcpSocket *>(socket))
-            network->disconnectFromHost();
+        endConnection(socket, true);
         socket->deleteLater();
         return;
     }
